@@ -1,0 +1,60 @@
+#pragma once
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
+/** A six-channel sample FIFO for one writer thread and one reader thread,
+    without locks.
+
+    A read copies up to n of the oldest frames but consumes only
+    floor ((1 - overlap) * copied) of them, so reads of a fixed length give
+    sliding windows: with overlap 0.75 a 400 ms window advances by 100 ms.
+
+        OVRAAudioFifo fifo (4 * window, 0.75f);
+        fifo.write (block);                          // audio thread
+        if (fifo.getNumReady() >= window)
+            fifo.read (windowBuffer, window);        // reader thread
+
+    At most capacity - 1 frames are held; a write that does not fit keeps the
+    head of the block and drops its tail.
+*/
+class OVRAAudioFifo
+{
+public:
+    static constexpr int numChannels = 6;
+
+    OVRAAudioFifo (int capacityInFrames, float overlapFraction);
+
+    //==============================================================================
+    /** Appends every frame of the source (at most six channels). Writer thread. */
+    void write (const juce::AudioBuffer<float>& source) noexcept;
+
+    /** Copies up to n of the oldest frames into the destination's channels,
+        zero-filling what is missing, then consumes the overlap's share of the
+        frames copied. Reader thread. */
+    void read (juce::AudioBuffer<float>& destination, int numFrames) noexcept;
+
+    /** Frames currently held. Either thread. */
+    int getNumReady() const noexcept { return positions.getNumReady(); }
+
+    /** Empties the FIFO. Not safe while either side runs on another thread. */
+    void reset() noexcept { positions.reset(); }
+
+    //==============================================================================
+    /** Where the writer will put its next frame. Any thread may ask; it pairs
+        with discardUpTo to empty the FIFO from the reader's side. */
+    int getWritePosition() const noexcept;
+
+    /** Reader thread: drops every frame held before the given write position
+        (as returned by getWritePosition), keeping frames written after it. */
+    void discardUpTo (int writePosition) noexcept;
+
+    int getCapacity() const noexcept { return positions.getTotalSize(); }
+    float getOverlap() const noexcept { return overlap; }
+
+private:
+    juce::AbstractFifo positions;
+    juce::AudioBuffer<float> store;
+    const float overlap;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAAudioFifo)
+};

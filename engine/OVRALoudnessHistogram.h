@@ -1,0 +1,52 @@
+#pragma once
+
+#include "RelaxedAtomic.h"
+
+#include <juce_core/juce_core.h>
+
+#include <array>
+#include <map>
+
+/** Counts loudness values in 701 bins of 0.1 LU from -70.0 to 0.0 and derives
+    the two gated long-term measures from the counts: the integrated loudness
+    (relative gate 10 LU below the ungated level, no absolute gate) and the
+    loudness range (relative gate 20 LU below, 10 % and 95 % points).
+
+    Keeping counts makes both measures a fixed 701-bin pass however long a
+    measurement runs. Not thread-safe, except gatingEnabled, which another
+    thread may switch.
+*/
+class OVRALoudnessHistogram
+{
+public:
+    static constexpr int numBins = 701;
+
+    OVRALoudnessHistogram();
+
+    //==============================================================================
+    /** Counts one value; values below -70.0 are not counted. */
+    void add (float loudness);
+
+    /** Sets every count to zero; tables and gating stay. */
+    void clear() noexcept;
+
+    /** Integrated loudness, not rounded; -70 when nothing is counted. */
+    float getIntegratedLoudness() const;
+
+    /** Loudness range (LU) and its low and high points (LUFS). */
+    void getLoudnessRange (float& range, float& low, float& high) const;
+
+    //==============================================================================
+    float getCount (int bin) const noexcept { return counts[(size_t) bin]; }
+    float getBinLoudness (int bin) const noexcept { return binLoudness[(size_t) bin]; }
+
+    /** When false both measures are taken over all counted values. */
+    RelaxedAtomic<bool> gatingEnabled { true };
+
+private:
+    std::array<float, numBins> counts {};
+    std::array<float, numBins> binLoudness {};
+    std::map<float, int> binIndexByLoudness;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRALoudnessHistogram)
+};
