@@ -1,8 +1,8 @@
 #include "OVRAAudioFifo.h"
 
 OVRAAudioFifo::OVRAAudioFifo (int capacityInFrames, float overlapFraction)
-    : positions (capacityInFrames)
-    , store (numChannels, capacityInFrames)
+    : positions (juce::jmax (1, capacityInFrames))
+    , store (numChannels, juce::jmax (1, capacityInFrames))
     , overlap (overlapFraction)
 {
     store.clear();
@@ -10,57 +10,99 @@ OVRAAudioFifo::OVRAAudioFifo (int capacityInFrames, float overlapFraction)
 
 void OVRAAudioFifo::write (const juce::AudioBuffer<float>& source) noexcept
 {
-    const auto scope = positions.write (source.getNumSamples());
+    int start1, size1, start2, size2;
+    positions.prepareToWrite (source.getNumSamples(), start1, size1, start2, size2);
+
+    if (size1 + size2 <= 0)
+        return;
+
     const int channels = juce::jmin (source.getNumChannels(), numChannels);
 
-    for (int ch = 0; ch < channels; ++ch)
+    for (int ch = 0; ch < numChannels; ++ch)
     {
-        if (scope.blockSize1 > 0)
-            store.copyFrom (ch, scope.startIndex1, source, ch, 0, scope.blockSize1);
-        if (scope.blockSize2 > 0)
-            store.copyFrom (ch, scope.startIndex2, source, ch, scope.blockSize1, scope.blockSize2);
+        if (ch < channels)
+        {
+            store.copyFrom (ch, start1, source, ch, 0, size1);
+            if (size2 > 0)
+                store.copyFrom (ch, start2, source, ch, size1, size2);
+        }
+        else
+        {
+            store.clear (ch, start1, size1);
+            if (size2 > 0)
+                store.clear (ch, start2, size2);
+        }
     }
+
+    positions.finishedWrite (size1 + size2);
+
+    const int capacity = positions.getTotalSize();
+    writeIndex.store ((writeIndex.load (std::memory_order_relaxed) + size1 + size2) % capacity,
+                      std::memory_order_relaxed);
 }
 
 void OVRAAudioFifo::read (juce::AudioBuffer<float>& destination, int numFrames) noexcept
 {
+    // Consuming frames that the destination cannot hold would lose them unseen.
+    const int wanted = juce::jlimit (0, destination.getNumSamples(), numFrames);
+
     int start1, size1, start2, size2;
-    positions.prepareToRead (juce::jmax (0, numFrames), start1, size1, start2, size2);
+    positions.prepareToRead (wanted, start1, size1, start2, size2);
 
-    destination.clear();
+    const int copied = size1 + size2;
     const int channels = juce::jmin (destination.getNumChannels(), numChannels);
-    const int room = destination.getNumSamples();
 
-    for (int ch = 0; ch < channels; ++ch)
+    for (int ch = 0; ch < destination.getNumChannels(); ++ch)
     {
-        const int n1 = juce::jmin (size1, room);
-        const int n2 = juce::jmin (size2, room - n1);
-        if (n1 > 0)
-            destination.copyFrom (ch, 0, store, ch, start1, n1);
-        if (n2 > 0)
-            destination.copyFrom (ch, n1, store, ch, start2, n2);
+        if (ch < channels)
+        {
+            if (size1 > 0)
+                destination.copyFrom (ch, 0, store, ch, start1, size1);
+            if (size2 > 0)
+                destination.copyFrom (ch, size1, store, ch, start2, size2);
+            if (copied < destination.getNumSamples())
+                destination.clear (ch, copied, destination.getNumSamples() - copied);
+        }
+        else
+        {
+            destination.clear (ch, 0, destination.getNumSamples());
+        }
     }
 
     // In single precision on purpose: 1.0f - 0.8f is just below 0.2, so a
     // 144000-frame window advances by 28799 frames, not 28800.
     const float keep = 1.0f - overlap;
-    const int advance = (int) std::floor (keep * (float) (size1 + size2));
-    positions.finishedRead (advance);
+    advanceRead ((int) std::floor (keep * (float) copied));
+}
+
+void OVRAAudioFifo::reset() noexcept
+{
+    positions.reset();
+    writeIndex.store (0, std::memory_order_relaxed);
+    readIndex = 0;
 }
 
 int OVRAAudioFifo::getWritePosition() const noexcept
 {
-    int start1, size1, start2, size2;
-    positions.prepareToWrite (0, start1, size1, start2, size2);
-    return start1;
+    return writeIndex.load (std::memory_order_relaxed);
 }
 
 void OVRAAudioFifo::discardUpTo (int writePosition) noexcept
 {
-    int start1, size1, start2, size2;
-    positions.prepareToRead (0, start1, size1, start2, size2);
-
     const int capacity = positions.getTotalSize();
-    const int toDiscard = ((writePosition - start1) % capacity + capacity) % capacity;
-    positions.finishedRead (juce::jmin (toDiscard, positions.getNumReady()));
+    const int distance = ((writePosition - readIndex) % capacity + capacity) % capacity;
+
+    // Frames between the read index and a position the writer has reached are
+    // all held; a longer distance means the reader is already past it.
+    if (distance <= positions.getNumReady())
+        advanceRead (distance);
+}
+
+void OVRAAudioFifo::advanceRead (int numFrames) noexcept
+{
+    if (numFrames <= 0)
+        return;
+
+    positions.finishedRead (numFrames);
+    readIndex = (readIndex + numFrames) % positions.getTotalSize();
 }

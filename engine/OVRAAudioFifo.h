@@ -2,6 +2,8 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
+#include <atomic>
+
 /** A six-channel sample FIFO for one writer thread and one reader thread,
     without locks.
 
@@ -15,7 +17,8 @@
             fifo.read (windowBuffer, window);        // reader thread
 
     At most capacity - 1 frames are held; a write that does not fit keeps the
-    head of the block and drops its tail.
+    head of the block and drops its tail. FIFO channels that a source does not
+    have receive silence, so a change of channel count never replays old data.
 */
 class OVRAAudioFifo
 {
@@ -28,16 +31,16 @@ public:
     /** Appends every frame of the source (at most six channels). Writer thread. */
     void write (const juce::AudioBuffer<float>& source) noexcept;
 
-    /** Copies up to n of the oldest frames into the destination's channels,
-        zero-filling what is missing, then consumes the overlap's share of the
-        frames copied. Reader thread. */
+    /** Copies up to n of the oldest frames (never more than the destination
+        holds) into the destination's channels, zero-filling what is missing,
+        then consumes the overlap's share of the frames copied. Reader thread. */
     void read (juce::AudioBuffer<float>& destination, int numFrames) noexcept;
 
     /** Frames currently held. Either thread. */
     int getNumReady() const noexcept { return positions.getNumReady(); }
 
     /** Empties the FIFO. Not safe while either side runs on another thread. */
-    void reset() noexcept { positions.reset(); }
+    void reset() noexcept;
 
     //==============================================================================
     /** Where the writer will put its next frame. Any thread may ask; it pairs
@@ -45,7 +48,8 @@ public:
     int getWritePosition() const noexcept;
 
     /** Reader thread: drops every frame held before the given write position
-        (as returned by getWritePosition), keeping frames written after it. */
+        (as returned by getWritePosition), keeping frames written after it.
+        Does nothing when the reader has already passed that position. */
     void discardUpTo (int writePosition) noexcept;
 
     int getCapacity() const noexcept { return positions.getTotalSize(); }
@@ -55,6 +59,13 @@ private:
     juce::AbstractFifo positions;
     juce::AudioBuffer<float> store;
     const float overlap;
+
+    // AbstractFifo does not expose its indices, so each side mirrors its own:
+    // the writer publishes its index, the reader keeps its index to itself.
+    std::atomic<int> writeIndex { 0 };
+    int readIndex = 0;
+
+    void advanceRead (int numFrames) noexcept;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAAudioFifo)
 };

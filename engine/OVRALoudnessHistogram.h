@@ -24,7 +24,8 @@ public:
     OVRALoudnessHistogram();
 
     //==============================================================================
-    /** Counts one value; values below -70.0 are not counted. */
+    /** Counts one value; values below -70.0 (and NaN) are not counted, values
+        above 0.0 count in the top bin. */
     void add (float loudness);
 
     /** Sets every count to zero; tables and gating stay. */
@@ -47,6 +48,20 @@ private:
     std::array<float, numBins> counts {};
     std::array<float, numBins> binLoudness {};
     std::map<float, int> binIndexByLoudness;
+
+    // 10^(loudness / 10) of each bin, so a measure costs no powers.
+    std::array<double, numBins> binEnergy {};
+
+    struct Totals
+    {
+        float energy = 0.0f;
+        int count = 0;
+        int lowestBin = -1, highestBin = -1;
+    };
+
+    int findBin (float roundedLoudness) const;
+    int gateBin (float gate) const;
+    Totals sumBins (int firstBin) const noexcept;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRALoudnessHistogram)
 };

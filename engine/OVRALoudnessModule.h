@@ -9,7 +9,9 @@
 #include <juce_core/juce_core.h>
 
 #include <array>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 /** BS.1770 loudness of six-channel audio.
 
@@ -85,5 +87,45 @@ public:
     RelaxedAtomic<bool> shortTermUpdated { false };
 
 private:
-    // ... implementation detail: filters, window buffers, reset requests, pass lock
+    //==============================================================================
+    /** Which window a pass works on: its FIFO, its reset requests and its result. */
+    enum class WindowKind
+    {
+        momentary,
+        shortTerm
+    };
+
+    /** Takes one window from a FIFO if one is complete and no reset is pending;
+        returns its loudness or nothing. Loudness thread, under passLock. */
+    std::optional<float> measureWindow (WindowKind kind, bool& countIt);
+
+    /** Loudness of the first channels of a window, clamped to -70..0 and
+        rounded, and each channel's weighted level. */
+    float windowLoudness (const juce::AudioBuffer<float>& window, int length, int channels,
+                          std::array<float, numChannels>& levels) const noexcept;
+
+    /** Loudness thread or a reset under passLock: empties a FIFO up to its
+        requested write position if a request is new. */
+    void handleResetRequest (WindowKind kind) noexcept;
+
+    // A reset request: generation (31 bits), the integrating state (1 bit) and
+    // the FIFO's write position at the request (32 bits), in one atomic word so
+    // that the loudness thread always sees a consistent triple.
+    static uint64_t packRequest (uint32_t generation, bool integratingState, int writePosition) noexcept;
+    static uint32_t requestGeneration (uint64_t request) noexcept { return (uint32_t) (request >> 33); }
+    static bool requestIntegrating (uint64_t request) noexcept { return ((request >> 32) & 1) != 0; }
+    static int requestPosition (uint64_t request) noexcept { return (int) (uint32_t) request; }
+
+    std::array<juce::SingleThreadedIIRFilter, numChannels> shelfFilters, highPassFilters;
+    juce::AudioBuffer<float> momentaryWindow, shortTermWindow;
+
+    std::array<RelaxedAtomic<uint64_t>, 2> resetRequests;
+    uint32_t nextRequestGeneration = 0;                 // audio thread
+    std::array<uint32_t, 2> handledRequestGeneration {}; // under passLock
+    RelaxedAtomic<bool> filterResetRequested { false };
+    RelaxedAtomic<int> pushedChannels { 0 };
+
+    juce::CriticalSection passLock;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRALoudnessModule)
 };

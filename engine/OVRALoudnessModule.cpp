@@ -1,0 +1,307 @@
+#include "OVRALoudnessModule.h"
+
+#include <cmath>
+
+namespace
+{
+/** Normalised K-weighting biquads: stage 1 is the high-frequency shelf
+    (b0, b1, b2, a1, a2), stage 2 the high-pass with numerator 1, -2, 1. */
+struct KWeightingRow
+{
+    int sampleRate;
+    float shelfB0, shelfB1, shelfB2, shelfA1, shelfA2;
+    float highPassA1, highPassA2;
+};
+
+// The 48000 row is the published BS.1770 filter pair; rates not listed use it.
+constexpr KWeightingRow kWeightingRows[] = {
+    { 44100, 1.53084123f, -2.65098f, 1.16907907f, -1.66365516f, 0.712595403f, -1.98916972f, 0.989199042f },
+    { 48000, 1.5351249f, -2.69169617f, 1.19839287f, -1.69065928f, 0.732480764f, -1.99004745f, 0.99007225f },
+    { 88200, 1.55751538f, -2.90562701f, 1.36133397f, -1.83091998f, 0.844142258f, -1.99457753f, 0.994584858f },
+    { 96000, 1.5597142f, -2.9267416f, 1.37826121f, -1.8446095f, 0.855843306f, -1.99501753f, 0.995023787f },
+    { 176400, 1.57111537f, -3.03654456f, 1.46887159f, -1.91532934f, 0.918771744f, -1.99728692f, 0.997288764f },
+    { 192000, 1.57222724f, -3.04728293f, 1.47797132f, -1.92220223f, 0.925117731f, -1.99750721f, 0.997508764f },
+};
+constexpr int defaultKWeightingRow = 1;
+
+constexpr float momentaryWindowSeconds = 0.4f;
+constexpr float shortTermWindowSeconds = 3.0f;
+constexpr float momentaryOverlap = 0.75f;
+constexpr float shortTermOverlap = 0.8f;
+constexpr int windowsPerFifo = 4;
+
+// BS.1770: loudness = -0.691 + 10 log10 (sum of weighted mean squares).
+constexpr float loudnessOffset = -0.691f;
+constexpr int passIntervalMs = 50;
+
+int kindIndex (bool momentary) noexcept { return momentary ? 0 : 1; }
+} // namespace
+
+OVRALoudnessModule::OVRALoudnessModule()
+{
+    for (auto& level : channelMomentaryLevels)
+        level = levelFloor;
+}
+
+OVRALoudnessModule::~OVRALoudnessModule() = default;
+
+//==============================================================================
+void OVRALoudnessModule::setupKWeighting()
+{
+    const auto rate = (int) sampleRate;
+    const KWeightingRow* row = &kWeightingRows[defaultKWeightingRow];
+
+    for (const auto& candidate : kWeightingRows)
+        if (candidate.sampleRate == rate)
+            row = &candidate;
+
+    const juce::IIRCoefficients shelf (row->shelfB0, row->shelfB1, row->shelfB2, 1.0, row->shelfA1, row->shelfA2);
+    const juce::IIRCoefficients highPass (1.0, -2.0, 1.0, 1.0, row->highPassA1, row->highPassA2);
+
+    for (int k = 0; k < numChannels; ++k)
+    {
+        shelfFilters[(size_t) k].setCoefficients (shelf);
+        highPassFilters[(size_t) k].setCoefficients (highPass);
+    }
+}
+
+void OVRALoudnessModule::prepare()
+{
+    momentaryWindowLength = (int) std::floor ((float) sampleRate * momentaryWindowSeconds);
+    shortTermWindowLength = (int) std::floor ((float) sampleRate * shortTermWindowSeconds);
+
+    momentaryFifo = std::make_unique<OVRAAudioFifo> (windowsPerFifo * momentaryWindowLength, momentaryOverlap);
+    shortTermFifo = std::make_unique<OVRAAudioFifo> (windowsPerFifo * shortTermWindowLength, shortTermOverlap);
+
+    momentaryWindow.setSize (numChannels, juce::jmax (0, momentaryWindowLength));
+    shortTermWindow.setSize (numChannels, juce::jmax (0, shortTermWindowLength));
+
+    // The new FIFOs are empty, so requests made for the old ones are void.
+    for (size_t i = 0; i < resetRequests.size(); ++i)
+        handledRequestGeneration[i] = requestGeneration (resetRequests[i].get());
+}
+
+void OVRALoudnessModule::setIntegrating (int shouldIntegrate) noexcept
+{
+    if (shouldIntegrate != integrating.get())
+    {
+        reset();
+        ++nextRequestGeneration;
+
+        const auto request = [this, shouldIntegrate] (const std::unique_ptr<OVRAAudioFifo>& fifo) {
+            return packRequest (nextRequestGeneration, shouldIntegrate != 0,
+                                fifo != nullptr ? fifo->getWritePosition() : 0);
+        };
+
+        resetRequests[(size_t) kindIndex (true)] = request (momentaryFifo);
+        resetRequests[(size_t) kindIndex (false)] = request (shortTermFifo);
+    }
+
+    integrating = shouldIntegrate;
+}
+
+void OVRALoudnessModule::pushSamples() noexcept
+{
+    if (filterResetRequested.get())
+    {
+        filterResetRequested = false;
+        reset();
+    }
+
+    const int channels = juce::jmin (inputBuffer.getNumChannels(), numChannels);
+    const int numSamples = inputBuffer.getNumSamples();
+
+    for (int k = 0; k < channels; ++k)
+    {
+        auto* samples = inputBuffer.getWritePointer (k);
+        auto& shelf = shelfFilters[(size_t) k];
+        auto& highPass = highPassFilters[(size_t) k];
+
+        shelf.processSamples (samples, numSamples);
+        highPass.processSamples (samples, numSamples);
+
+        // A NaN or infinity would stay in the filter state for good and mute
+        // the channel's loudness from then on: count the block as silence.
+        if (numSamples > 0 && ! std::isfinite (samples[numSamples - 1]))
+        {
+            juce::FloatVectorOperations::clear (samples, numSamples);
+            shelf.reset();
+            highPass.reset();
+        }
+    }
+
+    pushedChannels = channels;
+
+    if (momentaryFifo != nullptr)
+        momentaryFifo->write (inputBuffer);
+    if (shortTermFifo != nullptr)
+        shortTermFifo->write (inputBuffer);
+}
+
+void OVRALoudnessModule::computeLoudness()
+{
+    const juce::ScopedLock pass (passLock);
+
+    momentaryUpdated = false;
+    shortTermUpdated = false;
+
+    if (momentaryFifo == nullptr || shortTermFifo == nullptr)
+        return;
+
+    handleResetRequest (WindowKind::momentary);
+    handleResetRequest (WindowKind::shortTerm);
+
+    bool countIt = false;
+
+    if (const auto momentary = measureWindow (WindowKind::momentary, countIt))
+    {
+        results.momentaryLoudness = *momentary;
+
+        if (countIt)
+        {
+            momentaryHistogram.add (*momentary);
+            results.integratedLoudness = momentaryHistogram.getIntegratedLoudness();
+        }
+
+        momentaryUpdated = true;
+    }
+
+    if (const auto shortTerm = measureWindow (WindowKind::shortTerm, countIt))
+    {
+        results.shortTermLoudness = *shortTerm;
+
+        if (countIt)
+        {
+            shortTermHistogram.add (*shortTerm);
+
+            float range, low, high;
+            shortTermHistogram.getLoudnessRange (range, low, high);
+            results.loudnessRange = range;
+            results.loudnessRangeLow = low;
+            results.loudnessRangeHigh = high;
+        }
+
+        shortTermUpdated = true;
+    }
+}
+
+int OVRALoudnessModule::useTimeSlice()
+{
+    computeLoudness();
+    return passIntervalMs;
+}
+
+void OVRALoudnessModule::reset() noexcept
+{
+    for (auto& filter : shelfFilters)
+        filter.reset();
+    for (auto& filter : highPassFilters)
+        filter.reset();
+}
+
+void OVRALoudnessModule::resetMeasurement()
+{
+    // The filters belong to the audio thread; it restarts them before its next block.
+    filterResetRequested = true;
+
+    const juce::ScopedLock pass (passLock);
+
+    for (const auto kind : { WindowKind::momentary, WindowKind::shortTerm })
+    {
+        const auto index = (size_t) kindIndex (kind == WindowKind::momentary);
+        auto& fifo = kind == WindowKind::momentary ? momentaryFifo : shortTermFifo;
+
+        // Emptying up to the current write position covers any pending request.
+        handledRequestGeneration[index] = requestGeneration (resetRequests[index].get());
+
+        if (fifo != nullptr)
+            fifo->discardUpTo (fifo->getWritePosition());
+    }
+
+    momentaryHistogram.clear();
+    shortTermHistogram.clear();
+    results.reset();
+    momentaryUpdated = false;
+    shortTermUpdated = false;
+}
+
+//==============================================================================
+void OVRALoudnessModule::handleResetRequest (WindowKind kind) noexcept
+{
+    const auto index = (size_t) kindIndex (kind == WindowKind::momentary);
+    auto& fifo = kind == WindowKind::momentary ? *momentaryFifo : *shortTermFifo;
+    const auto request = resetRequests[index].get();
+
+    if (requestGeneration (request) != handledRequestGeneration[index])
+    {
+        fifo.discardUpTo (requestPosition (request));
+        handledRequestGeneration[index] = requestGeneration (request);
+    }
+}
+
+std::optional<float> OVRALoudnessModule::measureWindow (WindowKind kind, bool& countIt)
+{
+    const bool isMomentary = kind == WindowKind::momentary;
+    const auto index = (size_t) kindIndex (isMomentary);
+    auto& fifo = isMomentary ? *momentaryFifo : *shortTermFifo;
+    auto& window = isMomentary ? momentaryWindow : shortTermWindow;
+    const int length = isMomentary ? momentaryWindowLength : shortTermWindowLength;
+    const auto& request = resetRequests[index];
+    const auto handled = handledRequestGeneration[index];
+
+    if (length <= 0 || fifo.getNumReady() < length)
+        return {};
+
+    // The ready count above was read after the audio thread stored any request
+    // made before those frames were pushed, so a request missed here lies
+    // after the whole window; one seen here is left to the next pass, which
+    // empties the FIFO before reading.
+    const auto requestBefore = request.get();
+
+    if (requestGeneration (requestBefore) != handled)
+        return {};
+
+    fifo.read (window, length);
+
+    std::array<float, numChannels> levels {};
+    const int channels = juce::jlimit (0, numChannels, pushedChannels.get());
+    const float loudness = windowLoudness (window, length, channels, levels);
+
+    // A reset during the computation makes this window pre-reset audio.
+    if (requestGeneration (request.get()) != handled)
+        return {};
+
+    if (isMomentary)
+        for (int k = 0; k < channels; ++k)
+            channelMomentaryLevels[(size_t) k] = levels[(size_t) k];
+
+    countIt = requestIntegrating (requestBefore);
+    return loudness;
+}
+
+float OVRALoudnessModule::windowLoudness (const juce::AudioBuffer<float>& window, int length, int channels,
+                                          std::array<float, numChannels>& levels) const noexcept
+{
+    float sum = 0.0f;
+
+    for (int k = 0; k < channels; ++k)
+    {
+        const float rms = window.getRMSLevel (k, 0, length);
+        const float weight = channelWeights[(size_t) k];
+
+        // A weight of zero mutes the channel even if its energy overflowed.
+        const float energy = weight > 0.0f ? rms * rms * weight : 0.0f;
+
+        sum += energy;
+        levels[(size_t) k] = 10.0f * std::log10 (energy);
+    }
+
+    const float loudness = 10.0f * std::log10 (sum) + loudnessOffset;
+    return roundToOneDecimal (juce::jlimit (levelFloor, 0.0f, loudness));
+}
+
+uint64_t OVRALoudnessModule::packRequest (uint32_t generation, bool integratingState, int writePosition) noexcept
+{
+    return ((uint64_t) generation << 33) | ((uint64_t) (integratingState ? 1 : 0) << 32)
+           | (uint64_t) (uint32_t) writePosition;
+}
