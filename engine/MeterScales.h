@@ -3,18 +3,24 @@
 #include "MeterScale.h"
 
 #include <array>
+#include <cstddef>
 
 /** The processor's five fixed meter scales and the level-to-position maps.
 
     Rows: 0 EBU wide (-59..-5), 1 EBU narrow (-41..-14), 2 ATSC/ARIB wide
     (-60..-6), 3 ATSC/ARIB narrow (-42..-15), 4 true peak (-60..+5).
     Positions are not clamped; meters limit what they draw.
+
+        MeterScales scales;
+        auto p = scales.levelToPosition (-23.0f, 0, standard, scale);
+        auto pixels = scales.levelToPixels (-23.0f, 0, standard, scale);   // of 569
 */
 class MeterScales
 {
 public:
     static constexpr int meterHeight = 569;
     static constexpr int truePeakRow = 4;
+    static constexpr int numRows = 5;
 
     MeterScales();
 
@@ -35,8 +41,16 @@ public:
     int levelToPixels (float level, int truePeakFlag, float measurementStandard,
                        float measurementScale) const noexcept;
 
-    const MeterScale& operator[] (int row) const noexcept { return scales[(size_t) row]; }
+    /** Position on one row, for callers that already know the row. */
+    float positionOnRow (float level, int row) const noexcept;
+
+    /** Whole pixels of a 569-pixel meter for a position. */
+    static int positionToPixels (float position) noexcept;
+
+    const MeterScale& operator[] (int row) const noexcept { return scales[(std::size_t) row]; }
 
 private:
-    std::array<MeterScale, 5> scales;
+    static float mapForRow (int row, float level) noexcept;
+
+    std::array<MeterScale, numRows> scales;
 };

@@ -14,7 +14,10 @@
         // fill meter.workBuffer with the block
         meter.processBlock();          // meter.levels now holds dBTP per channel
 
-    One thread drives an instance; prepare must not overlap processing.
+    One thread drives processSample and processBlock on an instance. prepare
+    may run on another thread while processSample runs: it publishes the new
+    configuration as one atomic value and the coefficients never change. It
+    must not overlap processBlock, since it resizes workBuffer.
 */
 class OVRATruePeakMeter
 {
@@ -22,6 +25,12 @@ public:
     static constexpr int numChannels = 6;
     static constexpr int numTaps = 12;
     static constexpr int numPhases = 4;
+
+    using Phase = std::array<double, numTaps>;
+
+    /** The interpolation filter's four phases in the standard's order;
+        coefficient k multiplies the sample k steps back. */
+    static const std::array<Phase, numPhases> interpolationPhases;
 
     OVRATruePeakMeter();
 
@@ -40,8 +49,14 @@ public:
 
     //==============================================================================
     double sampleRate = 0.0;
-    int tableSet = 0;
-    int phaseCount = 0;
+
+    /** Which phases are loaded: 1 all four, 2 the second and fourth, 4 none
+        (0 until a known rate has been prepared). */
+    RelaxedAtomic<int> tableSet { 0 };
+
+    /** Phases evaluated per sample: 4, 2 or 0. */
+    RelaxedAtomic<int> phaseCount { 0 };
+
     juce::AudioBuffer<float> workBuffer;
 
     /** dBTP of each channel's last block; -70 before the first block. The
@@ -50,5 +65,6 @@ public:
 
 private:
     std::array<std::array<double, numTaps>, numChannels> delayLines {};
-    std::array<std::array<double, numTaps>, numPhases> phaseTable {};
+
+    JUCE_LEAK_DETECTOR (OVRATruePeakMeter)
 };

@@ -1,0 +1,132 @@
+#include "OVRATruePeakMeter.h"
+
+#include "LevelRounding.h"
+
+#include <algorithm>
+#include <cmath>
+
+// Phases 2 and 3 are phases 1 and 0 reversed.
+const std::array<OVRATruePeakMeter::Phase, OVRATruePeakMeter::numPhases>
+    OVRATruePeakMeter::interpolationPhases {
+        { { 0.0017089843750, 0.0109863281250, -0.0196533203125, 0.0332031250000, -0.0594482421875,
+            0.1373291015625, 0.9721679687500, -0.1022949218750, 0.0476074218750, -0.0266113281250,
+            0.0148925781250, -0.0083007812500 },
+          { -0.0291748046875, 0.0292968750000, -0.0517578125000, 0.0891113281250, -0.1665039062500,
+            0.4650878906250, 0.7797851562500, -0.2003173828125, 0.1015625000000, -0.0582275390625,
+            0.0330810546875, -0.0189208984375 },
+          { -0.0189208984375, 0.0330810546875, -0.0582275390625, 0.1015625000000, -0.2003173828125,
+            0.7797851562500, 0.4650878906250, -0.1665039062500, 0.0891113281250, -0.0517578125000,
+            0.0292968750000, -0.0291748046875 },
+          { -0.0083007812500, 0.0148925781250, -0.0266113281250, 0.0476074218750, -0.1022949218750,
+            0.9721679687500, 0.1373291015625, -0.0594482421875, 0.0332031250000, -0.0196533203125,
+            0.0109863281250, 0.0017089843750 } }
+    };
+
+namespace
+{
+/** The phases one table set evaluates, as rows of interpolationPhases. */
+struct PhaseSelection
+{
+    int count;
+    std::array<int, OVRATruePeakMeter::numPhases> rows;
+};
+
+// Table set 0 (nothing prepared yet) and 4 (176.4 and 192 kHz) interpolate nothing.
+PhaseSelection selectionFor (int tableSet) noexcept
+{
+    switch (tableSet)
+    {
+        case 1:
+            return { 4, { 0, 1, 2, 3 } };
+        case 2:
+            return { 2, { 1, 3, 0, 0 } };
+        default:
+            return { 0, { 0, 0, 0, 0 } };
+    }
+}
+
+/** Table set for a rate; 0 when the rate is none of the six known ones. */
+int tableSetFor (double rate) noexcept
+{
+    if (rate == 44100.0 || rate == 48000.0)
+        return 1;
+    if (rate == 88200.0 || rate == 96000.0)
+        return 2;
+    if (rate == 176400.0 || rate == 192000.0)
+        return 4;
+    return 0;
+}
+} // namespace
+
+OVRATruePeakMeter::OVRATruePeakMeter()
+{
+    for (auto& level : levels)
+        level = levelFloor;
+}
+
+//==============================================================================
+void OVRATruePeakMeter::prepare (double newSampleRate, int blockSize)
+{
+    if (newSampleRate != sampleRate)
+    {
+        sampleRate = newSampleRate;
+
+        // Any other rate keeps the previous configuration; the delay lines
+        // keep their history either way.
+        if (const int set = tableSetFor (newSampleRate); set != 0)
+        {
+            tableSet = set;
+            phaseCount = selectionFor (set).count;
+        }
+    }
+
+    workBuffer.setSize (numChannels, juce::jmax (0, blockSize));
+}
+
+float OVRATruePeakMeter::processSample (float sample, int channel) noexcept
+{
+    // One load decides which phases run, so a prepare on another thread
+    // never leaves this call with a half-changed configuration.
+    const auto selection = selectionFor (tableSet.get());
+
+    if (selection.count == 0)
+        return std::abs (sample);
+
+    jassert (channel >= 0 && channel < numChannels);
+    auto& line = delayLines[(size_t) juce::jlimit (0, numChannels - 1, channel)];
+    std::copy_backward (line.begin(), line.end() - 1, line.end());
+    line[0] = (double) sample;
+
+    double peak = 0.0;
+    for (int i = 0; i < selection.count; ++i)
+    {
+        const auto& phase = interpolationPhases[(size_t) selection.rows[(size_t) i]];
+        double y = 0.0;
+        for (size_t k = 0; k < (size_t) numTaps; ++k)
+            y += phase[k] * line[k];
+        peak = std::max (peak, std::abs (y));
+    }
+
+    return (float) peak;
+}
+
+void OVRATruePeakMeter::processBlock() noexcept
+{
+    const int channels = juce::jmin (workBuffer.getNumChannels(), numChannels);
+    const int numSamples = workBuffer.getNumSamples();
+
+    for (int ch = 0; ch < channels; ++ch)
+    {
+        auto* data = workBuffer.getWritePointer (ch);
+        float blockPeak = 0.0f;
+
+        for (int i = 0; i < numSamples; ++i)
+        {
+            data[i] = processSample (data[i], ch);
+            blockPeak = std::max (blockPeak, data[i]);
+        }
+
+        // Silence gives log10 (0), minus infinity: the caller decides the floor.
+        levels[(size_t) ch] = 20.0f * std::log10 (blockPeak);
+    }
+}
