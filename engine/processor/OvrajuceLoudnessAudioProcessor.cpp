@@ -1,0 +1,714 @@
+#include "OvrajuceLoudnessAudioProcessor.h"
+
+#include <cmath>
+#include <limits>
+
+namespace
+{
+constexpr float downmixGain = 0.7071f;
+constexpr float correlationFloorRms = 0.0001f;
+constexpr int numParameters = 17;
+constexpr int loudnessThreadStopTimeoutMs = 1000;
+
+const char* const stateTag = "MYPLUGINSETTINGS";
+constexpr uint32_t stateMagic = 0x21324356; // "VC2!" read as little-endian
+constexpr int stateHeaderSize = 8;
+
+// Slots L, R, C, LFE, LS, RS.
+enum Slot
+{
+    slotL,
+    slotR,
+    slotC,
+    slotLFE,
+    slotLS,
+    slotRS
+};
+
+constexpr std::array<std::pair<int, int>, 6> correlationPairs { {
+    { slotL, slotR },
+    { slotL, slotC },
+    { slotR, slotC },
+    { slotLS, slotRS },
+    { slotL, slotLS },
+    { slotR, slotRS },
+} };
+
+juce::AudioPlayHead::CurrentPositionInfo toCurrentPositionInfo (const juce::AudioPlayHead::PositionInfo& pos)
+{
+    juce::AudioPlayHead::CurrentPositionInfo info;
+
+    if (const auto sig = pos.getTimeSignature())
+    {
+        info.timeSigNumerator = sig->numerator;
+        info.timeSigDenominator = sig->denominator;
+    }
+
+    if (const auto loop = pos.getLoopPoints())
+    {
+        info.ppqLoopStart = loop->ppqStart;
+        info.ppqLoopEnd = loop->ppqEnd;
+    }
+
+    if (const auto frame = pos.getFrameRate())
+        info.frameRate = *frame;
+
+    if (const auto seconds = pos.getTimeInSeconds())
+        info.timeInSeconds = *seconds;
+
+    if (const auto barStart = pos.getPpqPositionOfLastBarStart())
+        info.ppqPositionOfLastBarStart = *barStart;
+
+    if (const auto ppq = pos.getPpqPosition())
+        info.ppqPosition = *ppq;
+
+    if (const auto origin = pos.getEditOriginTime())
+        info.editOriginTime = *origin;
+
+    if (const auto bpm = pos.getBpm())
+        info.bpm = *bpm;
+
+    if (const auto samples = pos.getTimeInSamples())
+        info.timeInSamples = *samples;
+
+    info.isPlaying = pos.getIsPlaying();
+    info.isRecording = pos.getIsRecording();
+    info.isLooping = pos.getIsLooping();
+    return info;
+}
+
+// The numeric settings in their stored order.
+struct NumericSetting
+{
+    const char* attribute;
+    RelaxedAtomic<float> SettingsSnapshot::*field;
+};
+
+constexpr std::array<NumericSetting, 12> numericSettings { {
+    { "measurementStandard", &SettingsSnapshot::measurementStandard },
+    { "measurementScale", &SettingsSnapshot::measurementScale },
+    { "measurementUnit", &SettingsSnapshot::measurementUnit },
+    { "gatingOffFlag", &SettingsSnapshot::gatingOffFlag },
+    { "followTransportFlag", &SettingsSnapshot::followTransportFlag },
+    { "truePeakRefLevel", &SettingsSnapshot::truePeakRefLevel },
+    { "truePeakMaxLevel", &SettingsSnapshot::truePeakMaxLevel },
+    { "truePeakHoldTime", &SettingsSnapshot::truePeakHoldTime },
+    { "truePeakOverloadTime", &SettingsSnapshot::truePeakOverloadTime },
+    { "shtMaxLevel", &SettingsSnapshot::shtMaxLevel },
+    { "stereoMixdownFlag", &SettingsSnapshot::stereoMixdownFlag },
+    { "vectroscopeInputDataFlag", &SettingsSnapshot::vectroscopeInputDataFlag },
+} };
+
+// The field each parameter index writes; indices 0 and 16 are handled apart.
+constexpr std::array<RelaxedAtomic<float> SettingsSnapshot::*, 13> parameterFields {
+    &SettingsSnapshot::isMeasuring,
+    &SettingsSnapshot::measurementStandard,
+    &SettingsSnapshot::measurementScale,
+    &SettingsSnapshot::measurementUnit,
+    &SettingsSnapshot::gatingOffFlag,
+    &SettingsSnapshot::followTransportFlag,
+    &SettingsSnapshot::truePeakRefLevel,
+    &SettingsSnapshot::truePeakMaxLevel,
+    &SettingsSnapshot::truePeakHoldTime,
+    &SettingsSnapshot::truePeakOverloadTime,
+    &SettingsSnapshot::shtMaxLevel,
+    &SettingsSnapshot::stereoMixdownFlag,
+    &SettingsSnapshot::vectroscopeInputDataFlag,
+};
+constexpr int stereoStateParameter = 16;
+
+// The outer element of a stored state. Only the outer element is parsed: the
+// state has no children, and a corrupt block must not drive the parser into
+// deep recursion.
+std::unique_ptr<juce::XmlElement> unwrapState (const void* data, int sizeInBytes)
+{
+    if (data == nullptr || sizeInBytes <= stateHeaderSize
+        || juce::ByteOrder::littleEndianInt (data) != stateMagic)
+        return {};
+
+    const auto storedLength = juce::ByteOrder::littleEndianInt (juce::addBytesToPointer (data, 4));
+
+    if (storedLength == 0)
+        return {};
+
+    const auto textLength = (size_t) juce::jmin ((int64_t) storedLength, (int64_t) sizeInBytes - stateHeaderSize);
+
+    // A private zero-terminated copy: the text ends at the first zero byte,
+    // and a truncated UTF-8 sequence cannot read past the caller's block.
+    juce::MemoryBlock text (textLength + 4, true);
+    text.copyFrom (juce::addBytesToPointer (data, stateHeaderSize), 0, textLength);
+
+    juce::XmlDocument document (juce::String (juce::CharPointer_UTF8 (static_cast<const char*> (text.getData()))));
+    return document.getDocumentElement (true);
+}
+
+std::unique_ptr<juce::XmlElement> makeStateElement (const SettingsSnapshot& settings,
+                                                    const ChannelLayout& inputs, const ChannelLayout& outputs)
+{
+    auto xml = std::make_unique<juce::XmlElement> (stateTag);
+
+    for (const auto& setting : numericSettings)
+        xml->setAttribute (setting.attribute, (double) (settings.*setting.field).get());
+
+    xml->setAttribute ("settingsInputLayout", inputs.toText());
+    xml->setAttribute ("settingsOutputLayout", outputs.toText());
+    xml->setAttribute ("logFilePath", settings.logFilePath);
+    xml->setAttribute ("logFileName", settings.logFileName);
+    return xml;
+}
+} // namespace
+
+//==============================================================================
+OvrajuceLoudnessAudioProcessor::OvrajuceLoudnessAudioProcessor (juce::AudioDeviceManager* manager)
+    : juce::AudioProcessor (BusesProperties()
+                                .withInput ("Input", juce::AudioChannelSet::discreteChannels (numSlots), true)
+                                .withOutput ("Output", juce::AudioChannelSet::discreteChannels (numSlots), true))
+    , deviceManager (manager)
+{
+    for (auto& level : blockTruePeaks)
+        level = levelFloor;
+
+    for (auto& level : channelMomentaryLoudness)
+        level = levelFloor;
+
+    restoreDefaultSettings();
+    resetDisplayValues();
+    loudnessResults.reset();
+
+    inputLayout = ChannelLayout().pack();
+    outputLayout = ChannelLayout().pack();
+
+    loudnessThread.startThread();
+}
+
+OvrajuceLoudnessAudioProcessor::~OvrajuceLoudnessAudioProcessor()
+{
+    stopTimer();
+    stopMeasurementLog();
+    loudnessThread.removeTimeSliceClient (&loudnessModule);
+    loudnessThread.stopThread (loudnessThreadStopTimeoutMs);
+}
+
+//==============================================================================
+const juce::String OvrajuceLoudnessAudioProcessor::getName() const { return "ZEL5.1Extended"; }
+
+void OvrajuceLoudnessAudioProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
+{
+    samplesPerBlock = juce::jmax (0, samplesPerBlock);
+    lastSampleRate = sampleRate;
+    lastBlockSize = samplesPerBlock;
+
+    // The module's FIFOs are rebuilt below; no pass may be reading them.
+    loudnessThread.removeTimeSliceClient (&loudnessModule);
+
+    if (loudnessModule.sampleRate != sampleRate)
+    {
+        loudnessModule.sampleRate = sampleRate;
+        loudnessModule.setupKWeighting();
+        loudnessModule.prepare();
+    }
+
+    loudnessModule.inputBuffer.setSize (numSlots, samplesPerBlock);
+    truePeakMeter.prepare (sampleRate, samplesPerBlock);
+    scopeFeed.prepare (sampleRate, samplesPerBlock);
+
+    // Everything processBlock sizes per block is allocated here, so that a
+    // block of up to samplesPerBlock frames allocates nothing.
+    workBuffer.setSize (numSlots, samplesPerBlock);
+    correlationBuffer.setSize (2, samplesPerBlock);
+    outputBuffer.setSize (juce::jmax (numSlots, getTotalNumInputChannels(), getTotalNumOutputChannels()),
+                          samplesPerBlock);
+
+    loudnessThread.addTimeSliceClient (&loudnessModule);
+}
+
+void OvrajuceLoudnessAudioProcessor::releaseResources()
+{
+    loudnessThread.removeTimeSliceClient (&loudnessModule);
+}
+
+bool OvrajuceLoudnessAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    // Any device with up to six channels each way; the layouts say which
+    // channel carries which slot.
+    if (layouts.inputBuses.size() != 1 || layouts.outputBuses.size() != 1)
+        return false;
+
+    return layouts.getMainInputChannels() <= numSlots && layouts.getMainOutputChannels() <= numSlots;
+}
+
+//==============================================================================
+void OvrajuceLoudnessAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    juce::ScopedNoDenormals noDenormals;
+
+    const int numSamples = buffer.getNumSamples();
+    const int numBlockChannels = buffer.getNumChannels();
+    const int numInputs = juce::jmin (getTotalNumInputChannels(), numBlockChannels);
+    const auto inputs = getInputLayout();
+    const auto outputs = getOutputLayout();
+
+    lastBlockSize = numSamples;
+    readTransport (numSamples);
+
+    const bool gatingOff = juce::roundToInt (settings.gatingOffFlag.get()) != 0;
+    loudnessModule.momentaryHistogram.gatingEnabled = ! gatingOff;
+    loudnessModule.shortTermHistogram.gatingEnabled = ! gatingOff;
+
+    workBuffer.setSize (numSlots, numSamples, false, false, true);
+    workBuffer.clear();
+    correlationBuffer.setSize (2, numSamples, false, false, true);
+    correlationBuffer.clear();
+
+    routeInputs (buffer, numInputs, inputs);
+
+    if (settings.stereoMixdownFlag.get() != 0.0f)
+        downmixToStereo (workBuffer);
+
+    // A module that was never prepared has no windows to fill.
+    if (loudnessModule.momentaryFifo != nullptr && loudnessModule.shortTermFifo != nullptr)
+    {
+        auto& moduleInput = loudnessModule.inputBuffer;
+        moduleInput.setSize (workBuffer.getNumChannels(), numSamples, false, false, true);
+        moduleInput.clear();
+
+        for (int slot = 0; slot < workBuffer.getNumChannels(); ++slot)
+            moduleInput.copyFrom (slot, 0, workBuffer, slot, 0, numSamples);
+
+        loudnessModule.pushSamples();
+    }
+
+    loudnessResults = loudnessModule.results;
+
+    if (scopeFeed.fifo != nullptr)
+        scopeFeed.fifo->write (workBuffer);
+
+    publishNewValues (numBlockChannels);
+    measureTruePeaks();
+
+    if (numBlockChannels > 0 && numSamples > 0)
+        routeOutputs (buffer, numInputs, inputs, outputs);
+
+    publishSoundField (numBlockChannels);
+    publishCorrelations (numSamples);
+}
+
+void OvrajuceLoudnessAudioProcessor::readTransport (int numSamples) noexcept
+{
+    bool moving = false;
+    bool havePosition = false;
+
+    if (auto* playHead = getPlayHead())
+    {
+        if (const auto position = playHead->getPosition())
+        {
+            const auto info = toCurrentPositionInfo (*position);
+            moving = (info != lastPosInfo);
+            lastPosInfo = info;
+            havePosition = true;
+        }
+    }
+
+    if (! havePosition)
+        lastPosInfo.resetToDefault();
+
+    if (juce::roundToInt (settings.followTransportFlag.get()) != 0)
+    {
+        settings.isMeasuring = moving ? 1.0f : 0.0f;
+        loudnessModule.setIntegrating (moving ? 1 : 0);
+
+        if (moving)
+            displaySnapshot.processedSamplesCounter = displaySnapshot.processedSamplesCounter + numSamples;
+    }
+    else
+    {
+        // Any value other than 0 counts as measuring, for the counter and the
+        // histograms alike, so the two can never disagree.
+        const bool measuring = settings.isMeasuring.get() != 0.0f;
+        loudnessModule.setIntegrating (measuring ? 1 : 0);
+
+        if (measuring)
+            displaySnapshot.processedSamplesCounter = displaySnapshot.processedSamplesCounter + numSamples;
+    }
+}
+
+void OvrajuceLoudnessAudioProcessor::routeInputs (const juce::AudioBuffer<float>& block, int numInputs,
+                                                  ChannelLayout layout) noexcept
+{
+    const int numSamples = block.getNumSamples();
+
+    for (int slot = 0; slot < numSlots; ++slot)
+    {
+        const int channel = layout[slot];
+
+        if (channel >= 0 && channel < numInputs)
+            workBuffer.copyFrom (slot, 0, block, channel, 0, numSamples);
+    }
+}
+
+void OvrajuceLoudnessAudioProcessor::downmixToStereo (juce::AudioBuffer<float>& sixSlots) noexcept
+{
+    if (sixSlots.getNumChannels() < numSlots)
+        return;
+
+    const int numSamples = sixSlots.getNumSamples();
+
+    for (auto slot : { slotC, slotLS, slotRS })
+        sixSlots.applyGain (slot, 0, numSamples, downmixGain);
+
+    for (auto [target, surround] : { std::pair<int, int> { slotL, slotLS }, { slotR, slotRS } })
+    {
+        sixSlots.addFrom (target, 0, sixSlots, slotC, 0, numSamples);
+        sixSlots.addFrom (target, 0, sixSlots, surround, 0, numSamples);
+    }
+
+    for (auto slot : { slotC, slotLFE, slotLS, slotRS })
+        sixSlots.clear (slot, 0, numSamples);
+}
+
+void OvrajuceLoudnessAudioProcessor::publishNewValues (int numBlockChannels) noexcept
+{
+    auto& display = displaySnapshot;
+
+    if (loudnessModule.momentaryUpdated.get())
+    {
+        const float momentary = loudnessResults.momentaryLoudness;
+        display.momentaryLoudness = momentary;
+        display.momentaryLoudnessPix = (float) levelToPixels (roundToOneDecimal (momentary), 0) / (float) meterHeight;
+        logMomentary();
+        display.programLoudness = roundToOneDecimal (loudnessResults.integratedLoudness);
+
+        for (int slot = 0; slot < juce::jmin (numBlockChannels, numSlots); ++slot)
+            channelMomentaryLoudness[(size_t) slot] = loudnessModule.channelMomentaryLevels[(size_t) slot].get();
+    }
+
+    if (loudnessModule.shortTermUpdated.get())
+    {
+        const float shortTerm = loudnessResults.shortTermLoudness;
+        const auto quantised = [this] (float level)
+        { return (float) levelToPixels (roundToOneDecimal (level), 0) / (float) meterHeight; };
+
+        display.shortTermLoudness = shortTerm;
+        display.arrowSliderValue = quantised (shortTerm);
+        logShortTerm();
+        display.loudnessRange = roundToOneDecimal (loudnessResults.loudnessRange);
+        display.loudnessRangeVectorMax = quantised (loudnessResults.loudnessRangeHigh);
+        display.loudnessRangeVectorMin = quantised (loudnessResults.loudnessRangeLow);
+    }
+}
+
+void OvrajuceLoudnessAudioProcessor::measureTruePeaks() noexcept
+{
+    auto& meterInput = truePeakMeter.workBuffer;
+    const int numSamples = workBuffer.getNumSamples();
+    meterInput.setSize (workBuffer.getNumChannels(), numSamples, false, false, true);
+    meterInput.clear();
+
+    for (int slot = 0; slot < workBuffer.getNumChannels(); ++slot)
+        meterInput.copyFrom (slot, 0, workBuffer, slot, 0, numSamples);
+
+    truePeakMeter.processBlock();
+
+    for (int slot = 0; slot < numSlots; ++slot)
+    {
+        // A NaN sample has no level; it must not poison the held maxima.
+        const float level = truePeakMeter.levels[(size_t) slot];
+        blockTruePeaks[(size_t) slot] = std::isnan (level) ? -std::numeric_limits<float>::infinity() : level;
+    }
+
+    for (int slot = 0; slot < numSlots; ++slot)
+        updateTruePeakChannel (roundToOneDecimal (blockTruePeaks[(size_t) slot]), slot);
+
+    logTruePeak();
+
+    const float scaleBottom = meterScales[MeterScales::truePeakRow].minDb;
+    float loudest = scaleBottom;
+
+    for (auto& level : blockTruePeaks)
+    {
+        level = juce::jmax (scaleBottom, level.get());
+        loudest = juce::jmax (loudest, level.get());
+    }
+
+    if (roundToOneDecimal (loudest) > settings.truePeakMaxLevel.get())
+        displaySnapshot.truePeakAlarm = 1;
+}
+
+void OvrajuceLoudnessAudioProcessor::updateTruePeakChannel (float roundedLevel, int slot) noexcept
+{
+    auto& display = displaySnapshot;
+    const auto index = (size_t) slot;
+
+    if (roundedLevel > settings.truePeakMaxLevel.get())
+    {
+        display.truePeakAlarmsPerChannel[index] = 1;
+        display.truePeakAlarm = 1;
+    }
+
+    if (roundedLevel > display.truePeakValuesPerChannel[index].get())
+        display.truePeakValuesPerChannel[index] = roundedLevel;
+
+    display.truePeakValuesPerChannelPix[index] = (float) levelToPixels (roundedLevel, 1) / (float) truePeakMeterHeight;
+}
+
+void OvrajuceLoudnessAudioProcessor::routeOutputs (juce::AudioBuffer<float>& block, int numInputs,
+                                                   ChannelLayout inputs, ChannelLayout outputs) noexcept
+{
+    const int numSamples = block.getNumSamples();
+    const int numChannels = block.getNumChannels();
+
+    // The block as received is the source, so route into a scratch buffer
+    // first; outputs that no slot names stay silent.
+    outputBuffer.setSize (numChannels, numSamples, false, false, true);
+    outputBuffer.clear();
+
+    for (int slot = 0; slot < numSlots; ++slot)
+    {
+        const int source = inputs[slot];
+        const int destination = outputs[slot];
+
+        if (source >= 0 && source < numInputs && destination >= 0 && destination < numChannels)
+            outputBuffer.copyFrom (destination, 0, block, source, 0, numSamples);
+    }
+
+    for (int channel = 0; channel < numChannels; ++channel)
+        block.copyFrom (channel, 0, outputBuffer, channel, 0, numSamples);
+}
+
+void OvrajuceLoudnessAudioProcessor::publishSoundField (int numBlockChannels) noexcept
+{
+    const bool fromTruePeak = settings.vectroscopeInputDataFlag.get() == 0.0f;
+
+    for (int slot = 0; slot < juce::jmin (numBlockChannels, numSlots); ++slot)
+    {
+        const auto index = (size_t) slot;
+        displaySnapshot.vectroscopeValue[index] = fromTruePeak
+                                                      ? levelToPosition (blockTruePeaks[index], 1)
+                                                      : levelToPosition (channelMomentaryLoudness[index], 0);
+    }
+}
+
+void OvrajuceLoudnessAudioProcessor::publishCorrelations (int numSamples) noexcept
+{
+    for (size_t pair = 0; pair < correlationPairs.size(); ++pair)
+    {
+        if (numSamples == 0)
+        {
+            displaySnapshot.vurnCorr[pair] = 1.0f;
+            continue;
+        }
+
+        correlationBuffer.clear();
+        correlationBuffer.copyFrom (0, 0, workBuffer, correlationPairs[pair].first, 0, numSamples);
+        correlationBuffer.copyFrom (1, 0, workBuffer, correlationPairs[pair].second, 0, numSamples);
+        displaySnapshot.vurnCorr[pair] = calculateCorrelation (correlationBuffer);
+    }
+}
+
+float OvrajuceLoudnessAudioProcessor::calculateCorrelation (const juce::AudioBuffer<float>& pair) noexcept
+{
+    const int numSamples = pair.getNumSamples();
+
+    if (pair.getNumChannels() < 2 || numSamples <= 0)
+        return 1.0f;
+
+    const float* left = pair.getReadPointer (0);
+    const float* right = pair.getReadPointer (1);
+    double sll = 0.0, srr = 0.0, slr = 0.0;
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        sll += (double) left[i] * left[i];
+        srr += (double) right[i] * right[i];
+        slr += (double) left[i] * right[i];
+    }
+
+    const double floorEnergy = (double) correlationFloorRms * correlationFloorRms * numSamples;
+
+    // The comparisons are false for NaN, which therefore reads as uncorrelated
+    // silence rather than a NaN on the meter.
+    if (! (sll >= floorEnergy && srr >= floorEnergy))
+        return 1.0f;
+
+    return (float) juce::jlimit (-1.0, 1.0, slr / std::sqrt (sll * srr));
+}
+
+//==============================================================================
+const juce::String OvrajuceLoudnessAudioProcessor::getInputChannelName (int channelIndex) const
+{
+    return juce::String (channelIndex + 1);
+}
+
+const juce::String OvrajuceLoudnessAudioProcessor::getOutputChannelName (int channelIndex) const
+{
+    return juce::String (channelIndex + 1);
+}
+
+bool OvrajuceLoudnessAudioProcessor::isInputChannelStereoPair (int) const { return true; }
+bool OvrajuceLoudnessAudioProcessor::isOutputChannelStereoPair (int) const { return true; }
+bool OvrajuceLoudnessAudioProcessor::silenceInProducesSilenceOut() const { return false; }
+double OvrajuceLoudnessAudioProcessor::getTailLengthSeconds() const { return 0.0; }
+bool OvrajuceLoudnessAudioProcessor::acceptsMidi() const { return false; }
+bool OvrajuceLoudnessAudioProcessor::producesMidi() const { return false; }
+
+// The editor is not built yet; createEditor lives with the user interface.
+bool OvrajuceLoudnessAudioProcessor::hasEditor() const { return false; }
+
+//==============================================================================
+int OvrajuceLoudnessAudioProcessor::getNumParameters() { return numParameters; }
+const juce::String OvrajuceLoudnessAudioProcessor::getParameterName (int) { return {}; }
+float OvrajuceLoudnessAudioProcessor::getParameter (int) { return 0.0f; }
+
+const juce::String OvrajuceLoudnessAudioProcessor::getParameterText (int index)
+{
+    return juce::String (getParameter (index), 2);
+}
+
+// Settings change through setParameterValue only; a host's parameter write
+// must not reach them.
+void OvrajuceLoudnessAudioProcessor::setParameter (int, float) {}
+bool OvrajuceLoudnessAudioProcessor::isParameterAutomatable (int) const { return false; }
+
+int OvrajuceLoudnessAudioProcessor::getNumPrograms() { return 0; }
+int OvrajuceLoudnessAudioProcessor::getCurrentProgram() { return 0; }
+void OvrajuceLoudnessAudioProcessor::setCurrentProgram (int) {}
+const juce::String OvrajuceLoudnessAudioProcessor::getProgramName (int) { return {}; }
+void OvrajuceLoudnessAudioProcessor::changeProgramName (int, const juce::String&) {}
+
+void OvrajuceLoudnessAudioProcessor::numChannelsChanged() {}
+
+//==============================================================================
+SettingsSnapshot OvrajuceLoudnessAudioProcessor::getSettings() const { return settings; }
+
+void OvrajuceLoudnessAudioProcessor::setParameterValue (int index, float value)
+{
+    if (index == stereoStateParameter)
+    {
+        settings.stereoState = (value != 0.0f);
+        return;
+    }
+
+    if (! juce::isPositiveAndBelow (index, (int) parameterFields.size()))
+        return;
+
+    settings.*parameterFields[(size_t) index] = value;
+
+    if (index == 0)
+    {
+        if (value != 0.0f)
+            startMeasurementLog();
+        else
+            stopMeasurementLog();
+    }
+}
+
+void OvrajuceLoudnessAudioProcessor::resetDisplayValues() noexcept { displaySnapshot.reset(); }
+
+void OvrajuceLoudnessAudioProcessor::resetMeasurement()
+{
+    resetDisplayValues();
+    maxMomentaryLoudness = levelFloor;
+    maxShortTermLoudness = levelFloor;
+    maxTruePeak = levelFloor;
+    loudnessModule.resetMeasurement();
+}
+
+//==============================================================================
+void OvrajuceLoudnessAudioProcessor::setInputLayout (const ChannelLayout& chosen)
+{
+    savedInputLayout = chosen.normalised();
+    inputLayout = savedInputLayout.toActive().pack();
+}
+
+void OvrajuceLoudnessAudioProcessor::setOutputLayout (const ChannelLayout& chosen)
+{
+    savedOutputLayout = chosen.normalised();
+    outputLayout = savedOutputLayout.toActive().pack();
+}
+
+//==============================================================================
+float OvrajuceLoudnessAudioProcessor::levelToPosition (float level, int truePeakFlag) const noexcept
+{
+    return meterScales.levelToPosition (level, truePeakFlag, settings.measurementStandard,
+                                        settings.measurementScale);
+}
+
+int OvrajuceLoudnessAudioProcessor::levelToPixels (float level, int truePeakFlag) const noexcept
+{
+    return meterScales.levelToPixels (level, truePeakFlag, settings.measurementStandard,
+                                      settings.measurementScale);
+}
+
+//==============================================================================
+juce::String OvrajuceLoudnessAudioProcessor::getDefaultLogFilePath()
+{
+    static const juce::String path = juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
+                                         .getChildFile ("Tamvo")
+                                         .getChildFile ("ZELX")
+                                         .getFullPathName();
+    return path;
+}
+
+juce::String OvrajuceLoudnessAudioProcessor::getDefaultLogFileName() { return "ZELX51Log"; }
+
+void OvrajuceLoudnessAudioProcessor::restoreDefaultSettings()
+{
+    settings = SettingsSnapshot();
+    settings.logFilePath = getDefaultLogFilePath();
+    settings.logFileName = getDefaultLogFileName();
+}
+
+//==============================================================================
+void OvrajuceLoudnessAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    const auto text = makeStateElement (settings, savedInputLayout, savedOutputLayout)
+                          ->toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
+    const auto numBytes = text.getNumBytesAsUTF8();
+
+    destData.reset();
+    juce::MemoryOutputStream out (destData, false);
+    out.writeInt ((int) stateMagic);
+    out.writeInt ((int) numBytes);
+    out.write (text.toRawUTF8(), numBytes);
+    out.writeByte (0);
+}
+
+void OvrajuceLoudnessAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    const auto xml = unwrapState (data, sizeInBytes);
+
+    if (xml == nullptr)
+    {
+        restoreDefaultSettings();
+        return;
+    }
+
+    if (! xml->getTagName().equalsIgnoreCase (stateTag))
+        return;
+
+    for (const auto& setting : numericSettings)
+    {
+        auto& field = settings.*setting.field;
+        const double stored = xml->getDoubleAttribute (setting.attribute, (double) field.get());
+
+        // Only a finite number that a float can hold replaces the setting.
+        if (std::isfinite (stored) && std::abs (stored) <= (double) std::numeric_limits<float>::max())
+            field = (float) stored;
+    }
+
+    setInputLayout (ChannelLayout::fromText (xml->getStringAttribute ("settingsInputLayout")));
+    setOutputLayout (ChannelLayout::fromText (xml->getStringAttribute ("settingsOutputLayout")));
+    settings.logFilePath = xml->getStringAttribute ("logFilePath", settings.logFilePath);
+    settings.logFileName = xml->getStringAttribute ("logFileName", settings.logFileName);
+}
+
+//==============================================================================
+void OvrajuceLoudnessAudioProcessor::timerCallback() {}
+
+// No measurement log is attached to the processor yet: starting, stopping and
+// feeding one do nothing, and the calls stay where the log needs them.
+void OvrajuceLoudnessAudioProcessor::startMeasurementLog() {}
+void OvrajuceLoudnessAudioProcessor::stopMeasurementLog() {}
+void OvrajuceLoudnessAudioProcessor::logMomentary() noexcept {}
+void OvrajuceLoudnessAudioProcessor::logShortTerm() noexcept {}
+void OvrajuceLoudnessAudioProcessor::logTruePeak() noexcept {}
