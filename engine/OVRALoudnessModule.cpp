@@ -120,8 +120,8 @@ void OVRALoudnessModule::pushSamples() noexcept
         shelf.processSamples (samples, numSamples);
         highPass.processSamples (samples, numSamples);
 
-        // A NaN or infinity would stay in the filter state for good and mute
-        // the channel's loudness from then on: count the block as silence.
+        // A NaN or infinity turns the rest of the block into NaN, which would
+        // reach the published values for a whole window: count it as silence.
         if (numSamples > 0 && ! std::isfinite (samples[numSamples - 1]))
         {
             juce::FloatVectorOperations::clear (samples, numSamples);

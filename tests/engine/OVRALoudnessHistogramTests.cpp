@@ -1,0 +1,251 @@
+#include "LevelRounding.h"
+#include "OVRALoudnessHistogram.h"
+#include "TestSignals.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace
+{
+int totalCount (const OVRALoudnessHistogram& histogram)
+{
+    float total = 0.0f;
+    for (int i = 0; i < OVRALoudnessHistogram::numBins; ++i)
+        total += histogram.getCount (i);
+    return (int) total;
+}
+
+int binOf (float loudness)
+{
+    return (int) std::lround ((double) loudness * 10.0) + 700;
+}
+
+/** Energy mean of a set of loudness values, in LUFS, in double precision. */
+double energyMean (const std::vector<float>& values)
+{
+    double sum = 0.0;
+    for (auto v : values)
+        sum += std::pow (10.0, v / 10.0);
+    return 10.0 * std::log10 (sum / (double) values.size());
+}
+
+std::vector<float> roundedAtOrAbove (const std::vector<float>& values, double gate)
+{
+    std::vector<float> kept;
+    for (auto v : values)
+        if (v >= gate)
+            kept.push_back (v);
+    return kept;
+}
+
+struct Range
+{
+    float range, low, high;
+};
+
+Range rangeOf (const OVRALoudnessHistogram& histogram)
+{
+    Range r {};
+    histogram.getLoudnessRange (r.range, r.low, r.high);
+    return r;
+}
+} // namespace
+
+TEST (OVRALoudnessHistogram, BinsCoverMinusSeventyToZeroInTenthsAndValuesRoundToTheNearest)
+{
+    OVRALoudnessHistogram histogram;
+
+    for (int i = 0; i < OVRALoudnessHistogram::numBins; ++i)
+        ASSERT_EQ (histogram.getBinLoudness (i), (float) ((i - 700) / 10.0)) << "bin " << i;
+
+    // Nothing below the floor, and no NaN, is counted.
+    for (float v : { -80.0f, -70.01f, std::nanf (""), -std::numeric_limits<float>::infinity() })
+        histogram.add (v);
+    EXPECT_EQ (totalCount (histogram), 0);
+
+    for (float v : { -70.0f, -69.96f })
+        histogram.add (v);
+    EXPECT_EQ (histogram.getCount (0), 2.0f);
+
+    for (float v : { -23.04f, -23.05f, -22.96f })
+        histogram.add (v);
+    EXPECT_EQ (histogram.getCount (binOf (-23.0f)), 3.0f);
+    EXPECT_EQ (histogram.getBinLoudness (binOf (-23.0f)), -23.0f);
+
+    // Values above the top bin, which the meter never produces, count there.
+    for (float v : { 0.0f, 0.04f, 3.0f })
+        histogram.add (v);
+    EXPECT_EQ (histogram.getCount (OVRALoudnessHistogram::numBins - 1), 3.0f);
+    EXPECT_EQ (totalCount (histogram), 8);
+
+    // Every tenth from -70.0 to 0.0, computed the way the meter computes
+    // values, lands in its own bin.
+    OVRALoudnessHistogram tenths;
+    for (int i = 0; i < OVRALoudnessHistogram::numBins; ++i)
+        tenths.add (roundToOneDecimal (-70.0f + (float) i * 0.1f));
+    for (int i = 0; i < OVRALoudnessHistogram::numBins; ++i)
+        ASSERT_EQ (tenths.getCount (i), 1.0f) << "bin " << i;
+
+    // Clearing zeroes the counts and keeps the gating switch.
+    tenths.gatingEnabled = false;
+    tenths.clear();
+    EXPECT_EQ (totalCount (tenths), 0);
+    EXPECT_FALSE (tenths.gatingEnabled.get());
+}
+
+TEST (OVRALoudnessHistogram, EmptyAndSingleBinHistograms)
+{
+    OVRALoudnessHistogram histogram;
+    for (bool gating : { true, false })
+    {
+        histogram.gatingEnabled = gating;
+        EXPECT_EQ (histogram.getIntegratedLoudness(), levelFloor);
+        const auto r = rangeOf (histogram);
+        EXPECT_EQ (r.range, 0.0f);
+        EXPECT_EQ (r.low, levelFloor);
+        EXPECT_EQ (r.high, levelFloor);
+    }
+
+    for (int i = 0; i < 5; ++i)
+        histogram.add (-31.2f);
+    for (bool gating : { true, false })
+    {
+        histogram.gatingEnabled = gating;
+        EXPECT_NEAR (histogram.getIntegratedLoudness(), -31.2f, 1e-4f);
+        const auto r = rangeOf (histogram);
+        EXPECT_EQ (r.range, 0.0f);
+        EXPECT_EQ (r.low, -31.2f);
+        EXPECT_EQ (r.high, -31.2f);
+    }
+}
+
+TEST (OVRALoudnessHistogram, TwoLevelProgrammes)
+{
+    {
+        // Ten values at -20 and ten at -10: the gate changes nothing, the 95 %
+        // rank (19) falls in the highest bin.
+        OVRALoudnessHistogram histogram;
+        std::vector<float> values;
+        for (int i = 0; i < 10; ++i)
+        {
+            histogram.add (-20.0f);
+            histogram.add (-10.0f);
+            values.insert (values.end(), { -20.0f, -10.0f });
+        }
+
+        for (bool gating : { true, false })
+        {
+            histogram.gatingEnabled = gating;
+            EXPECT_NEAR (histogram.getIntegratedLoudness(), energyMean (values), 1e-4);
+            const auto r = rangeOf (histogram);
+            EXPECT_EQ (r.low, -20.0f);
+            EXPECT_EQ (r.high, -10.0f);
+            EXPECT_FLOAT_EQ (r.range, 10.0f);
+        }
+    }
+    {
+        // One value at -23 and one at the floor: the relative gates drop the
+        // floor value; without them it lowers both measures.
+        OVRALoudnessHistogram histogram;
+        histogram.add (-23.0f);
+        histogram.add (-70.0f);
+
+        EXPECT_NEAR (histogram.getIntegratedLoudness(), -23.0f, 1e-4f);
+        auto r = rangeOf (histogram);
+        EXPECT_EQ (r.range, 0.0f);
+        EXPECT_EQ (r.low, -23.0f);
+        EXPECT_EQ (r.high, -23.0f);
+
+        histogram.gatingEnabled = false;
+        EXPECT_NEAR (histogram.getIntegratedLoudness(), energyMean ({ -23.0f, -70.0f }), 1e-4);
+        EXPECT_NEAR (histogram.getIntegratedLoudness(), -26.01f, 0.005f);
+        r = rangeOf (histogram);
+        EXPECT_EQ (r.low, -70.0f);
+        EXPECT_EQ (r.high, -23.0f);
+        EXPECT_FLOAT_EQ (r.range, 47.0f);
+    }
+}
+
+TEST (OVRALoudnessHistogram, RangeEndsAreTheValuesAtTheTenAndNinetyFivePercentRanks)
+{
+    OVRALoudnessHistogram histogram;
+    std::vector<float> values;
+    for (int i = 0; i < 100; ++i)
+    {
+        values.push_back (roundToOneDecimal (-40.0f + 0.2f * (float) i));
+        histogram.add (values.back());
+    }
+
+    const auto r = rangeOf (histogram);
+    EXPECT_EQ (r.low, values[10]);
+    EXPECT_EQ (r.high, values[95]);
+    EXPECT_EQ (r.low, -38.0f);
+    EXPECT_EQ (r.high, -21.0f);
+    EXPECT_NEAR (r.range, 17.0f, 1e-4f);
+}
+
+TEST (OVRALoudnessHistogram, AVeryQuietProgrammeHasItsGateBelowTheFloor)
+{
+    // Mostly floor values and a few at -65: the ungated level lies near -69,
+    // so both gates fall below -70 and gating changes nothing.
+    OVRALoudnessHistogram histogram;
+    for (int i = 0; i < 40; ++i)
+        histogram.add (-70.0f);
+    for (int i = 0; i < 3; ++i)
+        histogram.add (-65.0f);
+
+    const float gated = histogram.getIntegratedLoudness();
+    const auto gatedRange = rangeOf (histogram);
+    histogram.gatingEnabled = false;
+
+    EXPECT_EQ (gated, histogram.getIntegratedLoudness());
+    const auto plainRange = rangeOf (histogram);
+    EXPECT_EQ (gatedRange.low, plainRange.low);
+    EXPECT_EQ (gatedRange.high, plainRange.high);
+    EXPECT_EQ (gatedRange.low, -70.0f);
+}
+
+TEST (OVRALoudnessHistogram, AgreesWithASortedListOnRandomProgrammes)
+{
+    // A plain reference: keep every value, gate by the energy mean, sort, and
+    // pick the ranks. The histogram must give the same bins.
+    TestSignals::WhiteNoise random (77);
+
+    for (int trial = 0; trial < 20; ++trial)
+    {
+        OVRALoudnessHistogram histogram;
+        std::vector<float> values;
+        const int count = 20 + (int) (100.0f * (random.next (0.5f) + 0.5f));
+        const float centre = -45.0f + random.next (20.0f);
+        const float spread = 2.0f + 12.0f * (random.next (0.5f) + 0.5f);
+
+        for (int i = 0; i < count; ++i)
+        {
+            const float v = roundToOneDecimal (juce::jlimit (-70.0f, 0.0f, centre + random.next (spread)));
+            values.push_back (v);
+            histogram.add (v);
+        }
+
+        const double ungated = energyMean (values);
+        const auto integratedKept = roundedAtOrAbove (values, roundToOneDecimal ((float) ungated - 10.0f) - 1e-3);
+        EXPECT_NEAR (histogram.getIntegratedLoudness(), energyMean (integratedKept), 0.002) << "trial " << trial;
+
+        auto rangeKept = roundedAtOrAbove (values, roundToOneDecimal ((float) ungated - 20.0f) - 1e-3);
+        std::sort (rangeKept.begin(), rangeKept.end());
+        const auto n = rangeKept.size();
+        const auto r = rangeOf (histogram);
+        EXPECT_EQ (r.low, rangeKept[(size_t) std::floor ((float) n * 0.1f)]) << "trial " << trial;
+        EXPECT_EQ (r.high, rangeKept[(size_t) std::floor ((float) n * 0.95f)]) << "trial " << trial;
+        EXPECT_NEAR (r.range, r.high - r.low, 1e-6f);
+
+        histogram.gatingEnabled = false;
+        EXPECT_NEAR (histogram.getIntegratedLoudness(), ungated, 0.002) << "trial " << trial;
+        std::sort (values.begin(), values.end());
+        const auto plain = rangeOf (histogram);
+        EXPECT_EQ (plain.low, values[(size_t) std::floor ((float) values.size() * 0.1f)]);
+        EXPECT_EQ (plain.high, values[(size_t) std::floor ((float) values.size() * 0.95f)]);
+    }
+}
