@@ -1,0 +1,130 @@
+#include "OVRATextCSVLogger.h"
+
+namespace
+{
+juce::String typeName (uint32_t type)
+{
+    if (type == LogEvent::momentaryLoudness)
+        return "MomentaryLoudness";
+
+    if (type == LogEvent::truePeak)
+        return "TruePeak";
+
+    return "ShortTermLoudness";
+}
+
+juce::String formatLine (const LogEvent& event)
+{
+    juce::String line;
+    line << typeName (event.type) << ", " << juce::String ((double)event.value, 1) << ", "
+         << event.time.toString (true, false, false, false) << ", "
+         << event.time.toString (false, true, true, true) << "\r\n";
+    return line;
+}
+} // namespace
+
+//==============================================================================
+OVRATextCSVLogger::OVRATextCSVLogger (juce::TimeSliceThread* threadToUse)
+    : loggerThread (threadToUse)
+    , events ((size_t)eventCapacity)
+{
+}
+
+OVRATextCSVLogger::~OVRATextCSVLogger()
+{
+    if (loggerThread != nullptr)
+        loggerThread->removeTimeSliceClient (this);
+
+    // Every pass releases its events, written or not, so this ends.
+    while (writePendingEvents() == 0)
+    {
+    }
+}
+
+//==============================================================================
+int OVRATextCSVLogger::pushEvent (const LogEvent& event) noexcept
+{
+    int start1, size1, start2, size2;
+    fifo.prepareToWrite (1, start1, size1, start2, size2);
+
+    if (size1 > 0)
+        events[(size_t)start1] = event;
+    else if (size2 > 0)
+        events[(size_t)start2] = event;
+
+    const int written = size1 + size2;
+    fifo.finishedWrite (written);
+    return written;
+}
+
+int OVRATextCSVLogger::writePendingEvents()
+{
+    // The whole pass runs under the lock, so two passes (the thread's and the
+    // destructor's) can neither interleave lines nor read the same events.
+    const juce::ScopedLock sl (lock);
+
+    int start1, size1, start2, size2;
+    fifo.prepareToRead (maxEventsPerPass, start1, size1, start2, size2);
+    const int numEvents = size1 + size2;
+
+    if (numEvents == 0)
+        return idleIntervalMs;
+
+    bool written = logFile != juce::File();
+
+    // After the first failure the rest of the pass is given up: the next pass
+    // tries again rather than this one hammering a broken folder.
+    for (int i = 0; i < size1 && written; ++i)
+        written = appendLine (formatLine (events[(size_t)(start1 + i)]));
+
+    for (int i = 0; i < size2 && written; ++i)
+        written = appendLine (formatLine (events[(size_t)(start2 + i)]));
+
+    fifo.finishedRead (numEvents);
+    writeStatus.update (written, logFile);
+    return 0;
+}
+
+int OVRATextCSVLogger::useTimeSlice() { return writePendingEvents(); }
+
+//==============================================================================
+void OVRATextCSVLogger::setLogFile (const juce::File& newLogFile)
+{
+    const juce::ScopedLock sl (lock);
+    logFile = newLogFile;
+}
+
+juce::File OVRATextCSVLogger::getLogFile() const
+{
+    const juce::ScopedLock sl (lock);
+    return logFile;
+}
+
+//==============================================================================
+bool OVRATextCSVLogger::appendToLog (const juce::String& text)
+{
+    // Unbuffered, so the whole text goes out in one write call whose failure
+    // is seen here, and a killed process leaves no half-written line.
+    juce::FileOutputStream out (logFile, 0);
+    return out.openedOk() && out.write (text.toRawUTF8(), text.getNumBytesAsUTF8());
+}
+
+bool OVRATextCSVLogger::appendLine (const juce::String& line)
+{
+    // Checked per line: a log deleted in the middle of a pass comes back with its header too.
+    if (!logFile.existsAsFile())
+    {
+        if (!logFile.getParentDirectory().createDirectory().wasOk())
+            return false;
+
+        if (!appendToLog (header))
+        {
+            // A file left without its header would never get one.
+            if (logFile.existsAsFile())
+                logFile.deleteFile();
+            return false;
+        }
+    }
+
+    return appendToLog (line);
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "LogEvent.h"
+#include "LogWriteStatus.h"
+
+#include <juce_core/juce_core.h>
+
+#include <vector>
+
+/** Appends a measurement's momentary and short-term values to its CSV log.
+
+    The audio thread hands each value over with pushEvent, which copies it
+    into a preallocated lock-free queue; the logger thread drains the queue
+    in passes of at most 256 events and appends one line per event:
+
+        Type, Value, Date, Time
+        MomentaryLoudness, -23.4, 6 Dec 2026, 14:30:00
+
+    Lines end with CR LF. The header is written whenever the pass finds the
+    file missing, so a log deleted during a measurement comes back. A pass
+    whose file cannot be written loses its lines and the next pass tries
+    again. Destroying the logger writes every event still queued.
+*/
+class OVRATextCSVLogger : public juce::TimeSliceClient
+{
+public:
+    /** Slots in the queue; one is always kept free, so 1023 events can wait. */
+    static constexpr int eventCapacity = 1024;
+    static constexpr int maxEventsPerPass = eventCapacity / 4;
+    static constexpr int idleIntervalMs = 100;
+
+    /** The thread is the owner's and is not started here; the owner registers
+        this client with it. May be null when the owner drains by hand. */
+    explicit OVRATextCSVLogger (juce::TimeSliceThread* threadToUse);
+
+    /** Leaves the thread (waiting for a pass in progress), then writes every
+        event still queued. No pushEvent may run once this has begun. */
+    ~OVRATextCSVLogger() override;
+
+    //==============================================================================
+    /** Queues one event. Returns 1 when queued, 0 when the queue was full and
+        the event was dropped. Audio thread: no allocation, lock or system call. */
+    int pushEvent (const LogEvent& event) noexcept;
+
+    /** One drain pass: writes up to 256 queued events and releases them,
+        written or not. Returns 0 after a pass with events (call again at once),
+        otherwise the idle interval. */
+    int writePendingEvents();
+
+    int useTimeSlice() override;
+
+    //==============================================================================
+    /** Names the CSV log. Until it is set, passes with events lose them. */
+    void setLogFile (const juce::File& newLogFile);
+    juce::File getLogFile() const;
+
+    /** The CSV log's extension, ".csv". */
+    const juce::String& getLogExtension() const noexcept { return logExtension; }
+
+    /** Events waiting in the queue. */
+    int getNumQueuedEvents() const noexcept { return fifo.getNumReady(); }
+
+private:
+    bool appendToLog (const juce::String& text);
+    bool appendLine (const juce::String& line);
+
+    juce::AbstractFifo fifo{ eventCapacity };
+    juce::CriticalSection lock;
+    juce::TimeSliceThread* const loggerThread;
+    const juce::String header{ "Type, Value, Date, Time\r\n" };
+    const juce::String logExtension{ ".csv" };
+    juce::File logFile;
+    std::vector<LogEvent> events;
+    LogWriteStatus writeStatus{ "Measurement log" };
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRATextCSVLogger)
+};
