@@ -7,13 +7,16 @@
 /** File helpers shared by the logs tests. */
 namespace LogTestFiles
 {
-/** A fresh folder under the system's temporary folder, removed with its contents. */
+/** A fresh folder under the system's temporary folder, removed with its contents.
+    Named at random, since CTest runs the tests in parallel processes. */
 class TemporaryFolder
 {
 public:
     TemporaryFolder()
         : folder (juce::File::getSpecialLocation (juce::File::tempDirectory)
-                      .getNonexistentChildFile ("zelx_logs_test", {}, false))
+                      .getNonexistentChildFile ("zelx_logs_test_" +
+                                                    juce::String::toHexString (juce::Random().nextInt64()),
+                                                {}, false))
     {
         folder.createDirectory();
     }
@@ -22,6 +25,18 @@ public:
 
     const juce::File& get() const noexcept { return folder; }
     juce::File getChildFile (const juce::String& path) const { return folder.getChildFile (path); }
+
+    /** Names of the entries, hidden ones included, sorted and joined by blanks. */
+    juce::String list() const
+    {
+        juce::StringArray names;
+
+        for (const auto& entry : juce::RangedDirectoryIterator (folder, true, "*", juce::File::findFiles))
+            names.add (entry.getFile().getRelativePathFrom (folder));
+
+        names.sort (false);
+        return names.joinIntoString (" ");
+    }
 
 private:
     juce::File folder;
@@ -35,7 +50,7 @@ inline juce::String readBytes (const juce::File& file)
     return data.toString();
 }
 
-/** The lines of a CSV log, each of which must end with CR LF. */
+/** The lines of a CSV log; each must end with CR LF and hold no other line-end byte. */
 inline juce::StringArray readCrLfLines (const juce::File& file)
 {
     const auto text = readBytes (file);
@@ -49,45 +64,8 @@ inline juce::StringArray readCrLfLines (const juce::File& file)
 
     for (auto& line : lines)
         EXPECT_FALSE (line.containsChar ('\n') || line.containsChar ('\r'))
-            << "lone line-end byte in: " << line;
+            << "stray line-end byte: " << line;
 
     return lines;
 }
-
-/** Every entry of a folder, hidden ones included. */
-inline juce::StringArray listFolder (const juce::File& folder)
-{
-    juce::StringArray names;
-
-    for (const auto& entry :
-         juce::RangedDirectoryIterator (folder, false, "*", juce::File::findFilesAndDirectories))
-        names.add (entry.getFile().getFileName());
-
-    names.sort (false);
-    return names;
-}
-
-/** Collects what goes to the debug log while it lives. */
-class CapturingLogger : public juce::Logger
-{
-public:
-    CapturingLogger() { juce::Logger::setCurrentLogger (this); }
-    ~CapturingLogger() override { juce::Logger::setCurrentLogger (nullptr); }
-
-    void logMessage (const juce::String& message) override
-    {
-        const juce::ScopedLock sl (lock);
-        messages.add (message);
-    }
-
-    juce::StringArray getMessages() const
-    {
-        const juce::ScopedLock sl (lock);
-        return messages;
-    }
-
-private:
-    juce::CriticalSection lock;
-    juce::StringArray messages;
-};
 } // namespace LogTestFiles
