@@ -1,4 +1,5 @@
 #include "OVRAMeasurementLogger.h"
+#include "AllocationCounter.h"
 #include "LogTestFiles.h"
 
 #include <gtest/gtest.h>
@@ -37,4 +38,32 @@ TEST (MeasurementLogger, DeletingItWritesEveryQueuedEventBesideTheFinalReport)
     EXPECT_TRUE (
         text.contains ("<MaxTruePeak value=\"-1.5\" unit=\"dBTP\" maxTime=\"6 Dec 2026 14:30:00\"/>"));
     EXPECT_TRUE (text.contains ("<IntegratedLoudness value=\"-23.0\" unit=\"LUFS\"/>"));
+}
+
+TEST (MeasurementLogger, AudioThreadCallsNeverAllocate)
+{
+    if (! AllocationCounter::isAvailable())
+        GTEST_SKIP() << "allocations cannot be counted in this build";
+
+    LogTestFiles::TemporaryFolder folder;
+    OVRAMeasurementLogger logger;
+    logger.startReport (folder.getChildFile ("report.xml"));
+    const juce::String unit ("LKFS");
+    const auto time = juce::Time::getCurrentTime();
+    int queued = 0;
+
+    AllocationCounter counter;
+
+    // Enough to fill the queue, so the dropping path runs as well.
+    for (int i = 0; i < 2 * OVRATextCSVLogger::eventCapacity; ++i)
+    {
+        queued += logger.csvLogger.pushEvent ({ LogEvent::momentaryLoudness, -(float) i, time });
+        logger.setMaxMomentary ((float) i, unit, time);
+        logger.setMaxShortTerm ((float) i, "LUFS", time);
+        logger.setMaxTruePeak ((float) i, "dBTP", time);
+        logger.setIntegratedLoudness ((float) i, unit);
+    }
+
+    EXPECT_EQ (counter.getCount(), 0);
+    EXPECT_GT (queued, 0);
 }
