@@ -1,0 +1,68 @@
+#pragma once
+
+#include <juce_audio_devices/juce_audio_devices.h>
+#include <juce_audio_utils/juce_audio_utils.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <memory>
+
+class CommandsListener;
+class OvrajuceLoudnessAudioProcessor;
+
+/** The program's only top-level window. It owns the running system: the
+    preferences, the processor and its editor, the audio device manager and the
+    player that feeds the device's blocks to the processor.
+
+    The constructor brings the system up (engine, engine state, audio device,
+    editor, window position, audio running); the destructor stores window
+    position, device setup and engine state in the preferences and takes the
+    system down again in reverse.
+*/
+class OVRAStandaloneFilterWindow : public juce::DocumentWindow,
+                                   public juce::AsyncUpdater,
+                                   public juce::Button::Listener
+{
+public:
+    //==============================================================================
+    /** Preference keys; looked up without regard to letter case. */
+    static constexpr const char* windowXKey = "windowX";
+    static constexpr const char* windowYKey = "windowY";
+    static constexpr const char* audioSetupKey = "audioSetup";
+    static constexpr const char* filterStateKey = "filterState";
+
+    /** The stored position that means "none stored". */
+    static constexpr int noStoredPosition = -100;
+
+    /** Takes ownership of the preferences, which may be null (nothing is then
+        restored or kept). The background is black whatever the caller asks. */
+    OVRAStandaloneFilterWindow (const juce::String& title, juce::Colour backgroundColour,
+                                std::unique_ptr<juce::PropertiesFile> preferences);
+    ~OVRAStandaloneFilterWindow() override;
+
+    //==============================================================================
+    void resized() override;
+    void closeButtonPressed() override;
+
+    void handleAsyncUpdate() override;
+    void buttonClicked (juce::Button*) override;
+
+    //==============================================================================
+    OvrajuceLoudnessAudioProcessor* getProcessor() const noexcept { return processor.get(); }
+    juce::AudioDeviceManager* getDeviceManager() const noexcept { return deviceManager.get(); }
+    CommandsListener* getCommandsListener() const noexcept { return content.get(); }
+
+private:
+    //==============================================================================
+    std::unique_ptr<OvrajuceLoudnessAudioProcessor> createFilter();
+    void restoreFilterState();
+    void openAudioDevice();
+    void restoreWindowPosition();
+
+    std::unique_ptr<juce::PropertiesFile> settings;
+    std::unique_ptr<OvrajuceLoudnessAudioProcessor> processor;
+    std::unique_ptr<juce::AudioDeviceManager> deviceManager;
+    std::unique_ptr<CommandsListener> content;
+    juce::AudioProcessorPlayer player;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAStandaloneFilterWindow)
+};

@@ -1,0 +1,52 @@
+#include "ZEL5_1StandExtApplication.h"
+
+#include "OVRAStandaloneFilterWindow.h"
+#include "PreferencesFileLocation.h"
+#include "QuitSignalHandler.h"
+
+ZEL5_1StandExtApplication::ZEL5_1StandExtApplication() = default;
+
+ZEL5_1StandExtApplication::~ZEL5_1StandExtApplication()
+{
+    mainWindow.reset();
+    quitSignals.reset();
+}
+
+//==============================================================================
+const juce::String ZEL5_1StandExtApplication::getApplicationName() { return "ZELX5.1"; }
+
+const juce::String ZEL5_1StandExtApplication::getApplicationVersion() { return "2.0.2"; }
+
+bool ZEL5_1StandExtApplication::moreThanOneInstanceAllowed() { return true; }
+
+void ZEL5_1StandExtApplication::initialise (const juce::String&)
+{
+    quitSignals = std::make_unique<QuitSignalHandler> ([this] { systemRequestedQuit(); });
+
+    auto properties = PreferencesFileLocation::open (PreferencesFileLocation::findOrCreateFile());
+
+    mainWindow.reset();
+    mainWindow = std::make_unique<OVRAStandaloneFilterWindow> (windowTitle, juce::Colours::black,
+                                                               std::move (properties));
+
+    mainWindow->setTitleBarButtonsRequired (juce::DocumentWindow::allButtons, true);
+    mainWindow->setColour (juce::DocumentWindow::textColourId, juce::Colours::white);
+    mainWindow->setUsingNativeTitleBar (true);
+    mainWindow->setTitleBarTextCentred (true);
+    mainWindow->setVisible (true);
+    mainWindow->setResizable (true, false);
+}
+
+void ZEL5_1StandExtApplication::shutdown() {}
+
+void ZEL5_1StandExtApplication::anotherInstanceStarted (const juce::String&) {}
+
+void ZEL5_1StandExtApplication::systemRequestedQuit() { quit(); }
+
+void ZEL5_1StandExtApplication::suspended() {}
+
+void ZEL5_1StandExtApplication::resumed() {}
+
+void ZEL5_1StandExtApplication::unhandledException (const std::exception*, const juce::String&, int) {}
+
+juce::ApplicationCommandTarget* ZEL5_1StandExtApplication::getNextCommandTarget() { return nullptr; }

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <memory>
+
+class OVRAStandaloneFilterWindow;
+class QuitSignalHandler;
+
+/** The standalone application: it opens the preferences file, creates the
+    main window with it and styles the window; everything else happens in the
+    window. A quit request from the system ends the message loop the same way
+    as the window's close button.
+*/
+class ZEL5_1StandExtApplication : public juce::JUCEApplication
+{
+public:
+    //==============================================================================
+    ZEL5_1StandExtApplication();
+    ~ZEL5_1StandExtApplication() override;
+
+    //==============================================================================
+    const juce::String getApplicationName() override;
+    const juce::String getApplicationVersion() override;
+    bool moreThanOneInstanceAllowed() override;
+    void initialise (const juce::String& commandLine) override;
+    void shutdown() override;
+    void anotherInstanceStarted (const juce::String& commandLine) override;
+    void systemRequestedQuit() override;
+    void suspended() override;
+    void resumed() override;
+    void unhandledException (const std::exception*, const juce::String& sourceFilename, int lineNumber) override;
+
+    juce::ApplicationCommandTarget* getNextCommandTarget() override;
+
+    //==============================================================================
+    /** The title the main window is created with. */
+    static constexpr const char* windowTitle = "ZELx 5.1";
+
+private:
+    std::unique_ptr<QuitSignalHandler> quitSignals;
+    std::unique_ptr<OVRAStandaloneFilterWindow> mainWindow;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ZEL5_1StandExtApplication)
+};

@@ -1,0 +1,295 @@
+#include "HostTestHelpers.h"
+
+#include "CommandsListener.h"
+#include "OVRAStandaloneFilterWindow.h"
+#include "OvrajuceLoudnessAudioProcessor.h"
+#include "PreferencesFileLocation.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace
+{
+/** Collects what the program writes to the framework's logger. */
+struct CapturingLogger : juce::Logger
+{
+    CapturingLogger() { juce::Logger::setCurrentLogger (this); }
+    ~CapturingLogger() override { juce::Logger::setCurrentLogger (nullptr); }
+    void logMessage (const juce::String& message) override { lines.add (message); }
+    juce::StringArray lines;
+};
+
+class MainWindowTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const char* display = std::getenv ("DISPLAY");
+        ASSERT_TRUE (display != nullptr && *display != 0) << "the window tests need an X display (Xvfb)";
+        folder.createDirectory();
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        folder.deleteRecursively();
+    }
+
+    void writePrefs (const juce::String& valuesXml)
+    {
+        ASSERT_TRUE (prefsFile.replaceWithText ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PROPERTIES>"
+                                                + valuesXml + "</PROPERTIES>\n"));
+    }
+
+    static juce::String value (const juce::String& name, const juce::String& val)
+    {
+        return "<VALUE name=\"" + name + "\" val=\"" + val + "\"/>";
+    }
+
+    void openWindow()
+    {
+        window = std::make_unique<OVRAStandaloneFilterWindow> ("ZELx 5.1", juce::Colours::red,
+                                                               PreferencesFileLocation::open (prefsFile));
+        window->setVisible (true);
+        HostTestHelpers::drainMessageLoop();
+    }
+
+    /** Deletes the window and reads back what it stored. */
+    std::unique_ptr<juce::XmlElement> closeWindowAndReadPrefs()
+    {
+        window.reset();
+        return juce::parseXML (prefsFile);
+    }
+
+    static juce::String storedValue (const juce::XmlElement& prefs, const juce::String& name)
+    {
+        // Keys keep the letter case they were first written with.
+        for (auto* e : prefs.getChildWithTagNameIterator ("VALUE"))
+            if (e->getStringAttribute ("name").equalsIgnoreCase (name))
+                return e->getStringAttribute ("val");
+
+        return "<missing>";
+    }
+
+    static juce::MemoryBlock stateOf (OvrajuceLoudnessAudioProcessor& processor)
+    {
+        juce::MemoryBlock block;
+        processor.getStateInformation (block);
+        return block;
+    }
+
+    static juce::MemoryBlock defaultState()
+    {
+        OvrajuceLoudnessAudioProcessor fresh;
+        return stateOf (fresh);
+    }
+
+    juce::Point<int> centredPosition() const
+    {
+        const auto area = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->userArea;
+        return { area.getCentreX() - window->getWidth() / 2, area.getCentreY() - window->getHeight() / 2 };
+    }
+
+    juce::File folder = juce::File::createTempFile ("zelx-window-test");
+    juce::File prefsFile = folder.getChildFile ("ZELX51.prefs");
+    std::unique_ptr<OVRAStandaloneFilterWindow> window;
+};
+} // namespace
+
+//==============================================================================
+TEST_F (MainWindowTest, BadPreferencesGiveTheDefaultsSilentlyAndAreReplacedOnQuit)
+{
+    const auto defaults = defaultState();
+
+    struct Case
+    {
+        const char* name;
+        std::string bytes;
+        bool exists;
+    };
+
+    const std::vector<Case> cases { { "missing", "", false },
+                                    { "empty", "", true },
+                                    { "corrupt", "<PROPERTIES><VALUE name=\"windowX\" val=\"40\"", true },
+                                    { "foreign", "<html><VALUE name=\"windowX\" val=\"40\"/></html>", true },
+                                    { "binary", std::string ("\x00\xff\x13\x37 junk", 9), true } };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        prefsFile.deleteFile();
+
+        if (c.exists)
+        {
+            ASSERT_TRUE (prefsFile.create());
+            ASSERT_TRUE (c.bytes.empty() || prefsFile.replaceWithData (c.bytes.data(), c.bytes.size()));
+        }
+
+        openWindow();
+        ASSERT_NE (window->getProcessor(), nullptr);
+        EXPECT_EQ (stateOf (*window->getProcessor()), defaults);
+        EXPECT_EQ (window->getPosition(), centredPosition());
+        EXPECT_EQ (juce::TopLevelWindow::getNumTopLevelWindows(), 1) << "no message box may appear";
+        EXPECT_EQ (juce::ModalComponentManager::getInstance()->getNumModalComponents(), 0);
+
+        const auto x = window->getX(), y = window->getY();
+        const auto prefs = closeWindowAndReadPrefs();
+        ASSERT_NE (prefs, nullptr);
+        EXPECT_TRUE (prefs->hasTagName ("PROPERTIES"));
+        EXPECT_EQ (storedValue (*prefs, "windowX"), juce::String (x));
+        EXPECT_EQ (storedValue (*prefs, "windowY"), juce::String (y));
+        EXPECT_NE (prefs->getChildByAttribute ("name", "audioSetup"), nullptr);
+
+        juce::MemoryBlock stored;
+        ASSERT_TRUE (stored.fromBase64Encoding (storedValue (*prefs, "filterState")));
+        EXPECT_EQ (stored, defaults);
+    }
+}
+
+TEST_F (MainWindowTest, UndecodableFilterStateLeavesTheEngineAtItsDefaults)
+{
+    const auto defaults = defaultState();
+
+    const char* garbageBytes = "this is not a state block";
+    juce::MemoryBlock foreignBlock (garbageBytes, strlen (garbageBytes));
+
+    // Negative and huge sizes once made the decoder try to allocate them.
+    const juce::StringArray values { "garbage", "12.", "5.!!!!", "0.", "-3.abc", "", "-1.",
+                                     "4000000000.ab", "99999999999999999999.", ".abc",
+                                     foreignBlock.toBase64Encoding() };
+
+    for (const auto& text : values)
+    {
+        SCOPED_TRACE (text.toStdString());
+        writePrefs (value ("filterState", text));
+        openWindow();
+        EXPECT_EQ (stateOf (*window->getProcessor()), defaults);
+        window.reset();
+    }
+}
+
+TEST_F (MainWindowTest, StoredStateAndPositionComeBackAndAreStoredAgain)
+{
+    OvrajuceLoudnessAudioProcessor source;
+    source.setParameterValue (1, 2.0f);
+    source.setInputLayout (ChannelLayout::fromText ("5;4;3;2;1;0;"));
+    source.setOutputLayout (ChannelLayout::fromText ("1;0;-1;-1;-1;-1;"));
+    const auto state = stateOf (source);
+    ASSERT_NE (state, defaultState());
+
+    // Key names in other letter case are found all the same.
+    writePrefs (value ("filterState", state.toBase64Encoding()) + value ("WINDOWX", "137")
+                + value ("windowy", "111"));
+    openWindow();
+
+    auto* processor = window->getProcessor();
+    EXPECT_EQ (stateOf (*processor), state);
+    EXPECT_EQ (processor->getSettings().measurementStandard.get(), 2.0f);
+    EXPECT_EQ (processor->getInputLayout(), ChannelLayout::fromText ("5;4;3;2;1;0;").toActive());
+    EXPECT_EQ (processor->getOutputLayout(), ChannelLayout::fromText ("1;0;-1;-1;-1;-1;").toActive());
+    EXPECT_EQ (window->getPosition(), juce::Point<int> (137, 111));
+
+    window->setTopLeftPosition (201, 99);
+    const auto prefs = closeWindowAndReadPrefs();
+    ASSERT_NE (prefs, nullptr);
+    EXPECT_EQ (storedValue (*prefs, "windowX"), "201");
+    EXPECT_EQ (storedValue (*prefs, "windowY"), "99");
+
+    juce::MemoryBlock stored;
+    ASSERT_TRUE (stored.fromBase64Encoding (storedValue (*prefs, "filterState")));
+    EXPECT_EQ (stored, state);
+}
+
+TEST_F (MainWindowTest, AnIncompleteOrUnsetPositionCentresTheWindow)
+{
+    const juce::StringArray positions { value ("windowX", "40"), value ("windowY", "40"),
+                                        value ("windowX", "-100") + value ("windowY", "40"),
+                                        value ("windowX", "40") + value ("windowY", "-100") };
+
+    for (const auto& position : positions)
+    {
+        SCOPED_TRACE (position.toStdString());
+        writePrefs (position);
+        openWindow();
+        EXPECT_EQ (window->getPosition(), centredPosition());
+        window.reset();
+    }
+}
+
+TEST_F (MainWindowTest, AnAbsentStoredDeviceLeavesNoDeviceOpenAndKeepsTheStoredSetup)
+{
+    CapturingLogger logger;
+    const juce::String setup = "<DEVICESETUP deviceType=\"ALSA\" audioOutputDeviceName=\"zelx absent device\" "
+                               "audioInputDeviceName=\"zelx absent device\" audioDeviceRate=\"48000\"/>";
+    writePrefs ("<VALUE name=\"audioSetup\">" + setup + "</VALUE>");
+
+    openWindow();
+    EXPECT_EQ (window->getDeviceManager()->getCurrentAudioDevice(), nullptr);
+    EXPECT_FALSE (logger.lines.isEmpty()) << "the open failure goes to the logger";
+    EXPECT_EQ (juce::TopLevelWindow::getNumTopLevelWindows(), 1) << "no message box may appear";
+    EXPECT_EQ (juce::ModalComponentManager::getInstance()->getNumModalComponents(), 0);
+
+    const auto prefs = closeWindowAndReadPrefs();
+    ASSERT_NE (prefs, nullptr);
+    auto* stored = prefs->getChildByAttribute ("name", "audioSetup");
+    ASSERT_NE (stored, nullptr);
+    auto* element = stored->getChildByName ("DEVICESETUP");
+    ASSERT_NE (element, nullptr);
+    EXPECT_TRUE (element->isEquivalentTo (juce::parseXML (setup).get(), false));
+}
+
+TEST_F (MainWindowTest, KeyboardCommandsAreRegisteredOnceTheLoopRunsAndActOnTheWindow)
+{
+    writePrefs (value ("windowX", "60") + value ("windowY", "70"));
+    openWindow();
+
+    auto& commands = CommandsListener::getGlobalCommandManager();
+    ASSERT_TRUE (HostTestHelpers::runMessageLoopUntil (
+        [&] { return commands.getCommandForID (CommandsListener::kioskModeCommand) != nullptr; }));
+
+    auto* mappings = commands.getKeyMappings();
+    const juce::KeyPress r ('r', juce::ModifierKeys::noModifiers, 0);
+    const juce::KeyPress ctrlF ('f', juce::ModifierKeys::ctrlModifier, 0);
+    EXPECT_EQ (mappings->findCommandForKeyPress (r), (juce::CommandID) CommandsListener::toggleRepaintDisplayCommand);
+    EXPECT_EQ (mappings->findCommandForKeyPress (ctrlF), (juce::CommandID) CommandsListener::kioskModeCommand);
+
+    // Keys reach the commands through the window's key listener, as in the running program.
+    commands.setFirstCommandTarget (window->getCommandsListener());
+    const bool flagBefore = CommandsListener::isRepaintDisplayOn();
+    EXPECT_TRUE (mappings->keyPressed (r, window.get()));
+    EXPECT_NE (CommandsListener::isRepaintDisplayOn(), flagBefore);
+    EXPECT_TRUE (mappings->keyPressed (r, window.get()));
+    EXPECT_EQ (CommandsListener::isRepaintDisplayOn(), flagBefore);
+
+    const auto before = window->getBounds();
+    EXPECT_TRUE (mappings->keyPressed (ctrlF, window.get()));
+    EXPECT_EQ (juce::Desktop::getInstance().getKioskModeComponent(), window.get());
+    const auto screen = juce::Desktop::getInstance().getDisplays().getDisplayForRect (before)->totalArea;
+    EXPECT_EQ (window->getBounds(), screen);
+
+    juce::ApplicationCommandInfo info (CommandsListener::kioskModeCommand);
+    window->getCommandsListener()->getCommandInfo (CommandsListener::kioskModeCommand, info);
+    EXPECT_TRUE ((info.flags & juce::ApplicationCommandInfo::isTicked) != 0);
+
+    EXPECT_TRUE (mappings->keyPressed (ctrlF, window.get()));
+    EXPECT_EQ (juce::Desktop::getInstance().getKioskModeComponent(), nullptr);
+    EXPECT_EQ (window->getBounds(), before);
+
+    // Quitting from kiosk mode stores the position the user chose, not the screen's corner.
+    EXPECT_TRUE (mappings->keyPressed (ctrlF, window.get()));
+    commands.setFirstCommandTarget (nullptr);
+    const auto prefs = closeWindowAndReadPrefs();
+    EXPECT_EQ (juce::Desktop::getInstance().getKioskModeComponent(), nullptr);
+    ASSERT_NE (prefs, nullptr);
+    EXPECT_EQ (storedValue (*prefs, "windowX"), juce::String (before.getX()));
+    EXPECT_EQ (storedValue (*prefs, "windowY"), juce::String (before.getY()));
+
+    // The window took its command manager down with it.
+    EXPECT_EQ (CommandsListener::getGlobalCommandManager().getCommandForID (CommandsListener::kioskModeCommand),
+               nullptr);
+    CommandsListener::deleteGlobalCommandManager();
+}

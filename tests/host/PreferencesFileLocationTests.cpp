@@ -1,0 +1,113 @@
+#include "PreferencesFileLocation.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+struct TempFolder
+{
+    juce::File root = juce::File::createTempFile ("zelx-prefs-test");
+    TempFolder() { root.createDirectory(); }
+    ~TempFolder() { root.deleteRecursively(); }
+};
+} // namespace
+
+TEST (PreferencesFileLocation, FirstStartCreatesTheFolderAndAnEmptyFileInTheCommonFolder)
+{
+    TempFolder temp;
+    const auto common = temp.root.getChildFile ("common");
+    const auto user = temp.root.getChildFile ("user");
+    common.createDirectory();
+
+    const auto file = PreferencesFileLocation::findOrCreateFile (common, user);
+
+    EXPECT_EQ (file, common.getChildFile ("Tamvo").getChildFile ("ZELX51.prefs"));
+    EXPECT_TRUE (file.existsAsFile());
+    EXPECT_EQ (file.getSize(), 0);
+    EXPECT_FALSE (user.exists()) << "nothing may be made in the user's folder while the common one works";
+
+    // A second start keeps the file as it is.
+    file.replaceWithText ("<PROPERTIES/>");
+    EXPECT_EQ (PreferencesFileLocation::findOrCreateFile (common, user), file);
+    EXPECT_EQ (file.loadFileAsString(), "<PROPERTIES/>");
+}
+
+TEST (PreferencesFileLocation, FallsBackToTheUserFolderWhereTheCommonOneCannotBeWritten)
+{
+    TempFolder temp;
+    // A plain file where the common folder should be: nothing can be created
+    // below it, whoever runs the test.
+    const auto common = temp.root.getChildFile ("common");
+    common.replaceWithText ("not a folder");
+    const auto user = temp.root.getChildFile ("user");
+
+    const auto file = PreferencesFileLocation::findOrCreateFile (common, user);
+
+    EXPECT_EQ (file, user.getChildFile ("Tamvo").getChildFile ("ZELX51.prefs"));
+    EXPECT_TRUE (file.existsAsFile());
+    EXPECT_EQ (file.getSize(), 0);
+    EXPECT_EQ (PreferencesFileLocation::getCompanyDataFolder (user), file.getParentDirectory());
+
+    // Neither can be created: the common file is named, and nothing is reported.
+    const auto blockedUser = temp.root.getChildFile ("blocked");
+    blockedUser.replaceWithText ("not a folder either");
+    const auto nowhere = PreferencesFileLocation::findOrCreateFile (common, blockedUser);
+    EXPECT_EQ (nowhere, common.getChildFile ("Tamvo").getChildFile ("ZELX51.prefs"));
+    EXPECT_FALSE (nowhere.exists());
+}
+
+TEST (PreferencesFileLocation, ValuesSurviveAReopenAndKeysIgnoreLetterCase)
+{
+    TempFolder temp;
+    const auto file = PreferencesFileLocation::findOrCreateFile (temp.root, temp.root.getChildFile ("user"));
+
+    {
+        auto prefs = PreferencesFileLocation::open (file);
+        ASSERT_NE (prefs, nullptr);
+        EXPECT_TRUE (prefs->getAllProperties().getAllKeys().isEmpty());
+        prefs->setValue ("windowX", 321);
+        const auto setup = juce::parseXML ("<DEVICESETUP deviceType=\"JACK\" audioDeviceRate=\"48000\"/>");
+        prefs->setValue ("audioSetup", setup.get());
+    }
+
+    // The framework's XML properties format, the device setup as a child element.
+    const auto doc = juce::parseXML (file);
+    ASSERT_NE (doc, nullptr);
+    EXPECT_TRUE (doc->hasTagName ("PROPERTIES"));
+    auto* setupValue = doc->getChildByAttribute ("name", "audioSetup");
+    ASSERT_NE (setupValue, nullptr);
+    ASSERT_NE (setupValue->getChildByName ("DEVICESETUP"), nullptr);
+    EXPECT_EQ (setupValue->getChildByName ("DEVICESETUP")->getStringAttribute ("deviceType"), "JACK");
+
+    auto prefs = PreferencesFileLocation::open (file);
+    EXPECT_EQ (prefs->getIntValue ("WINDOWX", -100), 321);
+    EXPECT_EQ (prefs->getIntValue ("windowx", -100), 321);
+    const auto setup = prefs->getXmlValue ("AudioSetup");
+    ASSERT_NE (setup, nullptr);
+    EXPECT_EQ (setup->getDoubleAttribute ("audioDeviceRate"), 48000.0);
+}
+
+TEST (PreferencesFileLocation, UnreadableContentGivesNoValuesAndNoFailure)
+{
+    TempFolder temp;
+    const auto file = temp.root.getChildFile ("ZELX51.prefs");
+
+    const std::vector<std::string> contents { "",
+                                              "<PROPERTIES><VALUE name=\"windowX\" val=\"12\"",
+                                              "<svg><VALUE name=\"windowX\" val=\"12\"/></svg>",
+                                              "\x01\x02\xff garbage \xfe" };
+
+    for (const auto& content : contents)
+    {
+        // An empty string would delete the file; an empty file is wanted.
+        ASSERT_TRUE (file.deleteFile() && file.create());
+        ASSERT_TRUE (content.empty() || file.replaceWithData (content.data(), content.size()));
+        auto prefs = PreferencesFileLocation::open (file);
+        ASSERT_NE (prefs, nullptr);
+        EXPECT_FALSE (prefs->containsKey ("windowX")) << content;
+        EXPECT_EQ (prefs->getIntValue ("windowX", -100), -100) << content;
+    }
+}
