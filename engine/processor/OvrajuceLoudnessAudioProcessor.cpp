@@ -1,6 +1,7 @@
 #include "OvrajuceLoudnessAudioProcessor.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace
@@ -117,6 +118,56 @@ constexpr std::array<RelaxedAtomic<float> SettingsSnapshot::*, 13> parameterFiel
 };
 constexpr int stereoStateParameter = 16;
 
+// Replaces every byte that does not belong to a well-formed UTF-8 sequence by
+// '?'. The framework's decoder trusts its input: an overlong or cut sequence
+// makes it write past the string it allocates.
+void replaceInvalidUtf8 (uint8_t* text, size_t size) noexcept
+{
+    size_t i = 0;
+
+    while (i < size)
+    {
+        const auto lead = text[i];
+        size_t length = 0;
+        uint8_t low = 0x80, high = 0xbf; // allowed range of the second byte
+
+        if (lead < 0x80)
+            length = 1;
+        else if (lead >= 0xc2 && lead <= 0xdf)
+            length = 2;
+        else if (lead >= 0xe0 && lead <= 0xef)
+        {
+            length = 3;
+            low = lead == 0xe0 ? 0xa0 : 0x80;
+            high = lead == 0xed ? 0x9f : 0xbf;
+        }
+        else if (lead >= 0xf0 && lead <= 0xf4)
+        {
+            length = 4;
+            low = lead == 0xf0 ? 0x90 : 0x80;
+            high = lead == 0xf4 ? 0x8f : 0xbf;
+        }
+
+        bool valid = length > 0 && i + length <= size;
+
+        for (size_t k = 1; valid && k < length; ++k)
+        {
+            const auto byte = text[i + k];
+            valid = k == 1 ? (byte >= low && byte <= high) : (byte >= 0x80 && byte <= 0xbf);
+        }
+
+        if (valid)
+        {
+            i += length;
+        }
+        else
+        {
+            text[i] = '?';
+            ++i;
+        }
+    }
+}
+
 // The outer element of a stored state. Only the outer element is parsed: the
 // state has no children, and a corrupt block must not drive the parser into
 // deep recursion.
@@ -133,10 +184,12 @@ std::unique_ptr<juce::XmlElement> unwrapState (const void* data, int sizeInBytes
 
     const auto textLength = (size_t) juce::jmin ((int64_t) storedLength, (int64_t) sizeInBytes - stateHeaderSize);
 
-    // A private zero-terminated copy: the text ends at the first zero byte,
-    // and a truncated UTF-8 sequence cannot read past the caller's block.
-    juce::MemoryBlock text (textLength + 4, true);
+    // A private zero-terminated copy: the text ends at the first zero byte and
+    // is made valid UTF-8, so that decoding stays inside it.
+    juce::MemoryBlock text (textLength + 1, true);
     text.copyFrom (juce::addBytesToPointer (data, stateHeaderSize), 0, textLength);
+    auto* bytes = static_cast<uint8_t*> (text.getData());
+    replaceInvalidUtf8 (bytes, std::strlen (reinterpret_cast<const char*> (bytes)));
 
     juce::XmlDocument document (juce::String (juce::CharPointer_UTF8 (static_cast<const char*> (text.getData()))));
     return document.getDocumentElement (true);
