@@ -1,0 +1,93 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <atomic>
+#include <memory>
+
+/** The transport of the remote-control link: a TCP server whose connections
+    carry framed messages (see OVRAWireFraming), one payload broadcast to all
+    connections, and each received payload handed to handleMessageBlock.
+
+    Threads: "Juce IPC server" accepts connections; each connection reads on
+    its own "JUCE IPC" thread; one writer thread drains every connection's
+    bounded backlog with non-blocking writes, so sendToAll never waits for a
+    client. A client that falls more than maxBacklogFrames behind is
+    disconnected and reported lost.
+
+    Derived classes must call stopServer() in their own destructor, so that no
+    connection thread calls back into a half-destroyed object.
+
+        remote.startServer (OVRASocketConnectionWrapper::portFromText (portField.getText()));
+        remote.sendToAll();     // every 100 ms on the message thread
+        remote.stopServer();
+*/
+class OVRASocketConnectionWrapper
+{
+public:
+    class WrappedInterprocessConnectionServer;
+    class WrappedInterprocessConnection;
+    class ConnectionWriter;
+
+    static constexpr int defaultPort = 20000;
+
+    /** Frames queued for one connection beyond what its socket has taken; at
+        100 ms a bundle, five seconds of a client that has stopped reading. */
+    static constexpr int maxBacklogFrames = 50;
+
+    //==============================================================================
+    OVRASocketConnectionWrapper();
+    virtual ~OVRASocketConnectionWrapper();
+
+    //==============================================================================
+    /** Sends one payload from getPacketData to every connection, the most
+        recently accepted first. Message thread; never blocks on a client. */
+    virtual void sendToAll();
+
+    /** The payload to broadcast. */
+    virtual juce::MemoryBlock getPacketData() = 0;
+
+    /** One received payload; runs on the receiving connection's thread. */
+    virtual void handleMessageBlock (const juce::MemoryBlock& message, int connectionId) = 0;
+
+    /** A connection was accepted (accept thread). */
+    virtual void connectionOpened (int connectionId) = 0;
+
+    /** A connection was lost (its own thread); not called when the server stops. */
+    virtual void connectionClosed (int connectionId) = 0;
+
+    //==============================================================================
+    /** The port for the text of the port field: a number below 1 (or no
+        number) gives defaultPort. */
+    static int portFromText (const juce::String& text);
+
+    /** Listens on the port (0 picks a free one) and address (empty: all
+        interfaces). A running server is stopped first. Returns false when
+        the port could not be bound; nothing is listening then. */
+    bool startServer (int portNumber, const juce::String& bindAddress = {});
+
+    /** Closes the listener and every connection, and stops their threads. */
+    void stopServer();
+
+    /** The port listened on, or -1 when not listening. */
+    int getBoundPort() const;
+
+    /** Ids of the connections in the list, in order of acceptance. Lost ones
+        stay until the server stops. */
+    juce::Array<int> getConnectionIds() const;
+
+private:
+    //==============================================================================
+    WrappedInterprocessConnection* addConnection (std::unique_ptr<juce::StreamingSocket> socket);
+    bool flushConnections();
+
+    juce::CriticalSection connectionLock;
+    juce::OwnedArray<WrappedInterprocessConnection> connections;
+    std::unique_ptr<WrappedInterprocessConnectionServer> server;
+    std::unique_ptr<ConnectionWriter> writer;
+    juce::Array<WrappedInterprocessConnection*> flushList; // writer thread only
+
+    static std::atomic<int> nextConnectionId;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRASocketConnectionWrapper)
+};

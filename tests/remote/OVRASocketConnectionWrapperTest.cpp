@@ -1,0 +1,265 @@
+#include "LoopbackClient.h"
+#include "OVRAWireFraming.h"
+#include "RecordingConnectionWrapper.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace
+{
+constexpr const char* loopback = "127.0.0.1";
+
+juce::MemoryBlock header (juce::uint32 magic, juce::uint32 length)
+{
+    juce::MemoryBlock block;
+    juce::MemoryOutputStream out (block, false);
+    out.writeInt ((int) magic);
+    out.writeInt ((int) length);
+    out.flush();
+    return block;
+}
+
+struct ServerFixture : public ::testing::Test
+{
+    void SetUp() override { ASSERT_TRUE (server.startServer (0, loopback)); }
+
+    /** Connects a client and waits until the server has accepted it. */
+    std::unique_ptr<LoopbackClient> connect()
+    {
+        const auto before = server.events.getOpened().size();
+        auto client = std::make_unique<LoopbackClient> (server.getBoundPort());
+        EXPECT_TRUE (client->isConnected());
+        EXPECT_TRUE (server.events.waitFor ([&] { return server.events.openedIds.size() > before; }));
+        return client;
+    }
+
+    RecordingConnectionWrapper server;
+};
+} // namespace
+
+//==============================================================================
+TEST (OVRASocketConnectionWrapper, PortFieldBelowOneOrNotANumberGivesTheDefaultPort)
+{
+    for (const auto* text : { "0", "", "-5", "abc", "   " })
+        EXPECT_EQ (OVRASocketConnectionWrapper::portFromText (text), 20000) << text;
+
+    EXPECT_EQ (OVRASocketConnectionWrapper::portFromText ("20001"), 20001);
+    EXPECT_EQ (OVRASocketConnectionWrapper::portFromText (" 31000 "), 31000);
+}
+
+TEST (OVRASocketConnectionWrapper, PortTakenFailsWithoutListeningAndNotStartedSendsToNoOne)
+{
+    RecordingConnectionWrapper first, second;
+    second.sendNumbered (1); // no server, no connections: nothing happens
+
+    ASSERT_TRUE (first.startServer (0, loopback));
+    const auto port = first.getBoundPort();
+    ASSERT_GT (port, 0);
+
+    EXPECT_FALSE (second.startServer (port, loopback));
+    EXPECT_EQ (second.getBoundPort(), -1);
+
+    LoopbackClient client (port);
+    EXPECT_TRUE (first.events.waitFor ([&] { return first.events.openedIds.size() == 1; }));
+    EXPECT_TRUE (second.events.getOpened().empty());
+}
+
+TEST_F (ServerFixture, TwoClientsReceiveEveryBroadcastInOrderNewestListedLast)
+{
+    auto older = connect();
+    auto newer = connect();
+
+    const auto opened = server.events.getOpened();
+    ASSERT_EQ (opened.size(), 2u);
+    EXPECT_EQ (opened[1], opened[0] + 1);
+
+    // Broadcasts go from the end of this list to its start: newest first.
+    EXPECT_EQ (server.getConnectionIds(), juce::Array<int> (opened[0], opened[1]));
+
+    constexpr juce::uint32 numBroadcasts = 30;
+
+    for (juce::uint32 n = 1; n <= numBroadcasts; ++n)
+        server.sendNumbered (n);
+
+    for (auto* client : { older.get(), newer.get() })
+    {
+        for (juce::uint32 n = 1; n <= numBroadcasts; ++n)
+        {
+            const auto frame = client->readFrame();
+            ASSERT_TRUE (frame.has_value()) << n;
+            EXPECT_EQ (frame->getSize(), RecordingConnectionWrapper::payloadSize);
+            EXPECT_EQ (RecordingConnectionWrapper::numberOf (*frame), n);
+        }
+    }
+}
+
+TEST_F (ServerFixture, IdsContinueAfterRestartAndLostConnectionsStayUntilStop)
+{
+    auto first = connect();
+    auto second = connect();
+    const auto opened = server.events.getOpened();
+
+    first->close();
+    ASSERT_TRUE (server.events.waitFor ([&] { return server.events.closedIds.size() == 1; }));
+    EXPECT_EQ (server.events.getClosed().front(), opened[0]);
+    EXPECT_EQ (server.getConnectionIds().size(), 2);
+
+    // Sending to the dead connection is harmless; the live one still gets it.
+    server.sendNumbered (7);
+    server.sendNumbered (8);
+    ASSERT_TRUE (second->readFrame().has_value());
+    const auto frame = second->readFrame();
+    ASSERT_TRUE (frame.has_value());
+    EXPECT_EQ (RecordingConnectionWrapper::numberOf (*frame), 8u);
+
+    server.stopServer();
+    EXPECT_TRUE (server.getConnectionIds().isEmpty());
+    EXPECT_EQ (server.getBoundPort(), -1);
+    EXPECT_TRUE (second->waitUntilClosedByServer());
+    EXPECT_EQ (server.events.getClosed().size(), 1u) << "a deliberate stop is not reported as a loss";
+
+    ASSERT_TRUE (server.startServer (0, loopback));
+    auto third = connect();
+    EXPECT_EQ (server.events.getOpened().back(), opened[1] + 1);
+    EXPECT_EQ (server.getConnectionIds(), juce::Array<int> (opened[1] + 1));
+}
+
+TEST_F (ServerFixture, WrongMagicAndEmptyFramesAreSkippedAndTheNextFramesDelivered)
+{
+    auto client = connect();
+
+    client->sendRaw (header (0xdeadbeef, 4).getData(), 8);
+    client->sendRaw (header (OVRAWireFraming::magicNumber, 0).getData(), 8);
+    client->sendFrame ("first", 5);
+    client->sendRaw (header (0x2c9eb4f2, 100).getData(), 8); // byte-swapped magic
+    client->sendFrame ("second", 6);
+
+    ASSERT_TRUE (server.events.waitFor ([&] { return server.events.messages.size() == 2; }));
+    const auto messages = server.events.getMessages();
+    EXPECT_EQ (messages[0], juce::MemoryBlock ("first", 5));
+    EXPECT_EQ (messages[1], juce::MemoryBlock ("second", 6));
+
+    // The connection is still alive: one more round trip works.
+    client->sendFrame ("third", 5);
+    ASSERT_TRUE (server.events.waitFor ([&] { return server.events.messages.size() == 3; }));
+    EXPECT_TRUE (server.events.getClosed().empty());
+}
+
+TEST_F (ServerFixture, OversizeFrameClosesTheConnectionAndReportsItLostOnce)
+{
+    auto huge = connect();
+    auto justOver = connect();
+    auto healthy = connect();
+    const auto opened = server.events.getOpened();
+
+    huge->sendRaw (header (OVRAWireFraming::magicNumber, 0x7fffffff).getData(), 8);
+    const auto over = header (OVRAWireFraming::magicNumber, OVRAWireFraming::maxPayloadSize + 1);
+    justOver->sendRaw (over.getData(), 8);
+    justOver->sendRaw (juce::MemoryBlock (OVRAWireFraming::maxPayloadSize + 1, true).getData(),
+                       OVRAWireFraming::maxPayloadSize + 1);
+
+    EXPECT_TRUE (huge->waitUntilClosedByServer());
+    EXPECT_TRUE (justOver->waitUntilClosedByServer());
+    ASSERT_TRUE (server.events.waitFor ([&] { return server.events.closedIds.size() == 2; }));
+
+    auto closed = server.events.getClosed();
+    std::sort (closed.begin(), closed.end());
+    EXPECT_EQ (closed, (std::vector<int> { opened[0], opened[1] }));
+    EXPECT_EQ (server.events.getNumMessages(), 0u);
+
+    // The limit itself is accepted.
+    juce::MemoryBlock largest (OVRAWireFraming::maxPayloadSize, true);
+    healthy->sendFrame (largest);
+    ASSERT_TRUE (server.events.waitFor ([&] { return server.events.messages.size() == 1; }));
+    EXPECT_EQ (server.events.getMessages().front().getSize(), (size_t) OVRAWireFraming::maxPayloadSize);
+    EXPECT_EQ (server.events.getClosed().size(), 2u);
+}
+
+TEST_F (ServerFixture, TruncatedFrameIsNeverDeliveredAndTheLossIsReportedOnce)
+{
+    auto client = connect();
+    const auto id = server.events.getOpened().back();
+
+    client->sendFrame ("whole", 5);
+    client->sendRaw (header (OVRAWireFraming::magicNumber, 100).getData(), 8);
+    client->sendRaw (juce::MemoryBlock (40, true).getData(), 40);
+    client->close();
+
+    ASSERT_TRUE (server.events.waitFor ([&] { return ! server.events.closedIds.empty(); }));
+    EXPECT_EQ (server.events.getClosed(), std::vector<int> { id });
+
+    const auto messages = server.events.getMessages();
+    ASSERT_EQ (messages.size(), 1u);
+    EXPECT_EQ (messages[0], juce::MemoryBlock ("whole", 5));
+
+    // Broadcasting to it afterwards neither fails nor reports it again.
+    server.sendNumbered (1);
+    auto other = connect();
+    server.sendNumbered (2);
+    const auto frame = other->readFrame();
+    ASSERT_TRUE (frame.has_value());
+    EXPECT_EQ (RecordingConnectionWrapper::numberOf (*frame), 2u);
+    EXPECT_EQ (server.events.getClosed().size(), 1u);
+}
+
+TEST_F (ServerFixture, StalledClientIsDisconnectedWhileHealthyOneGetsEveryBroadcast)
+{
+    auto stalled = connect();
+    auto healthy = connect();
+    const auto stalledId = server.events.getOpened().front();
+
+    // The stalled client never reads: once the kernel's buffers and its
+    // backlog are full it is dropped. The healthy one reads after every batch
+    // and must see every number, in order, throughout.
+    constexpr juce::uint32 batch = 10;
+    constexpr juce::uint32 maxBroadcasts = 60000; // far more than any socket buffers
+    juce::uint32 sent = 0;
+    bool stalledDropped = false;
+
+    while (sent < maxBroadcasts && ! stalledDropped)
+    {
+        for (juce::uint32 i = 0; i < batch; ++i)
+            server.sendNumbered (++sent);
+
+        for (auto expected = sent - batch + 1; expected <= sent; ++expected)
+        {
+            const auto frame = healthy->readFrame();
+            ASSERT_TRUE (frame.has_value()) << expected;
+            ASSERT_EQ (RecordingConnectionWrapper::numberOf (*frame), expected);
+        }
+
+        stalledDropped = ! server.events.getClosed().empty();
+    }
+
+    ASSERT_TRUE (stalledDropped) << "after " << sent << " broadcasts";
+    EXPECT_EQ (server.events.getClosed(), std::vector<int> { stalledId });
+    EXPECT_TRUE (stalled->waitUntilClosedByServer());
+
+    server.sendNumbered (++sent);
+    const auto frame = healthy->readFrame();
+    ASSERT_TRUE (frame.has_value());
+    EXPECT_EQ (RecordingConnectionWrapper::numberOf (*frame), sent);
+}
+
+TEST (OVRASocketConnectionWrapper, IdleClientsAreReleasedWhenTheServerStopsOrIsDestroyed)
+{
+    std::vector<std::unique_ptr<LoopbackClient>> clients;
+
+    {
+        RecordingConnectionWrapper server;
+        ASSERT_TRUE (server.startServer (0, loopback));
+
+        for (int i = 0; i < 8; ++i)
+            clients.push_back (std::make_unique<LoopbackClient> (server.getBoundPort()));
+
+        ASSERT_TRUE (server.events.waitFor ([&] { return server.events.openedIds.size() == 8; }));
+        EXPECT_EQ (server.getConnectionIds().size(), 8);
+
+        // One client has sent half a header and waits: stopping must not wait for it.
+        clients[3]->sendRaw ("\x2c\x9e", 2);
+    }
+
+    for (auto& client : clients)
+        EXPECT_TRUE (client->waitUntilClosedByServer());
+}
