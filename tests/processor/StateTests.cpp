@@ -290,10 +290,12 @@ TEST (ProcessorState, CorruptBlocksNeverReadPastTheirEnd)
     }
 
     // Every truncation of a valid block, each copied to a buffer of exactly
-    // that size so that a read beyond it is seen by the sanitizers.
+    // that size so that a read beyond it is seen by the sanitizers. One
+    // processor takes them all: what must hold does not depend on its past.
+    OvrajuceLoudnessAudioProcessor processor;
+
     for (size_t size = 0; size <= valid.getSize(); ++size)
     {
-        OvrajuceLoudnessAudioProcessor processor;
         std::vector<char> bytes (static_cast<const char*> (valid.getData()),
                                  static_cast<const char*> (valid.getData()) + size);
         processor.setStateInformation (bytes.data(), (int) size);
@@ -338,7 +340,6 @@ TEST (ProcessorState, CorruptBlocksNeverReadPastTheirEnd)
         if (! bytes.empty() && random.nextBool())
             bytes.back() = 0xf4; // a four-byte sequence cut at the block's end
 
-        OvrajuceLoudnessAudioProcessor processor;
         processor.setStateInformation (bytes.data(), (int) bytes.size());
         expectSoundState (processor);
     }
@@ -366,7 +367,6 @@ TEST (ProcessorState, CorruptBlocksNeverReadPastTheirEnd)
     for (int i = 0; i < 200000; ++i)
         nested << "<a>";
 
-    OvrajuceLoudnessAudioProcessor processor;
     restore (processor, wrap (nested));
     EXPECT_EQ (processor.settings.shtMaxLevel.get(), -7.0f);
 
