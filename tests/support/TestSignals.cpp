@@ -35,4 +35,13 @@ float PinkNoise::next (float amplitude) noexcept
     b6 = w * 0.115926f;
     return amplitude * pink * 0.11f;
 }
+std::vector<float> interleave (const juce::AudioBuffer<float>& buffer)
+{
+    using Format = juce::AudioData::Format<juce::AudioData::Float32, juce::AudioData::NativeEndian>;
+    std::vector<float> frames ((size_t) buffer.getNumChannels() * (size_t) buffer.getNumSamples());
+    juce::AudioData::interleaveSamples (
+        juce::AudioData::NonInterleavedSource<Format> { buffer.getArrayOfReadPointers(), buffer.getNumChannels() },
+        juce::AudioData::InterleavedDest<Format> { frames.data(), buffer.getNumChannels() }, buffer.getNumSamples());
+    return frames;
+}
 } // namespace TestSignals

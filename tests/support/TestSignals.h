@@ -3,6 +3,7 @@
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <cstdint>
+#include <vector>
 
 /** Signal generators shared by the tests and the benchmarks. Every generator
     is deterministic, so a failing case can be replayed. */
@@ -37,6 +38,10 @@ private:
     WhiteNoise white;
     float b0 = 0, b1 = 0, b2 = 0, b3 = 0, b4 = 0, b5 = 0, b6 = 0;
 };
+
+/** The buffer's frames as one interleaved array (frame by frame, channel by
+    channel), the layout that reference libraries take. */
+std::vector<float> interleave (const juce::AudioBuffer<float>& buffer);
 
 /** Linear gain for a level in dB. */
 inline float dbToGain (float db) { return juce::Decibels::decibelsToGain (db, -1000.0f); }
