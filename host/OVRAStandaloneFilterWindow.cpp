@@ -9,6 +9,10 @@ constexpr int numChannels = 6;
 constexpr double initialSampleRate = 44100.0;
 constexpr int initialBlockSize = 512;
 
+// How long the window waits for the window manager's frame: 40 x 50 ms.
+constexpr int framingAttempts = 40;
+constexpr int framingPollMs = 50;
+
 /** Decodes the stored engine state. The framework's decoder takes the size in
     front of the dot on trust, and a negative or huge one makes it try to
     allocate a block of that size; such text is treated as undecodable. */
@@ -210,7 +214,32 @@ void OVRAStandaloneFilterWindow::restoreWindowPosition()
     }
 
     if (x != noStoredPosition && y != noStoredPosition)
+    {
         setBoundsConstrained ({ x, y, getWidth(), getHeight() });
+        placeAgainOnceFramed (getPosition(), framingAttempts);
+    }
     else
+    {
         centreWithSize (getWidth(), getHeight());
+    }
+}
+
+void OVRAStandaloneFilterWindow::placeAgainOnceFramed (juce::Point<int> position, int attemptsLeft)
+{
+    // Under an X11 window manager the first placement happens before the frame
+    // size is known, which shifts the window by its title bar on every start.
+    // Once the frame is known the same position lands where it was stored.
+    juce::Component::SafePointer<OVRAStandaloneFilterWindow> safeThis (this);
+
+    juce::Timer::callAfterDelay (framingPollMs, [safeThis, position, attemptsLeft] {
+        if (safeThis == nullptr)
+            return;
+
+        auto* peer = safeThis->getPeer();
+
+        if (peer != nullptr && safeThis->isVisible() && peer->getFrameSizeIfPresent())
+            safeThis->setTopLeftPosition (position);
+        else if (attemptsLeft > 0)
+            safeThis->placeAgainOnceFramed (position, attemptsLeft - 1);
+    });
 }

@@ -57,6 +57,7 @@ private:
     void restoreFilterState();
     void openAudioDevice();
     void restoreWindowPosition();
+    void placeAgainOnceFramed (juce::Point<int> position, int attemptsLeft);
 
     std::unique_ptr<juce::PropertiesFile> settings;
     std::unique_ptr<OvrajuceLoudnessAudioProcessor> processor;

@@ -1,0 +1,472 @@
+#!/usr/bin/env python3
+"""System test of the standalone meter.
+
+Runs the real program on a private virtual display (Xvfb with openbox) against a
+private JACK server on its dummy driver (48000 Hz, six capture and six playback
+ports), with a private home folder and a private common application-data
+folder, and checks from the outside:
+
+1. a first start creates "Tamvo" and an empty "ZELX51.prefs" before the window
+   opens; the window appears; closing it writes the four keys;
+2. with a device setup for JACK and an engine state that routes inputs 1-5 to
+   outputs 1-5 and leaves output 6 unrouted, six tones played into the inputs
+   come out each on its own output, unmixed, and output 6 is silent; closing it
+   writes the four keys again;
+3. a restart brings back the window position and the engine state (same
+   routing), r and ctrl+f work on the focused window (kiosk mode fills the
+   screen and ends again), and SIGTERM quits with the keys written.
+
+Every wait has a time limit, the whole run has one, and every process started
+here is ended by its id on the way out. Exit code 77 means skipped.
+"""
+
+import argparse
+import math
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import wave
+import xml.etree.ElementTree as ET
+
+SKIP = 77
+RUN_LIMIT_S = 115
+SAMPLE_RATE = 48000
+SCREEN = (1280, 1024)
+WINDOW_TITLE = "^ZELx 5\\.1$"
+CLIENT = "ZELX5.1"
+TONES_HZ = [300.0, 500.0, 700.0, 1100.0, 1300.0, 1700.0]
+INPUT_LAYOUT = "0;1;2;3;4;5;"
+OUTPUT_LAYOUT = "0;1;2;3;4;-1;"  # slot 6 is not played: output 6 must stay silent
+NAMESPACE_MARK = "ZELX_SYSTEM_TEST_IN_NAMESPACE"
+
+started = time.monotonic()
+
+
+class Failure(Exception):
+    pass
+
+
+def log(text):
+    print(f"[{time.monotonic() - started:6.1f}s] {text}", flush=True)
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def wait_until(condition, limit_s, what):
+    """Polls condition() until it gives a true value, within limit_s and the run's own limit."""
+    end = min(time.monotonic() + limit_s, started + RUN_LIMIT_S)
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() >= end:
+            raise Failure(f"gave up waiting for {what} after {limit_s} s")
+        time.sleep(0.1)
+
+
+class Processes:
+    """Every process this test starts; ended by id, newest first."""
+
+    def __init__(self, workdir, env):
+        self.workdir = workdir
+        self.env = env
+        self.running = []
+
+    def start(self, name, args, **kwargs):
+        out = open(os.path.join(self.workdir, name + ".log"), "ab")
+        proc = subprocess.Popen(args, stdout=out, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
+                                env=self.env, cwd=self.workdir, **kwargs)
+        out.close()
+        self.running.append((name, proc))
+        return proc
+
+    def stop(self, proc, limit_s=5):
+        if proc.poll() is None:
+            proc.terminate()
+            try:
+                proc.wait(timeout=limit_s)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait(timeout=limit_s)
+        self.running = [(n, p) for n, p in self.running if p is not proc]
+
+    def stop_all(self):
+        for _, proc in reversed(list(self.running)):
+            try:
+                self.stop(proc)
+            except Exception as error:  # keep ending the others
+                log(f"could not end process {proc.pid}: {error}")
+
+    def run(self, args, limit_s=15):
+        """Runs a short tool to its end and returns its output."""
+        result = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=self.env,
+                                cwd=self.workdir, timeout=limit_s, stdin=subprocess.DEVNULL)
+        return result.returncode, result.stdout.decode(errors="replace")
+
+
+# ------------------------------------------------------------------------------
+def read_prefs(path):
+    """The preferences as a dict of lower-cased key -> (value text, child element)."""
+    root = ET.parse(path).getroot()
+    check(root.tag == "PROPERTIES", f"{path}: root element is {root.tag}")
+    values = {}
+    for item in root.findall("VALUE"):
+        child = list(item)
+        values[item.get("name").lower()] = (item.get("val"), child[0] if child else None)
+    return values
+
+
+def check_four_keys(path, what):
+    values = read_prefs(path)
+    for key in ("windowx", "windowy", "audiosetup", "filterstate"):
+        check(key in values, f"{what}: key {key} missing from {path}")
+    check(re.fullmatch(r"-?\d+", values["windowx"][0] or "") is not None, f"{what}: windowX not an integer")
+    check(re.fullmatch(r"-?\d+", values["windowy"][0] or "") is not None, f"{what}: windowY not an integer")
+    check(re.fullmatch(r"\d+\.[A-Za-z0-9+.]*", values["filterstate"][0] or "") is not None,
+          f"{what}: filterState is not a base-64 memory block")
+    return values
+
+
+def write_prefs(path, window_x, window_y, filter_state):
+    text = ('<?xml version="1.0" encoding="UTF-8"?>\n<PROPERTIES>\n'
+            f'  <VALUE name="windowX" val="{window_x}"/>\n'
+            f'  <VALUE name="windowY" val="{window_y}"/>\n'
+            '  <VALUE name="audioSetup"><DEVICESETUP deviceType="JACK" audioOutputDeviceName="system" '
+            f'audioInputDeviceName="system" audioDeviceRate="{SAMPLE_RATE}" audioDeviceBufferSize="512"/></VALUE>\n'
+            f'  <VALUE name="filterState" val="{filter_state}"/>\n'
+            '</PROPERTIES>\n')
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text)
+
+
+# ------------------------------------------------------------------------------
+def goertzel_amplitude(samples, frequency):
+    """Amplitude of one frequency in a block of samples."""
+    coefficient = 2.0 * math.cos(2.0 * math.pi * frequency / SAMPLE_RATE)
+    s1 = s2 = 0.0
+    for x in samples:
+        s1, s2 = x + coefficient * s1 - s2, s1
+    power = s1 * s1 + s2 * s2 - coefficient * s1 * s2
+    return 2.0 * math.sqrt(max(power, 0.0)) / len(samples)
+
+
+def read_channels(path):
+    with wave.open(path, "rb") as w:
+        check(w.getsampwidth() == 2, f"{path}: expected 16-bit samples")
+        count, frames = w.getnchannels(), w.readframes(w.getnframes())
+    data = memoryview(frames).cast("h")
+    return [[data[i] / 32768.0 for i in range(c, len(data), count)] for c in range(count)]
+
+
+def check_routing(channels, what):
+    """Outputs 1-5 carry their own tone and no other; output 6 is silent."""
+    block = SAMPLE_RATE // 2
+    for channel in range(5):
+        onset = next((i for i, x in enumerate(channels[channel]) if abs(x) > 0.05), None)
+        check(onset is not None, f"{what}: no signal reached output {channel + 1}")
+        # Skip the moment the connection was made, then look at half a second.
+        start = onset + SAMPLE_RATE // 10
+        check(len(channels[channel]) >= start + block,
+              f"{what}: too little signal recorded on output {channel + 1} ({len(channels[channel]) - onset})")
+        samples = channels[channel][start:start + block]
+        levels = [goertzel_amplitude(samples, f) for f in TONES_HZ]
+        own = levels[channel]
+        log(f"{what}: output {channel + 1}: " + ", ".join(f"{f:.0f} Hz {a:.4f}" for f, a in zip(TONES_HZ, levels)))
+        check(own > 0.2, f"{what}: output {channel + 1} lacks its input's {TONES_HZ[channel]:.0f} Hz tone")
+        for other, level in enumerate(levels):
+            if other != channel:
+                check(level < own * 0.01,
+                      f"{what}: output {channel + 1} carries input {other + 1}'s tone ({level:.4f})")
+
+    loudest = max(abs(x) for x in channels[5])
+    log(f"{what}: output 6 peak {loudest:.6f}")
+    check(loudest < 1e-3, f"{what}: the unrouted output 6 is not silent (peak {loudest})")
+
+
+# ------------------------------------------------------------------------------
+class SystemTest:
+    def __init__(self, args, workdir, common_root):
+        self.args = args
+        self.workdir = workdir
+        self.home = os.path.join(workdir, "home")
+        os.makedirs(self.home)
+        env = dict(os.environ)
+        env.update(HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
+                   JACK_DEFAULT_SERVER=f"zelx-system-{os.getpid()}", JACK_NO_AUDIO_RESERVATION="1")
+        env.pop("DISPLAY", None)
+        self.env = env
+        self.procs = Processes(workdir, env)
+        # Where the program may write decides where the preferences go.
+        if os.access(common_root, os.W_OK):
+            self.prefs_dir = os.path.join(common_root, "Tamvo")
+        else:
+            self.prefs_dir = os.path.join(env["XDG_CONFIG_HOME"], "Tamvo")
+        self.prefs = os.path.join(self.prefs_dir, "ZELX51.prefs")
+        self.app = None
+
+    # -- environment -------------------------------------------------------------
+    def start_display(self):
+        read_end, write_end = os.pipe()
+        self.procs.start("xvfb", ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                  f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"], pass_fds=(write_end,))
+        os.close(write_end)
+        number = b""
+        end = time.monotonic() + 10
+        while not number.endswith(b"\n") and time.monotonic() < end:
+            ready, _, _ = select.select([read_end], [], [], max(0.0, end - time.monotonic()))
+            if not ready:
+                break
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_end)
+        check(number.strip().isdigit(), "Xvfb did not start within 10 s")
+        self.env["DISPLAY"] = ":" + number.decode().strip()
+        log(f"virtual display {self.env['DISPLAY']}")
+
+        self.procs.start("openbox", ["openbox", "--sm-disable"])
+        wait_until(lambda: self.procs.run(["wmctrl", "-m"], 5)[0] == 0, 10, "the window manager")
+
+    def start_jack(self):
+        self.procs.start("jackd", ["jackd", "-n", self.env["JACK_DEFAULT_SERVER"], "--no-realtime", "-d", "dummy",
+                                   "-r", str(SAMPLE_RATE), "-p", "512", "-C", "6", "-P", "6"])
+        code, _ = self.procs.run(["jack_wait", "-w", "-t", "10"], 15)
+        check(code == 0, "the JACK server did not come up within 10 s")
+        log("JACK server on the dummy driver is up")
+
+    # -- the program -------------------------------------------------------------
+    def start_app(self, what):
+        self.app = self.procs.start("app-" + what, [self.args.app])
+
+        def find_window():
+            check(self.app.poll() is None, f"{what}: the program ended early with code {self.app.returncode}")
+            code, out = self.procs.run(["xdotool", "search", "--onlyvisible", "--name", WINDOW_TITLE], 5)
+            return out.split()[0] if code == 0 and out.split() else None
+
+        wid = int(wait_until(find_window, 20, f"{what}: the main window"))
+        log(f"{what}: window {wid:#x} is up")
+        return wid
+
+    def geometry(self, wid):
+        code, out = self.procs.run(["xdotool", "getwindowgeometry", "--shell", str(wid)], 5)
+        check(code == 0, "xdotool could not read the window's geometry")
+        values = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+    def close_window(self, wid, what):
+        code, _ = self.procs.run(["wmctrl", "-i", "-c", f"{wid:#010x}"], 5)
+        check(code == 0, f"{what}: wmctrl could not send the close request")
+        self.wait_for_exit(what)
+
+    def wait_for_exit(self, what):
+        wait_until(lambda: self.app.poll() is not None, 15, f"{what}: the program to quit")
+        check(self.app.returncode == 0, f"{what}: the program quit with code {self.app.returncode}")
+        self.procs.stop(self.app)
+        log(f"{what}: the program quit")
+
+    def jack_ports(self):
+        code, out = self.procs.run(["jack_lsp"], 5)
+        return out.split() if code == 0 else []
+
+    def wait_for_device(self, what):
+        wanted = [f"{CLIENT}:in_{n}" for n in range(1, 7)] + [f"{CLIENT}:out_{n}" for n in range(1, 7)]
+        ports = wait_until(lambda: (lambda p: p if all(w in p for w in wanted) else None)(self.jack_ports()),
+                           15, f"{what}: six inputs and six outputs of the program on JACK")
+        own = [p for p in ports if p.startswith(CLIENT + ":")]
+        check(sorted(own) == sorted(wanted), f"{what}: unexpected ports {own}")
+        log(f"{what}: JACK device open with {len(own) // 2} inputs and {len(own) // 2} outputs")
+
+    def play_and_record(self, what):
+        tones = os.path.join(self.workdir, "tones.wav")
+        if not os.path.exists(tones):
+            synth = []
+            for f in TONES_HZ:
+                synth += ["sine", str(f)]
+            code, out = self.procs.run(["sox", "-n", "-r", str(SAMPLE_RATE), "-c", "6", "-b", "16", tones,
+                                        "synth", "8"] + synth + ["gain", "-6"], 20)
+            check(code == 0, f"sox could not make the tones: {out}")
+
+        player = self.procs.start("jack-play-" + what, ["jack-play", "-u", "-n", "zelxsrc", tones])
+        wait_until(lambda: "zelxsrc:out_6" in self.jack_ports(), 10, f"{what}: the player's ports")
+        for n in range(1, 7):
+            code, out = self.procs.run(["jack_connect", f"zelxsrc:out_{n}", f"{CLIENT}:in_{n}"], 5)
+            check(code == 0, f"{what}: could not connect the player to input {n}: {out}")
+
+        recording = os.path.join(self.workdir, f"recorded-{what}.wav")
+        recorder = self.procs.start("jack-record-" + what, ["jack-record", "-n", "6", "-t", "2", "-f", "0x10002",
+                                                            recording])
+        name = f"jack-record-{recorder.pid}"
+        wait_until(lambda: f"{name}:in_6" in self.jack_ports(), 10, f"{what}: the recorder's ports")
+        for n in range(1, 7):
+            code, out = self.procs.run(["jack_connect", f"{CLIENT}:out_{n}", f"{name}:in_{n}"], 5)
+            check(code == 0, f"{what}: could not connect output {n} to the recorder: {out}")
+
+        wait_until(lambda: recorder.poll() is not None, 15, f"{what}: the recording")
+        self.procs.stop(recorder)
+        self.procs.stop(player)
+        check_routing(read_channels(recording), what)
+
+    # -- the scenario ------------------------------------------------------------
+    def run(self):
+        self.start_display()
+        self.start_jack()
+
+        # 1. First start.
+        check(not os.path.exists(self.prefs_dir), f"{self.prefs_dir} exists before the first start")
+        wid = self.start_app("first")
+        check(os.path.isfile(self.prefs), f"first start: {self.prefs} was not created before the window opened")
+        check(os.path.getsize(self.prefs) == 0, "first start: the new preferences file is not empty")
+        shot = os.path.join(self.workdir, "first-start.png")
+        code, out = self.procs.run(["import", "-window", "root", shot], 20)
+        check(code == 0 and os.path.getsize(shot) > 0, f"the screenshot failed: {out}")
+        code, out = self.procs.run(["identify", "-format", "%wx%h", shot], 10)
+        check(out.strip() == f"{SCREEN[0]}x{SCREEN[1]}", f"the screenshot is {out.strip()}")
+        log(f"first start: screenshot {shot}")
+        self.close_window(wid, "first start")
+        check_four_keys(self.prefs, "first start")
+
+        # 2. Routed tones through JACK.
+        code, state = self.procs.run([self.args.make_state, INPUT_LAYOUT, OUTPUT_LAYOUT], 20)
+        state = state.strip()
+        check(code == 0 and state, "make_filter_state failed")
+        write_prefs(self.prefs, 150, 120, state)
+
+        wid = self.start_app("routed")
+        self.wait_for_device("routed")
+        self.play_and_record("routed")
+        # Where the start put it, then where the user moves it: both must come back.
+        placed = self.geometry(wid)
+        check(self.app.poll() is None, "routed: the program ended")
+        code, _ = self.procs.run(["xdotool", "windowmove", "--sync", str(wid), "260", "190"], 10)
+        check(code == 0, "xdotool could not move the window")
+        position = wait_until(lambda: (lambda g: g if g[:2] != placed[:2] else None)(self.geometry(wid)), 5,
+                              "the window to move")
+        log(f"routed: placed at {placed[:2]}, moved to {position[:2]}")
+        self.close_window(wid, "routed")
+        stored = check_four_keys(self.prefs, "routed")
+        moved_to = (stored["windowx"][0], stored["windowy"][0])
+        check(stored["filterstate"][0] == state, "routed: the engine state came back changed")
+        setup = stored["audiosetup"][1]
+        check(setup is not None and setup.get("deviceType") == "JACK", "routed: the JACK setup was not kept")
+
+        # 3. Restart: position and engine state come back; keyboard commands.
+        wid = self.start_app("restart")
+        # The position is corrected once the window manager has framed the window.
+        wait_until(lambda: self.geometry(wid)[:2] == position[:2], 5, f"the window to return to {position[:2]}")
+        width, height = self.geometry(wid)[2:]
+        self.wait_for_device("restart")
+        self.play_and_record("restart")
+
+        code, _ = self.procs.run(["xdotool", "windowactivate", "--sync", str(wid)], 10)
+        check(code == 0, "xdotool could not activate the window")
+        code, _ = self.procs.run(["xdotool", "key", "--clearmodifiers", "r"], 5)
+        check(code == 0 and self.app.poll() is None, "restart: the program did not survive the r key")
+        code, _ = self.procs.run(["xdotool", "key", "--clearmodifiers", "ctrl+f"], 5)
+        check(code == 0, "xdotool could not press ctrl+f")
+        wait_until(lambda: self.geometry(wid)[2:] == SCREEN, 10, "kiosk mode to fill the screen")
+        log("restart: kiosk mode fills the screen")
+        code, _ = self.procs.run(["xdotool", "key", "--clearmodifiers", "ctrl+f"], 5)
+        check(code == 0, "xdotool could not press ctrl+f")
+        wait_until(lambda: self.geometry(wid)[2:] == (width, height), 10, "kiosk mode to end")
+        log("restart: kiosk mode ended")
+
+        # A quit asked for by the system writes the preferences as well.
+        self.app.send_signal(signal.SIGTERM)
+        self.wait_for_exit("restart")
+        stored = check_four_keys(self.prefs, "restart")
+        check(stored["filterstate"][0] == state, "restart: the engine state came back changed")
+        check((stored["windowx"][0], stored["windowy"][0]) == moved_to,
+              f"restart: the stored position changed from {moved_to} to {stored['windowx'][0]}, {stored['windowy'][0]}")
+
+
+# ------------------------------------------------------------------------------
+def enter_private_namespace():
+    """Re-runs this script in a mount namespace of its own with a private /opt."""
+    if os.environ.get(NAMESPACE_MARK):
+        return None
+    probe = subprocess.run(["unshare", "-m", "--propagation", "private", "true"], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=10)
+    if probe.returncode != 0:
+        print("SKIPPED: running as root but no private mount namespace is possible here, so the program "
+              "would write the real /opt; not running it.", flush=True)
+        return SKIP
+    env = dict(os.environ, **{NAMESPACE_MARK: "1"})
+    child = subprocess.Popen(["unshare", "-m", "--propagation", "private", sys.executable] + sys.argv, env=env)
+    try:
+        return child.wait(timeout=RUN_LIMIT_S + 20)
+    except (subprocess.TimeoutExpired, Failure):
+        # The inner run ends its own processes when terminated.
+        child.terminate()
+        try:
+            child.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            child.kill()
+            child.wait(timeout=10)
+        return 1
+
+
+def raise_on_signal(number, _frame):
+    raise Failure(f"terminated by signal {number}")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--app", required=True)
+    parser.add_argument("--make-state", required=True)
+    args = parser.parse_args()
+
+    for tool in ("Xvfb", "openbox", "wmctrl", "xdotool", "jackd", "jack_wait", "jack_lsp", "jack_connect",
+                 "jack-play", "jack-record", "import", "identify", "sox", "unshare"):
+        if shutil.which(tool) is None:
+            print(f"FAILED: {tool} is missing (scripts/setup.sh installs it)", flush=True)
+            return 1
+
+    # A time-out or Ctrl+C still ends every process started here.
+    signal.signal(signal.SIGTERM, raise_on_signal)
+    signal.signal(signal.SIGINT, raise_on_signal)
+
+    common_root = "/opt"
+    if os.geteuid() == 0:
+        result = enter_private_namespace()
+        if result is not None:
+            return result
+
+    workdir = tempfile.mkdtemp(prefix="zelx-system-")
+    if os.geteuid() == 0:
+        private_opt = os.path.join(workdir, "opt")
+        os.makedirs(private_opt)
+        subprocess.run(["mount", "--bind", private_opt, common_root], check=True, timeout=10)
+    elif os.access(common_root, os.W_OK):
+        print("SKIPPED: /opt is writable for this user but cannot be made private; not running the program.")
+        shutil.rmtree(workdir, ignore_errors=True)
+        return SKIP
+
+    test = SystemTest(args, workdir, common_root)
+    try:
+        test.run()
+    except (Failure, subprocess.TimeoutExpired, OSError, ET.ParseError) as error:
+        log(f"FAILED: {error}")
+        if test.app is not None and test.app.poll() is None:
+            log("the program was still running")
+        log(f"logs and files are kept in {workdir}")
+        return 1
+    finally:
+        test.procs.stop_all()
+
+    log(f"PASSED in {time.monotonic() - started:.1f} s")
+    shutil.rmtree(workdir, ignore_errors=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
