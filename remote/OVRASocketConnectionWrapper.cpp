@@ -64,6 +64,9 @@ bool OVRASocketConnectionWrapper::startServer (int portNumber, const juce::Strin
 {
     stopServer();
 
+    if (portNumber < 0 || portNumber > 65535)
+        return false;
+
     if (! server->beginWaitingForSocket (portNumber, bindAddress))
         return false;
 

@@ -63,7 +63,8 @@ public:
 
     /** Listens on the port (0 picks a free one) and address (empty: all
         interfaces). A running server is stopped first. Returns false when
-        the port could not be bound; nothing is listening then. */
+        the port is no valid port number or could not be bound; nothing is
+        listening then. */
     bool startServer (int portNumber, const juce::String& bindAddress = {});
 
     /** Closes the listener and every connection, and stops their threads. */

@@ -2,6 +2,8 @@
 
 #include "OVRAWireFraming.h"
 
+#include <sys/socket.h>
+
 LoopbackClient::LoopbackClient (int port)
 {
     socket.connect ("127.0.0.1", port, waitLimitMs);
@@ -13,7 +15,9 @@ void LoopbackClient::sendRaw (const void* data, size_t numBytes)
 
     while (numBytes > 0)
     {
-        const auto written = socket.write (bytes, (int) numBytes);
+        // A server that has just dropped this client must fail the write, not
+        // kill the test binary with SIGPIPE.
+        const auto written = ::send (socket.getRawSocketHandle(), bytes, numBytes, MSG_NOSIGNAL);
 
         if (written <= 0)
             return;

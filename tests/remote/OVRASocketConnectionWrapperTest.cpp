@@ -59,6 +59,9 @@ TEST (OVRASocketConnectionWrapper, PortTakenFailsWithoutListeningAndNotStartedSe
 
     EXPECT_FALSE (second.startServer (port, loopback));
     EXPECT_EQ (second.getBoundPort(), -1);
+    EXPECT_FALSE (second.startServer (65536, loopback));
+    EXPECT_FALSE (second.startServer (-1, loopback));
+    EXPECT_EQ (second.getBoundPort(), -1);
 
     LoopbackClient client (port);
     EXPECT_TRUE (first.events.waitFor ([&] { return first.events.openedIds.size() == 1; }));
