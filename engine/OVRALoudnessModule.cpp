@@ -35,6 +35,27 @@ constexpr float loudnessOffset = -0.691f;
 constexpr int passIntervalMs = 50;
 
 int kindIndex (bool momentary) noexcept { return momentary ? 0 : 1; }
+
+/** RMS of a channel: squares in single precision, summed in double, the root
+    in single. Four running sums instead of one let the compiler vectorise the
+    loop; the order of the double additions does not show in the float result. */
+float rmsLevel (const float* samples, int numSamples) noexcept
+{
+    if (numSamples <= 0)
+        return 0.0f;
+
+    double sums[4] = {};
+    int i = 0;
+
+    for (; i + 4 <= numSamples; i += 4)
+        for (int j = 0; j < 4; ++j)
+            sums[j] += (double) (samples[i + j] * samples[i + j]);
+
+    for (; i < numSamples; ++i)
+        sums[0] += (double) (samples[i] * samples[i]);
+
+    return (float) std::sqrt (((sums[0] + sums[1]) + (sums[2] + sums[3])) / (double) numSamples);
+}
 } // namespace
 
 OVRALoudnessModule::OVRALoudnessModule()
@@ -286,7 +307,7 @@ float OVRALoudnessModule::windowLoudness (const juce::AudioBuffer<float>& window
 
     for (int k = 0; k < channels; ++k)
     {
-        const float rms = window.getRMSLevel (k, 0, length);
+        const float rms = rmsLevel (window.getReadPointer (k), length);
         const float weight = channelWeights[(size_t) k];
 
         // A weight of zero mutes the channel even if its energy overflowed.
