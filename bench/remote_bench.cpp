@@ -23,10 +23,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int numTicks = 1000;
 constexpr juce::uint64 frameSize = 1908;
 
-double microseconds (Clock::duration d)
-{
-    return std::chrono::duration<double, std::micro> (d).count();
-}
+double microseconds (Clock::duration d) { return std::chrono::duration<double, std::micro> (d).count(); }
 
 struct Figures
 {
@@ -43,7 +40,8 @@ Figures summarise (std::vector<double> values)
 class ReadingClient : public juce::Thread
 {
 public:
-    explicit ReadingClient (int port) : juce::Thread ("bench client")
+    explicit ReadingClient (int port)
+        : juce::Thread ("bench client")
     {
         socket.connect ("127.0.0.1", port, 5000);
         startThread();
@@ -64,7 +62,7 @@ private:
     {
         std::vector<char> buffer (1 << 16);
 
-        while (! threadShouldExit())
+        while (!threadShouldExit())
         {
             const auto ready = socket.waitUntilReady (true, 20);
 
@@ -74,16 +72,16 @@ private:
             if (ready == 0)
                 continue;
 
-            const auto n = socket.read (buffer.data(), (int) buffer.size(), false);
+            const auto n = socket.read (buffer.data(), (int)buffer.size(), false);
 
             if (n <= 0)
                 return;
 
-            bytes += (juce::uint64) n;
+            bytes += (juce::uint64)n;
         }
     }
 
-    std::atomic<juce::uint64> bytes { 0 };
+    std::atomic<juce::uint64> bytes{ 0 };
 };
 
 /** The remote object without its console lines, counting connections. */
@@ -93,14 +91,14 @@ public:
     ~QuietRemote() override { stopServer(); }
     void connectionOpened (int) override { ++opened; }
     void connectionClosed (int) override { ++closed; }
-    std::atomic<int> opened { 0 }, closed { 0 };
+    std::atomic<int> opened{ 0 }, closed{ 0 };
 };
 
 void waitUntil (const std::function<bool()>& condition)
 {
     const auto limit = Clock::now() + std::chrono::seconds (30);
 
-    while (! condition() && Clock::now() < limit)
+    while (!condition() && Clock::now() < limit)
         std::this_thread::yield();
 }
 
@@ -146,7 +144,7 @@ void measureRemote (int numClients, bool withStalledClient, Figures& tick, Figur
         remote.setSettings (settings);
         remote.sendToAll();
         const auto sent = Clock::now();
-        waitUntil ([&] { return allHave (clients, (juce::uint64) t); });
+        waitUntil ([&] { return allHave (clients, (juce::uint64)t); });
         const auto delivered = Clock::now();
 
         tickTimes.push_back (microseconds (sent - start));
@@ -185,10 +183,10 @@ void measureBlockingPeer (int numClients, Figures& tick)
         const auto frame = OVRAWireFraming::frame (remote.getPacketData());
 
         for (auto i = accepted.size(); i-- > 0;)
-            accepted[i]->write (frame.getData(), (int) frame.getSize());
+            accepted[i]->write (frame.getData(), (int)frame.getSize());
 
         tickTimes.push_back (microseconds (Clock::now() - start));
-        waitUntil ([&] { return allHave (clients, (juce::uint64) t); });
+        waitUntil ([&] { return allHave (clients, (juce::uint64)t); });
     }
 
     tick = summarise (tickTimes);
@@ -201,7 +199,7 @@ int main()
     std::printf ("%8s  %24s  %24s  %14s  %22s\n", "clients", "tick median / p99 (us)",
                  "blocking peer med / p99", "tick / peer", "delivered med / p99 (us)");
 
-    Figures reference {};
+    Figures reference{};
 
     for (const int n : { 1, 10, 100 })
     {
@@ -213,16 +211,18 @@ int main()
         if (n == 10)
             reference = tick;
 
-        std::printf ("%8d  %11.1f / %10.1f  %11.1f / %10.1f  %14.2f  %10.1f / %10.1f\n", n, tick.median, tick.p99,
-                     peer.median, peer.p99, tick.median / peer.median, delivery.median, delivery.p99);
+        std::printf ("%8d  %11.1f / %10.1f  %11.1f / %10.1f  %14.2f  %10.1f / %10.1f\n", n, tick.median,
+                     tick.p99, peer.median, peer.p99, tick.median / peer.median, delivery.median,
+                     delivery.p99);
     }
 
     Figures tick, delivery;
     int ticks = 0;
     measureRemote (10, true, tick, delivery, ticks);
-    std::printf ("\n10 reading clients and one that has stopped reading (%d ticks until it was dropped):\n", ticks);
-    std::printf ("  tick median %.1f us, p99 %.1f us; %.2f x the median without the stalled client\n", tick.median,
-                 tick.p99, tick.median / reference.median);
+    std::printf ("\n10 reading clients and one that has stopped reading (%d ticks until it was dropped):\n",
+                 ticks);
+    std::printf ("  tick median %.1f us, p99 %.1f us; %.2f x the median without the stalled client\n",
+                 tick.median, tick.p99, tick.median / reference.median);
     std::printf ("  the blocking peer would wait for the stalled client for ever once its socket is full\n");
     return 0;
 }

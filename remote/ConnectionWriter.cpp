@@ -6,14 +6,11 @@ OVRASocketConnectionWrapper::ConnectionWriter::ConnectionWriter (OVRASocketConne
 {
 }
 
-OVRASocketConnectionWrapper::ConnectionWriter::~ConnectionWriter()
-{
-    stopThread (4000);
-}
+OVRASocketConnectionWrapper::ConnectionWriter::~ConnectionWriter() { stopThread (4000); }
 
 void OVRASocketConnectionWrapper::ConnectionWriter::run()
 {
-    while (! threadShouldExit())
+    while (!threadShouldExit())
     {
         const bool pending = owner.flushConnections();
         wait (pending ? retryIntervalMs : -1);

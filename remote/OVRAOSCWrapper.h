@@ -13,8 +13,7 @@
     A packet that oscpack rejects as a whole is reported on standard output
     and discarded; the connection carries on.
 */
-class OVRAOSCWrapper : public OVRASocketConnectionWrapper,
-                       public osc::OscPacketListener
+class OVRAOSCWrapper : public OVRASocketConnectionWrapper, public osc::OscPacketListener
 {
 public:
     /** Room for the largest packet ever sent. */

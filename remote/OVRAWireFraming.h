@@ -34,10 +34,10 @@ public:
 
     enum class ReadResult
     {
-        message,  // a whole payload was read
-        skipped,  // a header with a wrong magic number or an empty payload: nothing to deliver
-        ended,    // the stream ended or failed, possibly in the middle of a frame
-        tooLarge  // the header announced more than maxPayloadSize
+        message, // a whole payload was read
+        skipped, // a header with a wrong magic number or an empty payload: nothing to deliver
+        ended,   // the stream ended or failed, possibly in the middle of a frame
+        tooLarge // the header announced more than maxPayloadSize
     };
 
     //==============================================================================

@@ -8,7 +8,7 @@ namespace
 const char* const slotSuffixes[] = { "L", "R", "C", "LFE", "LS", "RS" };
 const char* const correlationSuffixes[] = { "L-R", "L-C", "R-C", "LS-RS", "L-LS", "R-RS" };
 
-template <typename Value>
+template<typename Value>
 void writeMessage (osc::OutboundPacketStream& stream, const juce::String& address, Value value)
 {
     stream << osc::BeginMessage (address.toRawUTF8()) << value << osc::EndMessage;
@@ -24,7 +24,8 @@ ZELOSCStandalone::ZELOSCStandalone()
                         "arrowSliderValue", "truePeakAlarm" })
         outgoingAddresses[a++] = juce::String ("/") + name;
 
-    for (auto* row : { "truePeakValuesPerChannel", "truePeakValuesPerChannelPix", "truePeakAlarmsPerChannel" })
+    for (auto* row :
+         { "truePeakValuesPerChannel", "truePeakValuesPerChannelPix", "truePeakAlarmsPerChannel" })
         for (auto* suffix : slotSuffixes)
             outgoingAddresses[a++] = juce::String ("/") + row + suffix;
 
@@ -38,11 +39,20 @@ ZELOSCStandalone::ZELOSCStandalone()
 
     jassert (a == outgoingAddresses.size());
 
-    parameterAddresses = { "/measurementStandardParam", "/measurementScaleParam", "/measurementUnitParam",
-                           "/gatingOffFlagParam", "/followTransportFlagParam", "/truePeakRefLevelParam",
-                           "/truePeakMaxLevelParam", "/truePeakHoldTimeParam", "/truePeakOverloadTimeParam",
-                           "/shtLoudnessMaxValueParam", "/adminPassword", "/stereoDownmixParam",
-                           "/vectroscopeInputDataParam", "/stereoStateParam" };
+    parameterAddresses = { "/measurementStandardParam",
+                           "/measurementScaleParam",
+                           "/measurementUnitParam",
+                           "/gatingOffFlagParam",
+                           "/followTransportFlagParam",
+                           "/truePeakRefLevelParam",
+                           "/truePeakMaxLevelParam",
+                           "/truePeakHoldTimeParam",
+                           "/truePeakOverloadTimeParam",
+                           "/shtLoudnessMaxValueParam",
+                           "/adminPassword",
+                           "/stereoDownmixParam",
+                           "/vectroscopeInputDataParam",
+                           "/stereoStateParam" };
 }
 
 ZELOSCStandalone::~ZELOSCStandalone()
@@ -83,12 +93,12 @@ void ZELOSCStandalone::fillBundle (osc::OutboundPacketStream& stream)
 
     stream << osc::BeginBundleImmediate;
 
-    for (auto* value : { &d.momentaryLoudness, &d.momentaryLoudnessPix, &d.shortTermLoudness, &d.programLoudness,
-                         &d.loudnessRange, &d.loudnessRangeVectorMin, &d.loudnessRangeVectorMax,
-                         &d.arrowSliderValue })
+    for (auto* value :
+         { &d.momentaryLoudness, &d.momentaryLoudnessPix, &d.shortTermLoudness, &d.programLoudness,
+           &d.loudnessRange, &d.loudnessRangeVectorMin, &d.loudnessRangeVectorMax, &d.arrowSliderValue })
         writeMessage (stream, outgoingAddresses[a++], value->get());
 
-    writeMessage (stream, outgoingAddresses[a++], (osc::int32) d.truePeakAlarm.get());
+    writeMessage (stream, outgoingAddresses[a++], (osc::int32)d.truePeakAlarm.get());
 
     for (auto& value : d.truePeakValuesPerChannel)
         writeMessage (stream, outgoingAddresses[a++], value.get());
@@ -97,7 +107,7 @@ void ZELOSCStandalone::fillBundle (osc::OutboundPacketStream& stream)
         writeMessage (stream, outgoingAddresses[a++], value.get());
 
     for (auto& value : d.truePeakAlarmsPerChannel)
-        writeMessage (stream, outgoingAddresses[a++], (osc::int32) value.get());
+        writeMessage (stream, outgoingAddresses[a++], (osc::int32)value.get());
 
     // The sample counter sits here in the record but travels last of the readings.
     const auto counterAddress = a++;
@@ -124,22 +134,17 @@ void ZELOSCStandalone::fillBundle (osc::OutboundPacketStream& stream)
         writeMessage (stream, parameterAddresses[truePeakOverloadTimeParam], s.truePeakOverloadTime.get());
         writeMessage (stream, parameterAddresses[shtLoudnessMaxValueParam], s.shtMaxLevel.get());
         writeMessage (stream, parameterAddresses[stereoDownmixParam], s.stereoMixdownFlag.get());
-        writeMessage (stream, parameterAddresses[vectroscopeInputDataParam], s.vectroscopeInputDataFlag.get());
+        writeMessage (stream, parameterAddresses[vectroscopeInputDataParam],
+                      s.vectroscopeInputDataFlag.get());
         writeMessage (stream, parameterAddresses[stereoStateParam], s.stereoState.get());
     }
 
     stream << osc::EndBundle;
 }
 
-void ZELOSCStandalone::connectionOpened (int)
-{
-    std::cout << "Connected to server" << std::flush;
-}
+void ZELOSCStandalone::connectionOpened (int) { std::cout << "Connected to server" << std::flush; }
 
-void ZELOSCStandalone::connectionClosed (int)
-{
-    std::cout << "Disconnected from server" << std::flush;
-}
+void ZELOSCStandalone::connectionClosed (int) { std::cout << "Disconnected from server" << std::flush; }
 
 //==============================================================================
 void ZELOSCStandalone::ProcessMessage (const osc::ReceivedMessage& message, const IpEndpointName&)
@@ -169,7 +174,7 @@ void ZELOSCStandalone::ProcessMessage (const osc::ReceivedMessage& message, cons
 
 bool ZELOSCStandalone::isAddress (const char* address, ParameterAddress which) const noexcept
 {
-    return std::strcmp (address, parameterAddresses[(size_t) which].toRawUTF8()) == 0;
+    return std::strcmp (address, parameterAddresses[(size_t)which].toRawUTF8()) == 0;
 }
 
 bool ZELOSCStandalone::applyParameter (const char* address, const osc::ReceivedMessage& message)
@@ -197,7 +202,7 @@ bool ZELOSCStandalone::applyParameter (const char* address, const osc::ReceivedM
 
     for (const auto& parameter : floatParameters)
     {
-        if (! isAddress (address, parameter.address))
+        if (!isAddress (address, parameter.address))
             continue;
 
         float value = 0.0f;

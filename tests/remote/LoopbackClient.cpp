@@ -4,10 +4,7 @@
 
 #include <sys/socket.h>
 
-LoopbackClient::LoopbackClient (int port)
-{
-    socket.connect ("127.0.0.1", port, waitLimitMs);
-}
+LoopbackClient::LoopbackClient (int port) { socket.connect ("127.0.0.1", port, waitLimitMs); }
 
 void LoopbackClient::sendRaw (const void* data, size_t numBytes)
 {
@@ -23,7 +20,7 @@ void LoopbackClient::sendRaw (const void* data, size_t numBytes)
             return;
 
         bytes += written;
-        numBytes -= (size_t) written;
+        numBytes -= (size_t)written;
     }
 }
 

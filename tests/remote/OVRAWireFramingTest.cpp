@@ -7,7 +7,10 @@ namespace
 /** Feeds bytes in memory to the frame reader as a socket would. */
 struct MemorySource
 {
-    explicit MemorySource (const juce::MemoryBlock& bytes) : stream (bytes, true) {}
+    explicit MemorySource (const juce::MemoryBlock& bytes)
+        : stream (bytes, true)
+    {
+    }
 
     OVRAWireFraming::ReadFunction reader()
     {
@@ -21,16 +24,13 @@ juce::MemoryBlock header (juce::uint32 magic, juce::uint32 length)
 {
     juce::MemoryBlock block;
     juce::MemoryOutputStream out (block, false);
-    out.writeInt ((int) magic);
-    out.writeInt ((int) length);
+    out.writeInt ((int)magic);
+    out.writeInt ((int)length);
     out.flush();
     return block;
 }
 
-juce::MemoryBlock bytesOf (const char* text)
-{
-    return { text, std::strlen (text) };
-}
+juce::MemoryBlock bytesOf (const char* text) { return { text, std::strlen (text) }; }
 } // namespace
 
 TEST (OVRAWireFraming, FrameIsLittleEndianHeaderThenPayloadAndReadsBack)
@@ -44,7 +44,7 @@ TEST (OVRAWireFraming, FrameIsLittleEndianHeaderThenPayloadAndReadsBack)
     EXPECT_EQ (bytes[1], 0x9e);
     EXPECT_EQ (bytes[2], 0xb4);
     EXPECT_EQ (bytes[3], 0xf2);
-    EXPECT_EQ (juce::ByteOrder::littleEndianInt (bytes + 4), (juce::uint32) payload.getSize());
+    EXPECT_EQ (juce::ByteOrder::littleEndianInt (bytes + 4), (juce::uint32)payload.getSize());
 
     MemorySource source (frame);
     juce::MemoryBlock received;
@@ -82,7 +82,8 @@ TEST (OVRAWireFraming, PayloadLimitIsEnforcedBeforeAnythingIsAllocated)
         // would report the stream as ended instead.
         MemorySource source (header (OVRAWireFraming::magicNumber, announced));
         juce::MemoryBlock received;
-        EXPECT_EQ (OVRAWireFraming::readNext (source.reader(), received), OVRAWireFraming::ReadResult::tooLarge)
+        EXPECT_EQ (OVRAWireFraming::readNext (source.reader(), received),
+                   OVRAWireFraming::ReadResult::tooLarge)
             << announced;
         EXPECT_TRUE (received.isEmpty());
     }
@@ -100,7 +101,7 @@ TEST (OVRAWireFraming, TruncatedHeaderOrPayloadEndsWithoutDelivery)
     const auto frame = OVRAWireFraming::frame (bytesOf ("0123456789ab"));
     const juce::MemoryBlock previous = bytesOf ("kept");
 
-    for (const size_t cut : { (size_t) 1, (size_t) 5, (size_t) 8, (size_t) 14, frame.getSize() - 1 })
+    for (const size_t cut : { (size_t)1, (size_t)5, (size_t)8, (size_t)14, frame.getSize() - 1 })
     {
         MemorySource source (juce::MemoryBlock (frame.getData(), cut));
         auto received = previous;

@@ -50,13 +50,13 @@ inline juce::MemoryBlock packetBytes (const osc::OutboundPacketStream& stream)
 }
 
 /** One OSC message with the given arguments. */
-template <typename... Args>
+template<typename... Args>
 juce::MemoryBlock oscMessage (const char* address, Args... args)
 {
     char buffer[1024];
     osc::OutboundPacketStream stream (buffer, sizeof (buffer));
     stream << osc::BeginMessage (address);
-    if constexpr (sizeof... (args) > 0)
+    if constexpr (sizeof...(args) > 0)
         (stream << ... << args);
     stream << osc::EndMessage;
     return packetBytes (stream);

@@ -13,9 +13,18 @@
 class RemoteEventLog
 {
 public:
-    void opened (int id) { record ([&] { openedIds.push_back (id); }); }
-    void closed (int id) { record ([&] { closedIds.push_back (id); }); }
-    void received (const juce::MemoryBlock& message) { record ([&] { messages.push_back (message); }); }
+    void opened (int id)
+    {
+        record ([&] { openedIds.push_back (id); });
+    }
+    void closed (int id)
+    {
+        record ([&] { closedIds.push_back (id); });
+    }
+    void received (const juce::MemoryBlock& message)
+    {
+        record ([&] { messages.push_back (message); });
+    }
 
     /** Waits until the condition holds (checked under the log's lock); false
         when it still does not after a generous bound. */
@@ -25,16 +34,25 @@ public:
         return changed.wait_for (lock, std::chrono::seconds (20), condition);
     }
 
-    template <typename Result>
+    template<typename Result>
     Result read (const std::function<Result()>& reader)
     {
         const std::lock_guard<std::mutex> lock (mutex);
         return reader();
     }
 
-    std::vector<int> getOpened() { return read<std::vector<int>> ([this] { return openedIds; }); }
-    std::vector<int> getClosed() { return read<std::vector<int>> ([this] { return closedIds; }); }
-    size_t getNumMessages() { return read<size_t> ([this] { return messages.size(); }); }
+    std::vector<int> getOpened()
+    {
+        return read<std::vector<int>> ([this] { return openedIds; });
+    }
+    std::vector<int> getClosed()
+    {
+        return read<std::vector<int>> ([this] { return closedIds; });
+    }
+    size_t getNumMessages()
+    {
+        return read<size_t> ([this] { return messages.size(); });
+    }
     std::vector<juce::MemoryBlock> getMessages()
     {
         return read<std::vector<juce::MemoryBlock>> ([this] { return messages; });

@@ -10,25 +10,58 @@
 
 namespace
 {
-const std::vector<std::string> bundleAddresses {
-    "/momentaryLoudness", "/momentaryLoudnessPix", "/shortTermLoudness", "/programLoudness",
-    "/loudnessRange", "/loudnessRangeVectorMin", "/loudnessRangeVectorMax", "/arrowSliderValue",
-    "/truePeakAlarm",
-    "/truePeakValuesPerChannelL", "/truePeakValuesPerChannelR", "/truePeakValuesPerChannelC",
-    "/truePeakValuesPerChannelLFE", "/truePeakValuesPerChannelLS", "/truePeakValuesPerChannelRS",
-    "/truePeakValuesPerChannelPixL", "/truePeakValuesPerChannelPixR", "/truePeakValuesPerChannelPixC",
-    "/truePeakValuesPerChannelPixLFE", "/truePeakValuesPerChannelPixLS", "/truePeakValuesPerChannelPixRS",
-    "/truePeakAlarmsPerChannelL", "/truePeakAlarmsPerChannelR", "/truePeakAlarmsPerChannelC",
-    "/truePeakAlarmsPerChannelLFE", "/truePeakAlarmsPerChannelLS", "/truePeakAlarmsPerChannelRS",
-    "/vectroscopeValueL", "/vectroscopeValueR", "/vectroscopeValueC",
-    "/vectroscopeValueLFE", "/vectroscopeValueLS", "/vectroscopeValueRS",
-    "/vurnCorrL-R", "/vurnCorrL-C", "/vurnCorrR-C", "/vurnCorrLS-RS", "/vurnCorrL-LS", "/vurnCorrR-RS",
-    "/processedSamplesCounter",
-    "/measurementStandardParam", "/measurementScaleParam", "/measurementUnitParam", "/gatingOffFlagParam",
-    "/truePeakRefLevelParam", "/truePeakMaxLevelParam", "/truePeakHoldTimeParam",
-    "/truePeakOverloadTimeParam", "/shtLoudnessMaxValueParam", "/stereoDownmixParam",
-    "/vectroscopeInputDataParam", "/stereoStateParam"
-};
+const std::vector<std::string> bundleAddresses{ "/momentaryLoudness",
+                                                "/momentaryLoudnessPix",
+                                                "/shortTermLoudness",
+                                                "/programLoudness",
+                                                "/loudnessRange",
+                                                "/loudnessRangeVectorMin",
+                                                "/loudnessRangeVectorMax",
+                                                "/arrowSliderValue",
+                                                "/truePeakAlarm",
+                                                "/truePeakValuesPerChannelL",
+                                                "/truePeakValuesPerChannelR",
+                                                "/truePeakValuesPerChannelC",
+                                                "/truePeakValuesPerChannelLFE",
+                                                "/truePeakValuesPerChannelLS",
+                                                "/truePeakValuesPerChannelRS",
+                                                "/truePeakValuesPerChannelPixL",
+                                                "/truePeakValuesPerChannelPixR",
+                                                "/truePeakValuesPerChannelPixC",
+                                                "/truePeakValuesPerChannelPixLFE",
+                                                "/truePeakValuesPerChannelPixLS",
+                                                "/truePeakValuesPerChannelPixRS",
+                                                "/truePeakAlarmsPerChannelL",
+                                                "/truePeakAlarmsPerChannelR",
+                                                "/truePeakAlarmsPerChannelC",
+                                                "/truePeakAlarmsPerChannelLFE",
+                                                "/truePeakAlarmsPerChannelLS",
+                                                "/truePeakAlarmsPerChannelRS",
+                                                "/vectroscopeValueL",
+                                                "/vectroscopeValueR",
+                                                "/vectroscopeValueC",
+                                                "/vectroscopeValueLFE",
+                                                "/vectroscopeValueLS",
+                                                "/vectroscopeValueRS",
+                                                "/vurnCorrL-R",
+                                                "/vurnCorrL-C",
+                                                "/vurnCorrR-C",
+                                                "/vurnCorrLS-RS",
+                                                "/vurnCorrL-LS",
+                                                "/vurnCorrR-RS",
+                                                "/processedSamplesCounter",
+                                                "/measurementStandardParam",
+                                                "/measurementScaleParam",
+                                                "/measurementUnitParam",
+                                                "/gatingOffFlagParam",
+                                                "/truePeakRefLevelParam",
+                                                "/truePeakMaxLevelParam",
+                                                "/truePeakHoldTimeParam",
+                                                "/truePeakOverloadTimeParam",
+                                                "/shtLoudnessMaxValueParam",
+                                                "/stereoDownmixParam",
+                                                "/vectroscopeInputDataParam",
+                                                "/stereoStateParam" };
 
 /** One element of a received bundle: its address, type tag, value and size. */
 struct Row
@@ -52,19 +85,31 @@ std::vector<Row> parseBundle (const juce::MemoryBlock& payload)
         osc::ReceivedMessage message (*element);
         Row row;
         row.address = message.AddressPattern();
-        row.size = (int) element->Size();
+        row.size = (int)element->Size();
         EXPECT_EQ (message.ArgumentCount(), 1u) << row.address;
         const auto argument = *message.ArgumentsBegin();
         row.tag = argument.TypeTag();
 
         switch (row.tag)
         {
-            case 'f': row.value = argument.AsFloat(); break;
-            case 'i': row.value = argument.AsInt32(); break;
-            case 'd': row.value = argument.AsDouble(); break;
-            case 'T': row.value = 1; break;
-            case 'F': row.value = 0; break;
-            default: ADD_FAILURE() << "unexpected tag " << row.tag; break;
+            case 'f':
+                row.value = argument.AsFloat();
+                break;
+            case 'i':
+                row.value = argument.AsInt32();
+                break;
+            case 'd':
+                row.value = argument.AsDouble();
+                break;
+            case 'T':
+                row.value = 1;
+                break;
+            case 'F':
+                row.value = 0;
+                break;
+            default:
+                ADD_FAILURE() << "unexpected tag " << row.tag;
+                break;
         }
 
         rows.push_back (row);
@@ -106,7 +151,7 @@ TEST_F (BundleFixture, ResetMeterAndDefaultSettingsGiveTheExactBundle)
     EXPECT_EQ (OVRAWireFraming::frame (payload).getSize(), 1908u);
     EXPECT_EQ (std::memcmp (payload.getData(), "#bundle\0", 8), 0);
     const auto* bytes = static_cast<const juce::uint8*> (payload.getData());
-    EXPECT_EQ (juce::ByteOrder::bigEndianInt64 (bytes + 8), (juce::uint64) 1);
+    EXPECT_EQ (juce::ByteOrder::bigEndianInt64 (bytes + 8), (juce::uint64)1);
     EXPECT_EQ (juce::ByteOrder::bigEndianInt (bytes + 16), 28u);
 
     const auto rows = parseBundle (payload);
@@ -123,8 +168,8 @@ TEST_F (BundleFixture, ResetMeterAndDefaultSettingsGiveTheExactBundle)
     {
         for (const auto n : rowNumbers)
         {
-            EXPECT_EQ (rows[(size_t) n - 1].tag, tag) << "row " << n;
-            EXPECT_EQ (rows[(size_t) n - 1].value, value) << "row " << n;
+            EXPECT_EQ (rows[(size_t)n - 1].tag, tag) << "row " << n;
+            EXPECT_EQ (rows[(size_t)n - 1].value, value) << "row " << n;
         }
     };
 
@@ -148,31 +193,32 @@ TEST_F (BundleFixture, EveryRowCarriesItsOwnFieldAndTheSizeNeverChanges)
     float next = 1.25f;
     auto distinct = [&next] { return next += 1.0f; };
 
-    for (auto* field : { &display.momentaryLoudness, &display.momentaryLoudnessPix, &display.shortTermLoudness,
-                         &display.programLoudness, &display.loudnessRange, &display.loudnessRangeVectorMin,
-                         &display.loudnessRangeVectorMax, &display.arrowSliderValue })
+    for (auto* field :
+         { &display.momentaryLoudness, &display.momentaryLoudnessPix, &display.shortTermLoudness,
+           &display.programLoudness, &display.loudnessRange, &display.loudnessRangeVectorMin,
+           &display.loudnessRangeVectorMax, &display.arrowSliderValue })
         *field = distinct();
 
     display.truePeakAlarm = 1;
 
     for (int i = 0; i < DisplaySnapshot::numSlots; ++i)
     {
-        display.truePeakValuesPerChannel[(size_t) i] = distinct();
-        display.truePeakValuesPerChannelPix[(size_t) i] = distinct();
-        display.truePeakAlarmsPerChannel[(size_t) i] = 100 + i;
-        display.vectroscopeValue[(size_t) i] = distinct();
-        display.vurnCorr[(size_t) i] = -distinct();
+        display.truePeakValuesPerChannel[(size_t)i] = distinct();
+        display.truePeakValuesPerChannelPix[(size_t)i] = distinct();
+        display.truePeakAlarmsPerChannel[(size_t)i] = 100 + i;
+        display.vectroscopeValue[(size_t)i] = distinct();
+        display.vurnCorr[(size_t)i] = -distinct();
     }
 
     display.processedSamplesCounter = 48000.0 * 3600.0 * 30.0 + 0.5; // more than a float holds
 
     SettingsSnapshot settings;
-    std::vector<RelaxedAtomic<float>*> orderedSettings { &settings.measurementStandard, &settings.measurementScale,
-                                                         &settings.measurementUnit, &settings.gatingOffFlag,
-                                                         &settings.truePeakRefLevel, &settings.truePeakMaxLevel,
-                                                         &settings.truePeakHoldTime, &settings.truePeakOverloadTime,
-                                                         &settings.shtMaxLevel, &settings.stereoMixdownFlag,
-                                                         &settings.vectroscopeInputDataFlag };
+    std::vector<RelaxedAtomic<float>*> orderedSettings{
+        &settings.measurementStandard, &settings.measurementScale,        &settings.measurementUnit,
+        &settings.gatingOffFlag,       &settings.truePeakRefLevel,        &settings.truePeakMaxLevel,
+        &settings.truePeakHoldTime,    &settings.truePeakOverloadTime,    &settings.shtMaxLevel,
+        &settings.stereoMixdownFlag,   &settings.vectroscopeInputDataFlag
+    };
     for (auto* field : orderedSettings)
         *field = distinct();
 
@@ -187,9 +233,10 @@ TEST_F (BundleFixture, EveryRowCarriesItsOwnFieldAndTheSizeNeverChanges)
 
     std::vector<double> expected;
 
-    for (auto* field : { &display.momentaryLoudness, &display.momentaryLoudnessPix, &display.shortTermLoudness,
-                         &display.programLoudness, &display.loudnessRange, &display.loudnessRangeVectorMin,
-                         &display.loudnessRangeVectorMax, &display.arrowSliderValue })
+    for (auto* field :
+         { &display.momentaryLoudness, &display.momentaryLoudnessPix, &display.shortTermLoudness,
+           &display.programLoudness, &display.loudnessRange, &display.loudnessRangeVectorMin,
+           &display.loudnessRangeVectorMax, &display.arrowSliderValue })
         expected.push_back (field->get());
 
     expected.push_back (display.truePeakAlarm.get());

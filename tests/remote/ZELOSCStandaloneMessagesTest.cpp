@@ -93,12 +93,12 @@ TEST_F (MessagesFixture, AccessCodeUnlocksForEveryoneAndAWrongOneLocksEveryoneAg
 
 TEST_F (MessagesFixture, MistypedAccessCodePrintsTheErrorAndLeavesTheLockAsItWas)
 {
-    EXPECT_EQ (printedFor (oscMessage ("/adminPassword", (float) defaultCode)),
+    EXPECT_EQ (printedFor (oscMessage ("/adminPassword", (float)defaultCode)),
                errorLine ("/adminPassword", "wrong argument type"));
     EXPECT_FALSE (remote.isUnlocked());
 
     unlock();
-    EXPECT_EQ (printedFor (oscMessage ("/adminPassword", (float) defaultCode)),
+    EXPECT_EQ (printedFor (oscMessage ("/adminPassword", (float)defaultCode)),
                errorLine ("/adminPassword", "wrong argument type"));
     EXPECT_TRUE (remote.isUnlocked());
     EXPECT_EQ (printedFor (oscMessage ("/adminPassword")), errorLine ("/adminPassword", "missing argument"));
@@ -114,12 +114,13 @@ TEST_F (MessagesFixture, ArgumentErrorsPrintOneLineAndStoreNothing)
 
     EXPECT_EQ (printedFor (oscMessage ("/measurementScaleParam", 1.0f, 1.0f)),
                errorLine ("/measurementScaleParam", "too many arguments"));
-    EXPECT_EQ (printedFor (oscMessage ("/truePeakHoldTimeParam", (osc::int32) 5)),
+    EXPECT_EQ (printedFor (oscMessage ("/truePeakHoldTimeParam", (osc::int32)5)),
                errorLine ("/truePeakHoldTimeParam", "wrong argument type"));
     EXPECT_EQ (printedFor (oscMessage ("/truePeakRefLevelParam", 5.0)),
                errorLine ("/truePeakRefLevelParam", "wrong argument type"));
-    EXPECT_EQ (printedFor (oscMessage ("/gatingOffFlagParam")), errorLine ("/gatingOffFlagParam", "missing argument"));
-    EXPECT_EQ (printedFor (oscMessage ("/stereoStateParam", (osc::int32) 1)),
+    EXPECT_EQ (printedFor (oscMessage ("/gatingOffFlagParam")),
+               errorLine ("/gatingOffFlagParam", "missing argument"));
+    EXPECT_EQ (printedFor (oscMessage ("/stereoStateParam", (osc::int32)1)),
                errorLine ("/stereoStateParam", "wrong argument type"));
     EXPECT_EQ (printedFor (oscMessage ("/stereoStateParam", true, true)),
                errorLine ("/stereoStateParam", "too many arguments"));
@@ -157,10 +158,18 @@ TEST_F (MessagesFixture, UnlockedParametersWriteTheirOwnFieldOnly)
     };
 
     const RelaxedAtomic<float> SettingsSnapshot::*allFloats[] = {
-        &SettingsSnapshot::isMeasuring, &SettingsSnapshot::measurementStandard, &SettingsSnapshot::measurementScale,
-        &SettingsSnapshot::measurementUnit, &SettingsSnapshot::gatingOffFlag, &SettingsSnapshot::followTransportFlag,
-        &SettingsSnapshot::truePeakRefLevel, &SettingsSnapshot::truePeakMaxLevel, &SettingsSnapshot::truePeakHoldTime,
-        &SettingsSnapshot::truePeakOverloadTime, &SettingsSnapshot::shtMaxLevel, &SettingsSnapshot::stereoMixdownFlag,
+        &SettingsSnapshot::isMeasuring,
+        &SettingsSnapshot::measurementStandard,
+        &SettingsSnapshot::measurementScale,
+        &SettingsSnapshot::measurementUnit,
+        &SettingsSnapshot::gatingOffFlag,
+        &SettingsSnapshot::followTransportFlag,
+        &SettingsSnapshot::truePeakRefLevel,
+        &SettingsSnapshot::truePeakMaxLevel,
+        &SettingsSnapshot::truePeakHoldTime,
+        &SettingsSnapshot::truePeakOverloadTime,
+        &SettingsSnapshot::shtMaxLevel,
+        &SettingsSnapshot::stereoMixdownFlag,
         &SettingsSnapshot::vectroscopeInputDataFlag
     };
 
@@ -230,7 +239,8 @@ TEST_F (MessagesFixture, ReceivedValueLivesOnlyUntilTheNextCopyFromTheProcessor)
     const auto frame = client->readFrame();
     ASSERT_TRUE (frame.has_value());
 
-    osc::ReceivedBundle bundle (osc::ReceivedPacket (static_cast<const char*> (frame->getData()), frame->getSize()));
+    osc::ReceivedBundle bundle (
+        osc::ReceivedPacket (static_cast<const char*> (frame->getData()), frame->getSize()));
     bool found = false;
 
     for (auto element = bundle.ElementsBegin(); element != bundle.ElementsEnd(); ++element)
@@ -253,17 +263,16 @@ TEST_F (MessagesFixture, BundleMessagesAreHandledInOrderNestedOnesToo)
 
     {
         osc::OutboundPacketStream stream (buffer, sizeof (buffer));
-        stream << osc::BeginBundleImmediate
-               << osc::BeginMessage ("/gatingOffFlagParam") << 1.0f << osc::EndMessage // still locked here
+        stream << osc::BeginBundleImmediate << osc::BeginMessage ("/gatingOffFlagParam") << 1.0f
+               << osc::EndMessage // still locked here
                << osc::BeginMessage ("/adminPassword") << defaultCode << osc::EndMessage
                << osc::BeginMessage ("/truePeakRefLevelParam") << 1.0f << 2.0f << osc::EndMessage
-               << osc::BeginBundle (12345)
-               << osc::BeginMessage ("/stereoDownmixParam") << 1.0f << osc::EndMessage
-               << osc::EndBundle
-               << osc::BeginMessage ("/shtLoudnessMaxValueParam") << -18.0f << osc::EndMessage
-               << osc::EndBundle;
+               << osc::BeginBundle (12345) << osc::BeginMessage ("/stereoDownmixParam") << 1.0f
+               << osc::EndMessage << osc::EndBundle << osc::BeginMessage ("/shtLoudnessMaxValueParam")
+               << -18.0f << osc::EndMessage << osc::EndBundle;
 
-        EXPECT_EQ (printedFor (packetBytes (stream)), errorLine ("/truePeakRefLevelParam", "too many arguments"));
+        EXPECT_EQ (printedFor (packetBytes (stream)),
+                   errorLine ("/truePeakRefLevelParam", "too many arguments"));
     }
 
     auto settings = remote.getSettings();
@@ -275,9 +284,8 @@ TEST_F (MessagesFixture, BundleMessagesAreHandledInOrderNestedOnesToo)
 
     {
         osc::OutboundPacketStream stream (buffer, sizeof (buffer));
-        stream << osc::BeginBundleImmediate
-               << osc::BeginMessage ("/adminPassword") << defaultCode << osc::EndMessage
-               << osc::BeginMessage ("/gatingOffFlagParam") << 1.0f << osc::EndMessage
+        stream << osc::BeginBundleImmediate << osc::BeginMessage ("/adminPassword") << defaultCode
+               << osc::EndMessage << osc::BeginMessage ("/gatingOffFlagParam") << 1.0f << osc::EndMessage
                << osc::EndBundle;
         send (packetBytes (stream));
     }
@@ -295,8 +303,8 @@ TEST_F (MessagesFixture, MalformedPacketsAreDiscardedAndTheConnectionCarriesOn)
 
     char buffer[256];
     osc::OutboundPacketStream stream (buffer, sizeof (buffer));
-    stream << osc::BeginBundleImmediate << osc::BeginMessage ("/gatingOffFlagParam") << 1.0f << osc::EndMessage
-           << osc::EndBundle;
+    stream << osc::BeginBundleImmediate << osc::BeginMessage ("/gatingOffFlagParam") << 1.0f
+           << osc::EndMessage << osc::EndBundle;
     auto truncatedBundle = packetBytes (stream);
     truncatedBundle.setSize (truncatedBundle.getSize() - 4);
 

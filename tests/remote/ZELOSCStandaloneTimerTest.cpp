@@ -15,11 +15,14 @@ namespace
 class RemoteTimer : public juce::Timer
 {
 public:
-    explicit RemoteTimer (ZELOSCStandalone& r) : remote (r) {}
+    explicit RemoteTimer (ZELOSCStandalone& r)
+        : remote (r)
+    {
+    }
 
     void timerCallback() override
     {
-        display.processedSamplesCounter = (double) ++ticks;
+        display.processedSamplesCounter = (double)++ticks;
         settings.truePeakHoldTime = 2.0f; // what the processor holds
         remote.setDisplayValues (display);
         remote.setSettings (settings);
@@ -29,13 +32,14 @@ public:
     ZELOSCStandalone& remote;
     DisplaySnapshot display;
     SettingsSnapshot settings;
-    std::atomic<int> ticks { 0 };
+    std::atomic<int> ticks{ 0 };
 };
 
 /** The sample counter, which travels as the 40th message of the bundle. */
 double counterOf (const juce::MemoryBlock& payload)
 {
-    osc::ReceivedBundle bundle (osc::ReceivedPacket (static_cast<const char*> (payload.getData()), payload.getSize()));
+    osc::ReceivedBundle bundle (
+        osc::ReceivedPacket (static_cast<const char*> (payload.getData()), payload.getSize()));
 
     for (auto element = bundle.ElementsBegin(); element != bundle.ElementsEnd(); ++element)
     {
@@ -52,16 +56,21 @@ double counterOf (const juce::MemoryBlock& payload)
 class BundleReader : public juce::Thread
 {
 public:
-    explicit BundleReader (int port) : juce::Thread ("bundle reader"), client (port) { startThread(); }
+    explicit BundleReader (int port)
+        : juce::Thread ("bundle reader")
+        , client (port)
+    {
+        startThread();
+    }
     ~BundleReader() override { stopThread (LoopbackClient::waitLimitMs); }
 
     void run() override
     {
-        while (! threadShouldExit() && received < wanted)
+        while (!threadShouldExit() && received < wanted)
         {
             const auto frame = client.readFrame();
 
-            if (! frame.has_value() || counterOf (*frame) != (double) (received + 1))
+            if (!frame.has_value() || counterOf (*frame) != (double)(received + 1))
                 return;
 
             ++received;
@@ -70,7 +79,7 @@ public:
 
     static constexpr int wanted = 300;
     LoopbackClient client;
-    std::atomic<int> received { 0 };
+    std::atomic<int> received{ 0 };
 };
 } // namespace
 
@@ -86,9 +95,9 @@ TEST (ZELOSCStandaloneTimer, MessageLoopTimerKeepsEveryReaderServedWhileAClientS
     RemoteTimer timer (remote);
     timer.startTimer (5);
 
-    const auto stalledDropped = [&] { return ! remote.events.getClosed().empty(); };
+    const auto stalledDropped = [&] { return !remote.events.getClosed().empty(); };
 
-    for (int i = 0; i < 20000 && (reader.isThreadRunning() || ! stalledDropped()); ++i)
+    for (int i = 0; i < 20000 && (reader.isThreadRunning() || !stalledDropped()); ++i)
         juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
 
     timer.stopTimer();
@@ -97,6 +106,6 @@ TEST (ZELOSCStandaloneTimer, MessageLoopTimerKeepsEveryReaderServedWhileAClientS
     // was dropped instead of holding the timer up.
     EXPECT_EQ (reader.received.load(), BundleReader::wanted);
     EXPECT_GE (timer.ticks.load(), BundleReader::wanted);
-    EXPECT_EQ (remote.events.getClosed(), std::vector<int> { remote.events.getOpened().front() });
+    EXPECT_EQ (remote.events.getClosed(), std::vector<int>{ remote.events.getOpened().front() });
     EXPECT_TRUE (stalled.waitUntilClosedByServer());
 }
