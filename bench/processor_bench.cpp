@@ -46,120 +46,111 @@ private:
     std::vector<TestSignals::PinkNoise> noise;
 };
 
-double elapsedSeconds (juce::int64 ticks)
+/** Both meters side by side: each block goes to the processor and to
+    libebur128 in turn, so that both see the same audio and the same load on
+    a shared machine. */
+class SideBySide
 {
-    return juce::Time::highResolutionTicksToSeconds (ticks);
-}
+public:
+    SideBySide()
+    {
+        processor.setPlayConfigDetails (numChannels, numChannels, sampleRate, blockSize);
+        processor.prepareToPlay (sampleRate, blockSize);
+        processor.releaseResources(); // the loudness pass runs here, not on its thread
 
-struct Result
-{
-    double processingSeconds = 0.0;
-    double integrated = 0.0;
-};
+        ChannelLayout all;
+        all.channels = { 0, 1, 2, 3, 4, 5 };
+        processor.setInputLayout (all);
+        processor.setOutputLayout (all);
+        processor.setParameterValue (0, 1.0f);
 
-Result runProcessor()
-{
+        reference = ebur128_init (numChannels, (unsigned long) sampleRate,
+                                  EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_LRA
+                                      | EBUR128_MODE_TRUE_PEAK);
+    }
+
+    ~SideBySide() { ebur128_destroy (&reference); }
+
+    void run()
+    {
+        Source source;
+        juce::AudioBuffer<float> block (numChannels, blockSize);
+        std::vector<float> interleaved ((size_t) (numChannels * blockSize));
+        juce::MidiBuffer midi;
+        int sinceRead = 0;
+
+        for (int64_t done = 0; done < totalFrames; done += blockSize)
+        {
+            source.fill (block);
+
+            for (int i = 0; i < blockSize; ++i)
+                for (int c = 0; c < numChannels; ++c)
+                    interleaved[(size_t) (i * numChannels + c)] = block.getSample (c, i);
+
+            sinceRead += blockSize;
+            const bool read = sinceRead >= framesPerRead;
+
+            if (read)
+                sinceRead -= framesPerRead;
+
+            auto start = juce::Time::getHighResolutionTicks();
+            processor.processBlock (block, midi);
+
+            if (read)
+                processor.loudnessModule.computeLoudness();
+
+            auto end = juce::Time::getHighResolutionTicks();
+            processorTicks += end - start;
+
+            start = end;
+            ebur128_add_frames_float (reference, interleaved.data(), blockSize);
+
+            if (read)
+            {
+                ebur128_loudness_momentary (reference, &momentary);
+                ebur128_loudness_shortterm (reference, &shortTerm);
+            }
+
+            referenceTicks += juce::Time::getHighResolutionTicks() - start;
+        }
+    }
+
+    double processorSeconds() const { return juce::Time::highResolutionTicksToSeconds (processorTicks); }
+    double referenceSeconds() const { return juce::Time::highResolutionTicksToSeconds (referenceTicks); }
+
+    double processorIntegrated() const { return processor.loudnessModule.results.integratedLoudness.get(); }
+
+    double referenceIntegrated() const
+    {
+        double integrated = 0.0;
+        ebur128_loudness_global (reference, &integrated);
+        return integrated;
+    }
+
+    double momentary = 0.0, shortTerm = 0.0;
+
+private:
     OvrajuceLoudnessAudioProcessor processor;
-    processor.setPlayConfigDetails (numChannels, numChannels, sampleRate, blockSize);
-    processor.prepareToPlay (sampleRate, blockSize);
-    processor.releaseResources(); // the loudness pass runs here, not on its thread
-
-    ChannelLayout all;
-    all.channels = { 0, 1, 2, 3, 4, 5 };
-    processor.setInputLayout (all);
-    processor.setOutputLayout (all);
-    processor.setParameterValue (0, 1.0f);
-
-    Source source;
-    juce::AudioBuffer<float> block (numChannels, blockSize);
-    juce::MidiBuffer midi;
-    juce::int64 ticks = 0;
-    int sinceRead = 0;
-
-    for (int64_t done = 0; done < totalFrames; done += blockSize)
-    {
-        source.fill (block);
-        const auto start = juce::Time::getHighResolutionTicks();
-        processor.processBlock (block, midi);
-        sinceRead += blockSize;
-
-        if (sinceRead >= framesPerRead)
-        {
-            processor.loudnessModule.computeLoudness();
-            sinceRead -= framesPerRead;
-        }
-
-        ticks += juce::Time::getHighResolutionTicks() - start;
-    }
-
-    return { elapsedSeconds (ticks), (double) processor.loudnessModule.results.integratedLoudness.get() };
-}
-
-Result runLibebur128()
-{
-    auto* state = ebur128_init (numChannels, (unsigned long) sampleRate,
-                                EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_LRA
-                                    | EBUR128_MODE_TRUE_PEAK);
-    Source source;
-    juce::AudioBuffer<float> block (numChannels, blockSize);
-    std::vector<float> interleaved ((size_t) (numChannels * blockSize));
-    juce::int64 ticks = 0;
-    int sinceRead = 0;
-    double momentary = 0.0, shortTerm = 0.0, sink = 0.0;
-
-    for (int64_t done = 0; done < totalFrames; done += blockSize)
-    {
-        source.fill (block);
-
-        for (int i = 0; i < blockSize; ++i)
-            for (int c = 0; c < numChannels; ++c)
-                interleaved[(size_t) (i * numChannels + c)] = block.getSample (c, i);
-
-        const auto start = juce::Time::getHighResolutionTicks();
-        ebur128_add_frames_float (state, interleaved.data(), blockSize);
-        sinceRead += blockSize;
-
-        if (sinceRead >= framesPerRead)
-        {
-            ebur128_loudness_momentary (state, &momentary);
-            ebur128_loudness_shortterm (state, &shortTerm);
-            sink += momentary + shortTerm;
-            sinceRead -= framesPerRead;
-        }
-
-        ticks += juce::Time::getHighResolutionTicks() - start;
-    }
-
-    Result result { elapsedSeconds (ticks), 0.0 };
-    ebur128_loudness_global (state, &result.integrated);
-
-    double range = 0.0, peak = 0.0;
-    ebur128_loudness_range (state, &range);
-    ebur128_true_peak (state, 0, &peak);
-    ebur128_destroy (&state);
-
-    if (sink == 1.0) // keeps the reads from being optimised away
-        std::printf (" ");
-
-    return result;
-}
+    ebur128_state* reference = nullptr;
+    juce::int64 processorTicks = 0, referenceTicks = 0;
+};
 } // namespace
 
 int main()
 {
     juce::ScopedJuceInitialiser_GUI juce;
 
-    const auto processor = runProcessor();
-    const auto reference = runLibebur128();
+    SideBySide meters;
+    meters.run();
 
-    const double processorSpeed = seconds / processor.processingSeconds;
-    const double referenceSpeed = seconds / reference.processingSeconds;
+    const double processorSpeed = seconds / meters.processorSeconds();
+    const double referenceSpeed = seconds / meters.referenceSeconds();
 
     std::printf ("processBlock, 6 channels, 48 kHz, 512-frame blocks, %.0f s of pink noise\n", seconds);
     std::printf ("  processor   %8.1f x real time   (integrated %.1f LUFS)\n", processorSpeed,
-                 processor.integrated);
-    std::printf ("  libebur128  %8.1f x real time   (integrated %.1f LUFS)\n", referenceSpeed,
-                 reference.integrated);
+                 meters.processorIntegrated());
+    std::printf ("  libebur128  %8.1f x real time   (integrated %.1f LUFS, last M %.1f, S %.1f)\n",
+                 referenceSpeed, meters.referenceIntegrated(), meters.momentary, meters.shortTerm);
     std::printf ("  ratio       %8.2f (goal: at least 2)\n", processorSpeed / referenceSpeed);
     return 0;
 }

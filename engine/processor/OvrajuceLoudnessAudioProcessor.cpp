@@ -268,7 +268,6 @@ void OvrajuceLoudnessAudioProcessor::prepareToPlay (double sampleRate, int sampl
     // Everything processBlock sizes per block is allocated here, so that a
     // block of up to samplesPerBlock frames allocates nothing.
     workBuffer.setSize (numSlots, samplesPerBlock);
-    correlationBuffer.setSize (2, samplesPerBlock);
     outputBuffer.setSize (juce::jmax (numSlots, getTotalNumInputChannels(), getTotalNumOutputChannels()),
                           samplesPerBlock);
 
@@ -310,8 +309,6 @@ void OvrajuceLoudnessAudioProcessor::processBlock (juce::AudioBuffer<float>& buf
 
     workBuffer.setSize (numSlots, numSamples, false, false, true);
     workBuffer.clear();
-    correlationBuffer.setSize (2, numSamples, false, false, true);
-    correlationBuffer.clear();
 
     routeInputs (buffer, numInputs, inputs);
 
@@ -545,45 +542,63 @@ void OvrajuceLoudnessAudioProcessor::publishCorrelations (int numSamples) noexce
 {
     for (size_t pair = 0; pair < correlationPairs.size(); ++pair)
     {
-        if (numSamples == 0)
-        {
-            displaySnapshot.vurnCorr[pair] = 1.0f;
-            continue;
-        }
-
-        correlationBuffer.clear();
-        correlationBuffer.copyFrom (0, 0, workBuffer, correlationPairs[pair].first, 0, numSamples);
-        correlationBuffer.copyFrom (1, 0, workBuffer, correlationPairs[pair].second, 0, numSamples);
-        displaySnapshot.vurnCorr[pair] = calculateCorrelation (correlationBuffer);
+        // Read straight from the slots: copying each pair first costs more
+        // than the correlation itself.
+        displaySnapshot.vurnCorr[pair] = calculateCorrelation (workBuffer.getReadPointer (correlationPairs[pair].first),
+                                                               workBuffer.getReadPointer (correlationPairs[pair].second),
+                                                               numSamples);
     }
 }
 
 float OvrajuceLoudnessAudioProcessor::calculateCorrelation (const juce::AudioBuffer<float>& pair) noexcept
 {
-    const int numSamples = pair.getNumSamples();
-
-    if (pair.getNumChannels() < 2 || numSamples <= 0)
+    if (pair.getNumChannels() < 2)
         return 1.0f;
 
-    const float* left = pair.getReadPointer (0);
-    const float* right = pair.getReadPointer (1);
-    double sll = 0.0, srr = 0.0, slr = 0.0;
+    return calculateCorrelation (pair.getReadPointer (0), pair.getReadPointer (1), pair.getNumSamples());
+}
 
-    for (int i = 0; i < numSamples; ++i)
+float OvrajuceLoudnessAudioProcessor::calculateCorrelation (const float* left, const float* right,
+                                                            int numSamples) noexcept
+{
+    if (numSamples <= 0)
+        return 1.0f;
+
+    // Four partial sums of each kind keep the additions independent.
+    constexpr int lanes = 4;
+    double sll[lanes] {}, srr[lanes] {}, slr[lanes] {};
+    int i = 0;
+
+    for (; i + lanes <= numSamples; i += lanes)
     {
-        sll += (double) left[i] * left[i];
-        srr += (double) right[i] * right[i];
-        slr += (double) left[i] * right[i];
+        for (int k = 0; k < lanes; ++k)
+        {
+            const double l = left[i + k], r = right[i + k];
+            sll[k] += l * l;
+            srr[k] += r * r;
+            slr[k] += l * r;
+        }
     }
 
+    for (; i < numSamples; ++i)
+    {
+        const double l = left[i], r = right[i];
+        sll[0] += l * l;
+        srr[0] += r * r;
+        slr[0] += l * r;
+    }
+
+    const double energyL = (sll[0] + sll[1]) + (sll[2] + sll[3]);
+    const double energyR = (srr[0] + srr[1]) + (srr[2] + srr[3]);
+    const double cross = (slr[0] + slr[1]) + (slr[2] + slr[3]);
     const double floorEnergy = (double) correlationFloorRms * correlationFloorRms * numSamples;
 
     // The comparisons are false for NaN, which therefore reads as uncorrelated
     // silence rather than a NaN on the meter.
-    if (! (sll >= floorEnergy && srr >= floorEnergy))
+    if (! (energyL >= floorEnergy && energyR >= floorEnergy))
         return 1.0f;
 
-    return (float) juce::jlimit (-1.0, 1.0, slr / std::sqrt (sll * srr));
+    return (float) juce::jlimit (-1.0, 1.0, cross / std::sqrt (energyL * energyR));
 }
 
 //==============================================================================

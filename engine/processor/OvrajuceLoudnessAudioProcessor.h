@@ -126,6 +126,7 @@ public:
         quieter than an RMS of 0.0001 or the buffer has fewer than two
         channels or no samples. */
     static float calculateCorrelation (const juce::AudioBuffer<float>& pair) noexcept;
+    static float calculateCorrelation (const float* left, const float* right, int numSamples) noexcept;
 
     /** Process-wide defaults of the log folder and name. */
     static juce::String getDefaultLogFilePath();
@@ -188,7 +189,7 @@ private:
     void logTruePeak() noexcept;
 
     //==============================================================================
-    juce::AudioBuffer<float> workBuffer, correlationBuffer, outputBuffer;
+    juce::AudioBuffer<float> workBuffer, outputBuffer;
 
     /** Active layouts, packed, so that a block never routes by half a layout. */
     RelaxedAtomic<uint32_t> inputLayout, outputLayout;
