@@ -62,7 +62,10 @@ void OVRALoudnessHistogram::getLoudnessRange (float& range, float& low, float& h
     auto totals = sumBins (0);
 
     if (totals.count > 0 && gatingEnabled.get())
-        totals = sumBins (gateBin (10.0f * std::log10 (totals.energy / (float) totals.count) + rangeGateOffset));
+    {
+        const float ungated = 10.0f * std::log10 (totals.energy / (float) totals.count);
+        totals = sumBins (gateBin (ungated + rangeGateOffset));
+    }
 
     if (totals.count == 0)
     {

@@ -14,6 +14,7 @@ struct KWeightingRow
 };
 
 // The 48000 row is the published BS.1770 filter pair; rates not listed use it.
+// clang-format off
 constexpr KWeightingRow kWeightingRows[] = {
     { 44100, 1.53084123f, -2.65098f, 1.16907907f, -1.66365516f, 0.712595403f, -1.98916972f, 0.989199042f },
     { 48000, 1.5351249f, -2.69169617f, 1.19839287f, -1.69065928f, 0.732480764f, -1.99004745f, 0.99007225f },
@@ -22,6 +23,7 @@ constexpr KWeightingRow kWeightingRows[] = {
     { 176400, 1.57111537f, -3.03654456f, 1.46887159f, -1.91532934f, 0.918771744f, -1.99728692f, 0.997288764f },
     { 192000, 1.57222724f, -3.04728293f, 1.47797132f, -1.92220223f, 0.925117731f, -1.99750721f, 0.997508764f },
 };
+// clang-format on
 constexpr int defaultKWeightingRow = 1;
 
 constexpr float momentaryWindowSeconds = 0.4f;
@@ -76,7 +78,8 @@ void OVRALoudnessModule::setupKWeighting()
         if (candidate.sampleRate == rate)
             row = &candidate;
 
-    const juce::IIRCoefficients shelf (row->shelfB0, row->shelfB1, row->shelfB2, 1.0, row->shelfA1, row->shelfA2);
+    const juce::IIRCoefficients shelf (row->shelfB0, row->shelfB1, row->shelfB2,
+                                       1.0, row->shelfA1, row->shelfA2);
     const juce::IIRCoefficients highPass (1.0, -2.0, 1.0, 1.0, row->highPassA1, row->highPassA2);
 
     for (int k = 0; k < numChannels; ++k)
@@ -91,8 +94,10 @@ void OVRALoudnessModule::prepare()
     momentaryWindowLength = (int) std::floor ((float) sampleRate * momentaryWindowSeconds);
     shortTermWindowLength = (int) std::floor ((float) sampleRate * shortTermWindowSeconds);
 
-    momentaryFifo = std::make_unique<OVRAAudioFifo> (windowsPerFifo * momentaryWindowLength, momentaryOverlap);
-    shortTermFifo = std::make_unique<OVRAAudioFifo> (windowsPerFifo * shortTermWindowLength, shortTermOverlap);
+    momentaryFifo = std::make_unique<OVRAAudioFifo> (windowsPerFifo * momentaryWindowLength,
+                                                     momentaryOverlap);
+    shortTermFifo = std::make_unique<OVRAAudioFifo> (windowsPerFifo * shortTermWindowLength,
+                                                     shortTermOverlap);
 
     momentaryWindow.setSize (numChannels, juce::jmax (0, momentaryWindowLength));
     shortTermWindow.setSize (numChannels, juce::jmax (0, shortTermWindowLength));
@@ -321,7 +326,8 @@ float OVRALoudnessModule::windowLoudness (const juce::AudioBuffer<float>& window
     return roundToOneDecimal (juce::jlimit (levelFloor, 0.0f, loudness));
 }
 
-uint64_t OVRALoudnessModule::packRequest (uint32_t generation, bool integratingState, int writePosition) noexcept
+uint64_t OVRALoudnessModule::packRequest (uint32_t generation, bool integratingState,
+                                          int writePosition) noexcept
 {
     return ((uint64_t) generation << 33) | ((uint64_t) (integratingState ? 1 : 0) << 32)
            | (uint64_t) (uint32_t) writePosition;

@@ -25,10 +25,14 @@
     Threads: pushSamples and setIntegrating on the audio thread,
     computeLoudness on the loudness thread, resetMeasurement on any other
     thread, setupKWeighting and prepare only while audio and the loudness
-    pass are stopped. Resets never block the audio thread: the FIFOs are
-    emptied by the loudness thread at the start of its next pass, up to the
-    write position at the moment of the request, so the first window after a
-    reset starts with the first frame pushed after it.
+    pass are stopped. Resets never block the audio thread. setIntegrating
+    restarts the filters itself and leaves the emptying of the FIFOs to the
+    loudness thread, which at the start of its next pass drops every frame up
+    to the write position at the moment of the request; resetMeasurement waits
+    for a running pass, empties the FIFOs itself and leaves the filter restart
+    to the next pushSamples. Either way the first window after a reset starts
+    with the first frame pushed after it, and no pass publishes a value from
+    frames pushed before it.
 */
 class OVRALoudnessModule : public juce::TimeSliceClient
 {
@@ -48,7 +52,8 @@ public:
     /** Audio thread: on a change, empties both windows and restarts the filters. */
     void setIntegrating (int shouldIntegrate) noexcept;
 
-    /** Audio thread: K-filters inputBuffer in place and appends it to both FIFOs. */
+    /** Audio thread: K-filters inputBuffer in place and appends it to both FIFOs.
+        A channel whose block holds a NaN or infinity is counted as silence. */
     void pushSamples() noexcept;
 
     /** Loudness thread: one measurement pass. */

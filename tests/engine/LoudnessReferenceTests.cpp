@@ -25,16 +25,19 @@ constexpr int L = 0, R = 1, C = 2, LFE = 3, LS = 4, RS = 5;
 struct ReferenceMeter
 {
     ReferenceMeter (int channels, double rate)
-        : state (ebur128_init ((unsigned) channels, (unsigned long) rate, EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I))
+        : state (ebur128_init ((unsigned) channels, (unsigned long) rate,
+                               EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I))
     {
-        const int map[] = { EBUR128_LEFT, EBUR128_RIGHT, EBUR128_CENTER, EBUR128_UNUSED, EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND };
+        const int map[] = { EBUR128_LEFT,   EBUR128_RIGHT,         EBUR128_CENTER,
+                            EBUR128_UNUSED, EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND };
         for (int ch = 0; ch < channels; ++ch)
             ebur128_set_channel (state.get(), (unsigned) ch, map[ch]);
     }
 
     void add (const std::vector<float>& interleaved, int channels, int firstFrame, int numFrames)
     {
-        ebur128_add_frames_float (state.get(), interleaved.data() + (size_t) firstFrame * (size_t) channels, (size_t) numFrames);
+        const auto* first = interleaved.data() + (size_t) firstFrame * (size_t) channels;
+        ebur128_add_frames_float (state.get(), first, (size_t) numFrames);
     }
 
     double momentary() { double v = 0; ebur128_loudness_momentary (state.get(), &v); return v; }
@@ -54,8 +57,9 @@ juce::AudioBuffer<float> makeProgramme (int channels, double rate, int numSegmen
     const int segmentLength = (int) rate * 4;
     juce::AudioBuffer<float> programme (channels, segmentLength * numSegments);
     programme.clear();
-    TestSignals::PinkNoise pink[6] = { TestSignals::PinkNoise (1), TestSignals::PinkNoise (2), TestSignals::PinkNoise (3),
-                                       TestSignals::PinkNoise (4), TestSignals::PinkNoise (5), TestSignals::PinkNoise (6) };
+    std::vector<TestSignals::PinkNoise> pink;
+    for (int ch = 0; ch < channels; ++ch)
+        pink.emplace_back ((uint32_t) (ch + 1));
     TestSignals::WhiteNoise white (9);
 
     for (int s = 0; s < numSegments; ++s)
@@ -72,9 +76,11 @@ juce::AudioBuffer<float> makeProgramme (int channels, double rate, int numSegmen
                 case 0: TestSignals::writeSine (segment, ch, 997.0, rate, 0.5f * gain, start); break;
                 case 1:
                     for (int i = 0; i < segmentLength; ++i)
-                        segment.setSample (ch, i, pink[ch].next (gain));
+                        segment.setSample (ch, i, pink[(size_t) ch].next (gain));
                     break;
-                case 2: TestSignals::writeSine (segment, ch, 3000.0 + 500.0 * ch, rate, 0.3f * gain, start); break;
+                case 2:
+                    TestSignals::writeSine (segment, ch, 3000.0 + 500.0 * ch, rate, 0.3f * gain, start);
+                    break;
                 default:
                     for (int i = 0; i < segmentLength; ++i)
                         segment.setSample (ch, i, white.next (0.3f * gain));

@@ -230,8 +230,10 @@ TEST (OVRALoudnessHistogram, AgreesWithASortedListOnRandomProgrammes)
         }
 
         const double ungated = energyMean (values);
-        const auto integratedKept = roundedAtOrAbove (values, roundToOneDecimal ((float) ungated - 10.0f) - 1e-3);
-        EXPECT_NEAR (histogram.getIntegratedLoudness(), energyMean (integratedKept), 0.002) << "trial " << trial;
+        const double integratedGate = roundToOneDecimal ((float) ungated - 10.0f) - 1e-3;
+        const auto integratedKept = roundedAtOrAbove (values, integratedGate);
+        EXPECT_NEAR (histogram.getIntegratedLoudness(), energyMean (integratedKept), 0.002)
+            << "trial " << trial;
 
         auto rangeKept = roundedAtOrAbove (values, roundToOneDecimal ((float) ungated - 20.0f) - 1e-3);
         std::sort (rangeKept.begin(), rangeKept.end());

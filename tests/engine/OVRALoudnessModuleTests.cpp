@@ -136,7 +136,8 @@ TEST (OVRALoudnessModule, IntegratedLoudnessWithAndWithoutGating)
             const auto frame = start + i;
             const int segment = (int) (frame / 96000) % 3;
             const float amplitude = segment == 0 ? 0.5f : (segment == 1 ? 0.02f : 0.0f);
-            block.setSample (0, i, amplitude * (float) std::sin (2.0 * juce::MathConstants<double>::pi * 997.0 * (double) frame / 48000.0));
+            const double phase = juce::MathConstants<double>::twoPi * 997.0 * (double) frame / 48000.0;
+            block.setSample (0, i, amplitude * (float) std::sin (phase));
         }
     };
 
@@ -205,7 +206,8 @@ TEST (OVRALoudnessModule, UpdateFlagsLastFromThePassThatMadeTheValueToTheNext)
         passesWithMomentary += module.momentaryUpdated.get() ? 1 : 0;
         EXPECT_EQ (module.shortTermUpdated.get(), i == 0);
     }
-    const int expectedPasses = (module.momentaryFifo->getCapacity() - 1 - module.momentaryWindowLength) / 4800 + 1;
+    const int held = module.momentaryFifo->getCapacity() - 1;
+    const int expectedPasses = (held - module.momentaryWindowLength) / 4800 + 1;
     EXPECT_EQ (passesWithMomentary, expectedPasses);
 }
 

@@ -199,9 +199,8 @@ TEST (OVRALoudnessModuleThreads, StartingAMeasurementWhileTheLoudnessThreadRuns)
         EXPECT_NEAR (module.results.integratedLoudness.get(), levelOf (quietAmplitude), 0.2f);
 
         // Once the first quiet value is shown no loud window follows it.
-        const auto firstQuiet = std::find_if (watcher.momentary.begin(), watcher.momentary.end(), [] (float v) {
-            return std::abs (v - levelOf (quietAmplitude)) < 0.3f;
-        });
+        const auto isQuiet = [] (float v) { return std::abs (v - levelOf (quietAmplitude)) < 0.3f; };
+        const auto firstQuiet = std::find_if (watcher.momentary.begin(), watcher.momentary.end(), isQuiet);
         ASSERT_NE (firstQuiet, watcher.momentary.end());
         for (auto it = firstQuiet; it != watcher.momentary.end(); ++it)
             EXPECT_NEAR (*it, levelOf (quietAmplitude), 0.3f);

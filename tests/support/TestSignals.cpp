@@ -39,9 +39,10 @@ std::vector<float> interleave (const juce::AudioBuffer<float>& buffer)
 {
     using Format = juce::AudioData::Format<juce::AudioData::Float32, juce::AudioData::NativeEndian>;
     std::vector<float> frames ((size_t) buffer.getNumChannels() * (size_t) buffer.getNumSamples());
+    const int channels = buffer.getNumChannels();
     juce::AudioData::interleaveSamples (
-        juce::AudioData::NonInterleavedSource<Format> { buffer.getArrayOfReadPointers(), buffer.getNumChannels() },
-        juce::AudioData::InterleavedDest<Format> { frames.data(), buffer.getNumChannels() }, buffer.getNumSamples());
+        juce::AudioData::NonInterleavedSource<Format> { buffer.getArrayOfReadPointers(), channels },
+        juce::AudioData::InterleavedDest<Format> { frames.data(), channels }, buffer.getNumSamples());
     return frames;
 }
 } // namespace TestSignals
