@@ -155,29 +155,6 @@ TEST (ProcessorRouting, DownmixFeedsTheMeasurementButNotTheOutputs)
         EXPECT_EQ (correlations[pair].get(), 1.0f);
 }
 
-TEST (ProcessorRouting, DownmixOfASixSlotBuffer)
-{
-    juce::AudioBuffer<float> slots (6, 64);
-    juce::Random random (7);
-
-    for (int c = 0; c < 6; ++c)
-        for (int i = 0; i < 64; ++i)
-            slots.setSample (c, i, random.nextFloat() * 2.0f - 1.0f);
-
-    const auto original = slots;
-    OvrajuceLoudnessAudioProcessor::downmixToStereo (slots);
-
-    for (int i = 0; i < 64; ++i)
-    {
-        const auto in = [&] (int c) { return original.getSample (c, i); };
-        EXPECT_NEAR (slots.getSample (0, i), in (0) + 0.7071f * in (2) + 0.7071f * in (4), 1.0e-6f);
-        EXPECT_NEAR (slots.getSample (1, i), in (1) + 0.7071f * in (2) + 0.7071f * in (5), 1.0e-6f);
-
-        for (int c = 2; c < 6; ++c)
-            EXPECT_EQ (slots.getSample (c, i), 0.0f);
-    }
-}
-
 TEST (ProcessorRouting, EmptyBlockLeavesTheDeviceBlockAndResetsCorrelations)
 {
     auto processor = makePreparedProcessor();
