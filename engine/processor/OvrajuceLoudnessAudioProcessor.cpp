@@ -320,7 +320,6 @@ void OvrajuceLoudnessAudioProcessor::processBlock (juce::AudioBuffer<float>& buf
     {
         auto& moduleInput = loudnessModule.inputBuffer;
         moduleInput.setSize (workBuffer.getNumChannels(), numSamples, false, false, true);
-        moduleInput.clear();
 
         for (int slot = 0; slot < workBuffer.getNumChannels(); ++slot)
             moduleInput.copyFrom (slot, 0, workBuffer, slot, 0, numSamples);
@@ -452,7 +451,6 @@ void OvrajuceLoudnessAudioProcessor::measureTruePeaks() noexcept
     auto& meterInput = truePeakMeter.workBuffer;
     const int numSamples = workBuffer.getNumSamples();
     meterInput.setSize (workBuffer.getNumChannels(), numSamples, false, false, true);
-    meterInput.clear();
 
     for (int slot = 0; slot < workBuffer.getNumChannels(); ++slot)
         meterInput.copyFrom (slot, 0, workBuffer, slot, 0, numSamples);
