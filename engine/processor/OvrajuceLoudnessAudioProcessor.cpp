@@ -769,7 +769,12 @@ void OvrajuceLoudnessAudioProcessor::setStateInformation (const void* data, int 
 }
 
 //==============================================================================
-void OvrajuceLoudnessAudioProcessor::timerCallback() {}
+void OvrajuceLoudnessAudioProcessor::timerCallback()
+{
+    oscRemote.setDisplayValues (displaySnapshot);
+    oscRemote.setSettings (settings);
+    oscRemote.sendToAll();
+}
 
 // No measurement log is attached to the processor yet: starting, stopping and
 // feeding one do nothing, and the calls stay where the log needs them.

@@ -9,6 +9,7 @@
 #include "RelaxedAtomic.h"
 #include "ScopeFeed.h"
 #include "SettingsSnapshot.h"
+#include "ZELOSCStandalone.h"
 
 #include <juce_audio_devices/juce_audio_devices.h>
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -166,6 +167,10 @@ public:
 
     /** Chosen layouts as persisted. Message thread only. */
     ChannelLayout savedInputLayout, savedOutputLayout;
+
+    /** The remote-control object; the editor switches its server on and off
+        and with it this processor's 100 ms timer. */
+    ZELOSCStandalone oscRemote;
 
 private:
     //==============================================================================
