@@ -1,8 +1,10 @@
 #include "OvrajuceLoudnessAudioProcessor.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 namespace
 {
@@ -10,6 +12,8 @@ constexpr float downmixGain = 0.7071f;
 constexpr float correlationFloorRms = 0.0001f;
 constexpr int numParameters = 17;
 constexpr int loudnessThreadStopTimeoutMs = 1000;
+constexpr int rollOverCheckIntervalMs = 200;
+constexpr double secondsPerLogFile = 86400.0;
 
 const char* const stateTag = "MYPLUGINSETTINGS";
 constexpr uint32_t stateMagic = 0x21324356; // "VC2!" read as little-endian
@@ -195,6 +199,15 @@ std::unique_ptr<juce::XmlElement> unwrapState (const void* data, int sizeInBytes
     return document.getDocumentElement (true);
 }
 
+const MeasurementClock& getSystemClock() noexcept
+{
+    static const SystemMeasurementClock systemClock;
+    return systemClock;
+}
+
+// Date and time as the report shows them: 6 Dec 2026 14:30:00.
+juce::String toReportText (juce::Time time) { return time.toString (true, true, true, true); }
+
 std::unique_ptr<juce::XmlElement> makeStateElement (const SettingsSnapshot& settings,
                                                     const ChannelLayout& inputs, const ChannelLayout& outputs)
 {
@@ -230,6 +243,7 @@ OvrajuceLoudnessAudioProcessor::OvrajuceLoudnessAudioProcessor (juce::AudioDevic
 
     inputLayout = ChannelLayout().pack();
     outputLayout = ChannelLayout().pack();
+    clock = &getSystemClock();
 
     loudnessThread.startThread();
 }
@@ -715,7 +729,11 @@ juce::String OvrajuceLoudnessAudioProcessor::getDefaultLogFilePath()
     return path;
 }
 
-juce::String OvrajuceLoudnessAudioProcessor::getDefaultLogFileName() { return "ZELX51Log"; }
+juce::String OvrajuceLoudnessAudioProcessor::getDefaultLogFileName()
+{
+    static const juce::String name = "ZELX51Log";
+    return name;
+}
 
 void OvrajuceLoudnessAudioProcessor::restoreDefaultSettings()
 {
@@ -776,10 +794,196 @@ void OvrajuceLoudnessAudioProcessor::timerCallback()
     oscRemote.sendToAll();
 }
 
-// No measurement log is attached to the processor yet: starting, stopping and
-// feeding one do nothing, and the calls stay where the log needs them.
-void OvrajuceLoudnessAudioProcessor::startMeasurementLog() {}
-void OvrajuceLoudnessAudioProcessor::stopMeasurementLog() {}
-void OvrajuceLoudnessAudioProcessor::logMomentary() noexcept {}
-void OvrajuceLoudnessAudioProcessor::logShortTerm() noexcept {}
-void OvrajuceLoudnessAudioProcessor::logTruePeak() noexcept {}
+//==============================================================================
+// The audio thread reaches the logger only inside useLogger: it counts itself
+// in before it loads the pointer and out when it is done; a thread that deletes
+// the logger first clears the pointer, then waits for the count to drop. Both
+// sides are sequentially consistent, so either the deleter sees the count or
+// the audio thread sees the cleared pointer.
+template <typename Callback>
+void OvrajuceLoudnessAudioProcessor::useLogger (Callback&& callback) noexcept
+{
+    loggerUsers.fetch_add (1);
+
+    if (auto* logger = activeLogger.load())
+        callback (*logger);
+
+    loggerUsers.fetch_sub (1);
+}
+
+std::unique_ptr<OVRAMeasurementLogger> OvrajuceLoudnessAudioProcessor::detachLogger() noexcept
+{
+    activeLogger.store (nullptr);
+
+    // The audio thread holds the logger only for a few calls that neither
+    // block nor allocate, so this wait is short.
+    while (loggerUsers.load() != 0)
+        std::this_thread::yield();
+
+    return std::move (measurementLogger);
+}
+
+juce::StringRef OvrajuceLoudnessAudioProcessor::getLoudnessUnit() const noexcept
+{
+    return settings.measurementStandard.get() == 0.0f ? "LUFS" : "LKFS";
+}
+
+//==============================================================================
+juce::File OvrajuceLoudnessAudioProcessor::buildLogFilePath()
+{
+    const auto start = clock.get()->now();
+    measurementStartTime = start;
+
+    juce::String stamp;
+    stamp << start.getDayOfMonth() << "_" << juce::Time::getMonthName (start.getMonth(), true) << "_"
+          << start.getYear() << "_" << start.getHours() << "_" << start.getMinutes() << "_" << start.getSeconds();
+
+    const auto folderPath = settings.logFilePath.isNotEmpty() ? settings.logFilePath : getDefaultLogFilePath();
+    const auto name = settings.logFileName.isNotEmpty() ? settings.logFileName : getDefaultLogFileName();
+    const auto baseName = name + "_" + stamp;
+
+    // An absolute folder stays as it is; a relative one must not end up as an invalid File.
+    const auto folder = juce::File::getCurrentWorkingDirectory().getChildFile (folderPath);
+    auto report = folder.getChildFile (baseName + ".xml");
+
+    // A second log started within the same second must neither replace the
+    // first one's report nor append to its CSV log.
+    for (int copy = 2; report.exists(); ++copy)
+        report = folder.getChildFile (baseName + " (" + juce::String (copy) + ").xml");
+
+    return report;
+}
+
+void OvrajuceLoudnessAudioProcessor::startMeasurementLog()
+{
+    // The previous log is closed first (deleting it writes its files a last
+    // time, without stop values): two loggers never write at once, and no
+    // maximum of the old log reaches the new one.
+    detachLogger().reset();
+
+    maxMomentaryLoudness = levelFloor;
+    maxShortTermLoudness = levelFloor;
+    maxTruePeak = levelFloor;
+
+    const auto reportFile = buildLogFilePath();
+    std::fputs (reportFile.getFullPathName().toRawUTF8(), stdout);
+    std::fflush (stdout);
+
+    auto logger = std::make_unique<OVRAMeasurementLogger>();
+    logger->startReport (reportFile);
+    logger->xmlLogger.setElementAttribute ({}, "UserSelectedTitle", "value", "ZEL51Log");
+    logger->xmlLogger.setElementAttribute ("MeasurementInterval", "StartTime", "value",
+                                           toReportText (measurementStartTime.get()));
+
+    measurementLogger = std::move (logger);
+    rollOverDue = false;
+    activeLogger.store (measurementLogger.get());
+    rollOverTimer.startTimer (rollOverCheckIntervalMs);
+}
+
+void OvrajuceLoudnessAudioProcessor::stopMeasurementLog()
+{
+    if (measurementLogger == nullptr)
+        return;
+
+    rollOverTimer.stopTimer();
+
+    // Taken from the audio thread before the stop values go in, so that no
+    // maximum arrives after them.
+    auto logger = detachLogger();
+    auto& report = logger->xmlLogger;
+    const auto stopTime = clock.get()->now();
+
+    report.setElementAttribute ("MeasurementInterval", "StopTime", "value", toReportText (stopTime));
+    report.setElementAttribute ("MeasurementInterval", "UpTime", "value",
+                                (stopTime - measurementStartTime.get()).getDescription ("0"));
+    logger->setIntegratedLoudness (displaySnapshot.programLoudness.get(), getLoudnessUnit());
+    report.setElementAttribute ("IntegratedMeasurements", "LoudnessRange", "value",
+                                juce::String ((double) displaySnapshot.loudnessRange.get(), 1));
+    report.setElementAttribute ("IntegratedMeasurements", "LoudnessRange", "unit", "LU");
+
+    // Writes the remaining CSV lines and the report a last time.
+    logger.reset();
+}
+
+//==============================================================================
+void OvrajuceLoudnessAudioProcessor::logMomentary() noexcept
+{
+    useLogger (
+        [this] (OVRAMeasurementLogger& logger)
+        {
+            const auto now = clock.get()->now();
+            const float momentary = roundToOneDecimal (displaySnapshot.momentaryLoudness.get());
+            logger.csvLogger.pushEvent ({ LogEvent::momentaryLoudness, momentary, now });
+
+            // Rounded values are compared, so that an equal maximum keeps the time it was first reached.
+            if (momentary > maxMomentaryLoudness.get())
+            {
+                maxMomentaryLoudness = momentary;
+                maxMomentaryTime = now;
+                logger.setMaxMomentary (momentary, getLoudnessUnit(), now);
+            }
+
+            // The roll-over makes files and a thread, which the audio thread
+            // must not; posting it to the message queue (callAsync, an
+            // AsyncUpdater) locks and allocates, so a message-thread timer
+            // polls this flag instead.
+            if (measurementStartTime.get() + juce::RelativeTime::seconds (secondsPerLogFile) < now)
+                rollOverDue = true;
+        });
+}
+
+void OvrajuceLoudnessAudioProcessor::logShortTerm() noexcept
+{
+    useLogger (
+        [this] (OVRAMeasurementLogger& logger)
+        {
+            const auto now = clock.get()->now();
+            const float shortTerm = roundToOneDecimal (displaySnapshot.shortTermLoudness.get());
+            logger.csvLogger.pushEvent ({ LogEvent::shortTermLoudness, shortTerm, now });
+
+            if (shortTerm > maxShortTermLoudness.get())
+            {
+                maxShortTermLoudness = shortTerm;
+                logger.setMaxShortTerm (shortTerm, getLoudnessUnit(), now);
+            }
+        });
+}
+
+void OvrajuceLoudnessAudioProcessor::logTruePeak() noexcept
+{
+    useLogger (
+        [this] (OVRAMeasurementLogger& logger)
+        {
+            float loudest = -std::numeric_limits<float>::infinity();
+
+            for (const auto& level : displaySnapshot.truePeakValuesPerChannel)
+                loudest = juce::jmax (loudest, level.get());
+
+            const float rounded = roundToOneDecimal (loudest);
+
+            if (rounded > maxTruePeak.get())
+            {
+                const auto now = clock.get()->now();
+                maxTruePeak = rounded;
+                maxTruePeakTime = now;
+                logger.setMaxTruePeak (rounded, "dBTP", now);
+            }
+        });
+}
+
+void OvrajuceLoudnessAudioProcessor::rollOverIfDue()
+{
+    if (! rollOverDue.exchange (false))
+        return;
+
+    // The flag may be older than a restart of the log: the rule is checked again.
+    const auto dayEnd = measurementStartTime.get() + juce::RelativeTime::seconds (secondsPerLogFile);
+
+    if (measurementLogger == nullptr || ! (dayEnd < clock.get()->now()))
+        return;
+
+    stopMeasurementLog();
+    resetMeasurement();
+    startMeasurementLog();
+}

@@ -3,7 +3,9 @@
 #include "ChannelLayout.h"
 #include "DisplaySnapshot.h"
 #include "LoudnessResults.h"
+#include "MeasurementClock.h"
 #include "MeterScales.h"
+#include "OVRAMeasurementLogger.h"
 #include "OVRALoudnessModule.h"
 #include "OVRATruePeakMeter.h"
 #include "RelaxedAtomic.h"
@@ -15,6 +17,8 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <array>
+#include <atomic>
+#include <memory>
 
 /** The meter's audio engine: takes the device's blocks (up to six channels),
     routes them into the slots L, R, C, LFE, LS, RS by the input layout,
@@ -100,8 +104,29 @@ public:
     void resetDisplayValues() noexcept;
 
     /** The editor's reset: display values, the three maxima and the module's
-        windows, filters, histograms and results. */
+        windows, filters, histograms and results. Leaves a running log running. */
     void resetMeasurement();
+
+    //==============================================================================
+    /** Starts a new measurement log (replacing a running one): clears the
+        maxima, names the report after the start time, prints its path to
+        standard output and writes the report's skeleton. Message thread. */
+    void startMeasurementLog();
+
+    /** Writes the stop values into the report and closes the log, writing
+        every queued line. Does nothing while no log runs. Message thread. */
+    void stopMeasurementLog();
+
+    /** The report file of a new log: <folder>/<name>_<day>_<Mon>_<year>_<h>_<m>_<s>.xml
+        in local time, the defaults standing in for an empty folder or name.
+        Takes the current time as measurementStartTime. Message thread. */
+    juce::File buildLogFilePath();
+
+    bool isMeasurementLogRunning() const noexcept { return measurementLogger != nullptr; }
+
+    /** Where the log takes the time from. The clock must outlive the processor
+        and be set before audio runs. */
+    void setMeasurementClock (const MeasurementClock& newClock) noexcept { clock = &newClock; }
 
     //==============================================================================
     /** Stores the chosen layout and hands its active form to the audio thread. */
@@ -147,10 +172,15 @@ public:
     /** Per-slot dBTP of the last block, raised to the true-peak scale's bottom. */
     std::array<RelaxedAtomic<float>, numSlots> blockTruePeaks;
 
-    /** Highest rounded values of the current log. */
+    /** Highest rounded values of the current log and when they were reached. */
     RelaxedAtomic<float> maxMomentaryLoudness { levelFloor };
+    RelaxedAtomic<juce::Time> maxMomentaryTime;
     RelaxedAtomic<float> maxShortTermLoudness { levelFloor };
     RelaxedAtomic<float> maxTruePeak { levelFloor };
+    RelaxedAtomic<juce::Time> maxTruePeakTime;
+
+    /** Start of the current log; the one-day roll-over counts from here. */
+    RelaxedAtomic<juce::Time> measurementStartTime;
 
     const int meterHeight = MeterScales::meterHeight;
     const int truePeakMeterHeight = MeterScales::meterHeight;
@@ -186,12 +216,27 @@ private:
 
     void restoreDefaultSettings();
 
-    // The measurement log and the remote control are driven from these.
-    void startMeasurementLog();
-    void stopMeasurementLog();
+    // The measurement log is fed from these, on the audio thread.
     void logMomentary() noexcept;
     void logShortTerm() noexcept;
     void logTruePeak() noexcept;
+
+    template <typename Callback>
+    void useLogger (Callback&& callback) noexcept;
+    std::unique_ptr<OVRAMeasurementLogger> detachLogger() noexcept;
+    void rollOverIfDue();
+    juce::StringRef getLoudnessUnit() const noexcept;
+
+    /** Polls, on the message thread, for a roll-over that the audio thread found due. */
+    class RollOverTimer : public juce::Timer
+    {
+    public:
+        explicit RollOverTimer (OvrajuceLoudnessAudioProcessor& owner) noexcept : processor (owner) {}
+        void timerCallback() override { processor.rollOverIfDue(); }
+
+    private:
+        OvrajuceLoudnessAudioProcessor& processor;
+    };
 
     //==============================================================================
     juce::AudioBuffer<float> workBuffer, outputBuffer;
@@ -200,6 +245,19 @@ private:
     RelaxedAtomic<uint32_t> inputLayout, outputLayout;
 
     juce::TimeSliceThread loudnessThread { "ZELX Loudness Thread" };
+
+    //==============================================================================
+    // The log of the running measurement. Only the thread that starts and stops
+    // measurements touches measurementLogger; the audio thread reaches the same
+    // object through activeLogger while it counts itself in loggerUsers, and the
+    // logger is deleted only after activeLogger is cleared and no user is left.
+    std::unique_ptr<OVRAMeasurementLogger> measurementLogger;
+    std::atomic<OVRAMeasurementLogger*> activeLogger { nullptr };
+    std::atomic<int> loggerUsers { 0 };
+    std::atomic<bool> rollOverDue { false };
+    RollOverTimer rollOverTimer { *this };
+
+    RelaxedAtomic<const MeasurementClock*> clock;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OvrajuceLoudnessAudioProcessor)
 };
