@@ -875,6 +875,9 @@ void OvrajuceLoudnessAudioProcessor::startMeasurementLog()
     logger->xmlLogger.setElementAttribute ("MeasurementInterval", "StartTime", "value",
                                            toReportText (measurementStartTime.get()));
 
+    // Written again at once, so that no report on disk lacks its start.
+    logger->xmlLogger.writeReport();
+
     measurementLogger = std::move (logger);
     rollOverDue = false;
     activeLogger.store (measurementLogger.get());

@@ -73,6 +73,40 @@ inline juce::AudioBuffer<float> readRoutedSlots (OvrajuceLoudnessAudioProcessor&
     return slots;
 }
 
+/** A cleared block. */
+inline juce::AudioBuffer<float> silentBlock (int numChannels, int numSamples = blockSize)
+{
+    juce::AudioBuffer<float> block (numChannels, numSamples);
+    block.clear();
+    return block;
+}
+
+/** Feeds seconds of a sine on one block channel in blocks and runs a
+    measurement pass after every 100 ms of audio, as the loudness thread would. */
+inline void measureSine (OvrajuceLoudnessAudioProcessor& processor, int channel, float amplitude, double seconds)
+{
+    const auto total = (int64_t) (seconds * sampleRate);
+    int64_t sinceLastPass = 0;
+
+    for (int64_t start = 0; start < total; start += blockSize)
+    {
+        auto block = silentBlock (6);
+        TestSignals::writeSine (block, channel, 997.0, sampleRate, amplitude, start);
+        process (processor, block);
+        sinceLastPass += blockSize;
+
+        if (sinceLastPass >= (int64_t) (sampleRate / 10))
+        {
+            processor.loudnessModule.computeLoudness();
+            sinceLastPass = 0;
+        }
+    }
+
+    // Publish what the last pass produced.
+    auto block = silentBlock (6, 1);
+    process (processor, block);
+}
+
 inline ChannelLayout layoutOf (std::array<int, 6> channels)
 {
     ChannelLayout layout;
