@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
-/** File helpers shared by the logs tests. */
+#include <regex>
+
+/** File helpers shared by the tests of the measurement logs. */
 namespace LogTestFiles
 {
 /** A fresh folder under the system's temporary folder, removed with its contents.
@@ -26,13 +28,14 @@ public:
     const juce::File& get() const noexcept { return folder; }
     juce::File getChildFile (const juce::String& path) const { return folder.getChildFile (path); }
 
-    /** Names of the entries, hidden ones included, sorted and joined by blanks. */
-    juce::String list() const
+    /** Names of the entries, hidden ones too unless told otherwise, sorted and joined by blanks. */
+    juce::String list (bool includeHidden = true) const
     {
         juce::StringArray names;
 
         for (const auto& entry : juce::RangedDirectoryIterator (folder, true, "*", juce::File::findFiles))
-            names.add (entry.getFile().getRelativePathFrom (folder));
+            if (includeHidden || ! entry.getFile().getFileName().startsWithChar ('.'))
+                names.add (entry.getFile().getRelativePathFrom (folder));
 
         names.sort (false);
         return names.joinIntoString (" ");
@@ -67,5 +70,47 @@ inline juce::StringArray readCrLfLines (const juce::File& file)
             << "stray line-end byte: " << line;
 
     return lines;
+}
+
+/** Starts a child process that writes a measurement until it is killed, waits
+    until it prints "running", then kills it with SIGKILL. False when the child
+    never got going. */
+inline bool killWhenRunning (const juce::StringArray& command)
+{
+    juce::ChildProcess child;
+
+    if (!child.start (command, juce::ChildProcess::wantStdOut))
+        return false;
+
+    juce::String said;
+
+    for (char c = 0; !said.endsWith ("running\n") && child.readProcessOutput (&c, 1) == 1;)
+        said << c;
+
+    child.kill();
+    child.waitForProcessToFinish (-1);
+    return said.endsWith ("running\n");
+}
+
+/** Checks that a report and the CSV log beside it are whole: the report parses
+    with its skeleton, and the log is its header and complete event lines. */
+inline void expectWholeMeasurementFiles (const juce::File& report)
+{
+    static const std::regex eventLine ("(MomentaryLoudness|ShortTermLoudness), -?[0-9]+\\.[0-9], "
+                                       "[0-9]{1,2} [A-Z][a-z]{2} [0-9]{4}, [0-9]{1,2}:[0-9]{2}:[0-9]{2}");
+
+    auto xml = juce::XmlDocument::parse (report);
+    ASSERT_NE (xml, nullptr) << report.getFullPathName() << " does not parse";
+    ASSERT_NE (xml->getChildByName ("IntegratedMeasurements"), nullptr);
+    EXPECT_EQ (xml->getChildByName ("IntegratedMeasurements")->getNumChildElements(), 5);
+    ASSERT_NE (xml->getChildByName ("UserSelectedTitle"), nullptr);
+    EXPECT_EQ (xml->getChildByName ("UserSelectedTitle")->getStringAttribute ("value"), "ZEL51Log");
+
+    const auto lines = readCrLfLines (report.withFileExtension (".csv"));
+    ASSERT_GT (lines.size(), 1);
+    EXPECT_EQ (lines[0], "Type, Value, Date, Time");
+
+    for (int i = 1; i < lines.size(); ++i)
+        ASSERT_TRUE (std::regex_match (lines[i].toStdString(), eventLine)) << lines[i];
 }
 } // namespace LogTestFiles
