@@ -836,9 +836,11 @@ juce::File OvrajuceLoudnessAudioProcessor::buildLogFilePath()
 
     juce::String stamp;
     stamp << start.getDayOfMonth() << "_" << juce::Time::getMonthName (start.getMonth(), true) << "_"
-          << start.getYear() << "_" << start.getHours() << "_" << start.getMinutes() << "_" << start.getSeconds();
+          << start.getYear() << "_" << start.getHours() << "_" << start.getMinutes() << "_"
+          << start.getSeconds();
 
-    const auto folderPath = settings.logFilePath.isNotEmpty() ? settings.logFilePath : getDefaultLogFilePath();
+    const auto folderPath =
+        settings.logFilePath.isNotEmpty() ? settings.logFilePath : getDefaultLogFilePath();
     const auto name = settings.logFileName.isNotEmpty() ? settings.logFileName : getDefaultLogFileName();
     const auto baseName = name + "_" + stamp;
 
@@ -912,67 +914,61 @@ void OvrajuceLoudnessAudioProcessor::stopMeasurementLog()
 //==============================================================================
 void OvrajuceLoudnessAudioProcessor::logMomentary() noexcept
 {
-    useLogger (
-        [this] (OVRAMeasurementLogger& logger)
+    useLogger ([this] (OVRAMeasurementLogger& logger) {
+        const auto now = clock.get()->now();
+        const float momentary = roundToOneDecimal (displaySnapshot.momentaryLoudness.get());
+        logger.csvLogger.pushEvent ({ LogEvent::momentaryLoudness, momentary, now });
+
+        // Rounded values are compared, so that an equal maximum keeps the time it was first reached.
+        if (momentary > maxMomentaryLoudness.get())
         {
-            const auto now = clock.get()->now();
-            const float momentary = roundToOneDecimal (displaySnapshot.momentaryLoudness.get());
-            logger.csvLogger.pushEvent ({ LogEvent::momentaryLoudness, momentary, now });
+            maxMomentaryLoudness = momentary;
+            maxMomentaryTime = now;
+            logger.setMaxMomentary (momentary, getLoudnessUnit(), now);
+        }
 
-            // Rounded values are compared, so that an equal maximum keeps the time it was first reached.
-            if (momentary > maxMomentaryLoudness.get())
-            {
-                maxMomentaryLoudness = momentary;
-                maxMomentaryTime = now;
-                logger.setMaxMomentary (momentary, getLoudnessUnit(), now);
-            }
-
-            // The roll-over makes files and a thread, which the audio thread
-            // must not; posting it to the message queue (callAsync, an
-            // AsyncUpdater) locks and allocates, so a message-thread timer
-            // polls this flag instead.
-            if (measurementStartTime.get() + juce::RelativeTime::seconds (secondsPerLogFile) < now)
-                rollOverDue = true;
-        });
+        // The roll-over makes files and a thread, which the audio thread
+        // must not; posting it to the message queue (callAsync, an
+        // AsyncUpdater) locks and allocates, so a message-thread timer
+        // polls this flag instead.
+        if (measurementStartTime.get() + juce::RelativeTime::seconds (secondsPerLogFile) < now)
+            rollOverDue = true;
+    });
 }
 
 void OvrajuceLoudnessAudioProcessor::logShortTerm() noexcept
 {
-    useLogger (
-        [this] (OVRAMeasurementLogger& logger)
-        {
-            const auto now = clock.get()->now();
-            const float shortTerm = roundToOneDecimal (displaySnapshot.shortTermLoudness.get());
-            logger.csvLogger.pushEvent ({ LogEvent::shortTermLoudness, shortTerm, now });
+    useLogger ([this] (OVRAMeasurementLogger& logger) {
+        const auto now = clock.get()->now();
+        const float shortTerm = roundToOneDecimal (displaySnapshot.shortTermLoudness.get());
+        logger.csvLogger.pushEvent ({ LogEvent::shortTermLoudness, shortTerm, now });
 
-            if (shortTerm > maxShortTermLoudness.get())
-            {
-                maxShortTermLoudness = shortTerm;
-                logger.setMaxShortTerm (shortTerm, getLoudnessUnit(), now);
-            }
-        });
+        if (shortTerm > maxShortTermLoudness.get())
+        {
+            maxShortTermLoudness = shortTerm;
+            logger.setMaxShortTerm (shortTerm, getLoudnessUnit(), now);
+        }
+    });
 }
 
 void OvrajuceLoudnessAudioProcessor::logTruePeak() noexcept
 {
-    useLogger (
-        [this] (OVRAMeasurementLogger& logger)
+    useLogger ([this] (OVRAMeasurementLogger& logger) {
+        float loudest = -std::numeric_limits<float>::infinity();
+
+        for (const auto& level : displaySnapshot.truePeakValuesPerChannel)
+            loudest = juce::jmax (loudest, level.get());
+
+        const float rounded = roundToOneDecimal (loudest);
+
+        if (rounded > maxTruePeak.get())
         {
-            float loudest = -std::numeric_limits<float>::infinity();
-
-            for (const auto& level : displaySnapshot.truePeakValuesPerChannel)
-                loudest = juce::jmax (loudest, level.get());
-
-            const float rounded = roundToOneDecimal (loudest);
-
-            if (rounded > maxTruePeak.get())
-            {
-                const auto now = clock.get()->now();
-                maxTruePeak = rounded;
-                maxTruePeakTime = now;
-                logger.setMaxTruePeak (rounded, "dBTP", now);
-            }
-        });
+            const auto now = clock.get()->now();
+            maxTruePeak = rounded;
+            maxTruePeakTime = now;
+            logger.setMaxTruePeak (rounded, "dBTP", now);
+        }
+    });
 }
 
 void OvrajuceLoudnessAudioProcessor::rollOverIfDue()

@@ -10,8 +10,7 @@
 
 using namespace ProcessorTestHelpers;
 
-namespace
-{
+namespace {
 /** A clock the test sets; the audio thread may read it while the test moves it. */
 class ManualClock : public MeasurementClock
 {
@@ -29,7 +28,7 @@ private:
 juce::Time morning() { return juce::Time (2026, 11, 6, 9, 5, 7); }
 
 std::unique_ptr<OvrajuceLoudnessAudioProcessor> makeLoggingProcessor (const ManualClock& clock,
-                                                                     const juce::File& folder)
+                                                                      const juce::File& folder)
 {
     auto processor = makePreparedProcessor();
     processor->setMeasurementClock (clock);
@@ -210,12 +209,13 @@ TEST (MeasurementLog, ValuesAndMaximaReachTheLogWithTheirUnits)
 
     processor->setParameterValue (0, 0.0f);
 
-    EXPECT_EQ (csvLinesOf (report).joinIntoString ("|"),
-               "Type, Value, Date, Time"
-               "|MomentaryLoudness, -30.0, 6 Dec 2026, 9:05:07|ShortTermLoudness, -31.0, 6 Dec 2026, 9:05:07"
-               "|MomentaryLoudness, -20.0, 6 Dec 2026, 9:05:10|ShortTermLoudness, -22.1, 6 Dec 2026, 9:05:10"
-               "|MomentaryLoudness, -25.0, 6 Dec 2026, 9:05:13|ShortTermLoudness, -22.0, 6 Dec 2026, 9:05:13"
-               "|MomentaryLoudness, -20.0, 6 Dec 2026, 9:05:16|ShortTermLoudness, -23.0, 6 Dec 2026, 9:05:16");
+    EXPECT_EQ (
+        csvLinesOf (report).joinIntoString ("|"),
+        "Type, Value, Date, Time"
+        "|MomentaryLoudness, -30.0, 6 Dec 2026, 9:05:07|ShortTermLoudness, -31.0, 6 Dec 2026, 9:05:07"
+        "|MomentaryLoudness, -20.0, 6 Dec 2026, 9:05:10|ShortTermLoudness, -22.1, 6 Dec 2026, 9:05:10"
+        "|MomentaryLoudness, -25.0, 6 Dec 2026, 9:05:13|ShortTermLoudness, -22.0, 6 Dec 2026, 9:05:13"
+        "|MomentaryLoudness, -20.0, 6 Dec 2026, 9:05:16|ShortTermLoudness, -23.0, 6 Dec 2026, 9:05:16");
 
     EXPECT_EQ (maximum (report, "MaxMomentary", "value"), "-20.0");
     EXPECT_EQ (maximum (report, "MaxMomentary", "unit"), "LUFS");
@@ -278,7 +278,8 @@ TEST (MeasurementLog, SilenceRecordsNoMaximaAndAMeasuredSineItsLoudness)
 
     for (const auto& line : csvLinesOf (sine))
         if (line.startsWith ("MomentaryLoudness"))
-            loudestLogged = juce::jmax (loudestLogged, line.fromFirstOccurrenceOf (", ", false, false).getFloatValue());
+            loudestLogged =
+                juce::jmax (loudestLogged, line.fromFirstOccurrenceOf (", ", false, false).getFloatValue());
 
     EXPECT_NEAR (loudestLogged, expected, 0.3f);
     EXPECT_EQ (maximum (sine, "MaxMomentary", "value"), juce::String ((double) loudestLogged, 1));
@@ -311,7 +312,8 @@ TEST (MeasurementLog, EmptyFolderOrNameFallsBackToItsDefault)
 
     for (const auto& c : cases)
     {
-        processor->settings.logFilePath = juce::String (c.path).replace ("<folder>", folder.get().getFullPathName());
+        processor->settings.logFilePath =
+            juce::String (c.path).replace ("<folder>", folder.get().getFullPathName());
         processor->settings.logFileName = c.name;
         EXPECT_EQ (processor->buildLogFilePath(), c.expected);
         EXPECT_EQ (startLog (*processor), c.expected.getFullPathName());
@@ -443,24 +445,22 @@ TEST (MeasurementLog, StartAndStopWhileAudioRunsNeverTouchADeletedLogger)
 
     std::atomic<bool> running { true };
     std::atomic<int> blocks { 0 };
-    std::thread audio (
-        [&]
+    std::thread audio ([&] {
+        juce::AudioBuffer<float> block (6, blockSize);
+        juce::MidiBuffer midi;
+        TestSignals::PinkNoise noise;
+
+        for (int64_t start = 0; running; start += blockSize)
         {
-            juce::AudioBuffer<float> block (6, blockSize);
-            juce::MidiBuffer midi;
-            TestSignals::PinkNoise noise;
+            for (int c = 0; c < 6; ++c)
+                for (int i = 0; i < blockSize; ++i)
+                    block.setSample (c, i, noise.next (0.3f));
 
-            for (int64_t start = 0; running; start += blockSize)
-            {
-                for (int c = 0; c < 6; ++c)
-                    for (int i = 0; i < blockSize; ++i)
-                        block.setSample (c, i, noise.next (0.3f));
-
-                processor->processBlock (block, midi);
-                ++blocks;
-                std::this_thread::sleep_for (std::chrono::microseconds (200));
-            }
-        });
+            processor->processBlock (block, midi);
+            ++blocks;
+            std::this_thread::sleep_for (std::chrono::microseconds (200));
+        }
+    });
 
     juce::Random random (7);
     int starts = 0;

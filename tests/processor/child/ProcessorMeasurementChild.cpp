@@ -48,7 +48,7 @@ int main (int argc, char* argv[])
         // About twice as fast as a device, so the loudness passes keep up.
         std::this_thread::sleep_for (std::chrono::milliseconds (5));
 
-        if (!saidRunning && n % 16 == 0)
+        if (! saidRunning && n % 16 == 0)
         {
             const auto logs = folder.findChildFiles (juce::File::findFiles, false, "*.csv");
 
