@@ -4,6 +4,8 @@
 
 #include <juce_core/juce_core.h>
 
+#include <array>
+
 /** The measurement settings: one live record in the processor, copied by
     value into the editor and the remote-control object.
 
@@ -33,4 +35,34 @@ struct SettingsSnapshot
     RelaxedAtomic<float> stereoMixdownFlag { 0.0f };
     RelaxedAtomic<bool> stereoState { false };
     RelaxedAtomic<float> vectroscopeInputDataFlag { 0.0f };
+
+    //==============================================================================
+    /** A float field and the name it is stored under. */
+    struct FloatField
+    {
+        const char* name;
+        RelaxedAtomic<float> SettingsSnapshot::*field;
+    };
+
+    static constexpr int numFloatFields = 13;
+
+    /** Every float field in record order, which is also the order of the
+        parameter indices that write them. */
+    static const std::array<FloatField, numFloatFields> floatFields;
 };
+
+inline const std::array<SettingsSnapshot::FloatField, SettingsSnapshot::numFloatFields> SettingsSnapshot::floatFields { {
+    { "isMeasuring", &SettingsSnapshot::isMeasuring },
+    { "measurementStandard", &SettingsSnapshot::measurementStandard },
+    { "measurementScale", &SettingsSnapshot::measurementScale },
+    { "measurementUnit", &SettingsSnapshot::measurementUnit },
+    { "gatingOffFlag", &SettingsSnapshot::gatingOffFlag },
+    { "followTransportFlag", &SettingsSnapshot::followTransportFlag },
+    { "truePeakRefLevel", &SettingsSnapshot::truePeakRefLevel },
+    { "truePeakMaxLevel", &SettingsSnapshot::truePeakMaxLevel },
+    { "truePeakHoldTime", &SettingsSnapshot::truePeakHoldTime },
+    { "truePeakOverloadTime", &SettingsSnapshot::truePeakOverloadTime },
+    { "shtMaxLevel", &SettingsSnapshot::shtMaxLevel },
+    { "stereoMixdownFlag", &SettingsSnapshot::stereoMixdownFlag },
+    { "vectroscopeInputDataFlag", &SettingsSnapshot::vectroscopeInputDataFlag },
+} };

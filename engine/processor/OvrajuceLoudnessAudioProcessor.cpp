@@ -82,44 +82,13 @@ juce::AudioPlayHead::CurrentPositionInfo toCurrentPositionInfo (const juce::Audi
     return info;
 }
 
-// The numeric settings in their stored order.
-struct NumericSetting
+// Every float field is stored under its name but the run state, which a
+// restored session must not take over.
+bool isStoredSetting (const SettingsSnapshot::FloatField& setting) noexcept
 {
-    const char* attribute;
-    RelaxedAtomic<float> SettingsSnapshot::*field;
-};
+    return setting.field != &SettingsSnapshot::isMeasuring;
+}
 
-constexpr std::array<NumericSetting, 12> numericSettings { {
-    { "measurementStandard", &SettingsSnapshot::measurementStandard },
-    { "measurementScale", &SettingsSnapshot::measurementScale },
-    { "measurementUnit", &SettingsSnapshot::measurementUnit },
-    { "gatingOffFlag", &SettingsSnapshot::gatingOffFlag },
-    { "followTransportFlag", &SettingsSnapshot::followTransportFlag },
-    { "truePeakRefLevel", &SettingsSnapshot::truePeakRefLevel },
-    { "truePeakMaxLevel", &SettingsSnapshot::truePeakMaxLevel },
-    { "truePeakHoldTime", &SettingsSnapshot::truePeakHoldTime },
-    { "truePeakOverloadTime", &SettingsSnapshot::truePeakOverloadTime },
-    { "shtMaxLevel", &SettingsSnapshot::shtMaxLevel },
-    { "stereoMixdownFlag", &SettingsSnapshot::stereoMixdownFlag },
-    { "vectroscopeInputDataFlag", &SettingsSnapshot::vectroscopeInputDataFlag },
-} };
-
-// The field each parameter index writes; indices 0 and 16 are handled apart.
-constexpr std::array<RelaxedAtomic<float> SettingsSnapshot::*, 13> parameterFields {
-    &SettingsSnapshot::isMeasuring,
-    &SettingsSnapshot::measurementStandard,
-    &SettingsSnapshot::measurementScale,
-    &SettingsSnapshot::measurementUnit,
-    &SettingsSnapshot::gatingOffFlag,
-    &SettingsSnapshot::followTransportFlag,
-    &SettingsSnapshot::truePeakRefLevel,
-    &SettingsSnapshot::truePeakMaxLevel,
-    &SettingsSnapshot::truePeakHoldTime,
-    &SettingsSnapshot::truePeakOverloadTime,
-    &SettingsSnapshot::shtMaxLevel,
-    &SettingsSnapshot::stereoMixdownFlag,
-    &SettingsSnapshot::vectroscopeInputDataFlag,
-};
 constexpr int stereoStateParameter = 16;
 
 // Replaces every byte that does not belong to a well-formed UTF-8 sequence by
@@ -213,8 +182,9 @@ std::unique_ptr<juce::XmlElement> makeStateElement (const SettingsSnapshot& sett
 {
     auto xml = std::make_unique<juce::XmlElement> (stateTag);
 
-    for (const auto& setting : numericSettings)
-        xml->setAttribute (setting.attribute, (double) (settings.*setting.field).get());
+    for (const auto& setting : SettingsSnapshot::floatFields)
+        if (isStoredSetting (setting))
+            xml->setAttribute (setting.name, (double) (settings.*setting.field).get());
 
     xml->setAttribute ("settingsInputLayout", inputs.toText());
     xml->setAttribute ("settingsOutputLayout", outputs.toText());
@@ -668,10 +638,10 @@ void OvrajuceLoudnessAudioProcessor::setParameterValue (int index, float value)
         return;
     }
 
-    if (! juce::isPositiveAndBelow (index, (int) parameterFields.size()))
+    if (! juce::isPositiveAndBelow (index, SettingsSnapshot::numFloatFields))
         return;
 
-    settings.*parameterFields[(size_t) index] = value;
+    settings.*SettingsSnapshot::floatFields[(size_t) index].field = value;
 
     if (index == 0)
     {
@@ -770,10 +740,13 @@ void OvrajuceLoudnessAudioProcessor::setStateInformation (const void* data, int 
     if (! xml->getTagName().equalsIgnoreCase (stateTag))
         return;
 
-    for (const auto& setting : numericSettings)
+    for (const auto& setting : SettingsSnapshot::floatFields)
     {
+        if (! isStoredSetting (setting))
+            continue;
+
         auto& field = settings.*setting.field;
-        const double stored = xml->getDoubleAttribute (setting.attribute, (double) field.get());
+        const double stored = xml->getDoubleAttribute (setting.name, (double) field.get());
 
         // Only a finite number that a float can hold replaces the setting.
         if (std::isfinite (stored) && std::abs (stored) <= (double) std::numeric_limits<float>::max())

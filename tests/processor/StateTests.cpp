@@ -13,14 +13,16 @@ const char* const numericAttributes[] = { "measurementStandard", "measurementSca
                                           "truePeakMaxLevel",    "truePeakHoldTime",    "truePeakOverloadTime",
                                           "shtMaxLevel",         "stereoMixdownFlag",   "vectroscopeInputDataFlag" };
 
+// The stored float fields: all but the run state.
 std::vector<RelaxedAtomic<float> SettingsSnapshot::*> numericFields()
 {
-    return { &SettingsSnapshot::measurementStandard, &SettingsSnapshot::measurementScale,
-             &SettingsSnapshot::measurementUnit,     &SettingsSnapshot::gatingOffFlag,
-             &SettingsSnapshot::followTransportFlag, &SettingsSnapshot::truePeakRefLevel,
-             &SettingsSnapshot::truePeakMaxLevel,    &SettingsSnapshot::truePeakHoldTime,
-             &SettingsSnapshot::truePeakOverloadTime, &SettingsSnapshot::shtMaxLevel,
-             &SettingsSnapshot::stereoMixdownFlag,   &SettingsSnapshot::vectroscopeInputDataFlag };
+    std::vector<RelaxedAtomic<float> SettingsSnapshot::*> fields;
+
+    for (const auto& setting : SettingsSnapshot::floatFields)
+        if (setting.field != &SettingsSnapshot::isMeasuring)
+            fields.push_back (setting.field);
+
+    return fields;
 }
 
 juce::MemoryBlock stateOf (OvrajuceLoudnessAudioProcessor& processor)

@@ -1,24 +1,17 @@
 #include "LoopbackClient.h"
 #include "OVRAWireFraming.h"
 #include "RecordingConnectionWrapper.h"
+#include "WireTestBytes.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+using WireTestBytes::header;
+
 namespace
 {
 constexpr const char* loopback = "127.0.0.1";
-
-juce::MemoryBlock header (juce::uint32 magic, juce::uint32 length)
-{
-    juce::MemoryBlock block;
-    juce::MemoryOutputStream out (block, false);
-    out.writeInt ((int)magic);
-    out.writeInt ((int)length);
-    out.flush();
-    return block;
-}
 
 struct ServerFixture : public ::testing::Test
 {

@@ -1,6 +1,9 @@
 #include "OVRAWireFraming.h"
+#include "WireTestBytes.h"
 
 #include <gtest/gtest.h>
+
+using WireTestBytes::header;
 
 namespace
 {
@@ -19,16 +22,6 @@ struct MemorySource
 
     juce::MemoryInputStream stream;
 };
-
-juce::MemoryBlock header (juce::uint32 magic, juce::uint32 length)
-{
-    juce::MemoryBlock block;
-    juce::MemoryOutputStream out (block, false);
-    out.writeInt ((int)magic);
-    out.writeInt ((int)length);
-    out.flush();
-    return block;
-}
 
 juce::MemoryBlock bytesOf (const char* text) { return { text, std::strlen (text) }; }
 } // namespace

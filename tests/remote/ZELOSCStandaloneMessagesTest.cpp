@@ -157,22 +157,6 @@ TEST_F (MessagesFixture, UnlockedParametersWriteTheirOwnFieldOnly)
         { "/vectroscopeInputDataParam", &SettingsSnapshot::vectroscopeInputDataFlag },
     };
 
-    const RelaxedAtomic<float> SettingsSnapshot::*allFloats[] = {
-        &SettingsSnapshot::isMeasuring,
-        &SettingsSnapshot::measurementStandard,
-        &SettingsSnapshot::measurementScale,
-        &SettingsSnapshot::measurementUnit,
-        &SettingsSnapshot::gatingOffFlag,
-        &SettingsSnapshot::followTransportFlag,
-        &SettingsSnapshot::truePeakRefLevel,
-        &SettingsSnapshot::truePeakMaxLevel,
-        &SettingsSnapshot::truePeakHoldTime,
-        &SettingsSnapshot::truePeakOverloadTime,
-        &SettingsSnapshot::shtMaxLevel,
-        &SettingsSnapshot::stereoMixdownFlag,
-        &SettingsSnapshot::vectroscopeInputDataFlag
-    };
-
     float value = 40.5f;
 
     for (const auto& c : cases)
@@ -182,8 +166,10 @@ TEST_F (MessagesFixture, UnlockedParametersWriteTheirOwnFieldOnly)
         send (oscMessage (c.address, value));
         const auto after = remote.getSettings();
 
-        for (auto field : allFloats)
+        for (const auto& setting : SettingsSnapshot::floatFields)
         {
+            const auto field = setting.field;
+
             if (field == c.field)
                 EXPECT_EQ ((after.*field).get(), value) << c.address;
             else
