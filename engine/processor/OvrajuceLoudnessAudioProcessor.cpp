@@ -546,41 +546,33 @@ float OvrajuceLoudnessAudioProcessor::calculateCorrelation (const float* left, c
     if (numSamples <= 0)
         return 1.0f;
 
-    // Four partial sums of each kind keep the additions independent.
-    constexpr int lanes = 4;
-    double sll[lanes] {}, srr[lanes] {}, slr[lanes] {};
-    int i = 0;
+    // Single precision and in sample order throughout, as the meter defines
+    // its reading.
+    float sll = 0.0f, srr = 0.0f, slr = 0.0f;
 
-    for (; i + lanes <= numSamples; i += lanes)
+    for (int i = 0; i < numSamples; ++i)
     {
-        for (int k = 0; k < lanes; ++k)
-        {
-            const double l = left[i + k], r = right[i + k];
-            sll[k] += l * l;
-            srr[k] += r * r;
-            slr[k] += l * r;
-        }
+        const float l = left[i], r = right[i];
+        sll += l * l;
+        srr += r * r;
+        slr += l * r;
     }
 
-    for (; i < numSamples; ++i)
-    {
-        const double l = left[i], r = right[i];
-        sll[0] += l * l;
-        srr[0] += r * r;
-        slr[0] += l * r;
-    }
-
-    const double energyL = (sll[0] + sll[1]) + (sll[2] + sll[3]);
-    const double energyR = (srr[0] + srr[1]) + (srr[2] + srr[3]);
-    const double cross = (slr[0] + slr[1]) + (slr[2] + slr[3]);
-    const double floorEnergy = (double) correlationFloorRms * correlationFloorRms * numSamples;
+    const float rmsL = std::sqrt (sll / (float) numSamples);
+    const float rmsR = std::sqrt (srr / (float) numSamples);
 
     // The comparisons are false for NaN, which therefore reads as uncorrelated
     // silence rather than a NaN on the meter.
-    if (! (energyL >= floorEnergy && energyR >= floorEnergy))
+    if (! (rmsL >= correlationFloorRms && rmsR >= correlationFloorRms))
         return 1.0f;
 
-    return (float) juce::jlimit (-1.0, 1.0, cross / std::sqrt (energyL * energyR));
+    const float correlation = slr / std::sqrt (sll * srr);
+
+    // Sums that overflowed to infinity give NaN here; read them the same way.
+    if (std::isnan (correlation))
+        return 1.0f;
+
+    return juce::jlimit (-1.0f, 1.0f, correlation);
 }
 
 //==============================================================================

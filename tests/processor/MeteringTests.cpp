@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 using namespace ProcessorTestHelpers;
 
@@ -178,6 +179,15 @@ TEST (ProcessorMetering, CorrelationsOfTheSixPairs)
 
     // Below an RMS of 0.0001 a channel counts as silent.
     pair.applyGain (1, 0, 480, 1.0e-4f);
+    EXPECT_EQ (P::calculateCorrelation (pair), 1.0f);
+
+    // A NaN sample, or sums beyond the float range, read as silence: never NaN.
+    TestSignals::writeSine (pair, 0, 1000.0, sampleRate, 0.5f);
+    pair.copyFrom (1, 0, pair, 0, 0, 480);
+    pair.setSample (1, 7, std::numeric_limits<float>::quiet_NaN());
+    EXPECT_EQ (P::calculateCorrelation (pair), 1.0f);
+    pair.copyFrom (1, 0, pair, 0, 0, 480);
+    pair.applyGain (1.0e20f);
     EXPECT_EQ (P::calculateCorrelation (pair), 1.0f);
 
     EXPECT_EQ (P::calculateCorrelation (juce::AudioBuffer<float> (1, 480)), 1.0f);
