@@ -57,7 +57,7 @@ public:
                               EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_LRA
                                   | EBUR128_MODE_TRUE_PEAK);
 
-        const int channelMap[] = { EBUR128_LEFT,   EBUR128_RIGHT,          EBUR128_CENTER,
+        const int channelMap[] = { EBUR128_LEFT,   EBUR128_RIGHT,         EBUR128_CENTER,
                                    EBUR128_UNUSED, EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND };
 
         for (int c = 0; c < numChannels; ++c)

@@ -27,17 +27,16 @@ int main()
 
     ReferenceMeter reference;
 
-    const auto timings = runSideBySide (0.25f, reference,
-                                        [&] (const juce::AudioBuffer<float>& block, bool passDue)
-                                        {
-                                            module.inputBuffer.makeCopyOf (block, true);
-                                            module.pushSamples();
-                                            truePeak.workBuffer.makeCopyOf (block, true);
-                                            truePeak.processBlock();
+    const auto timings =
+        runSideBySide (0.25f, reference, [&] (const juce::AudioBuffer<float>& block, bool passDue) {
+            module.inputBuffer.makeCopyOf (block, true);
+            module.pushSamples();
+            truePeak.workBuffer.makeCopyOf (block, true);
+            truePeak.processBlock();
 
-                                            if (passDue)
-                                                module.computeLoudness();
-                                        });
+            if (passDue)
+                module.computeLoudness();
+        });
 
     const double moduleSpeed = seconds / timings.tested;
     const double referenceSpeed = seconds / timings.reference;

@@ -30,14 +30,12 @@ int main()
     ReferenceMeter reference;
     juce::MidiBuffer midi;
 
-    const auto timings = runSideBySide (0.5f, reference,
-                                        [&] (juce::AudioBuffer<float>& block, bool passDue)
-                                        {
-                                            processor.processBlock (block, midi);
+    const auto timings = runSideBySide (0.5f, reference, [&] (juce::AudioBuffer<float>& block, bool passDue) {
+        processor.processBlock (block, midi);
 
-                                            if (passDue)
-                                                processor.loudnessModule.computeLoudness();
-                                        });
+        if (passDue)
+            processor.loudnessModule.computeLoudness();
+    });
 
     const double processorSpeed = seconds / timings.tested;
     const double referenceSpeed = seconds / timings.reference;

@@ -40,8 +40,7 @@ Figures summarise (std::vector<double> values)
 class ReadingClient : public juce::Thread
 {
 public:
-    explicit ReadingClient (int port)
-        : juce::Thread ("bench client")
+    explicit ReadingClient (int port) : juce::Thread ("bench client")
     {
         socket.connect ("127.0.0.1", port, 5000);
         startThread();
@@ -62,7 +61,7 @@ private:
     {
         std::vector<char> buffer (1 << 16);
 
-        while (!threadShouldExit())
+        while (! threadShouldExit())
         {
             const auto ready = socket.waitUntilReady (true, 20);
 
@@ -72,16 +71,16 @@ private:
             if (ready == 0)
                 continue;
 
-            const auto n = socket.read (buffer.data(), (int)buffer.size(), false);
+            const auto n = socket.read (buffer.data(), (int) buffer.size(), false);
 
             if (n <= 0)
                 return;
 
-            bytes += (juce::uint64)n;
+            bytes += (juce::uint64) n;
         }
     }
 
-    std::atomic<juce::uint64> bytes{ 0 };
+    std::atomic<juce::uint64> bytes { 0 };
 };
 
 /** The remote object without its console lines, counting connections. */
@@ -91,14 +90,14 @@ public:
     ~QuietRemote() override { stopServer(); }
     void connectionOpened (int) override { ++opened; }
     void connectionClosed (int) override { ++closed; }
-    std::atomic<int> opened{ 0 }, closed{ 0 };
+    std::atomic<int> opened { 0 }, closed { 0 };
 };
 
 void waitUntil (const std::function<bool()>& condition)
 {
     const auto limit = Clock::now() + std::chrono::seconds (30);
 
-    while (!condition() && Clock::now() < limit)
+    while (! condition() && Clock::now() < limit)
         std::this_thread::yield();
 }
 
@@ -144,7 +143,7 @@ void measureRemote (int numClients, bool withStalledClient, Figures& tick, Figur
         remote.setSettings (settings);
         remote.sendToAll();
         const auto sent = Clock::now();
-        waitUntil ([&] { return allHave (clients, (juce::uint64)t); });
+        waitUntil ([&] { return allHave (clients, (juce::uint64) t); });
         const auto delivered = Clock::now();
 
         tickTimes.push_back (microseconds (sent - start));
@@ -183,10 +182,10 @@ void measureBlockingPeer (int numClients, Figures& tick)
         const auto frame = OVRAWireFraming::frame (remote.getPacketData());
 
         for (auto i = accepted.size(); i-- > 0;)
-            accepted[i]->write (frame.getData(), (int)frame.getSize());
+            accepted[i]->write (frame.getData(), (int) frame.getSize());
 
         tickTimes.push_back (microseconds (Clock::now() - start));
-        waitUntil ([&] { return allHave (clients, (juce::uint64)t); });
+        waitUntil ([&] { return allHave (clients, (juce::uint64) t); });
     }
 
     tick = summarise (tickTimes);
@@ -199,7 +198,7 @@ int main()
     std::printf ("%8s  %24s  %24s  %14s  %22s\n", "clients", "tick median / p99 (us)",
                  "blocking peer med / p99", "tick / peer", "delivered med / p99 (us)");
 
-    Figures reference{};
+    Figures reference {};
 
     for (const int n : { 1, 10, 100 })
     {

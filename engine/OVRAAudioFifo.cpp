@@ -82,10 +82,7 @@ void OVRAAudioFifo::reset() noexcept
     readIndex = 0;
 }
 
-int OVRAAudioFifo::getWritePosition() const noexcept
-{
-    return writeIndex.load (std::memory_order_relaxed);
-}
+int OVRAAudioFifo::getWritePosition() const noexcept { return writeIndex.load (std::memory_order_relaxed); }
 
 void OVRAAudioFifo::discardUpTo (int writePosition) noexcept
 {

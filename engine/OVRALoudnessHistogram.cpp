@@ -32,10 +32,7 @@ void OVRALoudnessHistogram::add (float loudness)
     counts[(size_t) findBin (roundToOneDecimal (loudness))] += 1.0f;
 }
 
-void OVRALoudnessHistogram::clear() noexcept
-{
-    counts.fill (0.0f);
-}
+void OVRALoudnessHistogram::clear() noexcept { counts.fill (0.0f); }
 
 float OVRALoudnessHistogram::getIntegratedLoudness() const
 {

@@ -78,8 +78,8 @@ void OVRALoudnessModule::setupKWeighting()
         if (candidate.sampleRate == rate)
             row = &candidate;
 
-    const juce::IIRCoefficients shelf (row->shelfB0, row->shelfB1, row->shelfB2,
-                                       1.0, row->shelfA1, row->shelfA2);
+    const juce::IIRCoefficients shelf (row->shelfB0, row->shelfB1, row->shelfB2, 1.0, row->shelfA1,
+                                       row->shelfA2);
     const juce::IIRCoefficients highPass (1.0, -2.0, 1.0, 1.0, row->highPassA1, row->highPassA2);
 
     for (int k = 0; k < numChannels; ++k)
@@ -94,10 +94,10 @@ void OVRALoudnessModule::prepare()
     momentaryWindowLength = (int) std::floor ((float) sampleRate * momentaryWindowSeconds);
     shortTermWindowLength = (int) std::floor ((float) sampleRate * shortTermWindowSeconds);
 
-    momentaryFifo = std::make_unique<OVRAAudioFifo> (windowsPerFifo * momentaryWindowLength,
-                                                     momentaryOverlap);
-    shortTermFifo = std::make_unique<OVRAAudioFifo> (windowsPerFifo * shortTermWindowLength,
-                                                     shortTermOverlap);
+    momentaryFifo =
+        std::make_unique<OVRAAudioFifo> (windowsPerFifo * momentaryWindowLength, momentaryOverlap);
+    shortTermFifo =
+        std::make_unique<OVRAAudioFifo> (windowsPerFifo * shortTermWindowLength, shortTermOverlap);
 
     momentaryWindow.setSize (numChannels, juce::jmax (0, momentaryWindowLength));
     shortTermWindow.setSize (numChannels, juce::jmax (0, shortTermWindowLength));

@@ -125,7 +125,7 @@ private:
     juce::AudioBuffer<float> momentaryWindow, shortTermWindow;
 
     std::array<RelaxedAtomic<uint64_t>, 2> resetRequests;
-    uint32_t nextRequestGeneration = 0;                 // audio thread
+    uint32_t nextRequestGeneration = 0;                  // audio thread
     std::array<uint32_t, 2> handledRequestGeneration {}; // under passLock
     RelaxedAtomic<bool> filterResetRequested { false };
     RelaxedAtomic<int> pushedChannels { 0 };

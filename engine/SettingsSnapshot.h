@@ -25,8 +25,8 @@ struct SettingsSnapshot
     RelaxedAtomic<float> gatingOffFlag { 0.0f };
     RelaxedAtomic<float> followTransportFlag { 0.0f };
     RelaxedAtomic<float> truePeakRefLevel { 0.0f };
-    RelaxedAtomic<float> truePeakMaxLevel { -1.0f };   // dBTP
-    RelaxedAtomic<float> truePeakHoldTime { 3.0f };    // s
+    RelaxedAtomic<float> truePeakMaxLevel { -1.0f };    // dBTP
+    RelaxedAtomic<float> truePeakHoldTime { 3.0f };     // s
     RelaxedAtomic<float> truePeakOverloadTime { 3.0f }; // s
     RelaxedAtomic<float> shtMaxLevel { -24.0f };
     RelaxedAtomic<int> adminPassword { defaultAdminPassword };
@@ -45,13 +45,14 @@ struct SettingsSnapshot
     };
 
     static constexpr int numFloatFields = 13;
+    using FloatFieldTable = std::array<FloatField, numFloatFields>;
 
     /** Every float field in record order, which is also the order of the
         parameter indices that write them. */
-    static const std::array<FloatField, numFloatFields> floatFields;
+    static const FloatFieldTable floatFields;
 };
 
-inline const std::array<SettingsSnapshot::FloatField, SettingsSnapshot::numFloatFields> SettingsSnapshot::floatFields { {
+inline const SettingsSnapshot::FloatFieldTable SettingsSnapshot::floatFields { {
     { "isMeasuring", &SettingsSnapshot::isMeasuring },
     { "measurementStandard", &SettingsSnapshot::measurementStandard },
     { "measurementScale", &SettingsSnapshot::measurementScale },

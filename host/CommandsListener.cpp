@@ -10,7 +10,8 @@ namespace
 OVRAStandaloneFilterWindow* findMainWindow()
 {
     for (int i = juce::TopLevelWindow::getNumTopLevelWindows(); --i >= 0;)
-        if (auto* window = dynamic_cast<OVRAStandaloneFilterWindow*> (juce::TopLevelWindow::getTopLevelWindow (i)))
+        if (auto* window =
+                dynamic_cast<OVRAStandaloneFilterWindow*> (juce::TopLevelWindow::getTopLevelWindow (i)))
             return window;
 
     return nullptr;
@@ -92,12 +93,6 @@ juce::ApplicationCommandManager& CommandsListener::getGlobalCommandManager()
     return *globalCommandManager;
 }
 
-void CommandsListener::deleteGlobalCommandManager()
-{
-    globalCommandManager.reset();
-}
+void CommandsListener::deleteGlobalCommandManager() { globalCommandManager.reset(); }
 
-bool CommandsListener::isRepaintDisplayOn() noexcept
-{
-    return repaintDisplayFlag;
-}
+bool CommandsListener::isRepaintDisplayOn() noexcept { return repaintDisplayFlag; }

@@ -5,7 +5,8 @@ juce::File PreferencesFileLocation::getCompanyDataFolder (const juce::File& appD
     return appDataRoot.getChildFile (folderName);
 }
 
-juce::File PreferencesFileLocation::findOrCreateFile (const juce::File& commonRoot, const juce::File& userRoot)
+juce::File PreferencesFileLocation::findOrCreateFile (const juce::File& commonRoot,
+                                                      const juce::File& userRoot)
 {
     const auto commonFile = getCompanyDataFolder (commonRoot).getChildFile (fileName);
 

@@ -25,7 +25,7 @@ QuitSignalHandler::QuitSignalHandler (std::function<void()> callback) : onQuitRe
 
     juce::LinuxEventLoop::registerFdCallback (readEnd, [this] (int) { pipeBecameReadable(); });
 
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = handleSignal;
     sigemptyset (&action.sa_mask);
     action.sa_flags = SA_RESTART;

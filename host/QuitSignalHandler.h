@@ -28,8 +28,8 @@ private:
     std::function<void()> onQuitRequested;
     int readEnd = -1;
     int writeEnd = -1;
-    struct sigaction previousTerm {};
-    struct sigaction previousInt {};
+    struct sigaction previousTerm = {};
+    struct sigaction previousInt = {};
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuitSignalHandler)
 };

@@ -29,7 +29,8 @@ public:
     void systemRequestedQuit() override;
     void suspended() override;
     void resumed() override;
-    void unhandledException (const std::exception*, const juce::String& sourceFilename, int lineNumber) override;
+    void unhandledException (const std::exception*, const juce::String& sourceFilename,
+                             int lineNumber) override;
 
     juce::ApplicationCommandTarget* getNextCommandTarget() override;
 

@@ -21,7 +21,7 @@
     callers that move either role between threads must order the hand-over
     themselves (a lock, or a thread join).
 */
-template<typename ValueType>
+template <typename ValueType>
 class LatestValueSlot
 {
     static_assert (std::is_trivially_copyable_v<ValueType>, "the slots are copied without allocating");
@@ -54,10 +54,10 @@ private:
     static constexpr int indexMask = 3;
     static constexpr int freshFlag = 4;
 
-    ValueType slots[3]{};
+    ValueType slots[3] {};
     int writerIndex = 0;
     int readerIndex = 1;
-    std::atomic<int> shared{ 2 };
+    std::atomic<int> shared { 2 };
 
     JUCE_DECLARE_NON_COPYABLE (LatestValueSlot)
 };

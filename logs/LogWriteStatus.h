@@ -11,21 +11,18 @@
 class LogWriteStatus
 {
 public:
-    explicit LogWriteStatus (juce::String whatIsWritten)
-        : what (std::move (whatIsWritten))
-    {
-    }
+    explicit LogWriteStatus (juce::String whatIsWritten) : what (std::move (whatIsWritten)) {}
 
     //==============================================================================
     /** Records the outcome of one write of the given file. */
     void update (bool succeeded, const juce::File& file)
     {
-        if (succeeded == !failing)
+        if (succeeded == ! failing)
             return;
 
-        failing = !succeeded;
-        juce::Logger::writeToLog (what + (failing ? " could not be written: " : " is written again: ") +
-                                  file.getFullPathName());
+        failing = ! succeeded;
+        juce::Logger::writeToLog (what + (failing ? " could not be written: " : " is written again: ")
+                                  + file.getFullPathName());
     }
 
 private:

@@ -48,13 +48,13 @@ public:
     void setMaxTruePeak (float value, juce::StringRef unit, juce::Time time) noexcept;
 
 private:
-    juce::TimeSliceThread loggerThread{ "ZELX logger" };
+    juce::TimeSliceThread loggerThread { "ZELX logger" };
 
 public:
     // Built after the thread and destroyed before it; the XML logger goes
     // first so that its last write waits for no CSV pass.
-    OVRATextCSVLogger csvLogger{ &loggerThread };
-    OVRAXMLLogger xmlLogger{ &loggerThread };
+    OVRATextCSVLogger csvLogger { &loggerThread };
+    OVRAXMLLogger xmlLogger { &loggerThread };
 
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAMeasurementLogger)

@@ -16,7 +16,7 @@ juce::String typeName (uint32_t type)
 juce::String formatLine (const LogEvent& event)
 {
     juce::String line;
-    line << typeName (event.type) << ", " << juce::String ((double)event.value, 1) << ", "
+    line << typeName (event.type) << ", " << juce::String ((double) event.value, 1) << ", "
          << event.time.toString (true, false, false, false) << ", "
          << event.time.toString (false, true, true, true) << "\r\n";
     return line;
@@ -26,7 +26,7 @@ juce::String formatLine (const LogEvent& event)
 //==============================================================================
 OVRATextCSVLogger::OVRATextCSVLogger (juce::TimeSliceThread* threadToUse)
     : loggerThread (threadToUse)
-    , events ((size_t)eventCapacity)
+    , events ((size_t) eventCapacity)
 {
 }
 
@@ -48,9 +48,9 @@ int OVRATextCSVLogger::pushEvent (const LogEvent& event) noexcept
     fifo.prepareToWrite (1, start1, size1, start2, size2);
 
     if (size1 > 0)
-        events[(size_t)start1] = event;
+        events[(size_t) start1] = event;
     else if (size2 > 0)
-        events[(size_t)start2] = event;
+        events[(size_t) start2] = event;
 
     const int written = size1 + size2;
     fifo.finishedWrite (written);
@@ -75,10 +75,10 @@ int OVRATextCSVLogger::writePendingEvents()
     // After the first failure the rest of the pass is given up: the next pass
     // tries again rather than this one hammering a broken folder.
     for (int i = 0; i < size1 && written; ++i)
-        written = appendLine (formatLine (events[(size_t)(start1 + i)]));
+        written = appendLine (formatLine (events[(size_t) (start1 + i)]));
 
     for (int i = 0; i < size2 && written; ++i)
-        written = appendLine (formatLine (events[(size_t)(start2 + i)]));
+        written = appendLine (formatLine (events[(size_t) (start2 + i)]));
 
     fifo.finishedRead (numEvents);
     writeStatus.update (written, logFile);
@@ -112,12 +112,12 @@ bool OVRATextCSVLogger::appendToLog (const juce::String& text)
 bool OVRATextCSVLogger::appendLine (const juce::String& line)
 {
     // Checked per line: a log deleted in the middle of a pass comes back with its header too.
-    if (!logFile.existsAsFile())
+    if (! logFile.existsAsFile())
     {
-        if (!logFile.getParentDirectory().createDirectory().wasOk())
+        if (! logFile.getParentDirectory().createDirectory().wasOk())
             return false;
 
-        if (!appendToLog (header))
+        if (! appendToLog (header))
         {
             // A file left without its header would never get one.
             if (logFile.existsAsFile())

@@ -64,14 +64,14 @@ private:
     bool appendToLog (const juce::String& text);
     bool appendLine (const juce::String& line);
 
-    juce::AbstractFifo fifo{ eventCapacity };
+    juce::AbstractFifo fifo { eventCapacity };
     juce::CriticalSection lock;
     juce::TimeSliceThread* const loggerThread;
-    const juce::String header{ "Type, Value, Date, Time\r\n" };
-    const juce::String logExtension{ ".csv" };
+    const juce::String header { "Type, Value, Date, Time\r\n" };
+    const juce::String logExtension { ".csv" };
     juce::File logFile;
     std::vector<LogEvent> events;
-    LogWriteStatus writeStatus{ "Measurement log" };
+    LogWriteStatus writeStatus { "Measurement log" };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRATextCSVLogger)
 };

@@ -112,11 +112,11 @@ void OVRAXMLLogger::setReading (Reading which, float value, juce::StringRef unit
     // Whole characters only, always leaving the terminating zero.
     size_t used = 0;
 
-    for (auto p = unit.text; !p.isEmpty();)
+    for (auto p = unit.text; ! p.isEmpty();)
     {
         auto next = p;
         ++next;
-        const auto length = (size_t)(next.getAddress() - p.getAddress());
+        const auto length = (size_t) (next.getAddress() - p.getAddress());
 
         if (used + length >= sizeof (reading.unit))
             break;
@@ -126,7 +126,7 @@ void OVRAXMLLogger::setReading (Reading which, float value, juce::StringRef unit
         p = next;
     }
 
-    pendingReadings[(int)which].write (reading);
+    pendingReadings[(int) which].write (reading);
 }
 
 void OVRAXMLLogger::setElementAttribute (juce::StringRef parentName, juce::StringRef elementName,
@@ -150,15 +150,15 @@ void OVRAXMLLogger::applyPendingReadings()
 
     for (int i = 0; i < numReadings; ++i)
     {
-        const auto which = (Reading)i;
+        const auto which = (Reading) i;
         PendingReading reading;
 
-        if (!pendingReadings[i].read (reading) || integrated == nullptr)
+        if (! pendingReadings[i].read (reading) || integrated == nullptr)
             continue;
 
         if (auto* element = integrated->getChildByName (elementNameFor (which)))
         {
-            element->setAttribute ("value", juce::String ((double)reading.value, 1));
+            element->setAttribute ("value", juce::String ((double) reading.value, 1));
             element->setAttribute ("unit", juce::String::fromUTF8 (reading.unit));
 
             if (which != Reading::integratedLoudness)
@@ -170,7 +170,7 @@ void OVRAXMLLogger::applyPendingReadings()
 
 bool OVRAXMLLogger::writeTreeToFile()
 {
-    if (!reportFile.getParentDirectory().createDirectory().wasOk())
+    if (! reportFile.getParentDirectory().createDirectory().wasOk())
         return false;
 
     // Hidden, so a process killed mid-write leaves nothing that a folder of
@@ -180,7 +180,7 @@ bool OVRAXMLLogger::writeTreeToFile()
     {
         juce::FileOutputStream out (temporary.getFile());
 
-        if (!out.openedOk())
+        if (! out.openedOk())
             return false;
 
         juce::XmlElement::TextFormat format;

@@ -87,7 +87,7 @@ private:
     std::unique_ptr<juce::XmlElement> root;
     juce::File reportFile;
     LatestValueSlot<PendingReading> pendingReadings[numReadings];
-    LogWriteStatus writeStatus{ "Measurement report" };
+    LogWriteStatus writeStatus { "Measurement report" };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAXMLLogger)
 };

@@ -10,7 +10,7 @@ OVRASocketConnectionWrapper::ConnectionWriter::~ConnectionWriter() { stopThread 
 
 void OVRASocketConnectionWrapper::ConnectionWriter::run()
 {
-    while (!threadShouldExit())
+    while (! threadShouldExit())
     {
         const bool pending = owner.flushConnections();
         wait (pending ? retryIntervalMs : -1);

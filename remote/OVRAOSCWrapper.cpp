@@ -21,7 +21,7 @@ void OVRAOSCWrapper::handleMessageBlock (const juce::MemoryBlock& message, int)
 {
     try
     {
-        ProcessPacket (static_cast<const char*> (message.getData()), (int)message.getSize(),
+        ProcessPacket (static_cast<const char*> (message.getData()), (int) message.getSize(),
                        IpEndpointName());
     }
     catch (const osc::Exception& e)

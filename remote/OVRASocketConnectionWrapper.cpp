@@ -5,7 +5,7 @@
 #include "WrappedInterprocessConnection.h"
 #include "WrappedInterprocessConnectionServer.h"
 
-std::atomic<int> OVRASocketConnectionWrapper::nextConnectionId{ 0 };
+std::atomic<int> OVRASocketConnectionWrapper::nextConnectionId { 0 };
 
 OVRASocketConnectionWrapper::OVRASocketConnectionWrapper()
     : server (std::make_unique<WrappedInterprocessConnectionServer> (*this))
@@ -64,7 +64,7 @@ bool OVRASocketConnectionWrapper::startServer (int portNumber, const juce::Strin
     if (portNumber < 0 || portNumber > 65535)
         return false;
 
-    if (!server->beginWaitingForSocket (portNumber, bindAddress))
+    if (! server->beginWaitingForSocket (portNumber, bindAddress))
         return false;
 
     writer->startThread();

@@ -5,8 +5,8 @@ juce::MemoryBlock OVRAWireFraming::frame (const void* payload, size_t payloadSiz
     juce::MemoryBlock block;
     juce::MemoryOutputStream out (block, false);
     out.preallocate (headerSize + payloadSize);
-    out.writeInt ((int)magicNumber); // little-endian, like the length
-    out.writeInt ((int)(juce::uint32)payloadSize);
+    out.writeInt ((int) magicNumber); // little-endian, like the length
+    out.writeInt ((int) (juce::uint32) payloadSize);
     out.write (payload, payloadSize);
     out.flush();
     return block;
@@ -35,10 +35,10 @@ OVRAWireFraming::ReadResult OVRAWireFraming::readNext (const ReadFunction& read,
     if (size > maxPayloadSize)
         return ReadResult::tooLarge;
 
-    juce::MemoryBlock received ((size_t)size);
+    juce::MemoryBlock received ((size_t) size);
 
     // Delivering a half-read frame would hand zero padding to the parser as data.
-    if (read (received.getData(), (int)size) != (int)size)
+    if (read (received.getData(), (int) size) != (int) size)
         return ReadResult::ended;
 
     payload = std::move (received);

@@ -35,10 +35,10 @@ bool OVRASocketConnectionWrapper::WrappedInterprocessConnection::queueFrame (
 {
     const juce::ScopedLock sl (backlogLock);
 
-    if (!open || fellBehind)
+    if (! open || fellBehind)
         return false;
 
-    if ((int)backlog.size() >= maxBacklogFrames)
+    if ((int) backlog.size() >= maxBacklogFrames)
     {
         fellBehind = true;
         return true; // the writer closes it
@@ -88,7 +88,7 @@ bool OVRASocketConnectionWrapper::WrappedInterprocessConnection::flushBacklog()
         if (backlog.empty()) // closed meanwhile
             return false;
 
-        frontBytesWritten += (size_t)written;
+        frontBytesWritten += (size_t) written;
 
         if (frontBytesWritten >= frame->getSize())
         {
@@ -102,7 +102,7 @@ int OVRASocketConnectionWrapper::WrappedInterprocessConnection::writeSome (const
 {
     const juce::ScopedLock sl (socketLock);
 
-    if (!socket->isConnected())
+    if (! socket->isConnected())
         return -1;
 
     // StreamingSocket::write would block on a full socket and raise SIGPIPE on
@@ -112,7 +112,7 @@ int OVRASocketConnectionWrapper::WrappedInterprocessConnection::writeSome (const
         const auto sent = ::send (socket->getRawSocketHandle(), data, numBytes, MSG_DONTWAIT | MSG_NOSIGNAL);
 
         if (sent >= 0)
-            return (int)sent;
+            return (int) sent;
 
         if (errno == EINTR)
             continue;
@@ -140,7 +140,7 @@ void OVRASocketConnectionWrapper::WrappedInterprocessConnection::run()
     const auto read = [this] (void* dest, int numBytes) { return socket->read (dest, numBytes, true); };
     juce::MemoryBlock payload;
 
-    while (!threadShouldExit())
+    while (! threadShouldExit())
     {
         const auto result = OVRAWireFraming::readNext (read, payload);
 
@@ -161,7 +161,7 @@ void OVRASocketConnectionWrapper::WrappedInterprocessConnection::connectionMade(
 
 void OVRASocketConnectionWrapper::WrappedInterprocessConnection::connectionLost()
 {
-    if (!lossReported.exchange (true))
+    if (! lossReported.exchange (true))
         owner.connectionClosed (connectionId);
 }
 

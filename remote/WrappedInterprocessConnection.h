@@ -56,8 +56,8 @@ private:
     size_t frontBytesWritten = 0;
     bool open = true;
 
-    std::atomic<bool> fellBehind{ false };
-    std::atomic<bool> lossReported{ false };
+    std::atomic<bool> fellBehind { false };
+    std::atomic<bool> lossReported { false };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (WrappedInterprocessConnection)
 };

@@ -28,7 +28,7 @@ bool OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::beginWait
 
     listener = std::make_unique<juce::StreamingSocket>();
 
-    if (!listener->createListener (portNumber, bindAddress))
+    if (! listener->createListener (portNumber, bindAddress))
     {
         listener.reset();
         return false;
@@ -58,7 +58,7 @@ int OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::getBoundPo
 //==============================================================================
 void OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::run()
 {
-    while (!threadShouldExit())
+    while (! threadShouldExit())
     {
         const auto ready = listener->waitUntilReady (true, acceptPollMs);
 

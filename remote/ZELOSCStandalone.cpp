@@ -8,7 +8,7 @@ namespace
 const char* const slotSuffixes[] = { "L", "R", "C", "LFE", "LS", "RS" };
 const char* const correlationSuffixes[] = { "L-R", "L-C", "R-C", "LS-RS", "L-LS", "R-RS" };
 
-template<typename Value>
+template <typename Value>
 void writeMessage (osc::OutboundPacketStream& stream, const juce::String& address, Value value)
 {
     stream << osc::BeginMessage (address.toRawUTF8()) << value << osc::EndMessage;
@@ -98,7 +98,7 @@ void ZELOSCStandalone::fillBundle (osc::OutboundPacketStream& stream)
            &d.loudnessRange, &d.loudnessRangeVectorMin, &d.loudnessRangeVectorMax, &d.arrowSliderValue })
         writeMessage (stream, outgoingAddresses[a++], value->get());
 
-    writeMessage (stream, outgoingAddresses[a++], (osc::int32)d.truePeakAlarm.get());
+    writeMessage (stream, outgoingAddresses[a++], (osc::int32) d.truePeakAlarm.get());
 
     for (auto& value : d.truePeakValuesPerChannel)
         writeMessage (stream, outgoingAddresses[a++], value.get());
@@ -107,7 +107,7 @@ void ZELOSCStandalone::fillBundle (osc::OutboundPacketStream& stream)
         writeMessage (stream, outgoingAddresses[a++], value.get());
 
     for (auto& value : d.truePeakAlarmsPerChannel)
-        writeMessage (stream, outgoingAddresses[a++], (osc::int32)value.get());
+        writeMessage (stream, outgoingAddresses[a++], (osc::int32) value.get());
 
     // The sample counter sits here in the record but travels last of the readings.
     const auto counterAddress = a++;
@@ -174,7 +174,7 @@ void ZELOSCStandalone::ProcessMessage (const osc::ReceivedMessage& message, cons
 
 bool ZELOSCStandalone::isAddress (const char* address, ParameterAddress which) const noexcept
 {
-    return std::strcmp (address, parameterAddresses[(size_t)which].toRawUTF8()) == 0;
+    return std::strcmp (address, parameterAddresses[(size_t) which].toRawUTF8()) == 0;
 }
 
 bool ZELOSCStandalone::applyParameter (const char* address, const osc::ReceivedMessage& message)
@@ -202,7 +202,7 @@ bool ZELOSCStandalone::applyParameter (const char* address, const osc::ReceivedM
 
     for (const auto& parameter : floatParameters)
     {
-        if (!isAddress (address, parameter.address))
+        if (! isAddress (address, parameter.address))
             continue;
 
         float value = 0.0f;

@@ -49,8 +49,7 @@ ChannelLayout ChannelLayout::normalised() const noexcept
 
 ChannelLayout ChannelLayout::toActive() const noexcept
 {
-    const auto isFirstOccurrence = [this] (int slot)
-    {
+    const auto isFirstOccurrence = [this] (int slot) {
         for (int earlier = 0; earlier < slot; ++earlier)
             if (channels[(size_t) earlier] == channels[(size_t) slot])
                 return false;

@@ -155,7 +155,8 @@ std::unique_ptr<juce::XmlElement> unwrapState (const void* data, int sizeInBytes
     if (storedLength == 0)
         return {};
 
-    const auto textLength = (size_t) juce::jmin ((int64_t) storedLength, (int64_t) sizeInBytes - stateHeaderSize);
+    const auto textLength =
+        (size_t) juce::jmin ((int64_t) storedLength, (int64_t) sizeInBytes - stateHeaderSize);
 
     // A private zero-terminated copy: the text ends at the first zero byte and
     // is made valid UTF-8, so that decoding stays inside it.
@@ -164,7 +165,8 @@ std::unique_ptr<juce::XmlElement> unwrapState (const void* data, int sizeInBytes
     auto* bytes = static_cast<uint8_t*> (text.getData());
     replaceInvalidUtf8 (bytes, std::strlen (reinterpret_cast<const char*> (bytes)));
 
-    juce::XmlDocument document (juce::String (juce::CharPointer_UTF8 (static_cast<const char*> (text.getData()))));
+    juce::XmlDocument document (
+        juce::String (juce::CharPointer_UTF8 (static_cast<const char*> (text.getData()))));
     return document.getDocumentElement (true);
 }
 
@@ -196,9 +198,10 @@ std::unique_ptr<juce::XmlElement> makeStateElement (const SettingsSnapshot& sett
 
 //==============================================================================
 OvrajuceLoudnessAudioProcessor::OvrajuceLoudnessAudioProcessor (juce::AudioDeviceManager* manager)
-    : juce::AudioProcessor (BusesProperties()
-                                .withInput ("Input", juce::AudioChannelSet::discreteChannels (numSlots), true)
-                                .withOutput ("Output", juce::AudioChannelSet::discreteChannels (numSlots), true))
+    : juce::AudioProcessor (
+        BusesProperties()
+            .withInput ("Input", juce::AudioChannelSet::discreteChannels (numSlots), true)
+            .withOutput ("Output", juce::AudioChannelSet::discreteChannels (numSlots), true))
     , deviceManager (manager)
 {
     for (auto& level : blockTruePeaks)
@@ -407,19 +410,22 @@ void OvrajuceLoudnessAudioProcessor::publishNewValues (int numBlockChannels) noe
     {
         const float momentary = loudnessResults.momentaryLoudness;
         display.momentaryLoudness = momentary;
-        display.momentaryLoudnessPix = (float) levelToPixels (roundToOneDecimal (momentary), 0) / (float) meterHeight;
+        display.momentaryLoudnessPix =
+            (float) levelToPixels (roundToOneDecimal (momentary), 0) / (float) meterHeight;
         logMomentary();
         display.programLoudness = roundToOneDecimal (loudnessResults.integratedLoudness);
 
         for (int slot = 0; slot < juce::jmin (numBlockChannels, numSlots); ++slot)
-            channelMomentaryLoudness[(size_t) slot] = loudnessModule.channelMomentaryLevels[(size_t) slot].get();
+            channelMomentaryLoudness[(size_t) slot] =
+                loudnessModule.channelMomentaryLevels[(size_t) slot].get();
     }
 
     if (loudnessModule.shortTermUpdated.get())
     {
         const float shortTerm = loudnessResults.shortTermLoudness;
-        const auto quantised = [this] (float level)
-        { return (float) levelToPixels (roundToOneDecimal (level), 0) / (float) meterHeight; };
+        const auto quantised = [this] (float level) {
+            return (float) levelToPixels (roundToOneDecimal (level), 0) / (float) meterHeight;
+        };
 
         display.shortTermLoudness = shortTerm;
         display.arrowSliderValue = quantised (shortTerm);
@@ -480,7 +486,8 @@ void OvrajuceLoudnessAudioProcessor::updateTruePeakChannel (float roundedLevel, 
     if (roundedLevel > display.truePeakValuesPerChannel[index].get())
         display.truePeakValuesPerChannel[index] = roundedLevel;
 
-    display.truePeakValuesPerChannelPix[index] = (float) levelToPixels (roundedLevel, 1) / (float) truePeakMeterHeight;
+    display.truePeakValuesPerChannelPix[index] =
+        (float) levelToPixels (roundedLevel, 1) / (float) truePeakMeterHeight;
 }
 
 void OvrajuceLoudnessAudioProcessor::routeOutputs (juce::AudioBuffer<float>& block, int numInputs,
@@ -526,9 +533,9 @@ void OvrajuceLoudnessAudioProcessor::publishCorrelations (int numSamples) noexce
     {
         // Read straight from the slots: copying each pair first costs more
         // than the correlation itself.
-        displaySnapshot.vurnCorr[pair] = calculateCorrelation (workBuffer.getReadPointer (correlationPairs[pair].first),
-                                                               workBuffer.getReadPointer (correlationPairs[pair].second),
-                                                               numSamples);
+        displaySnapshot.vurnCorr[pair] =
+            calculateCorrelation (workBuffer.getReadPointer (correlationPairs[pair].first),
+                                  workBuffer.getReadPointer (correlationPairs[pair].second), numSamples);
     }
 }
 

@@ -17,8 +17,7 @@ public:
     /** Fills a block whose first frame is frame `start` of the programme. */
     using Generator = std::function<void (juce::AudioBuffer<float>& block, int64_t start)>;
 
-    explicit LoudnessModuleRig (double rate, int integrating = 1, int channels = 6)
-        : numChannels (channels)
+    explicit LoudnessModuleRig (double rate, int integrating = 1, int channels = 6) : numChannels (channels)
     {
         module.sampleRate = rate;
         module.setupKWeighting();
@@ -47,7 +46,8 @@ public:
 
     void pushSilence (int numFrames, int blockSize = 4800, bool runPasses = true)
     {
-        push (numFrames, [] (auto&, int64_t) {}, blockSize, runPasses);
+        const Generator silence = [] (auto&, int64_t) {};
+        push (numFrames, silence, blockSize, runPasses);
     }
 
     /** One measurement pass; records new values with the frame count at which

@@ -40,9 +40,24 @@ struct ReferenceMeter
         ebur128_add_frames_float (state.get(), first, (size_t) numFrames);
     }
 
-    double momentary() { double v = 0; ebur128_loudness_momentary (state.get(), &v); return v; }
-    double shortTerm() { double v = 0; ebur128_loudness_shortterm (state.get(), &v); return v; }
-    double integrated() { double v = 0; ebur128_loudness_global (state.get(), &v); return v; }
+    double momentary()
+    {
+        double v = 0;
+        ebur128_loudness_momentary (state.get(), &v);
+        return v;
+    }
+    double shortTerm()
+    {
+        double v = 0;
+        ebur128_loudness_shortterm (state.get(), &v);
+        return v;
+    }
+    double integrated()
+    {
+        double v = 0;
+        ebur128_loudness_global (state.get(), &v);
+        return v;
+    }
 
     struct Destroy
     {
@@ -73,7 +88,9 @@ juce::AudioBuffer<float> makeProgramme (int channels, double rate, int numSegmen
             const float gain = TestSignals::dbToGain (-6.0f - 2.0f * (float) ((s + ch) % 4));
             switch ((s + ch) % 4)
             {
-                case 0: TestSignals::writeSine (segment, ch, 997.0, rate, 0.5f * gain, start); break;
+                case 0:
+                    TestSignals::writeSine (segment, ch, 997.0, rate, 0.5f * gain, start);
+                    break;
                 case 1:
                     for (int i = 0; i < segmentLength; ++i)
                         segment.setSample (ch, i, pink[(size_t) ch].next (gain));
@@ -113,10 +130,11 @@ void compareOnProgramme (int channels, double rate, int numSegments)
     {
         const auto before = rig.momentary.size();
         const auto shortTermBefore = rig.shortTerm.size();
-        rig.push (hop, [&] (juce::AudioBuffer<float>& block, int64_t start) {
+        const auto fromProgramme = [&] (juce::AudioBuffer<float>& block, int64_t start) {
             for (int ch = 0; ch < channels; ++ch)
                 block.copyFrom (ch, 0, programme, ch, (int) start, block.getNumSamples());
-        }, hop);
+        };
+        rig.push (hop, fromProgramme, hop);
         reference.add (interleaved, channels, frame, hop);
 
         if (rig.momentary.size() > before)
@@ -141,10 +159,7 @@ void compareOnProgramme (int channels, double rate, int numSegments)
 }
 } // namespace
 
-TEST (LoudnessReference, StereoProgrammeAgreesWithTheReferenceLibrary)
-{
-    compareOnProgramme (2, 48000.0, 8);
-}
+TEST (LoudnessReference, StereoProgrammeAgreesWithTheReferenceLibrary) { compareOnProgramme (2, 48000.0, 8); }
 
 TEST (LoudnessReference, SurroundProgrammeAgreesWithTheReferenceLibrary)
 {
@@ -167,10 +182,11 @@ TEST (LoudnessReference, KWeightingAgreesAtEveryRate)
             TestSignals::writeSine (tone, R, frequency, rate, 0.25f, 0, 1.0);
 
             LoudnessModuleRig rig (rate, 1, 2);
-            rig.push (tone.getNumSamples(), [&] (juce::AudioBuffer<float>& block, int64_t start) {
+            const auto fromTone = [&] (juce::AudioBuffer<float>& block, int64_t start) {
                 for (int ch = 0; ch < 2; ++ch)
                     block.copyFrom (ch, 0, tone, ch, (int) start, block.getNumSamples());
-            }, (int) rate / 10);
+            };
+            rig.push (tone.getNumSamples(), fromTone, (int) rate / 10);
 
             ReferenceMeter reference (2, rate);
             reference.add (TestSignals::interleave (tone), 2, 0, tone.getNumSamples());

@@ -56,8 +56,9 @@ TEST (MeterScales, RowsHaveTheirRangesAndMatchTheClosedForm)
 TEST (MeterScales, PixelCountsOfTheFiveRows)
 {
     const MeterScales scales;
-    auto pixels = [&] (float level, int tp, float standard, float scale)
-    { return scales.levelToPixels (level, tp, standard, scale); };
+    auto pixels = [&] (float level, int tp, float standard, float scale) {
+        return scales.levelToPixels (level, tp, standard, scale);
+    };
 
     // EBU wide.
     EXPECT_EQ (pixels (-59.0f, 0, 0.0f, 0.0f), 0);

@@ -6,10 +6,7 @@ namespace
 {
 /** Frame i of channel ch carries a value unique to both, so any misplaced,
     reordered or stale sample shows. */
-float frameValue (int channel, int frame)
-{
-    return (float) (channel * 1000000 + frame + 1);
-}
+float frameValue (int channel, int frame) { return (float) (channel * 1000000 + frame + 1); }
 
 juce::AudioBuffer<float> numberedBlock (int numChannels, int firstFrame, int numFrames)
 {

@@ -18,10 +18,7 @@ int totalCount (const OVRALoudnessHistogram& histogram)
     return (int) total;
 }
 
-int binOf (float loudness)
-{
-    return (int) std::lround ((double) loudness * 10.0) + 700;
-}
+int binOf (float loudness) { return (int) std::lround ((double) loudness * 10.0) + 700; }
 
 /** Energy mean of a set of loudness values, in LUFS, in double precision. */
 double energyMean (const std::vector<float>& values)

@@ -117,10 +117,7 @@ private:
     std::thread thread;
 };
 
-float levelOf (float amplitude)
-{
-    return 20.0f * std::log10 (amplitude) - 3.0f;
-}
+float levelOf (float amplitude) { return 20.0f * std::log10 (amplitude) - 3.0f; }
 } // namespace
 
 TEST (OVRALoudnessModuleThreads, MeasurementResetWhileTheLoudnessThreadRuns)

@@ -18,7 +18,8 @@ TEST (CommandsListener, DescribesItsTwoCommands)
     EXPECT_EQ (repaint.categoryName, "General");
     ASSERT_EQ (repaint.defaultKeypresses.size(), 1);
     EXPECT_EQ (repaint.defaultKeypresses[0], juce::KeyPress ('r', juce::ModifierKeys::noModifiers, 0));
-    EXPECT_EQ ((repaint.flags & juce::ApplicationCommandInfo::isTicked) != 0, CommandsListener::isRepaintDisplayOn());
+    EXPECT_EQ ((repaint.flags & juce::ApplicationCommandInfo::isTicked) != 0,
+               CommandsListener::isRepaintDisplayOn());
     EXPECT_EQ (repaint.flags & ~juce::ApplicationCommandInfo::isTicked, 0);
 
     juce::ApplicationCommandInfo kiosk (ids[1]);

@@ -24,8 +24,5 @@ inline bool runMessageLoopUntil (const std::function<bool()>& condition, int tim
 }
 
 /** Lets the message loop deliver what is already queued. */
-inline void drainMessageLoop()
-{
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
-}
+inline void drainMessageLoop() { juce::MessageManager::getInstance()->runDispatchLoopUntil (50); }
 } // namespace HostTestHelpers

@@ -158,9 +158,11 @@ TEST_F (MainWindowTest, UndecodableFilterStateLeavesTheEngineAtItsDefaults)
     juce::MemoryBlock foreignBlock (garbageBytes, strlen (garbageBytes));
 
     // Negative and huge sizes once made the decoder try to allocate them.
-    const juce::StringArray values { "garbage", "12.", "5.!!!!", "0.", "-3.abc", "", "-1.",
-                                     "4000000000.ab", "99999999999999999999.", ".abc",
-                                     foreignBlock.toBase64Encoding() };
+    juce::StringArray values { "garbage", "12.",           "5.!!!!",
+                               "0.",      "-3.abc",        "",
+                               "-1.",     "4000000000.ab", "99999999999999999999.",
+                               ".abc" };
+    values.add (foreignBlock.toBase64Encoding());
 
     for (const auto& text : values)
     {
@@ -223,8 +225,9 @@ TEST_F (MainWindowTest, AnIncompleteOrUnsetPositionCentresTheWindow)
 TEST_F (MainWindowTest, AnAbsentStoredDeviceLeavesNoDeviceOpenAndKeepsTheStoredSetup)
 {
     CapturingLogger logger;
-    const juce::String setup = "<DEVICESETUP deviceType=\"ALSA\" audioOutputDeviceName=\"zelx absent device\" "
-                               "audioInputDeviceName=\"zelx absent device\" audioDeviceRate=\"48000\"/>";
+    const juce::String setup =
+        "<DEVICESETUP deviceType=\"ALSA\" audioOutputDeviceName=\"zelx absent device\" "
+        "audioInputDeviceName=\"zelx absent device\" audioDeviceRate=\"48000\"/>";
     writePrefs ("<VALUE name=\"audioSetup\">" + setup + "</VALUE>");
 
     openWindow();
@@ -254,8 +257,10 @@ TEST_F (MainWindowTest, KeyboardCommandsAreRegisteredOnceTheLoopRunsAndActOnTheW
     auto* mappings = commands.getKeyMappings();
     const juce::KeyPress r ('r', juce::ModifierKeys::noModifiers, 0);
     const juce::KeyPress ctrlF ('f', juce::ModifierKeys::ctrlModifier, 0);
-    EXPECT_EQ (mappings->findCommandForKeyPress (r), (juce::CommandID) CommandsListener::toggleRepaintDisplayCommand);
-    EXPECT_EQ (mappings->findCommandForKeyPress (ctrlF), (juce::CommandID) CommandsListener::kioskModeCommand);
+    EXPECT_EQ (mappings->findCommandForKeyPress (r),
+               (juce::CommandID) CommandsListener::toggleRepaintDisplayCommand);
+    EXPECT_EQ (mappings->findCommandForKeyPress (ctrlF),
+               (juce::CommandID) CommandsListener::kioskModeCommand);
 
     // Keys reach the commands through the window's key listener, as in the running program.
     commands.setFirstCommandTarget (window->getCommandsListener());
@@ -289,7 +294,8 @@ TEST_F (MainWindowTest, KeyboardCommandsAreRegisteredOnceTheLoopRunsAndActOnTheW
     EXPECT_EQ (storedValue (*prefs, "windowY"), juce::String (before.getY()));
 
     // The window took its command manager down with it.
-    EXPECT_EQ (CommandsListener::getGlobalCommandManager().getCommandForID (CommandsListener::kioskModeCommand),
-               nullptr);
+    EXPECT_EQ (
+        CommandsListener::getGlobalCommandManager().getCommandForID (CommandsListener::kioskModeCommand),
+        nullptr);
     CommandsListener::deleteGlobalCommandManager();
 }

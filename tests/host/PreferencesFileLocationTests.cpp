@@ -95,8 +95,7 @@ TEST (PreferencesFileLocation, UnreadableContentGivesNoValuesAndNoFailure)
     TempFolder temp;
     const auto file = temp.root.getChildFile ("ZELX51.prefs");
 
-    const std::vector<std::string> contents { "",
-                                              "<PROPERTIES><VALUE name=\"windowX\" val=\"12\"",
+    const std::vector<std::string> contents { "", "<PROPERTIES><VALUE name=\"windowX\" val=\"12\"",
                                               "<svg><VALUE name=\"windowX\" val=\"12\"/></svg>",
                                               "\x01\x02\xff garbage \xfe" };
 

@@ -10,7 +10,7 @@ namespace
 {
 void (*currentHandler (int signalNumber)) (int)
 {
-    struct sigaction action {};
+    struct sigaction action = {};
     sigaction (signalNumber, nullptr, &action);
     return action.sa_handler;
 }
@@ -20,10 +20,10 @@ void placeholderHandler (int) {}
 
 TEST (QuitSignalHandler, TermAndIntReachTheMessageThreadAndTheOldHandlersComeBack)
 {
-    struct sigaction placeholder {};
+    struct sigaction placeholder = {};
     placeholder.sa_handler = placeholderHandler;
     sigemptyset (&placeholder.sa_mask);
-    struct sigaction oldTerm {}, oldInt {};
+    struct sigaction oldTerm = {}, oldInt = {};
     sigaction (SIGTERM, &placeholder, &oldTerm);
     sigaction (SIGINT, &placeholder, &oldInt);
 
@@ -32,7 +32,8 @@ TEST (QuitSignalHandler, TermAndIntReachTheMessageThreadAndTheOldHandlersComeBac
         bool onMessageThread = true;
         QuitSignalHandler handler ([&] {
             ++requests;
-            onMessageThread = onMessageThread && juce::MessageManager::getInstance()->isThisTheMessageThread();
+            onMessageThread =
+                onMessageThread && juce::MessageManager::getInstance()->isThisTheMessageThread();
         });
 
         EXPECT_NE (currentHandler (SIGTERM), &placeholderHandler);

@@ -20,7 +20,7 @@ TEST (MeasurementLogger, DeletingItWritesEveryQueuedEventBesideTheFinalReport)
 
         // The thread drains while the queue fills; whatever is left goes at deletion.
         for (int i = 0; i < numEvents; ++i)
-            logger->csvLogger.pushEvent ({ (uint32_t)(i % 2), -(float)i, time });
+            logger->csvLogger.pushEvent ({ (uint32_t) (i % 2), -(float) i, time });
 
         logger->setMaxTruePeak (-1.5f, "dBTP", time);
         logger->setIntegratedLoudness (-23.0f, "LUFS");
@@ -30,8 +30,8 @@ TEST (MeasurementLogger, DeletingItWritesEveryQueuedEventBesideTheFinalReport)
     ASSERT_EQ (lines.size(), 1 + numEvents);
 
     for (int i = 0; i < numEvents; ++i)
-        ASSERT_TRUE (lines[1 + i].startsWith ((i % 2 == 0 ? "MomentaryLoudness, -" : "ShortTermLoudness, -") +
-                                              juce::String (i) + ".0, "))
+        ASSERT_TRUE (lines[1 + i].startsWith ((i % 2 == 0 ? "MomentaryLoudness, -" : "ShortTermLoudness, -")
+                                              + juce::String (i) + ".0, "))
             << lines[1 + i];
 
     const auto text = LogTestFiles::readBytes (report);

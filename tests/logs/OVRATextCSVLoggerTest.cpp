@@ -22,8 +22,8 @@ int pushNumbered (OVRATextCSVLogger& logger, int first, int count)
     int queued = 0;
 
     for (int i = first; i < first + count; ++i)
-        queued +=
-            logger.pushEvent ({ LogEvent::momentaryLoudness, -(float)i, localTime (2026, 12, 6, 14, 30, 0) });
+        queued += logger.pushEvent (
+            { LogEvent::momentaryLoudness, -(float) i, localTime (2026, 12, 6, 14, 30, 0) });
 
     return queued;
 }

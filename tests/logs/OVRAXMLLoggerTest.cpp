@@ -41,7 +41,7 @@ juce::String skeletonWith (std::initializer_list<std::pair<const char*, const ch
 
     for (auto [element, attributes] : changes)
     {
-        const auto start = text.indexOf ("<" + juce::String (element) + " ") + (int)strlen (element) + 2;
+        const auto start = text.indexOf ("<" + juce::String (element) + " ") + (int) strlen (element) + 2;
         text = text.replaceSection (start, text.indexOf (start, "/>") - start, attributes);
     }
 
@@ -137,19 +137,17 @@ TEST (XMLReport, ReadingsFromTheAudioThreadReachTheFileWholeWhileItIsRewritten)
 
     // Unit and time follow from the value, so a torn hand-over shows as a mismatch.
     auto unitFor = [] (int i) { return i % 2 == 0 ? "LUFS" : "LKFS"; };
-    std::atomic<bool> stop{ false };
+    std::atomic<bool> stop { false };
     int lastWritten = 0;
 
-    std::thread audio (
-        [&]
+    std::thread audio ([&] {
+        for (int i = 1; ! stop.load() && i < (1 << 23); ++i) // floats stay exact
         {
-            for (int i = 1; !stop.load() && i < (1 << 23); ++i) // floats stay exact
-            {
-                logger.setReading (Reading::maxMomentary, (float)i, unitFor (i),
-                                   start + juce::RelativeTime::seconds (i));
-                lastWritten = i;
-            }
-        });
+            logger.setReading (Reading::maxMomentary, (float) i, unitFor (i),
+                               start + juce::RelativeTime::seconds (i));
+            lastWritten = i;
+        }
+    });
 
     int lastSeen = 0;
 

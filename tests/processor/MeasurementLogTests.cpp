@@ -10,7 +10,8 @@
 
 using namespace ProcessorTestHelpers;
 
-namespace {
+namespace
+{
 /** A clock the test sets; the audio thread may read it while the test moves it. */
 class ManualClock : public MeasurementClock
 {

@@ -114,8 +114,7 @@ TEST (ProcessorMetering, MeasuresTheRoutedSlotsWithTheirChannelWeights)
 
 TEST (ProcessorMetering, TruePeakAlarmNeedsARoundedPeakAboveTheThreshold)
 {
-    const auto runTone = [] (float maxLevel)
-    {
+    const auto runTone = [] (float maxLevel) {
         auto processor = makePreparedProcessor();
         processor->setInputLayout (layoutOf ({ 0, 1, 2, 3, 4, 5 }));
         processor->settings.truePeakMaxLevel = maxLevel;

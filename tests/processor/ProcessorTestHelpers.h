@@ -34,9 +34,8 @@ public:
 /** A processor set up as the main window sets it up, with the given device
     channel counts, prepared, and with the loudness module taken off its
     thread, so that a test decides when a measurement pass runs. */
-inline std::unique_ptr<OvrajuceLoudnessAudioProcessor> makePreparedProcessor (int numInputs = 6,
-                                                                              int numOutputs = 6,
-                                                                              int maxBlockSize = blockSize)
+inline std::unique_ptr<OvrajuceLoudnessAudioProcessor>
+makePreparedProcessor (int numInputs = 6, int numOutputs = 6, int maxBlockSize = blockSize)
 {
     auto processor = std::make_unique<OvrajuceLoudnessAudioProcessor>();
     processor->setPlayConfigDetails (numInputs, numOutputs, sampleRate, maxBlockSize);
@@ -83,7 +82,8 @@ inline juce::AudioBuffer<float> silentBlock (int numChannels, int numSamples = b
 
 /** Feeds seconds of a sine on one block channel in blocks and runs a
     measurement pass after every 100 ms of audio, as the loudness thread would. */
-inline void measureSine (OvrajuceLoudnessAudioProcessor& processor, int channel, float amplitude, double seconds)
+inline void measureSine (OvrajuceLoudnessAudioProcessor& processor, int channel, float amplitude,
+                         double seconds)
 {
     const auto total = (int64_t) (seconds * sampleRate);
     int64_t sinceLastPass = 0;

@@ -14,7 +14,8 @@ namespace
 std::map<std::string, double> readBundle (const juce::MemoryBlock& payload)
 {
     std::map<std::string, double> values;
-    osc::ReceivedPacket packet (static_cast<const char*> (payload.getData()), (osc::osc_bundle_element_size_t) payload.getSize());
+    osc::ReceivedPacket packet (static_cast<const char*> (payload.getData()),
+                                (osc::osc_bundle_element_size_t) payload.getSize());
     EXPECT_TRUE (packet.IsBundle());
     osc::ReceivedBundle bundle (packet);
 

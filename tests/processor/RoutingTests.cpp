@@ -197,8 +197,7 @@ TEST (ProcessorRouting, LayoutsReachTheAudioThreadWhole)
     processor->setOutputLayout (first);
 
     std::atomic<bool> done { false };
-    std::thread writer ([&]
-    {
+    std::thread writer ([&] {
         for (int i = 0; i < 20000; ++i)
         {
             processor->setInputLayout (i % 2 == 0 ? second : first);

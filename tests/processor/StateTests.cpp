@@ -8,10 +8,11 @@ using ProcessorTestHelpers::layoutOf;
 
 namespace
 {
-const char* const numericAttributes[] = { "measurementStandard", "measurementScale",  "measurementUnit",
-                                          "gatingOffFlag",       "followTransportFlag", "truePeakRefLevel",
-                                          "truePeakMaxLevel",    "truePeakHoldTime",    "truePeakOverloadTime",
-                                          "shtMaxLevel",         "stereoMixdownFlag",   "vectroscopeInputDataFlag" };
+const char* const numericAttributes[] = {
+    "measurementStandard",  "measurementScale", "measurementUnit",   "gatingOffFlag",
+    "followTransportFlag",  "truePeakRefLevel", "truePeakMaxLevel",  "truePeakHoldTime",
+    "truePeakOverloadTime", "shtMaxLevel",      "stereoMixdownFlag", "vectroscopeInputDataFlag"
+};
 
 // The stored float fields: all but the run state.
 std::vector<RelaxedAtomic<float> SettingsSnapshot::*> numericFields()
@@ -87,8 +88,7 @@ void expectSoundState (const OvrajuceLoudnessAudioProcessor& processor)
     for (auto field : numericFields())
         EXPECT_TRUE (std::isfinite ((processor.settings.*field).get()));
 
-    const auto checkLayout = [] (const ChannelLayout& saved, const ChannelLayout& active)
-    {
+    const auto checkLayout = [] (const ChannelLayout& saved, const ChannelLayout& active) {
         EXPECT_EQ (active, saved.toActive());
 
         for (int slot = 0; slot < 6; ++slot)
@@ -176,10 +176,10 @@ TEST (ProcessorState, RoundTripRestoresSettingsAndLayouts)
 
     // The framework's own wrapper, with its XML declaration, is read too.
     juce::MemoryBlock framework;
-    juce::AudioProcessor::copyXmlToBinary (*juce::parseXML (juce::String::fromUTF8 (
-                                               static_cast<const char*> (block.getData()) + 8)),
-                                           framework);
-    ASSERT_TRUE (juce::String::fromUTF8 (static_cast<const char*> (framework.getData()) + 8).startsWith ("<?xml"));
+    juce::AudioProcessor::copyXmlToBinary (
+        *juce::parseXML (juce::String::fromUTF8 (static_cast<const char*> (block.getData()) + 8)), framework);
+    ASSERT_TRUE (
+        juce::String::fromUTF8 (static_cast<const char*> (framework.getData()) + 8).startsWith ("<?xml"));
 
     OvrajuceLoudnessAudioProcessor fromFramework;
     restore (fromFramework, framework);
@@ -260,9 +260,10 @@ TEST (ProcessorState, MissingAndBadAttributes)
 
     // A present number reads as its leading number, 0 without one; what no
     // float can hold keeps the field.
-    restore (processor, wrap ("<MYPLUGINSETTINGS measurementStandard=\"2abc\" measurementScale=\"x\""
-                              " truePeakMaxLevel=\"1e400\" shtMaxLevel=\"nan\" truePeakHoldTime=\"-inf\""
-                              " truePeakRefLevel=\"-1e39\" settingsInputLayout=\"4;x;-7;+2;99999999999;\"/>"));
+    restore (processor,
+             wrap ("<MYPLUGINSETTINGS measurementStandard=\"2abc\" measurementScale=\"x\""
+                   " truePeakMaxLevel=\"1e400\" shtMaxLevel=\"nan\" truePeakHoldTime=\"-inf\""
+                   " truePeakRefLevel=\"-1e39\" settingsInputLayout=\"4;x;-7;+2;99999999999;\"/>"));
     EXPECT_EQ (processor.settings.measurementStandard.get(), 2.0f);
     EXPECT_EQ (processor.settings.measurementScale.get(), 0.0f);
     EXPECT_EQ (processor.settings.truePeakMaxLevel.get(), maxLevel);
@@ -313,7 +314,8 @@ TEST (ProcessorState, CorruptBlocksNeverReadPastTheirEnd)
         std::vector<unsigned char> bytes ((size_t) random.nextInt (200));
 
         for (auto& byte : bytes)
-            byte = random.nextBool() ? (unsigned char) random.nextInt (256) : (unsigned char) "<a=\"1\xf0\xc3"[random.nextInt (7)];
+            byte = random.nextBool() ? (unsigned char) random.nextInt (256)
+                                     : (unsigned char) "<a=\"1\xf0\xc3"[random.nextInt (7)];
 
         if (bytes.size() >= 8 && random.nextBool())
             std::memcpy (bytes.data(), "VC2!", 4);

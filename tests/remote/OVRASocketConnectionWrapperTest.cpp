@@ -161,14 +161,14 @@ TEST_F (ServerFixture, OversizeFrameClosesTheConnectionAndReportsItLostOnce)
 
     auto closed = server.events.getClosed();
     std::sort (closed.begin(), closed.end());
-    EXPECT_EQ (closed, (std::vector<int>{ opened[0], opened[1] }));
+    EXPECT_EQ (closed, (std::vector<int> { opened[0], opened[1] }));
     EXPECT_EQ (server.events.getNumMessages(), 0u);
 
     // The limit itself is accepted.
     juce::MemoryBlock largest (OVRAWireFraming::maxPayloadSize, true);
     healthy->sendFrame (largest);
     ASSERT_TRUE (server.events.waitFor ([&] { return server.events.messages.size() == 1; }));
-    EXPECT_EQ (server.events.getMessages().front().getSize(), (size_t)OVRAWireFraming::maxPayloadSize);
+    EXPECT_EQ (server.events.getMessages().front().getSize(), (size_t) OVRAWireFraming::maxPayloadSize);
     EXPECT_EQ (server.events.getClosed().size(), 2u);
 }
 
@@ -182,8 +182,8 @@ TEST_F (ServerFixture, TruncatedFrameIsNeverDeliveredAndTheLossIsReportedOnce)
     client->sendRaw (juce::MemoryBlock (40, true).getData(), 40);
     client->close();
 
-    ASSERT_TRUE (server.events.waitFor ([&] { return !server.events.closedIds.empty(); }));
-    EXPECT_EQ (server.events.getClosed(), std::vector<int>{ id });
+    ASSERT_TRUE (server.events.waitFor ([&] { return ! server.events.closedIds.empty(); }));
+    EXPECT_EQ (server.events.getClosed(), std::vector<int> { id });
 
     const auto messages = server.events.getMessages();
     ASSERT_EQ (messages.size(), 1u);
@@ -213,7 +213,7 @@ TEST_F (ServerFixture, StalledClientIsDisconnectedWhileHealthyOneGetsEveryBroadc
     juce::uint32 sent = 0;
     bool stalledDropped = false;
 
-    while (sent < maxBroadcasts && !stalledDropped)
+    while (sent < maxBroadcasts && ! stalledDropped)
     {
         for (juce::uint32 i = 0; i < batch; ++i)
             server.sendNumbered (++sent);
@@ -225,11 +225,11 @@ TEST_F (ServerFixture, StalledClientIsDisconnectedWhileHealthyOneGetsEveryBroadc
             ASSERT_EQ (RecordingConnectionWrapper::numberOf (*frame), expected);
         }
 
-        stalledDropped = !server.events.getClosed().empty();
+        stalledDropped = ! server.events.getClosed().empty();
     }
 
     ASSERT_TRUE (stalledDropped) << "after " << sent << " broadcasts";
-    EXPECT_EQ (server.events.getClosed(), std::vector<int>{ stalledId });
+    EXPECT_EQ (server.events.getClosed(), std::vector<int> { stalledId });
     EXPECT_TRUE (stalled->waitUntilClosedByServer());
 
     server.sendNumbered (++sent);

@@ -10,10 +10,7 @@ namespace
 /** Feeds bytes in memory to the frame reader as a socket would. */
 struct MemorySource
 {
-    explicit MemorySource (const juce::MemoryBlock& bytes)
-        : stream (bytes, true)
-    {
-    }
+    explicit MemorySource (const juce::MemoryBlock& bytes) : stream (bytes, true) {}
 
     OVRAWireFraming::ReadFunction reader()
     {
@@ -37,7 +34,7 @@ TEST (OVRAWireFraming, FrameIsLittleEndianHeaderThenPayloadAndReadsBack)
     EXPECT_EQ (bytes[1], 0x9e);
     EXPECT_EQ (bytes[2], 0xb4);
     EXPECT_EQ (bytes[3], 0xf2);
-    EXPECT_EQ (juce::ByteOrder::littleEndianInt (bytes + 4), (juce::uint32)payload.getSize());
+    EXPECT_EQ (juce::ByteOrder::littleEndianInt (bytes + 4), (juce::uint32) payload.getSize());
 
     MemorySource source (frame);
     juce::MemoryBlock received;
@@ -94,7 +91,7 @@ TEST (OVRAWireFraming, TruncatedHeaderOrPayloadEndsWithoutDelivery)
     const auto frame = OVRAWireFraming::frame (bytesOf ("0123456789ab"));
     const juce::MemoryBlock previous = bytesOf ("kept");
 
-    for (const size_t cut : { (size_t)1, (size_t)5, (size_t)8, (size_t)14, frame.getSize() - 1 })
+    for (const size_t cut : { (size_t) 1, (size_t) 5, (size_t) 8, (size_t) 14, frame.getSize() - 1 })
     {
         MemorySource source (juce::MemoryBlock (frame.getData(), cut));
         auto received = previous;

@@ -41,5 +41,5 @@ public:
     RemoteEventLog events;
 
 private:
-    std::atomic<juce::uint32> nextNumber{ 0 };
+    std::atomic<juce::uint32> nextNumber { 0 };
 };

@@ -50,7 +50,7 @@ inline juce::MemoryBlock packetBytes (const osc::OutboundPacketStream& stream)
 }
 
 /** One OSC message with the given arguments. */
-template<typename... Args>
+template <typename... Args>
 juce::MemoryBlock oscMessage (const char* address, Args... args)
 {
     char buffer[1024];

@@ -34,7 +34,7 @@ public:
         return changed.wait_for (lock, std::chrono::seconds (20), condition);
     }
 
-    template<typename Result>
+    template <typename Result>
     Result read (const std::function<Result()>& reader)
     {
         const std::lock_guard<std::mutex> lock (mutex);

@@ -11,8 +11,8 @@ inline juce::MemoryBlock header (juce::uint32 magic, juce::uint32 length)
 {
     juce::MemoryBlock block;
     juce::MemoryOutputStream out (block, false);
-    out.writeInt ((int)magic);
-    out.writeInt ((int)length);
+    out.writeInt ((int) magic);
+    out.writeInt ((int) length);
     out.flush();
     return block;
 }

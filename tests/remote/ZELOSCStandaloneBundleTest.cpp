@@ -10,58 +10,58 @@
 
 namespace
 {
-const std::vector<std::string> bundleAddresses{ "/momentaryLoudness",
-                                                "/momentaryLoudnessPix",
-                                                "/shortTermLoudness",
-                                                "/programLoudness",
-                                                "/loudnessRange",
-                                                "/loudnessRangeVectorMin",
-                                                "/loudnessRangeVectorMax",
-                                                "/arrowSliderValue",
-                                                "/truePeakAlarm",
-                                                "/truePeakValuesPerChannelL",
-                                                "/truePeakValuesPerChannelR",
-                                                "/truePeakValuesPerChannelC",
-                                                "/truePeakValuesPerChannelLFE",
-                                                "/truePeakValuesPerChannelLS",
-                                                "/truePeakValuesPerChannelRS",
-                                                "/truePeakValuesPerChannelPixL",
-                                                "/truePeakValuesPerChannelPixR",
-                                                "/truePeakValuesPerChannelPixC",
-                                                "/truePeakValuesPerChannelPixLFE",
-                                                "/truePeakValuesPerChannelPixLS",
-                                                "/truePeakValuesPerChannelPixRS",
-                                                "/truePeakAlarmsPerChannelL",
-                                                "/truePeakAlarmsPerChannelR",
-                                                "/truePeakAlarmsPerChannelC",
-                                                "/truePeakAlarmsPerChannelLFE",
-                                                "/truePeakAlarmsPerChannelLS",
-                                                "/truePeakAlarmsPerChannelRS",
-                                                "/vectroscopeValueL",
-                                                "/vectroscopeValueR",
-                                                "/vectroscopeValueC",
-                                                "/vectroscopeValueLFE",
-                                                "/vectroscopeValueLS",
-                                                "/vectroscopeValueRS",
-                                                "/vurnCorrL-R",
-                                                "/vurnCorrL-C",
-                                                "/vurnCorrR-C",
-                                                "/vurnCorrLS-RS",
-                                                "/vurnCorrL-LS",
-                                                "/vurnCorrR-RS",
-                                                "/processedSamplesCounter",
-                                                "/measurementStandardParam",
-                                                "/measurementScaleParam",
-                                                "/measurementUnitParam",
-                                                "/gatingOffFlagParam",
-                                                "/truePeakRefLevelParam",
-                                                "/truePeakMaxLevelParam",
-                                                "/truePeakHoldTimeParam",
-                                                "/truePeakOverloadTimeParam",
-                                                "/shtLoudnessMaxValueParam",
-                                                "/stereoDownmixParam",
-                                                "/vectroscopeInputDataParam",
-                                                "/stereoStateParam" };
+const std::vector<std::string> bundleAddresses { "/momentaryLoudness",
+                                                 "/momentaryLoudnessPix",
+                                                 "/shortTermLoudness",
+                                                 "/programLoudness",
+                                                 "/loudnessRange",
+                                                 "/loudnessRangeVectorMin",
+                                                 "/loudnessRangeVectorMax",
+                                                 "/arrowSliderValue",
+                                                 "/truePeakAlarm",
+                                                 "/truePeakValuesPerChannelL",
+                                                 "/truePeakValuesPerChannelR",
+                                                 "/truePeakValuesPerChannelC",
+                                                 "/truePeakValuesPerChannelLFE",
+                                                 "/truePeakValuesPerChannelLS",
+                                                 "/truePeakValuesPerChannelRS",
+                                                 "/truePeakValuesPerChannelPixL",
+                                                 "/truePeakValuesPerChannelPixR",
+                                                 "/truePeakValuesPerChannelPixC",
+                                                 "/truePeakValuesPerChannelPixLFE",
+                                                 "/truePeakValuesPerChannelPixLS",
+                                                 "/truePeakValuesPerChannelPixRS",
+                                                 "/truePeakAlarmsPerChannelL",
+                                                 "/truePeakAlarmsPerChannelR",
+                                                 "/truePeakAlarmsPerChannelC",
+                                                 "/truePeakAlarmsPerChannelLFE",
+                                                 "/truePeakAlarmsPerChannelLS",
+                                                 "/truePeakAlarmsPerChannelRS",
+                                                 "/vectroscopeValueL",
+                                                 "/vectroscopeValueR",
+                                                 "/vectroscopeValueC",
+                                                 "/vectroscopeValueLFE",
+                                                 "/vectroscopeValueLS",
+                                                 "/vectroscopeValueRS",
+                                                 "/vurnCorrL-R",
+                                                 "/vurnCorrL-C",
+                                                 "/vurnCorrR-C",
+                                                 "/vurnCorrLS-RS",
+                                                 "/vurnCorrL-LS",
+                                                 "/vurnCorrR-RS",
+                                                 "/processedSamplesCounter",
+                                                 "/measurementStandardParam",
+                                                 "/measurementScaleParam",
+                                                 "/measurementUnitParam",
+                                                 "/gatingOffFlagParam",
+                                                 "/truePeakRefLevelParam",
+                                                 "/truePeakMaxLevelParam",
+                                                 "/truePeakHoldTimeParam",
+                                                 "/truePeakOverloadTimeParam",
+                                                 "/shtLoudnessMaxValueParam",
+                                                 "/stereoDownmixParam",
+                                                 "/vectroscopeInputDataParam",
+                                                 "/stereoStateParam" };
 
 /** One element of a received bundle: its address, type tag, value and size. */
 struct Row
@@ -85,7 +85,7 @@ std::vector<Row> parseBundle (const juce::MemoryBlock& payload)
         osc::ReceivedMessage message (*element);
         Row row;
         row.address = message.AddressPattern();
-        row.size = (int)element->Size();
+        row.size = (int) element->Size();
         EXPECT_EQ (message.ArgumentCount(), 1u) << row.address;
         const auto argument = *message.ArgumentsBegin();
         row.tag = argument.TypeTag();
@@ -151,7 +151,7 @@ TEST_F (BundleFixture, ResetMeterAndDefaultSettingsGiveTheExactBundle)
     EXPECT_EQ (OVRAWireFraming::frame (payload).getSize(), 1908u);
     EXPECT_EQ (std::memcmp (payload.getData(), "#bundle\0", 8), 0);
     const auto* bytes = static_cast<const juce::uint8*> (payload.getData());
-    EXPECT_EQ (juce::ByteOrder::bigEndianInt64 (bytes + 8), (juce::uint64)1);
+    EXPECT_EQ (juce::ByteOrder::bigEndianInt64 (bytes + 8), (juce::uint64) 1);
     EXPECT_EQ (juce::ByteOrder::bigEndianInt (bytes + 16), 28u);
 
     const auto rows = parseBundle (payload);
@@ -164,12 +164,11 @@ TEST_F (BundleFixture, ResetMeterAndDefaultSettingsGiveTheExactBundle)
     EXPECT_EQ (rows[39].size, 40);
     EXPECT_EQ (rows[51].size, 24);
 
-    auto expectRows = [&rows] (std::initializer_list<int> rowNumbers, char tag, double value)
-    {
+    auto expectRows = [&rows] (std::initializer_list<int> rowNumbers, char tag, double value) {
         for (const auto n : rowNumbers)
         {
-            EXPECT_EQ (rows[(size_t)n - 1].tag, tag) << "row " << n;
-            EXPECT_EQ (rows[(size_t)n - 1].value, value) << "row " << n;
+            EXPECT_EQ (rows[(size_t) n - 1].tag, tag) << "row " << n;
+            EXPECT_EQ (rows[(size_t) n - 1].value, value) << "row " << n;
         }
     };
 
@@ -203,17 +202,17 @@ TEST_F (BundleFixture, EveryRowCarriesItsOwnFieldAndTheSizeNeverChanges)
 
     for (int i = 0; i < DisplaySnapshot::numSlots; ++i)
     {
-        display.truePeakValuesPerChannel[(size_t)i] = distinct();
-        display.truePeakValuesPerChannelPix[(size_t)i] = distinct();
-        display.truePeakAlarmsPerChannel[(size_t)i] = 100 + i;
-        display.vectroscopeValue[(size_t)i] = distinct();
-        display.vurnCorr[(size_t)i] = -distinct();
+        display.truePeakValuesPerChannel[(size_t) i] = distinct();
+        display.truePeakValuesPerChannelPix[(size_t) i] = distinct();
+        display.truePeakAlarmsPerChannel[(size_t) i] = 100 + i;
+        display.vectroscopeValue[(size_t) i] = distinct();
+        display.vurnCorr[(size_t) i] = -distinct();
     }
 
     display.processedSamplesCounter = 48000.0 * 3600.0 * 30.0 + 0.5; // more than a float holds
 
     SettingsSnapshot settings;
-    std::vector<RelaxedAtomic<float>*> orderedSettings{
+    std::vector<RelaxedAtomic<float>*> orderedSettings {
         &settings.measurementStandard, &settings.measurementScale,        &settings.measurementUnit,
         &settings.gatingOffFlag,       &settings.truePeakRefLevel,        &settings.truePeakMaxLevel,
         &settings.truePeakHoldTime,    &settings.truePeakOverloadTime,    &settings.shtMaxLevel,

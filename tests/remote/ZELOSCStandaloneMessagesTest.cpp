@@ -93,12 +93,12 @@ TEST_F (MessagesFixture, AccessCodeUnlocksForEveryoneAndAWrongOneLocksEveryoneAg
 
 TEST_F (MessagesFixture, MistypedAccessCodePrintsTheErrorAndLeavesTheLockAsItWas)
 {
-    EXPECT_EQ (printedFor (oscMessage ("/adminPassword", (float)defaultCode)),
+    EXPECT_EQ (printedFor (oscMessage ("/adminPassword", (float) defaultCode)),
                errorLine ("/adminPassword", "wrong argument type"));
     EXPECT_FALSE (remote.isUnlocked());
 
     unlock();
-    EXPECT_EQ (printedFor (oscMessage ("/adminPassword", (float)defaultCode)),
+    EXPECT_EQ (printedFor (oscMessage ("/adminPassword", (float) defaultCode)),
                errorLine ("/adminPassword", "wrong argument type"));
     EXPECT_TRUE (remote.isUnlocked());
     EXPECT_EQ (printedFor (oscMessage ("/adminPassword")), errorLine ("/adminPassword", "missing argument"));
@@ -114,13 +114,13 @@ TEST_F (MessagesFixture, ArgumentErrorsPrintOneLineAndStoreNothing)
 
     EXPECT_EQ (printedFor (oscMessage ("/measurementScaleParam", 1.0f, 1.0f)),
                errorLine ("/measurementScaleParam", "too many arguments"));
-    EXPECT_EQ (printedFor (oscMessage ("/truePeakHoldTimeParam", (osc::int32)5)),
+    EXPECT_EQ (printedFor (oscMessage ("/truePeakHoldTimeParam", (osc::int32) 5)),
                errorLine ("/truePeakHoldTimeParam", "wrong argument type"));
     EXPECT_EQ (printedFor (oscMessage ("/truePeakRefLevelParam", 5.0)),
                errorLine ("/truePeakRefLevelParam", "wrong argument type"));
     EXPECT_EQ (printedFor (oscMessage ("/gatingOffFlagParam")),
                errorLine ("/gatingOffFlagParam", "missing argument"));
-    EXPECT_EQ (printedFor (oscMessage ("/stereoStateParam", (osc::int32)1)),
+    EXPECT_EQ (printedFor (oscMessage ("/stereoStateParam", (osc::int32) 1)),
                errorLine ("/stereoStateParam", "wrong argument type"));
     EXPECT_EQ (printedFor (oscMessage ("/stereoStateParam", true, true)),
                errorLine ("/stereoStateParam", "too many arguments"));

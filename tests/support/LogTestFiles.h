@@ -16,8 +16,8 @@ class TemporaryFolder
 public:
     TemporaryFolder()
         : folder (juce::File::getSpecialLocation (juce::File::tempDirectory)
-                      .getNonexistentChildFile ("zelx_logs_test_" +
-                                                    juce::String::toHexString (juce::Random().nextInt64()),
+                      .getNonexistentChildFile ("zelx_logs_test_"
+                                                    + juce::String::toHexString (juce::Random().nextInt64()),
                                                 {}, false))
     {
         folder.createDirectory();
@@ -79,12 +79,12 @@ inline bool killWhenRunning (const juce::StringArray& command)
 {
     juce::ChildProcess child;
 
-    if (!child.start (command, juce::ChildProcess::wantStdOut))
+    if (! child.start (command, juce::ChildProcess::wantStdOut))
         return false;
 
     juce::String said;
 
-    for (char c = 0; !said.endsWith ("running\n") && child.readProcessOutput (&c, 1) == 1;)
+    for (char c = 0; ! said.endsWith ("running\n") && child.readProcessOutput (&c, 1) == 1;)
         said << c;
 
     child.kill();

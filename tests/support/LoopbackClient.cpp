@@ -20,7 +20,7 @@ void LoopbackClient::sendRaw (const void* data, size_t numBytes)
             return;
 
         bytes += written;
-        numBytes -= (size_t)written;
+        numBytes -= (size_t) written;
     }
 }
 
@@ -32,8 +32,7 @@ void LoopbackClient::sendFrame (const void* payload, size_t numBytes)
 
 std::optional<juce::MemoryBlock> LoopbackClient::readFrame()
 {
-    const auto read = [this] (void* dest, int numBytes) -> int
-    {
+    const auto read = [this] (void* dest, int numBytes) -> int {
         if (socket.waitUntilReady (true, waitLimitMs) != 1)
             return -1;
 

@@ -30,25 +30,23 @@ int main (int argc, char* argv[])
 
     // Rewrites the report nearly back to back, so a kill is likely to land
     // inside a write; the pause lets the logger thread have the lock too.
-    std::atomic<int> reportWrites{ 0 };
-    std::thread rewriter (
-        [&]
+    std::atomic<int> reportWrites { 0 };
+    std::thread rewriter ([&] {
+        for (;;)
         {
-            for (;;)
-            {
-                logger.xmlLogger.writeReport();
-                ++reportWrites;
-                std::this_thread::sleep_for (std::chrono::microseconds (200));
-            }
-        });
+            logger.xmlLogger.writeReport();
+            ++reportWrites;
+            std::this_thread::sleep_for (std::chrono::microseconds (200));
+        }
+    });
 
     bool saidRunning = false;
 
     for (int i = 0;; ++i)
     {
         const auto now = clock.now();
-        const auto value = -(float)(i % 700) / 10.0f;
-        logger.csvLogger.pushEvent ({ (uint32_t)(i % 2), value, now });
+        const auto value = -(float) (i % 700) / 10.0f;
+        logger.csvLogger.pushEvent ({ (uint32_t) (i % 2), value, now });
 
         if (i % 16 == 0)
         {
@@ -57,8 +55,8 @@ int main (int argc, char* argv[])
             logger.setMaxTruePeak (value, "dBTP", now);
         }
 
-        if (!saidRunning && i >= eventsBeforeRunning && reportWrites.load() >= 20 &&
-            logger.csvLogger.getLogFile().getSize() > 1000)
+        if (! saidRunning && i >= eventsBeforeRunning && reportWrites.load() >= 20
+            && logger.csvLogger.getLogFile().getSize() > 1000)
         {
             std::printf ("running\n");
             std::fflush (stdout);
