@@ -147,9 +147,13 @@ TEST (ProcessorParameters, IndexSwitchWritesTheNamedField)
 
         // No other field moved.
         for (const auto& [otherIndex, otherField] : fields)
+        {
             if (otherIndex != index)
+            {
                 EXPECT_EQ ((s.*otherField).get(), (before.*otherField).get())
                     << index << " wrote " << otherIndex;
+            }
+        }
     }
 
     processor.setParameterValue (16, 0.5f);
