@@ -25,7 +25,14 @@ int main()
     all.channels = { 0, 1, 2, 3, 4, 5 };
     processor.setInputLayout (all);
     processor.setOutputLayout (all);
+
+    // A measurement runs, as live, so its log is fed too; its files go to a
+    // scratch folder rather than the user's own.
+    const auto logFolder = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                               .getNonexistentChildFile ("zelx_bench_logs", {}, false);
+    processor.settings.logFilePath = logFolder.getFullPathName();
     processor.setParameterValue (0, 1.0f);
+    std::printf ("\n");
 
     ReferenceMeter reference;
     juce::MidiBuffer midi;
@@ -46,5 +53,8 @@ int main()
     std::printf ("  libebur128  %8.1f x real time   (integrated %.1f LUFS, last M %.1f, S %.1f)\n",
                  referenceSpeed, reference.integrated(), reference.momentary, reference.shortTerm);
     std::printf ("  ratio       %8.2f (goal: at least 2)\n", processorSpeed / referenceSpeed);
+
+    processor.setParameterValue (0, 0.0f);
+    logFolder.deleteRecursively();
     return 0;
 }
