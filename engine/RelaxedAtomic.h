@@ -16,6 +16,10 @@
 template <typename T>
 class RelaxedAtomic
 {
+    // An atomic that is not lock-free takes a lock inside, which the audio
+    // thread must never do.
+    static_assert (std::atomic<T>::is_always_lock_free, "a relaxed atomic must be lock-free");
+
 public:
     constexpr RelaxedAtomic() noexcept : value (T {}) {}
     constexpr RelaxedAtomic (T initial) noexcept : value (initial) {}
