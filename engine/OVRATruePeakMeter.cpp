@@ -89,6 +89,11 @@ float OVRATruePeakMeter::processSample (float sample, int channel) noexcept
     // never leaves this call with a half-changed configuration.
     const auto selection = selectionFor (tableSet.get());
 
+    // A NaN or infinity is no level: it would stay in the delay line for a
+    // dozen samples and hold an infinite peak until the next reset.
+    if (! std::isfinite (sample))
+        sample = 0.0f;
+
     if (selection.count == 0)
         return std::abs (sample);
 

@@ -39,7 +39,8 @@ public:
         keeps the previous configuration) and sizes workBuffer. */
     void prepare (double newSampleRate, int blockSize);
 
-    /** True-peak magnitude (linear) of one sample on a channel 0..5. */
+    /** True-peak magnitude (linear) of one sample on a channel 0..5. A NaN or
+        infinite sample counts as silence. */
     float processSample (float sample, int channel) noexcept;
 
     /** Replaces every workBuffer sample by its true-peak magnitude and sets

@@ -449,13 +449,9 @@ void OvrajuceLoudnessAudioProcessor::measureTruePeaks() noexcept
 
     for (int slot = 0; slot < numSlots; ++slot)
     {
-        // A NaN sample has no level; it must not poison the held maxima.
-        const float level = truePeakMeter.levels[(size_t) slot];
-        blockTruePeaks[(size_t) slot] = std::isnan (level) ? -std::numeric_limits<float>::infinity() : level;
-    }
-
-    for (int slot = 0; slot < numSlots; ++slot)
+        blockTruePeaks[(size_t) slot] = truePeakMeter.levels[(size_t) slot].get();
         updateTruePeakChannel (roundToOneDecimal (blockTruePeaks[(size_t) slot]), slot);
+    }
 
     logTruePeak();
 

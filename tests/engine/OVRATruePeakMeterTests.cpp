@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -247,6 +248,50 @@ TEST (OVRATruePeakMeter, LevelsBeforeAnyBlockForSilenceAndPerChannel)
     meter.workBuffer.clear();
     meter.processBlock();
     EXPECT_NEAR ((float) meter.levels[4], -6.02f, 0.05f);
+}
+
+TEST (OVRATruePeakMeter, BrokenSamplesReadAsSilence)
+{
+    // Two meters at every kind of rate: one sees NaN and infinities, the other
+    // zeros in their place; both must read the same in that block and the next.
+    for (const double rate : { 48000.0, 96000.0, 192000.0 })
+    {
+        OVRATruePeakMeter broken, clean;
+        broken.prepare (rate, 480);
+        clean.prepare (rate, 480);
+
+        for (int block = 0; block < 2; ++block)
+        {
+            for (auto* meter : { &broken, &clean })
+            {
+                meter->workBuffer.clear();
+                TestSignals::writeSine (meter->workBuffer, 0, 1000.0, rate, 0.5f, block * 480);
+                TestSignals::writeSine (meter->workBuffer, 1, 1000.0, rate, 0.25f, block * 480);
+            }
+
+            if (block == 0)
+            {
+                for (int ch = 0; ch < 2; ++ch)
+                {
+                    broken.workBuffer.setSample (ch, 100, std::numeric_limits<float>::infinity());
+                    broken.workBuffer.setSample (ch, 101, -std::numeric_limits<float>::infinity());
+                    broken.workBuffer.setSample (ch, 200, std::numeric_limits<float>::quiet_NaN());
+                    clean.workBuffer.setSample (ch, 100, 0.0f);
+                    clean.workBuffer.setSample (ch, 101, 0.0f);
+                    clean.workBuffer.setSample (ch, 200, 0.0f);
+                }
+            }
+
+            broken.processBlock();
+            clean.processBlock();
+
+            for (size_t ch = 0; ch < 2; ++ch)
+            {
+                EXPECT_TRUE (std::isfinite (broken.levels[ch].get())) << rate << " block " << block;
+                EXPECT_EQ (broken.levels[ch].get(), clean.levels[ch].get()) << rate << " block " << block;
+            }
+        }
+    }
 }
 
 TEST (OVRATruePeakMeter, AgreesWithTheReferenceLibraryOnTones)

@@ -159,6 +159,33 @@ TEST (ProcessorMetering, TruePeakAlarmNeedsARoundedPeakAboveTheThreshold)
     EXPECT_EQ (display.truePeakAlarm.get(), 1);
 }
 
+TEST (ProcessorMetering, BrokenSamplesNeitherHoldNorAlarm)
+{
+    // The broken samples read as the zeros of the clean block.
+    auto block = silentBlock (6);
+    TestSignals::writeSine (block, 0, 1000.0, sampleRate, 0.5f);
+    block.setSample (0, 10, 0.0f);
+    auto clean = makePreparedProcessor();
+    clean->setInputLayout (layoutOf ({ 0, 1, 2, 3, 4, 5 }));
+    auto cleanBlock = block;
+    process (*clean, cleanBlock);
+
+    auto processor = makePreparedProcessor();
+    processor->setInputLayout (layoutOf ({ 0, 1, 2, 3, 4, 5 }));
+    const auto& display = processor->displaySnapshot;
+    block.setSample (0, 10, std::numeric_limits<float>::infinity());
+    block.setSample (1, 10, std::numeric_limits<float>::quiet_NaN());
+    process (*processor, block);
+
+    EXPECT_TRUE (std::isfinite (display.truePeakValuesPerChannel[0].get()));
+    EXPECT_EQ (display.truePeakValuesPerChannel[0].get(),
+               clean->displaySnapshot.truePeakValuesPerChannel[0].get());
+    EXPECT_EQ (display.truePeakValuesPerChannel[1].get(), -70.0f);
+    EXPECT_EQ (processor->blockTruePeaks[1].get(), -60.0f);
+    EXPECT_EQ (display.truePeakAlarm.get(), 0);
+    EXPECT_EQ (display.truePeakAlarmsPerChannel[0].get(), 0);
+}
+
 TEST (ProcessorMetering, CorrelationsOfTheSixPairs)
 {
     using P = OvrajuceLoudnessAudioProcessor;
