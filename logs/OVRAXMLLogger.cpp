@@ -110,21 +110,7 @@ void OVRAXMLLogger::setReading (Reading which, float value, juce::StringRef unit
     reading.millisecondsSinceEpoch = time.toMilliseconds();
 
     // Whole characters only, always leaving the terminating zero.
-    size_t used = 0;
-
-    for (auto p = unit.text; ! p.isEmpty();)
-    {
-        auto next = p;
-        ++next;
-        const auto length = (size_t) (next.getAddress() - p.getAddress());
-
-        if (used + length >= sizeof (reading.unit))
-            break;
-
-        std::memcpy (reading.unit + used, p.getAddress(), length);
-        used += length;
-        p = next;
-    }
+    juce::CharPointer_UTF8 (reading.unit).writeWithDestByteLimit (unit.text, sizeof (reading.unit));
 
     pendingReadings[(int) which].write (reading);
 }

@@ -177,3 +177,30 @@ TEST (XMLReport, ReadingsFromTheAudioThreadReachTheFileWholeWhileItIsRewritten)
 
     EXPECT_EQ (lastSeen, lastWritten) << "the last reading must reach the file";
 }
+
+TEST (XMLReport, AnOverlongUnitIsCutAtAWholeCharacter)
+{
+    LogTestFiles::TemporaryFolder folder;
+    const auto file = folder.getChildFile ("report.xml");
+    const auto morning = localTime (2026, 12, 6, 9, 5, 3);
+
+    {
+        OVRAXMLLogger logger (nullptr);
+        logger.startReport (file);
+
+        // 14 ASCII bytes, then a three-byte character that would not leave room for the terminator.
+        const auto longUnit =
+            juce::String ("LUFSLUFSLUFSLU") + juce::String::charToString ((juce::juce_wchar) 0x20ac) + "x";
+        logger.setReading (Reading::maxShortTerm, -20.0f, longUnit, morning);
+
+        // Fifteen bytes fit exactly.
+        logger.setReading (Reading::maxMomentary, -21.0f, "LUFSLUFSLUFSLUF", morning);
+    }
+
+    EXPECT_EQ (
+        readBytes (file),
+        skeletonWith (
+            { { "MaxShortTerm", "value=\"-20.0\" unit=\"LUFSLUFSLUFSLU\" maxTime=\"6 Dec 2026 9:05:03\"" },
+              { "MaxMomentary",
+                "value=\"-21.0\" unit=\"LUFSLUFSLUFSLUF\" maxTime=\"6 Dec 2026 9:05:03\"" } }));
+}
