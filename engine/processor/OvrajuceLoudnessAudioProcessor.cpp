@@ -410,8 +410,7 @@ void OvrajuceLoudnessAudioProcessor::publishNewValues (int numBlockChannels) noe
     {
         const float momentary = loudnessResults.momentaryLoudness;
         display.momentaryLoudness = momentary;
-        display.momentaryLoudnessPix =
-            (float) levelToPixels (roundToOneDecimal (momentary), 0) / (float) meterHeight;
+        display.momentaryLoudnessPix = quantisedPosition (roundToOneDecimal (momentary), 0);
         logMomentary();
         display.programLoudness = roundToOneDecimal (loudnessResults.integratedLoudness);
 
@@ -424,7 +423,7 @@ void OvrajuceLoudnessAudioProcessor::publishNewValues (int numBlockChannels) noe
     {
         const float shortTerm = loudnessResults.shortTermLoudness;
         const auto quantised = [this] (float level) {
-            return (float) levelToPixels (roundToOneDecimal (level), 0) / (float) meterHeight;
+            return quantisedPosition (roundToOneDecimal (level), 0);
         };
 
         display.shortTermLoudness = shortTerm;
@@ -482,8 +481,7 @@ void OvrajuceLoudnessAudioProcessor::updateTruePeakChannel (float roundedLevel, 
     if (roundedLevel > display.truePeakValuesPerChannel[index].get())
         display.truePeakValuesPerChannel[index] = roundedLevel;
 
-    display.truePeakValuesPerChannelPix[index] =
-        (float) levelToPixels (roundedLevel, 1) / (float) truePeakMeterHeight;
+    display.truePeakValuesPerChannelPix[index] = quantisedPosition (roundedLevel, 1);
 }
 
 void OvrajuceLoudnessAudioProcessor::routeOutputs (juce::AudioBuffer<float>& block, int numInputs,
@@ -682,6 +680,12 @@ int OvrajuceLoudnessAudioProcessor::levelToPixels (float level, int truePeakFlag
 {
     return meterScales.levelToPixels (level, truePeakFlag, settings.measurementStandard,
                                       settings.measurementScale);
+}
+
+float OvrajuceLoudnessAudioProcessor::quantisedPosition (float level, int truePeakFlag) const noexcept
+{
+    const int height = truePeakFlag != 0 ? truePeakMeterHeight : meterHeight;
+    return (float) levelToPixels (level, truePeakFlag) / (float) height;
 }
 
 //==============================================================================

@@ -209,6 +209,11 @@ private:
     void publishNewValues (int numBlockChannels) noexcept;
     void measureTruePeaks() noexcept;
     void updateTruePeakChannel (float roundedLevel, int slot) noexcept;
+
+    /** A level's whole-pixel position divided by the meter's height: the
+        quantised positions the display publishes. */
+    float quantisedPosition (float level, int truePeakFlag) const noexcept;
+
     void routeOutputs (juce::AudioBuffer<float>& block, int numInputs, ChannelLayout inputs,
                        ChannelLayout outputs) noexcept;
     void publishSoundField (int numBlockChannels) noexcept;
