@@ -299,7 +299,20 @@ TEST_F (MessagesFixture, MalformedPacketsAreDiscardedAndTheConnectionCarriesOn)
 
     juce::MemoryBlock noTypeTags ("/truePeakHoldTimeParam\0\0", 24);
 
-    for (const auto* packet : { &oddSize, &truncatedBundle, &zeroElement, &noTypeTags })
+    // A negative element size would send the parser round for ever (-4) or
+    // back out of the buffer, also inside a nested bundle.
+    auto negativeElement = packetBytes (stream);
+    std::memcpy (static_cast<char*> (negativeElement.getData()) + 16, "\xff\xff\xff\xfc", 4);
+
+    char nestedBuffer[256];
+    osc::OutboundPacketStream nested (nestedBuffer, sizeof (nestedBuffer));
+    nested << osc::BeginBundleImmediate << osc::BeginBundleImmediate << osc::BeginMessage ("/gatingOffFlagParam")
+           << 1.0f << osc::EndMessage << osc::EndBundle << osc::EndBundle;
+    auto negativeNestedElement = packetBytes (nested);
+    std::memcpy (static_cast<char*> (negativeNestedElement.getData()) + 36, "\xff\xff\xff\xf0", 4);
+
+    for (const auto* packet :
+         { &oddSize, &truncatedBundle, &zeroElement, &noTypeTags, &negativeElement, &negativeNestedElement })
     {
         const auto printed = printedFor (*packet);
         EXPECT_EQ (printed.rfind ("error while parsing", 0), 0u) << printed;
