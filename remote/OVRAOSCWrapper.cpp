@@ -7,40 +7,63 @@
 
 namespace
 {
-/** oscpack 1.1.0 steps through a bundle by 4 + each element's size, so an
-    element size of -4 makes it loop for ever and a smaller one walks back out
-    of the buffer. Such sizes are found here, nested bundles included, before
-    oscpack sees the packet; everything else it checks itself. */
-bool hasNegativeBundleElementSize (const char* data, std::ptrdiff_t size)
+/** Why oscpack 1.1.0 must not parse a packet, or nullptr when it may.
+
+    Its bundle parser steps by 4 + each element's size, so an element size of
+    -4 makes it loop for ever and a smaller one walks back out of the buffer;
+    and it reads past the packet on a blob whose size overruns it. No message
+    of this link carries a blob, so packets with one are refused whole. The
+    rest (nested bundles included) oscpack checks itself. */
+const char* reasonNotToParse (const char* data, std::ptrdiff_t size)
 {
     constexpr std::ptrdiff_t bundleHeaderSize = 16; // "#bundle\0" and the time tag
 
-    if (size < bundleHeaderSize || std::memcmp (data, "#bundle", 8) != 0)
-        return false;
-
-    const char* element = data + bundleHeaderSize;
-    const char* const end = data + size;
-
-    while (end - element >= 4)
+    if (size >= bundleHeaderSize && std::memcmp (data, "#bundle", 8) == 0)
     {
-        const auto* bytes = reinterpret_cast<const unsigned char*> (element);
-        const auto elementSize = (int32_t) (((uint32_t) bytes[0] << 24) | ((uint32_t) bytes[1] << 16)
-                                            | ((uint32_t) bytes[2] << 8) | (uint32_t) bytes[3]);
-        element += 4;
+        const char* element = data + bundleHeaderSize;
+        const char* const end = data + size;
 
-        if (elementSize < 0)
-            return true;
+        while (end - element >= 4)
+        {
+            const auto* bytes = reinterpret_cast<const unsigned char*> (element);
+            const auto elementSize = (int32_t) (((uint32_t) bytes[0] << 24) | ((uint32_t) bytes[1] << 16)
+                                                | ((uint32_t) bytes[2] << 8) | (uint32_t) bytes[3]);
+            element += 4;
 
-        if (elementSize > end - element)
-            return false;
+            if (elementSize < 0)
+                return "negative bundle element size";
 
-        if (hasNegativeBundleElementSize (element, elementSize))
-            return true;
+            if (elementSize > end - element)
+                return nullptr; // oscpack reports it as too short
 
-        element += elementSize;
+            if (const auto* reason = reasonNotToParse (element, elementSize))
+                return reason;
+
+            element += elementSize;
+        }
+
+        return nullptr;
     }
 
-    return false;
+    // A message: the type tags follow the address, padded to four bytes.
+    const auto* addressEnd = static_cast<const char*> (std::memchr (data, 0, (size_t) size));
+
+    if (addressEnd == nullptr)
+        return nullptr;
+
+    const std::ptrdiff_t tagsStart = ((addressEnd - data) + 4) & ~(std::ptrdiff_t) 3;
+
+    if (tagsStart < size && data[tagsStart] == ',')
+    {
+        const auto* tags = data + tagsStart;
+        const auto* tagsEnd = static_cast<const char*> (std::memchr (tags, 0, (size_t) (size - tagsStart)));
+        const auto numTags = (size_t) ((tagsEnd != nullptr ? tagsEnd : data + size) - tags);
+
+        if (std::memchr (tags, 'b', numTags) != nullptr)
+            return "blob arguments are not accepted";
+    }
+
+    return nullptr;
 }
 } // namespace
 
@@ -63,8 +86,8 @@ void OVRAOSCWrapper::handleMessageBlock (const juce::MemoryBlock& message, int)
     {
         const auto* data = static_cast<const char*> (message.getData());
 
-        if (hasNegativeBundleElementSize (data, (std::ptrdiff_t) message.getSize()))
-            throw osc::MalformedBundleException ("negative bundle element size");
+        if (const auto* reason = reasonNotToParse (data, (std::ptrdiff_t) message.getSize()))
+            throw osc::MalformedPacketException (reason);
 
         ProcessPacket (data, (int) message.getSize(), IpEndpointName());
     }

@@ -311,8 +311,18 @@ TEST_F (MessagesFixture, MalformedPacketsAreDiscardedAndTheConnectionCarriesOn)
     auto negativeNestedElement = packetBytes (nested);
     std::memcpy (static_cast<char*> (negativeNestedElement.getData()) + 36, "\xff\xff\xff\xf0", 4);
 
-    for (const auto* packet :
-         { &oddSize, &truncatedBundle, &zeroElement, &noTypeTags, &negativeElement, &negativeNestedElement })
+    // No message of the link carries a blob, and one whose size overruns the
+    // packet would be read past its end.
+    char blobBuffer[256];
+    osc::OutboundPacketStream blobStream (blobBuffer, sizeof (blobBuffer));
+    const char blobBytes[] = { 1, 2, 3, 4 };
+    blobStream << osc::BeginMessage ("/adminPassword") << osc::Blob (blobBytes, 4) << osc::EndMessage;
+    auto blobMessage = packetBytes (blobStream);
+    auto overrunningBlob = packetBytes (blobStream);
+    std::memcpy (static_cast<char*> (overrunningBlob.getData()) + 20, "\x05\x06\x4e\x63", 4);
+
+    for (const auto* packet : { &oddSize, &truncatedBundle, &zeroElement, &noTypeTags, &negativeElement,
+                                &negativeNestedElement, &blobMessage, &overrunningBlob })
     {
         const auto printed = printedFor (*packet);
         EXPECT_EQ (printed.rfind ("error while parsing", 0), 0u) << printed;
