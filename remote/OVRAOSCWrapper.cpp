@@ -12,8 +12,9 @@ namespace
     Its bundle parser steps by 4 + each element's size, so an element size of
     -4 makes it loop for ever and a smaller one walks back out of the buffer;
     and it reads past the packet on a blob whose size overruns it. No message
-    of this link carries a blob, so packets with one are refused whole. The
-    rest (nested bundles included) oscpack checks itself. */
+    of this link carries a blob, so packets with one are refused whole, and so
+    are addresses padded with anything but zeros (see below). The rest
+    (nested bundles included) oscpack checks itself. */
 const char* reasonNotToParse (const char* data, std::ptrdiff_t size)
 {
     constexpr std::ptrdiff_t bundleHeaderSize = 16; // "#bundle\0" and the time tag
@@ -52,6 +53,13 @@ const char* reasonNotToParse (const char* data, std::ptrdiff_t size)
         return nullptr;
 
     const std::ptrdiff_t tagsStart = ((addressEnd - data) + 4) & ~(std::ptrdiff_t) 3;
+
+    // oscpack finds the end of a string by its last padding byte alone, so
+    // a string padded with anything but zeros would put the type tags
+    // somewhere else for oscpack than here.
+    for (auto* pad = addressEnd; pad < data + juce::jmin (tagsStart, (std::ptrdiff_t) size); ++pad)
+        if (*pad != 0)
+            return "address not padded with zeros";
 
     if (tagsStart < size && data[tagsStart] == ',')
     {

@@ -321,8 +321,12 @@ TEST_F (MessagesFixture, MalformedPacketsAreDiscardedAndTheConnectionCarriesOn)
     auto overrunningBlob = packetBytes (blobStream);
     std::memcpy (static_cast<char*> (overrunningBlob.getData()) + 20, "\x05\x06\x4e\x63", 4);
 
+    // The parser would look for the type tags elsewhere than the padding says.
+    juce::MemoryBlock badPadding (valid);
+    static_cast<char*> (badPadding.getData())[23] = 'x';
+
     for (const auto* packet : { &oddSize, &truncatedBundle, &zeroElement, &noTypeTags, &negativeElement,
-                                &negativeNestedElement, &blobMessage, &overrunningBlob })
+                                &negativeNestedElement, &blobMessage, &overrunningBlob, &badPadding })
     {
         const auto printed = printedFor (*packet);
         EXPECT_EQ (printed.rfind ("error while parsing", 0), 0u) << printed;
