@@ -44,6 +44,20 @@ TEST (OVRALoudnessModule, WindowsAndHopsAtEveryRate)
         { 50000.0, 20000, 5000, 150000, 29999 },
     };
 
+    // The first value needs a whole window, each next one a whole hop.
+    const auto expectFirstTwoValues = [] (double rate, int window, int hop,
+                                          std::vector<LoudnessModuleRig::Value> LoudnessModuleRig::*values) {
+        LoudnessModuleRig rig (rate);
+        rig.pushSilence (window - 1, window);
+        rig.pushSilence (1);
+        rig.pushSilence (hop - 1, hop);
+        rig.pushSilence (1);
+        const auto& produced = rig.*values;
+        ASSERT_EQ (produced.size(), 2u);
+        EXPECT_EQ (produced[0].framesPushed, window);
+        EXPECT_EQ (produced[1].framesPushed, window + hop);
+    };
+
     for (const auto& row : rows)
     {
         SCOPED_TRACE (row.rate);
@@ -51,26 +65,9 @@ TEST (OVRALoudnessModule, WindowsAndHopsAtEveryRate)
             LoudnessModuleRig rig (row.rate);
             EXPECT_EQ (rig.module.momentaryWindowLength, row.momentaryWindow);
             EXPECT_EQ (rig.module.shortTermWindowLength, row.shortTermWindow);
-
-            // The first value needs a whole window, each next one a whole hop.
-            rig.pushSilence (row.momentaryWindow - 1, row.momentaryWindow);
-            rig.pushSilence (1);
-            rig.pushSilence (row.momentaryHop - 1, row.momentaryHop);
-            rig.pushSilence (1);
-            ASSERT_EQ (rig.momentary.size(), 2u);
-            EXPECT_EQ (rig.momentary[0].framesPushed, row.momentaryWindow);
-            EXPECT_EQ (rig.momentary[1].framesPushed, row.momentaryWindow + row.momentaryHop);
         }
-        {
-            LoudnessModuleRig rig (row.rate);
-            rig.pushSilence (row.shortTermWindow - 1, row.shortTermWindow);
-            rig.pushSilence (1);
-            rig.pushSilence (row.shortTermHop - 1, row.shortTermHop);
-            rig.pushSilence (1);
-            ASSERT_EQ (rig.shortTerm.size(), 2u);
-            EXPECT_EQ (rig.shortTerm[0].framesPushed, row.shortTermWindow);
-            EXPECT_EQ (rig.shortTerm[1].framesPushed, row.shortTermWindow + row.shortTermHop);
-        }
+        expectFirstTwoValues (row.rate, row.momentaryWindow, row.momentaryHop, &LoudnessModuleRig::momentary);
+        expectFirstTwoValues (row.rate, row.shortTermWindow, row.shortTermHop, &LoudnessModuleRig::shortTerm);
     }
 }
 
