@@ -28,14 +28,16 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
-sudo=""
+# As root nothing is prefixed; otherwise sudo, keeping the environment for
+# DEBIAN_FRONTEND.
+as_root=()
 if [ "$(id -u)" -ne 0 ]; then
-  sudo="sudo"
+  as_root=(sudo -E)
 fi
 
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 # jackd2 asks whether to enable realtime priority; answer for it.
-echo "jackd2 jackd/tweak_rt_limits boolean false" | $sudo debconf-set-selections 2>/dev/null || true
-$sudo apt-get -o DPkg::Lock::Timeout=600 update
-$sudo -E apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"
+echo "jackd2 jackd/tweak_rt_limits boolean false" | "${as_root[@]}" debconf-set-selections 2>/dev/null || true
+"${as_root[@]}" apt-get -o DPkg::Lock::Timeout=600 update
+"${as_root[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"
