@@ -2,6 +2,7 @@
 
 #include "LevelRounding.h"
 #include "RelaxedAtomic.h"
+#include "Slots.h"
 
 #include <array>
 
@@ -15,7 +16,7 @@
 */
 struct DisplaySnapshot
 {
-    static constexpr int numSlots = 6;
+    static constexpr int numSlots = Slots::count;
 
     using FloatRow = std::array<RelaxedAtomic<float>, numSlots>;
     using IntRow = std::array<RelaxedAtomic<int>, numSlots>;

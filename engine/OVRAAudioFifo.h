@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Slots.h"
+
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <atomic>
@@ -23,7 +25,7 @@
 class OVRAAudioFifo
 {
 public:
-    static constexpr int numChannels = 6;
+    static constexpr int numChannels = Slots::count;
 
     OVRAAudioFifo (int capacityInFrames, float overlapFraction);
 

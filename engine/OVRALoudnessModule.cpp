@@ -189,7 +189,7 @@ void OVRALoudnessModule::computeLoudness()
             results.integratedLoudness = momentaryHistogram.getIntegratedLoudness();
         }
 
-        momentaryUpdated = true;
+        momentaryUpdated.store (true, std::memory_order_release);
     }
 
     if (const auto shortTerm = measureWindow (WindowKind::shortTerm, countIt))
@@ -207,7 +207,7 @@ void OVRALoudnessModule::computeLoudness()
             results.loudnessRangeHigh = high;
         }
 
-        shortTermUpdated = true;
+        shortTermUpdated.store (true, std::memory_order_release);
     }
 }
 

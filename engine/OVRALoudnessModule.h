@@ -4,11 +4,13 @@
 #include "OVRAAudioFifo.h"
 #include "OVRALoudnessHistogram.h"
 #include "RelaxedAtomic.h"
+#include "Slots.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 #include <juce_core/juce_core.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -37,7 +39,7 @@
 class OVRALoudnessModule : public juce::TimeSliceClient
 {
 public:
-    static constexpr int numChannels = 6;
+    static constexpr int numChannels = Slots::count;
 
     OVRALoudnessModule();
     ~OVRALoudnessModule() override;
@@ -88,8 +90,12 @@ public:
 
     LoudnessResults results;
     RelaxedAtomic<int> integrating { 0 };
-    RelaxedAtomic<bool> momentaryUpdated { false };
-    RelaxedAtomic<bool> shortTermUpdated { false };
+
+    /** The last pass produced a new value. Set with release order after the
+        results, so a reader that loads a flag with acquire order and then
+        copies the results never takes an older value for the new one. */
+    std::atomic<bool> momentaryUpdated { false };
+    std::atomic<bool> shortTermUpdated { false };
 
 private:
     //==============================================================================

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RelaxedAtomic.h"
+#include "Slots.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
@@ -22,7 +23,7 @@
 class OVRATruePeakMeter
 {
 public:
-    static constexpr int numChannels = 6;
+    static constexpr int numChannels = Slots::count;
     static constexpr int numTaps = 12;
     static constexpr int numPhases = 4;
 

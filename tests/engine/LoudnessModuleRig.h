@@ -55,9 +55,9 @@ public:
     void pass()
     {
         module.computeLoudness();
-        if (module.momentaryUpdated.get())
+        if (module.momentaryUpdated.load())
             momentary.push_back ({ framesPushed, module.results.momentaryLoudness.get() });
-        if (module.shortTermUpdated.get())
+        if (module.shortTermUpdated.load())
             shortTerm.push_back ({ framesPushed, module.results.shortTermLoudness.get() });
     }
 

@@ -181,18 +181,18 @@ TEST (OVRALoudnessModule, UpdateFlagsLastFromThePassThatMadeTheValueToTheNext)
     auto& module = rig.module;
 
     rig.pushSilence (19200, 19200, false);
-    EXPECT_FALSE (module.momentaryUpdated.get());
+    EXPECT_FALSE (module.momentaryUpdated.load());
     module.computeLoudness();
-    EXPECT_TRUE (module.momentaryUpdated.get());
-    EXPECT_FALSE (module.shortTermUpdated.get());
+    EXPECT_TRUE (module.momentaryUpdated.load());
+    EXPECT_FALSE (module.shortTermUpdated.load());
 
     // Audio blocks in between see the value as new; the next pass with no
     // complete window clears the flag.
     rig.pushSilence (512, 512, false);
     rig.pushSilence (512, 512, false);
-    EXPECT_TRUE (module.momentaryUpdated.get());
+    EXPECT_TRUE (module.momentaryUpdated.load());
     module.computeLoudness();
-    EXPECT_FALSE (module.momentaryUpdated.get());
+    EXPECT_FALSE (module.momentaryUpdated.load());
 
     // At most one window of each kind per pass: a backlog drains pass by pass.
     rig.pushSilence (144000 - 19200 - 1024, 144000, false);
@@ -200,8 +200,8 @@ TEST (OVRALoudnessModule, UpdateFlagsLastFromThePassThatMadeTheValueToTheNext)
     for (int i = 0; i < 40 && module.momentaryFifo->getNumReady() >= module.momentaryWindowLength; ++i)
     {
         module.computeLoudness();
-        passesWithMomentary += module.momentaryUpdated.get() ? 1 : 0;
-        EXPECT_EQ (module.shortTermUpdated.get(), i == 0);
+        passesWithMomentary += module.momentaryUpdated.load() ? 1 : 0;
+        EXPECT_EQ (module.shortTermUpdated.load(), i == 0);
     }
     const int held = module.momentaryFifo->getCapacity() - 1;
     const int expectedPasses = (held - module.momentaryWindowLength) / 4800 + 1;
@@ -259,8 +259,8 @@ TEST (OVRALoudnessModule, MeasurementResetClearsEverythingAndRestartsTheWindows)
     ASSERT_NEAR (module.results.integratedLoudness.get(), -9.0f, 0.1f);
 
     module.resetMeasurement();
-    EXPECT_FALSE (module.momentaryUpdated.get());
-    EXPECT_FALSE (module.shortTermUpdated.get());
+    EXPECT_FALSE (module.momentaryUpdated.load());
+    EXPECT_FALSE (module.shortTermUpdated.load());
     for (float value : { module.results.momentaryLoudness.get(), module.results.shortTermLoudness.get(),
                          module.results.integratedLoudness.get(), module.results.loudnessRange.get(),
                          module.results.loudnessRangeLow.get(), module.results.loudnessRangeHigh.get() })

@@ -213,9 +213,9 @@ TEST (ProcessorParameters, ResetMeasurementClearsDisplayMaximaAndModule)
     auto processor = makePreparedProcessor();
     processor->setInputLayout (layoutOf ({ 0, 1, 2, 3, 4, 5 }));
     processor->setParameterValue (0, 1.0f);
-    processor->maxTruePeak = -3.0f;
-    processor->maxMomentaryLoudness = -10.0f;
-    processor->maxShortTermLoudness = -11.0f;
+    processor->measurementLog.maxTruePeak = -3.0f;
+    processor->measurementLog.maxMomentaryLoudness = -10.0f;
+    processor->measurementLog.maxShortTermLoudness = -11.0f;
 
     juce::AudioBuffer<float> block (6, blockSize);
     block.clear();
@@ -231,9 +231,9 @@ TEST (ProcessorParameters, ResetMeasurementClearsDisplayMaximaAndModule)
     EXPECT_EQ (display.processedSamplesCounter.get(), 0.0);
     EXPECT_EQ (display.truePeakValuesPerChannel[0].get(), -70.0f);
     EXPECT_EQ (display.vurnCorr[0].get(), 1.0f);
-    EXPECT_EQ (processor->maxTruePeak.get(), -70.0f);
-    EXPECT_EQ (processor->maxMomentaryLoudness.get(), -70.0f);
-    EXPECT_EQ (processor->maxShortTermLoudness.get(), -70.0f);
+    EXPECT_EQ (processor->measurementLog.maxTruePeak.get(), -70.0f);
+    EXPECT_EQ (processor->measurementLog.maxMomentaryLoudness.get(), -70.0f);
+    EXPECT_EQ (processor->measurementLog.maxShortTermLoudness.get(), -70.0f);
     EXPECT_EQ (processor->loudnessModule.results.integratedLoudness.get(), -70.0f);
 
     // The measurement itself keeps running.

@@ -127,7 +127,7 @@ TEST (MeasurementLog, StartWritesTheSkeletonAndStopTheFinalValues)
     EXPECT_EQ (printed, report.getFullPathName()) << "the path alone, without a line end";
     EXPECT_EQ (processor->settings.isMeasuring.get(), 1.0f);
     ASSERT_TRUE (processor->isMeasurementLogRunning());
-    EXPECT_EQ (processor->measurementStartTime.get(), morning());
+    EXPECT_EQ (processor->measurementLog.measurementStartTime.get(), morning());
 
     // The skeleton is on disk at once, with the title and the start time.
     ASSERT_TRUE (report.existsAsFile());
@@ -181,7 +181,7 @@ TEST (MeasurementLog, ValuesAndMaximaReachTheLogWithTheirUnits)
 
     // Nothing is logged while no log runs.
     publish (*processor, -10.0f, -10.0f);
-    EXPECT_EQ (processor->maxMomentaryLoudness.get(), -70.0f);
+    EXPECT_EQ (processor->measurementLog.maxMomentaryLoudness.get(), -70.0f);
 
     startLog (*processor);
     const auto report = reportsIn (folder.get())[0];
@@ -201,12 +201,12 @@ TEST (MeasurementLog, ValuesAndMaximaReachTheLogWithTheirUnits)
 
     const float peak = processor->displaySnapshot.truePeakValuesPerChannel[4].get();
     EXPECT_NEAR (peak, -6.0f, 0.3f);
-    EXPECT_EQ (processor->maxTruePeak.get(), peak);
-    EXPECT_EQ (processor->maxTruePeakTime.get(), morning() + juce::RelativeTime::seconds (9));
-    EXPECT_EQ (processor->maxMomentaryLoudness.get(), -20.0f);
-    EXPECT_EQ (processor->maxMomentaryTime.get(), morning() + juce::RelativeTime::seconds (3))
+    EXPECT_EQ (processor->measurementLog.maxTruePeak.get(), peak);
+    EXPECT_EQ (processor->measurementLog.maxTruePeakTime.get(), morning() + juce::RelativeTime::seconds (9));
+    EXPECT_EQ (processor->measurementLog.maxMomentaryLoudness.get(), -20.0f);
+    EXPECT_EQ (processor->measurementLog.maxMomentaryTime.get(), morning() + juce::RelativeTime::seconds (3))
         << "an equal value is no new maximum";
-    EXPECT_EQ (processor->maxShortTermLoudness.get(), -22.0f);
+    EXPECT_EQ (processor->measurementLog.maxShortTermLoudness.get(), -22.0f);
 
     processor->setParameterValue (0, 0.0f);
 
@@ -379,8 +379,8 @@ TEST (MeasurementLog, ADayLongMeasurementRollsOverIntoFreshFiles)
 
     // The second starts afresh: maxima, histograms, display.
     EXPECT_EQ (attributeOf (second, "MeasurementInterval", "StartTime", "value"), "7 Dec 2026 9:05:08");
-    EXPECT_EQ (processor->maxMomentaryLoudness.get(), -70.0f);
-    EXPECT_EQ (processor->maxTruePeak.get(), -70.0f);
+    EXPECT_EQ (processor->measurementLog.maxMomentaryLoudness.get(), -70.0f);
+    EXPECT_EQ (processor->measurementLog.maxTruePeak.get(), -70.0f);
     EXPECT_EQ (totalCount (processor->loudnessModule.momentaryHistogram), 0.0f);
     EXPECT_EQ (totalCount (processor->loudnessModule.shortTermHistogram), 0.0f);
     EXPECT_EQ (processor->displaySnapshot.processedSamplesCounter.get(), 0.0);
@@ -428,7 +428,7 @@ TEST (MeasurementLog, FeedingTheLogAllocatesNothing)
     }
 
     EXPECT_EQ (allocations, 0);
-    EXPECT_EQ (processor->maxMomentaryLoudness.get(), roundToOneDecimal (-60.0f + 99 * 0.5f));
+    EXPECT_EQ (processor->measurementLog.maxMomentaryLoudness.get(), roundToOneDecimal (-60.0f + 99 * 0.5f));
     processor->setParameterValue (0, 0.0f);
 }
 

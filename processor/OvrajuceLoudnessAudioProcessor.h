@@ -4,9 +4,9 @@
 #include "DisplaySnapshot.h"
 #include "LoudnessResults.h"
 #include "MeasurementClock.h"
+#include "MeasurementLogControl.h"
 #include "MeterScales.h"
 #include "OVRALoudnessModule.h"
-#include "OVRAMeasurementLogger.h"
 #include "OVRATruePeakMeter.h"
 #include "RelaxedAtomic.h"
 #include "ScopeFeed.h"
@@ -29,6 +29,9 @@
     Threads: processBlock on the audio thread; everything else on the message
     thread; the loudness module's passes on "ZELX Loudness Thread". What the
     audio thread shares with the others is atomic; layouts reach it whole.
+    While audio runs, the measurement reset of the readings is carried out by
+    the audio thread itself at the start of its next block, so that no block
+    in flight can put a value from before the reset back.
 
         OvrajuceLoudnessAudioProcessor processor (&deviceManager);
         processor.setPlayConfigDetails (6, 6, 44100.0, 512);
@@ -37,7 +40,7 @@
 class OvrajuceLoudnessAudioProcessor : public juce::AudioProcessor, public juce::Timer
 {
 public:
-    static constexpr int numSlots = ChannelLayout::numSlots;
+    static constexpr int numSlots = Slots::count;
 
     /** The device manager is the main window's; it is only handed on to the
         editor and may be null. */
@@ -100,33 +103,30 @@ public:
         (value != 0). Any other index does nothing. */
     void setParameterValue (int index, float value);
 
-    /** Every display value to its reset value. */
+    /** Every display value to its reset value. Audio thread, or any thread
+        while no audio runs. */
     void resetDisplayValues() noexcept;
 
-    /** The editor's reset: display values, the three maxima and the module's
-        windows, filters, histograms and results. Leaves a running log running. */
+    /** The editor's reset: the module's windows, filters, histograms and
+        results at once; the display values, the sample counter and the three
+        maxima at the start of the next block (at once while no audio runs).
+        Leaves a running log running. Message thread. */
     void resetMeasurement();
 
     //==============================================================================
-    /** Starts a new measurement log (replacing a running one): clears the
-        maxima, names the report after the start time, prints its path to
-        standard output and writes the report's skeleton. Message thread. */
-    void startMeasurementLog();
-
-    /** Writes the stop values into the report and closes the log, writing
-        every queued line. Does nothing while no log runs. Message thread. */
-    void stopMeasurementLog();
-
-    /** The report file of a new log: <folder>/<name>_<day>_<Mon>_<year>_<h>_<m>_<s>.xml
-        in local time, the defaults standing in for an empty folder or name.
-        Takes the current time as measurementStartTime. Message thread. */
-    juce::File buildLogFilePath();
-
-    bool isMeasurementLogRunning() const noexcept { return measurementLogger != nullptr; }
+    /** The measurement log, run by measurementLog (see MeasurementLogControl).
+        Message thread. */
+    void startMeasurementLog() { measurementLog.start(); }
+    void stopMeasurementLog() { measurementLog.stop(); }
+    juce::File buildLogFilePath() { return measurementLog.buildLogFilePath(); }
+    bool isMeasurementLogRunning() const noexcept { return measurementLog.isRunning(); }
 
     /** Where the log takes the time from. The clock must outlive the processor
         and be set before audio runs. */
-    void setMeasurementClock (const MeasurementClock& newClock) noexcept { clock = &newClock; }
+    void setMeasurementClock (const MeasurementClock& newClock) noexcept
+    {
+        measurementLog.setClock (newClock);
+    }
 
     //==============================================================================
     /** Stores the chosen layout and hands its active form to the audio thread. */
@@ -155,8 +155,8 @@ public:
     static float calculateCorrelation (const float* left, const float* right, int numSamples) noexcept;
 
     /** Process-wide defaults of the log folder and name. */
-    static juce::String getDefaultLogFilePath();
-    static juce::String getDefaultLogFileName();
+    static juce::String getDefaultLogFilePath() { return MeasurementLogControl::getDefaultLogFilePath(); }
+    static juce::String getDefaultLogFileName() { return MeasurementLogControl::getDefaultLogFileName(); }
 
     //==============================================================================
     /** Transport of the last block. Audio thread only. */
@@ -171,16 +171,6 @@ public:
 
     /** Per-slot dBTP of the last block, raised to the true-peak scale's bottom. */
     std::array<RelaxedAtomic<float>, numSlots> blockTruePeaks;
-
-    /** Highest rounded values of the current log and when they were reached. */
-    RelaxedAtomic<float> maxMomentaryLoudness { levelFloor };
-    RelaxedAtomic<juce::Time> maxMomentaryTime;
-    RelaxedAtomic<float> maxShortTermLoudness { levelFloor };
-    RelaxedAtomic<float> maxTruePeak { levelFloor };
-    RelaxedAtomic<juce::Time> maxTruePeakTime;
-
-    /** Start of the current log; the one-day roll-over counts from here. */
-    RelaxedAtomic<juce::Time> measurementStartTime;
 
     const int meterHeight = MeterScales::meterHeight;
     const int truePeakMeterHeight = MeterScales::meterHeight;
@@ -202,11 +192,14 @@ public:
         and with it this processor's 100 ms timer. */
     ZELOSCStandalone oscRemote;
 
+    /** The running measurement's log, its maxima and its start time. */
+    MeasurementLogControl measurementLog { settings, displaySnapshot, [this] { resetMeasurement(); } };
+
 private:
     //==============================================================================
     void readTransport (int numSamples) noexcept;
     void routeInputs (const juce::AudioBuffer<float>& block, int numInputs, ChannelLayout layout) noexcept;
-    void publishNewValues (int numBlockChannels) noexcept;
+    void publishNewValues (int numBlockChannels, bool newMomentary, bool newShortTerm) noexcept;
     void measureTruePeaks() noexcept;
     void updateTruePeakChannel (float roundedLevel, int slot) noexcept;
 
@@ -221,27 +214,8 @@ private:
 
     void restoreDefaultSettings();
 
-    // The measurement log is fed from these, on the audio thread.
-    void logMomentary() noexcept;
-    void logShortTerm() noexcept;
-    void logTruePeak() noexcept;
-
-    template <typename Callback>
-    void useLogger (Callback&& callback) noexcept;
-    std::unique_ptr<OVRAMeasurementLogger> detachLogger() noexcept;
-    void rollOverIfDue();
-    juce::StringRef getLoudnessUnit() const noexcept;
-
-    /** Polls, on the message thread, for a roll-over that the audio thread found due. */
-    class RollOverTimer : public juce::Timer
-    {
-    public:
-        explicit RollOverTimer (OvrajuceLoudnessAudioProcessor& owner) noexcept : processor (owner) {}
-        void timerCallback() override { processor.rollOverIfDue(); }
-
-    private:
-        OvrajuceLoudnessAudioProcessor& processor;
-    };
+    /** The display values and the maxima of a measurement reset. */
+    void clearReadings() noexcept;
 
     //==============================================================================
     juce::AudioBuffer<float> workBuffer, outputBuffer;
@@ -251,18 +225,12 @@ private:
 
     juce::TimeSliceThread loudnessThread { "ZELX Loudness Thread" };
 
-    //==============================================================================
-    // The log of the running measurement. Only the thread that starts and stops
-    // measurements touches measurementLogger; the audio thread reaches the same
-    // object through activeLogger while it counts itself in loggerUsers, and the
-    // logger is deleted only after activeLogger is cleared and no user is left.
-    std::unique_ptr<OVRAMeasurementLogger> measurementLogger;
-    std::atomic<OVRAMeasurementLogger*> activeLogger { nullptr };
-    std::atomic<int> loggerUsers { 0 };
-    std::atomic<bool> rollOverDue { false };
-    RollOverTimer rollOverTimer { *this };
+    // Set between prepareToPlay and releaseResources, the only time the audio
+    // thread calls processBlock.
+    std::atomic<bool> audioRunning { false };
 
-    RelaxedAtomic<const MeasurementClock*> clock;
+    // A measurement reset for the audio thread to carry out at its next block.
+    std::atomic<bool> readingsResetRequested { false };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OvrajuceLoudnessAudioProcessor)
 };

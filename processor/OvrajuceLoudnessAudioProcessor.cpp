@@ -1,10 +1,9 @@
 #include "OvrajuceLoudnessAudioProcessor.h"
 
+#include "ProcessorState.h"
+
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <limits>
-#include <thread>
 
 namespace
 {
@@ -12,31 +11,14 @@ constexpr float downmixGain = 0.7071f;
 constexpr float correlationFloorRms = 0.0001f;
 constexpr int numParameters = 17;
 constexpr int loudnessThreadStopTimeoutMs = 1000;
-constexpr int rollOverCheckIntervalMs = 200;
-constexpr double secondsPerLogFile = 86400.0;
 
-const char* const stateTag = "MYPLUGINSETTINGS";
-constexpr uint32_t stateMagic = 0x21324356; // "VC2!" read as little-endian
-constexpr int stateHeaderSize = 8;
-
-// Slots L, R, C, LFE, LS, RS.
-enum Slot
-{
-    slotL,
-    slotR,
-    slotC,
-    slotLFE,
-    slotLS,
-    slotRS
-};
-
-constexpr std::array<std::pair<int, int>, 6> correlationPairs { {
-    { slotL, slotR },
-    { slotL, slotC },
-    { slotR, slotC },
-    { slotLS, slotRS },
-    { slotL, slotLS },
-    { slotR, slotRS },
+constexpr std::array<std::pair<int, int>, Slots::count> correlationPairs { {
+    { Slots::L, Slots::R },
+    { Slots::L, Slots::C },
+    { Slots::R, Slots::C },
+    { Slots::LS, Slots::RS },
+    { Slots::L, Slots::LS },
+    { Slots::R, Slots::RS },
 } };
 
 juce::AudioPlayHead::CurrentPositionInfo toCurrentPositionInfo (const juce::AudioPlayHead::PositionInfo& pos)
@@ -82,118 +64,7 @@ juce::AudioPlayHead::CurrentPositionInfo toCurrentPositionInfo (const juce::Audi
     return info;
 }
 
-// Every float field is stored under its name but the run state, which a
-// restored session must not take over.
-bool isStoredSetting (const SettingsSnapshot::FloatField& setting) noexcept
-{
-    return setting.field != &SettingsSnapshot::isMeasuring;
-}
-
 constexpr int stereoStateParameter = 16;
-
-// Replaces every byte that does not belong to a well-formed UTF-8 sequence by
-// '?'. The framework's decoder trusts its input: an overlong or cut sequence
-// makes it write past the string it allocates.
-void replaceInvalidUtf8 (uint8_t* text, size_t size) noexcept
-{
-    size_t i = 0;
-
-    while (i < size)
-    {
-        const auto lead = text[i];
-        size_t length = 0;
-        uint8_t low = 0x80, high = 0xbf; // allowed range of the second byte
-
-        if (lead < 0x80)
-            length = 1;
-        else if (lead >= 0xc2 && lead <= 0xdf)
-            length = 2;
-        else if (lead >= 0xe0 && lead <= 0xef)
-        {
-            length = 3;
-            low = lead == 0xe0 ? 0xa0 : 0x80;
-            high = lead == 0xed ? 0x9f : 0xbf;
-        }
-        else if (lead >= 0xf0 && lead <= 0xf4)
-        {
-            length = 4;
-            low = lead == 0xf0 ? 0x90 : 0x80;
-            high = lead == 0xf4 ? 0x8f : 0xbf;
-        }
-
-        bool valid = length > 0 && i + length <= size;
-
-        for (size_t k = 1; valid && k < length; ++k)
-        {
-            const auto byte = text[i + k];
-            valid = k == 1 ? (byte >= low && byte <= high) : (byte >= 0x80 && byte <= 0xbf);
-        }
-
-        if (valid)
-        {
-            i += length;
-        }
-        else
-        {
-            text[i] = '?';
-            ++i;
-        }
-    }
-}
-
-// The outer element of a stored state. Only the outer element is parsed: the
-// state has no children, and a corrupt block must not drive the parser into
-// deep recursion.
-std::unique_ptr<juce::XmlElement> unwrapState (const void* data, int sizeInBytes)
-{
-    if (data == nullptr || sizeInBytes <= stateHeaderSize
-        || juce::ByteOrder::littleEndianInt (data) != stateMagic)
-        return {};
-
-    const auto storedLength = juce::ByteOrder::littleEndianInt (juce::addBytesToPointer (data, 4));
-
-    if (storedLength == 0)
-        return {};
-
-    const auto textLength =
-        (size_t) juce::jmin ((int64_t) storedLength, (int64_t) sizeInBytes - stateHeaderSize);
-
-    // A private zero-terminated copy: the text ends at the first zero byte and
-    // is made valid UTF-8, so that decoding stays inside it.
-    juce::MemoryBlock text (textLength + 1, true);
-    text.copyFrom (juce::addBytesToPointer (data, stateHeaderSize), 0, textLength);
-    auto* bytes = static_cast<uint8_t*> (text.getData());
-    replaceInvalidUtf8 (bytes, std::strlen (reinterpret_cast<const char*> (bytes)));
-
-    juce::XmlDocument document (
-        juce::String (juce::CharPointer_UTF8 (static_cast<const char*> (text.getData()))));
-    return document.getDocumentElement (true);
-}
-
-const MeasurementClock& getSystemClock() noexcept
-{
-    static const SystemMeasurementClock systemClock;
-    return systemClock;
-}
-
-// Date and time as the report shows them: 6 Dec 2026 14:30:00.
-juce::String toReportText (juce::Time time) { return time.toString (true, true, true, true); }
-
-std::unique_ptr<juce::XmlElement> makeStateElement (const SettingsSnapshot& settings,
-                                                    const ChannelLayout& inputs, const ChannelLayout& outputs)
-{
-    auto xml = std::make_unique<juce::XmlElement> (stateTag);
-
-    for (const auto& setting : SettingsSnapshot::floatFields)
-        if (isStoredSetting (setting))
-            xml->setAttribute (setting.name, (double) (settings.*setting.field).get());
-
-    xml->setAttribute ("settingsInputLayout", inputs.toText());
-    xml->setAttribute ("settingsOutputLayout", outputs.toText());
-    xml->setAttribute ("logFilePath", settings.logFilePath);
-    xml->setAttribute ("logFileName", settings.logFileName);
-    return xml;
-}
 } // namespace
 
 //==============================================================================
@@ -216,7 +87,6 @@ OvrajuceLoudnessAudioProcessor::OvrajuceLoudnessAudioProcessor (juce::AudioDevic
 
     inputLayout = ChannelLayout().pack();
     outputLayout = ChannelLayout().pack();
-    clock = &getSystemClock();
 
     loudnessThread.startThread();
 }
@@ -259,10 +129,12 @@ void OvrajuceLoudnessAudioProcessor::prepareToPlay (double sampleRate, int sampl
                           samplesPerBlock);
 
     loudnessThread.addTimeSliceClient (&loudnessModule);
+    audioRunning = true;
 }
 
 void OvrajuceLoudnessAudioProcessor::releaseResources()
 {
+    audioRunning = false;
     loudnessThread.removeTimeSliceClient (&loudnessModule);
 }
 
@@ -280,6 +152,13 @@ bool OvrajuceLoudnessAudioProcessor::isBusesLayoutSupported (const BusesLayout& 
 void OvrajuceLoudnessAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
     juce::ScopedNoDenormals noDenormals;
+
+    // The logger first: a block that sees a log started after a reset also
+    // sees that reset's request below.
+    measurementLog.beginBlock();
+
+    if (readingsResetRequested.exchange (false))
+        clearReadings();
 
     const int numSamples = buffer.getNumSamples();
     const int numBlockChannels = buffer.getNumChannels();
@@ -314,12 +193,16 @@ void OvrajuceLoudnessAudioProcessor::processBlock (juce::AudioBuffer<float>& buf
         loudnessModule.pushSamples();
     }
 
+    // The flags before the results: the module stores a pass's results before
+    // its flags, so results read after a set flag are at least that pass's.
+    const bool newMomentary = loudnessModule.momentaryUpdated.load (std::memory_order_acquire);
+    const bool newShortTerm = loudnessModule.shortTermUpdated.load (std::memory_order_acquire);
     loudnessResults = loudnessModule.results;
 
     if (scopeFeed.fifo != nullptr)
         scopeFeed.fifo->write (workBuffer);
 
-    publishNewValues (numBlockChannels);
+    publishNewValues (numBlockChannels, newMomentary, newShortTerm);
     measureTruePeaks();
 
     if (numBlockChannels > 0 && numSamples > 0)
@@ -327,6 +210,7 @@ void OvrajuceLoudnessAudioProcessor::processBlock (juce::AudioBuffer<float>& buf
 
     publishSoundField (numBlockChannels);
     publishCorrelations (numSamples);
+    measurementLog.endBlock();
 }
 
 void OvrajuceLoudnessAudioProcessor::readTransport (int numSamples) noexcept
@@ -389,29 +273,30 @@ void OvrajuceLoudnessAudioProcessor::downmixToStereo (juce::AudioBuffer<float>& 
 
     const int numSamples = sixSlots.getNumSamples();
 
-    for (auto slot : { slotC, slotLS, slotRS })
+    for (auto slot : { Slots::C, Slots::LS, Slots::RS })
         sixSlots.applyGain (slot, 0, numSamples, downmixGain);
 
-    for (auto [target, surround] : { std::pair<int, int> { slotL, slotLS }, { slotR, slotRS } })
+    for (auto [target, surround] : { std::pair<int, int> { Slots::L, Slots::LS }, { Slots::R, Slots::RS } })
     {
-        sixSlots.addFrom (target, 0, sixSlots, slotC, 0, numSamples);
+        sixSlots.addFrom (target, 0, sixSlots, Slots::C, 0, numSamples);
         sixSlots.addFrom (target, 0, sixSlots, surround, 0, numSamples);
     }
 
-    for (auto slot : { slotC, slotLFE, slotLS, slotRS })
+    for (auto slot : { Slots::C, Slots::LFE, Slots::LS, Slots::RS })
         sixSlots.clear (slot, 0, numSamples);
 }
 
-void OvrajuceLoudnessAudioProcessor::publishNewValues (int numBlockChannels) noexcept
+void OvrajuceLoudnessAudioProcessor::publishNewValues (int numBlockChannels, bool newMomentary,
+                                                       bool newShortTerm) noexcept
 {
     auto& display = displaySnapshot;
 
-    if (loudnessModule.momentaryUpdated.get())
+    if (newMomentary)
     {
         const float momentary = loudnessResults.momentaryLoudness;
         display.momentaryLoudness = momentary;
         display.momentaryLoudnessPix = quantisedPosition (roundToOneDecimal (momentary), 0);
-        logMomentary();
+        measurementLog.logMomentary();
         display.programLoudness = roundToOneDecimal (loudnessResults.integratedLoudness);
 
         for (int slot = 0; slot < juce::jmin (numBlockChannels, numSlots); ++slot)
@@ -419,7 +304,7 @@ void OvrajuceLoudnessAudioProcessor::publishNewValues (int numBlockChannels) noe
                 loudnessModule.channelMomentaryLevels[(size_t) slot].get();
     }
 
-    if (loudnessModule.shortTermUpdated.get())
+    if (newShortTerm)
     {
         const float shortTerm = loudnessResults.shortTermLoudness;
         const auto quantised = [this] (float level) {
@@ -428,7 +313,7 @@ void OvrajuceLoudnessAudioProcessor::publishNewValues (int numBlockChannels) noe
 
         display.shortTermLoudness = shortTerm;
         display.arrowSliderValue = quantised (shortTerm);
-        logShortTerm();
+        measurementLog.logShortTerm();
         display.loudnessRange = roundToOneDecimal (loudnessResults.loudnessRange);
         display.loudnessRangeVectorMax = quantised (loudnessResults.loudnessRangeHigh);
         display.loudnessRangeVectorMin = quantised (loudnessResults.loudnessRangeLow);
@@ -452,7 +337,7 @@ void OvrajuceLoudnessAudioProcessor::measureTruePeaks() noexcept
         updateTruePeakChannel (roundToOneDecimal (blockTruePeaks[(size_t) slot]), slot);
     }
 
-    logTruePeak();
+    measurementLog.logTruePeak();
 
     const float scaleBottom = meterScales[MeterScales::truePeakRow].minDb;
     float loudest = scaleBottom;
@@ -649,11 +534,22 @@ void OvrajuceLoudnessAudioProcessor::resetDisplayValues() noexcept { displaySnap
 
 void OvrajuceLoudnessAudioProcessor::resetMeasurement()
 {
-    resetDisplayValues();
-    maxMomentaryLoudness = levelFloor;
-    maxShortTermLoudness = levelFloor;
-    maxTruePeak = levelFloor;
+    // The module first: once it returns, no pass publishes a value from
+    // before the reset, so the block that clears the readings sees none.
     loudnessModule.resetMeasurement();
+
+    // A block in flight may still publish and log what it read before; the
+    // audio thread clears the readings at its next block, after that one.
+    if (audioRunning)
+        readingsResetRequested = true;
+    else
+        clearReadings();
+}
+
+void OvrajuceLoudnessAudioProcessor::clearReadings() noexcept
+{
+    resetDisplayValues();
+    measurementLog.clearMaxima();
 }
 
 //==============================================================================
@@ -689,21 +585,6 @@ float OvrajuceLoudnessAudioProcessor::quantisedPosition (float level, int truePe
 }
 
 //==============================================================================
-juce::String OvrajuceLoudnessAudioProcessor::getDefaultLogFilePath()
-{
-    static const juce::String path = juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
-                                         .getChildFile ("Tamvo")
-                                         .getChildFile ("ZELX")
-                                         .getFullPathName();
-    return path;
-}
-
-juce::String OvrajuceLoudnessAudioProcessor::getDefaultLogFileName()
-{
-    static const juce::String name = "ZELX51Log";
-    return name;
-}
-
 void OvrajuceLoudnessAudioProcessor::restoreDefaultSettings()
 {
     settings = SettingsSnapshot();
@@ -714,48 +595,27 @@ void OvrajuceLoudnessAudioProcessor::restoreDefaultSettings()
 //==============================================================================
 void OvrajuceLoudnessAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
-    const auto text = makeStateElement (settings, savedInputLayout, savedOutputLayout)
-                          ->toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
-    const auto numBytes = text.getNumBytesAsUTF8();
-
-    destData.reset();
-    juce::MemoryOutputStream out (destData, false);
-    out.writeInt ((int) stateMagic);
-    out.writeInt ((int) numBytes);
-    out.write (text.toRawUTF8(), numBytes);
-    out.writeByte (0);
+    ProcessorState::write (settings, savedInputLayout, savedOutputLayout, destData);
 }
 
 void OvrajuceLoudnessAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    const auto xml = unwrapState (data, sizeInBytes);
+    auto inputs = savedInputLayout, outputs = savedOutputLayout;
 
-    if (xml == nullptr)
+    switch (ProcessorState::read (data, sizeInBytes, settings, inputs, outputs))
     {
-        restoreDefaultSettings();
-        return;
+        case ProcessorState::Outcome::unreadable:
+            restoreDefaultSettings();
+            break;
+
+        case ProcessorState::Outcome::foreign:
+            break;
+
+        case ProcessorState::Outcome::restored:
+            setInputLayout (inputs);
+            setOutputLayout (outputs);
+            break;
     }
-
-    if (! xml->getTagName().equalsIgnoreCase (stateTag))
-        return;
-
-    for (const auto& setting : SettingsSnapshot::floatFields)
-    {
-        if (! isStoredSetting (setting))
-            continue;
-
-        auto& field = settings.*setting.field;
-        const double stored = xml->getDoubleAttribute (setting.name, (double) field.get());
-
-        // Only a finite number that a float can hold replaces the setting.
-        if (std::isfinite (stored) && std::abs (stored) <= (double) std::numeric_limits<float>::max())
-            field = (float) stored;
-    }
-
-    setInputLayout (ChannelLayout::fromText (xml->getStringAttribute ("settingsInputLayout")));
-    setOutputLayout (ChannelLayout::fromText (xml->getStringAttribute ("settingsOutputLayout")));
-    settings.logFilePath = xml->getStringAttribute ("logFilePath", settings.logFilePath);
-    settings.logFileName = xml->getStringAttribute ("logFileName", settings.logFileName);
 }
 
 //==============================================================================
@@ -764,197 +624,4 @@ void OvrajuceLoudnessAudioProcessor::timerCallback()
     oscRemote.setDisplayValues (displaySnapshot);
     oscRemote.setSettings (settings);
     oscRemote.sendToAll();
-}
-
-//==============================================================================
-// The audio thread reaches the logger only inside useLogger: it counts itself
-// in before it loads the pointer and out when it is done; a thread that deletes
-// the logger first clears the pointer, then waits for the count to drop. Both
-// sides are sequentially consistent, so either the deleter sees the count or
-// the audio thread sees the cleared pointer.
-template <typename Callback>
-void OvrajuceLoudnessAudioProcessor::useLogger (Callback&& callback) noexcept
-{
-    loggerUsers.fetch_add (1);
-
-    if (auto* logger = activeLogger.load())
-        callback (*logger);
-
-    loggerUsers.fetch_sub (1);
-}
-
-std::unique_ptr<OVRAMeasurementLogger> OvrajuceLoudnessAudioProcessor::detachLogger() noexcept
-{
-    activeLogger.store (nullptr);
-
-    // The audio thread holds the logger only for a few calls that neither
-    // block nor allocate, so this wait is short.
-    while (loggerUsers.load() != 0)
-        std::this_thread::yield();
-
-    return std::move (measurementLogger);
-}
-
-juce::StringRef OvrajuceLoudnessAudioProcessor::getLoudnessUnit() const noexcept
-{
-    return settings.measurementStandard.get() == 0.0f ? "LUFS" : "LKFS";
-}
-
-//==============================================================================
-juce::File OvrajuceLoudnessAudioProcessor::buildLogFilePath()
-{
-    const auto start = clock.get()->now();
-    measurementStartTime = start;
-
-    juce::String stamp;
-    stamp << start.getDayOfMonth() << "_" << juce::Time::getMonthName (start.getMonth(), true) << "_"
-          << start.getYear() << "_" << start.getHours() << "_" << start.getMinutes() << "_"
-          << start.getSeconds();
-
-    const auto folderPath =
-        settings.logFilePath.isNotEmpty() ? settings.logFilePath : getDefaultLogFilePath();
-    const auto name = settings.logFileName.isNotEmpty() ? settings.logFileName : getDefaultLogFileName();
-    const auto baseName = name + "_" + stamp;
-
-    // An absolute folder stays as it is; a relative one must not end up as an invalid File.
-    const auto folder = juce::File::getCurrentWorkingDirectory().getChildFile (folderPath);
-    auto report = folder.getChildFile (baseName + ".xml");
-
-    // A second log started within the same second must neither replace the
-    // first one's report nor append to its CSV log.
-    for (int copy = 2; report.exists(); ++copy)
-        report = folder.getChildFile (baseName + " (" + juce::String (copy) + ").xml");
-
-    return report;
-}
-
-void OvrajuceLoudnessAudioProcessor::startMeasurementLog()
-{
-    // The previous log is closed first (deleting it writes its files a last
-    // time, without stop values): two loggers never write at once, and no
-    // maximum of the old log reaches the new one.
-    detachLogger().reset();
-
-    maxMomentaryLoudness = levelFloor;
-    maxShortTermLoudness = levelFloor;
-    maxTruePeak = levelFloor;
-
-    const auto reportFile = buildLogFilePath();
-    std::fputs (reportFile.getFullPathName().toRawUTF8(), stdout);
-    std::fflush (stdout);
-
-    auto logger = std::make_unique<OVRAMeasurementLogger>();
-    logger->startReport (reportFile);
-    logger->xmlLogger.setElementAttribute ({}, "UserSelectedTitle", "value", "ZEL51Log");
-    logger->xmlLogger.setElementAttribute ("MeasurementInterval", "StartTime", "value",
-                                           toReportText (measurementStartTime.get()));
-
-    // Written again at once, so that no report on disk lacks its start.
-    logger->xmlLogger.writeReport();
-
-    measurementLogger = std::move (logger);
-    rollOverDue = false;
-    activeLogger.store (measurementLogger.get());
-    rollOverTimer.startTimer (rollOverCheckIntervalMs);
-}
-
-void OvrajuceLoudnessAudioProcessor::stopMeasurementLog()
-{
-    if (measurementLogger == nullptr)
-        return;
-
-    rollOverTimer.stopTimer();
-
-    // Taken from the audio thread before the stop values go in, so that no
-    // maximum arrives after them.
-    auto logger = detachLogger();
-    auto& report = logger->xmlLogger;
-    const auto stopTime = clock.get()->now();
-
-    report.setElementAttribute ("MeasurementInterval", "StopTime", "value", toReportText (stopTime));
-    report.setElementAttribute ("MeasurementInterval", "UpTime", "value",
-                                (stopTime - measurementStartTime.get()).getDescription ("0"));
-    logger->setIntegratedLoudness (displaySnapshot.programLoudness.get(), getLoudnessUnit());
-    report.setElementAttribute ("IntegratedMeasurements", "LoudnessRange", "value",
-                                juce::String ((double) displaySnapshot.loudnessRange.get(), 1));
-    report.setElementAttribute ("IntegratedMeasurements", "LoudnessRange", "unit", "LU");
-
-    // Writes the remaining CSV lines and the report a last time.
-    logger.reset();
-}
-
-//==============================================================================
-void OvrajuceLoudnessAudioProcessor::logMomentary() noexcept
-{
-    useLogger ([this] (OVRAMeasurementLogger& logger) {
-        const auto now = clock.get()->now();
-        const float momentary = roundToOneDecimal (displaySnapshot.momentaryLoudness.get());
-        logger.csvLogger.pushEvent ({ LogEvent::momentaryLoudness, momentary, now });
-
-        // Rounded values are compared, so that an equal maximum keeps the time it was first reached.
-        if (momentary > maxMomentaryLoudness.get())
-        {
-            maxMomentaryLoudness = momentary;
-            maxMomentaryTime = now;
-            logger.setMaxMomentary (momentary, getLoudnessUnit(), now);
-        }
-
-        // The roll-over makes files and a thread, which the audio thread
-        // must not; posting it to the message queue (callAsync, an
-        // AsyncUpdater) locks and allocates, so a message-thread timer
-        // polls this flag instead.
-        if (measurementStartTime.get() + juce::RelativeTime::seconds (secondsPerLogFile) < now)
-            rollOverDue = true;
-    });
-}
-
-void OvrajuceLoudnessAudioProcessor::logShortTerm() noexcept
-{
-    useLogger ([this] (OVRAMeasurementLogger& logger) {
-        const auto now = clock.get()->now();
-        const float shortTerm = roundToOneDecimal (displaySnapshot.shortTermLoudness.get());
-        logger.csvLogger.pushEvent ({ LogEvent::shortTermLoudness, shortTerm, now });
-
-        if (shortTerm > maxShortTermLoudness.get())
-        {
-            maxShortTermLoudness = shortTerm;
-            logger.setMaxShortTerm (shortTerm, getLoudnessUnit(), now);
-        }
-    });
-}
-
-void OvrajuceLoudnessAudioProcessor::logTruePeak() noexcept
-{
-    useLogger ([this] (OVRAMeasurementLogger& logger) {
-        float loudest = -std::numeric_limits<float>::infinity();
-
-        for (const auto& level : displaySnapshot.truePeakValuesPerChannel)
-            loudest = juce::jmax (loudest, level.get());
-
-        const float rounded = roundToOneDecimal (loudest);
-
-        if (rounded > maxTruePeak.get())
-        {
-            const auto now = clock.get()->now();
-            maxTruePeak = rounded;
-            maxTruePeakTime = now;
-            logger.setMaxTruePeak (rounded, "dBTP", now);
-        }
-    });
-}
-
-void OvrajuceLoudnessAudioProcessor::rollOverIfDue()
-{
-    if (! rollOverDue.exchange (false))
-        return;
-
-    // The flag may be older than a restart of the log: the rule is checked again.
-    const auto dayEnd = measurementStartTime.get() + juce::RelativeTime::seconds (secondsPerLogFile);
-
-    if (measurementLogger == nullptr || ! (dayEnd < clock.get()->now()))
-        return;
-
-    stopMeasurementLog();
-    resetMeasurement();
-    startMeasurementLog();
 }

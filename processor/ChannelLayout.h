@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Slots.h"
+
 #include <juce_core/juce_core.h>
 
 #include <array>
@@ -20,7 +22,7 @@
 */
 struct ChannelLayout
 {
-    static constexpr int numSlots = 6;
+    static constexpr int numSlots = Slots::count;
     static constexpr int none = -1;
 
     std::array<int, numSlots> channels { none, none, none, none, none, none };

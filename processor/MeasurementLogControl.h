@@ -1,0 +1,131 @@
+#pragma once
+
+#include "DisplaySnapshot.h"
+#include "MeasurementClock.h"
+#include "OVRAMeasurementLogger.h"
+#include "RelaxedAtomic.h"
+#include "SettingsSnapshot.h"
+
+#include <juce_events/juce_events.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+/** Runs the processor's measurement log: names its files, starts and stops
+    the logger, feeds it from the audio thread with the published values,
+    keeps the maxima of the running log with their times, and rolls the log
+    over after one day (stop, the processor's measurement reset, start).
+
+    Threads: start, stop, the roll-over and clearMaxima (while no audio runs)
+    on the message thread; beginBlock, the log calls, endBlock and clearMaxima
+    (while audio runs) on the audio thread.
+
+    The audio thread takes the logger once at the start of each block and
+    keeps it to the end of that block, so a block logs into one log or none.
+    Stopping a log takes the logger away and waits for a block that still
+    holds it; the logger is therefore never deleted under the audio thread,
+    and no block can log into a log that started after the block did.
+
+        MeasurementLogControl log (settings, display, [this] { resetMeasurement(); });
+        log.start();                          // message thread
+        log.beginBlock(); log.logMomentary(); log.endBlock();    // audio thread
+        log.stop();
+*/
+class MeasurementLogControl
+{
+public:
+    MeasurementLogControl (const SettingsSnapshot& settings, const DisplaySnapshot& display,
+                           std::function<void()> resetMeasurement);
+
+    /** Stops a running log. */
+    ~MeasurementLogControl();
+
+    //==============================================================================
+    /** Starts a new log (replacing a running one): clears the maxima, names the
+        report after the start time, prints its path to standard output and
+        writes the report's skeleton. */
+    void start();
+
+    /** Writes the stop values into the report and closes the log, writing
+        every queued line. Does nothing while no log runs. */
+    void stop();
+
+    bool isRunning() const noexcept { return logger != nullptr; }
+
+    /** The report file of a new log: <folder>/<name>_<day>_<Mon>_<year>_<h>_<m>_<s>.xml
+        in local time, the defaults standing in for an empty folder or name.
+        Takes the current time as measurementStartTime. */
+    juce::File buildLogFilePath();
+
+    /** Where the log takes the time from. The clock must outlive this object
+        and be set before audio runs. */
+    void setClock (const MeasurementClock& newClock) noexcept { clock = &newClock; }
+
+    /** Process-wide defaults of the log folder and name. */
+    static juce::String getDefaultLogFilePath();
+    static juce::String getDefaultLogFileName();
+
+    //==============================================================================
+    /** Audio thread: takes the running logger, if any, for this block. */
+    void beginBlock() noexcept;
+
+    /** Audio thread: lets the block's logger go. */
+    void endBlock() noexcept;
+
+    /** Audio thread, after each published value: logs it and keeps the maxima. */
+    void logMomentary() noexcept;
+    void logShortTerm() noexcept;
+    void logTruePeak() noexcept;
+
+    /** The three maxima back to -70. Audio thread, or any thread while no
+        audio runs. */
+    void clearMaxima() noexcept;
+
+    //==============================================================================
+    /** Highest rounded values of the current log and when they were reached. */
+    RelaxedAtomic<float> maxMomentaryLoudness { levelFloor };
+    RelaxedAtomic<juce::Time> maxMomentaryTime;
+    RelaxedAtomic<float> maxShortTermLoudness { levelFloor };
+    RelaxedAtomic<float> maxTruePeak { levelFloor };
+    RelaxedAtomic<juce::Time> maxTruePeakTime;
+
+    /** Start of the current log; the one-day roll-over counts from here. */
+    RelaxedAtomic<juce::Time> measurementStartTime;
+
+private:
+    //==============================================================================
+    std::unique_ptr<OVRAMeasurementLogger> detachLogger() noexcept;
+    void rollOverIfDue();
+    juce::StringRef getLoudnessUnit() const noexcept;
+
+    /** Polls, on the message thread, for a roll-over that the audio thread found due. */
+    class RollOverTimer : public juce::Timer
+    {
+    public:
+        explicit RollOverTimer (MeasurementLogControl& owner) noexcept : control (owner) {}
+        void timerCallback() override { control.rollOverIfDue(); }
+
+    private:
+        MeasurementLogControl& control;
+    };
+
+    //==============================================================================
+    const SettingsSnapshot& settings;
+    const DisplaySnapshot& display;
+    const std::function<void()> resetMeasurement;
+
+    // Only the message thread touches logger; the audio thread reaches the
+    // same object through activeLogger while it counts itself in loggerUsers.
+    std::unique_ptr<OVRAMeasurementLogger> logger;
+    std::atomic<OVRAMeasurementLogger*> activeLogger { nullptr };
+    std::atomic<int> loggerUsers { 0 };
+    OVRAMeasurementLogger* blockLogger = nullptr; // audio thread
+
+    std::atomic<bool> rollOverDue { false };
+    RollOverTimer rollOverTimer { *this };
+
+    RelaxedAtomic<const MeasurementClock*> clock;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MeasurementLogControl)
+};
