@@ -6,6 +6,9 @@
 
 namespace
 {
+// Bin 0 holds -70.0, where the meter counts every block at or below the
+// absolute gate of -70 LUFS, so both measures start at bin 1.
+constexpr int firstGatedBin = 1;
 constexpr float integratedGateOffset = -10.0f;
 constexpr float rangeGateOffset = -20.0f;
 constexpr float rangeLowRank = 0.1f;
@@ -36,7 +39,7 @@ void OVRALoudnessHistogram::clear() noexcept { counts.fill (0.0f); }
 
 float OVRALoudnessHistogram::getIntegratedLoudness() const
 {
-    const auto all = sumBins (0);
+    const auto all = sumBins (firstGatedBin);
 
     if (all.count == 0)
         return levelFloor;
@@ -56,7 +59,7 @@ float OVRALoudnessHistogram::getIntegratedLoudness() const
 
 void OVRALoudnessHistogram::getLoudnessRange (float& range, float& low, float& high) const
 {
-    auto totals = sumBins (0);
+    auto totals = sumBins (firstGatedBin);
 
     if (totals.count > 0 && gatingEnabled.get())
     {
@@ -113,8 +116,8 @@ int OVRALoudnessHistogram::findBin (float roundedLoudness) const
 
 int OVRALoudnessHistogram::gateBin (float gate) const
 {
-    const float rounded = roundToOneDecimal (gate);
-    return rounded < levelFloor ? 0 : findBin (rounded);
+    // A relative gate at or below the absolute one changes nothing.
+    return juce::jmax (firstGatedBin, findBin (roundToOneDecimal (gate)));
 }
 
 OVRALoudnessHistogram::Totals OVRALoudnessHistogram::sumBins (int firstBin) const noexcept

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -13,11 +14,14 @@
 // - the surround weight here is exactly 1.41, there 10^0.15 = 1.41254; for a
 //   programme in the surrounds alone that is 10 log10 (1.41254 / 1.41) =
 //   0.008 LU, for the mixes below less;
-// - the integrated loudness here is taken from 0.1 LU bins; every programme
-//   stays well away from its relative gate, so rounding a block to its bin
-//   never moves it across the gate;
-// - there is no absolute gate here; every block of the programmes lies far
-//   above -70 LUFS, where libebur128's absolute gate removes nothing.
+// - both long-term measures here are taken from 0.1 LU bins; every level a
+//   programme holds lies well away from the relative gates, so rounding a
+//   block to its bin can move only a block of a transition across a gate;
+// - blocks quieter than -70 LUFS count here as -70.0, where the absolute
+//   gate drops them as libebur128's drops them;
+// - the loudness range here is taken from short-term values every 600 ms,
+//   there every second; the stepped programmes hold each level for 20 s, so
+//   both tools see the same plateaus and differ only in the transitions.
 namespace
 {
 constexpr int L = 0, R = 1, C = 2, LFE = 3, LS = 4, RS = 5;
@@ -26,7 +30,7 @@ struct ReferenceMeter
 {
     ReferenceMeter (int channels, double rate)
         : state (ebur128_init ((unsigned) channels, (unsigned long) rate,
-                               EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I))
+                               EBUR128_MODE_M | EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_LRA))
     {
         const int map[] = { EBUR128_LEFT,   EBUR128_RIGHT,         EBUR128_CENTER,
                             EBUR128_UNUSED, EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND };
@@ -56,6 +60,13 @@ struct ReferenceMeter
     {
         double v = 0;
         ebur128_loudness_global (state.get(), &v);
+        return v;
+    }
+
+    double range()
+    {
+        double v = 0;
+        ebur128_loudness_range (state.get(), &v);
         return v;
     }
 
@@ -192,4 +203,70 @@ TEST (LoudnessReference, KWeightingAgreesAtEveryRate)
             reference.add (TestSignals::interleave (tone), 2, 0, tone.getNumSamples());
             EXPECT_NEAR (rig.module.results.momentaryLoudness.get(), reference.momentary(), 0.1);
         }
+}
+
+TEST (LoudnessReference, GatedMeasuresOfSteppedProgrammesAgreeWithTheReferenceLibrary)
+{
+    // A stereo 997 Hz tone held at each level (LUFS) for the given seconds.
+    // The absolute gate keeps the pauses out of both measures. The range's
+    // relative gate, 20 LU under the short-term level, keeps the -40 step of
+    // the fifth case, which a gate 15 LU under would drop, and drops the -45
+    // step of the second and the -50 steps of the last, which a gate 25 LU
+    // under (or one taken with the pause) would keep.
+    constexpr float silence = -std::numeric_limits<float>::infinity();
+    struct Step
+    {
+        float level, seconds;
+    };
+    struct Case
+    {
+        std::vector<Step> steps;
+        float integrated, range;
+    };
+    const Case cases[] = {
+        { { { -23.0f, 20 }, { -36.0f, 20 }, { silence, 60 } }, -23.0f, 13.0f },
+        { { { -20.0f, 30 }, { -25.0f, 30 }, { -45.0f, 20 }, { silence, 60 } }, -21.8f, 5.0f },
+        { { { -20.0f, 20 }, { -30.0f, 20 } }, -22.6f, 10.0f },
+        { { { -20.0f, 20 }, { -15.0f, 20 } }, -16.8f, 5.0f },
+        { { { -40.0f, 20 }, { -20.0f, 20 } }, -20.0f, 20.0f },
+        { { { -50.0f, 20 }, { -35.0f, 20 }, { -20.0f, 20 }, { -35.0f, 20 }, { -50.0f, 20 } }, -24.5f, 15.0f },
+    };
+
+    constexpr double rate = 48000.0;
+    constexpr int blockSize = 4800;
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE ("case " + juce::String ((int) (&c - cases) + 1));
+        LoudnessModuleRig rig (rate, 1, 2);
+        ReferenceMeter reference (2, rate);
+        juce::AudioBuffer<float> block (2, blockSize);
+
+        for (const auto& step : c.steps)
+        {
+            const float amplitude = std::pow (10.0f, step.level / 20.0f);
+            const int frames = (int) (step.seconds * rate);
+            for (int done = 0; done < frames; done += blockSize)
+            {
+                const auto start = rig.framesPushed;
+                block.clear();
+                for (int ch = 0; ch < 2; ++ch)
+                    TestSignals::writeSine (block, ch, 997.0, rate, amplitude, start);
+                rig.push (
+                    blockSize,
+                    [&] (juce::AudioBuffer<float>& in, int64_t) {
+                        for (int ch = 0; ch < 2; ++ch)
+                            in.copyFrom (ch, 0, block, ch, 0, blockSize);
+                    },
+                    blockSize);
+                reference.add (TestSignals::interleave (block), 2, 0, blockSize);
+            }
+        }
+
+        const auto& results = rig.module.results;
+        EXPECT_NEAR (results.integratedLoudness.get(), reference.integrated(), 0.1);
+        EXPECT_NEAR (results.loudnessRange.get(), reference.range(), 0.1);
+        EXPECT_NEAR (results.integratedLoudness.get(), c.integrated, 0.05);
+        EXPECT_NEAR (results.loudnessRange.get(), c.range, 0.1);
+    }
 }

@@ -126,7 +126,8 @@ TEST (OVRALoudnessModule, DigitalSilence)
 TEST (OVRALoudnessModule, IntegratedLoudnessWithAndWithoutGating)
 {
     // Alternating 2 s of loud, quiet and silence: with gating off every
-    // momentary value counts in a plain energy mean, floor values included.
+    // momentary value above the floor counts in a plain energy mean; the
+    // floor values of the silence never count.
     const auto programme = [] (juce::AudioBuffer<float>& block, int64_t start) {
         for (int i = 0; i < block.getNumSamples(); ++i)
         {
@@ -147,8 +148,14 @@ TEST (OVRALoudnessModule, IntegratedLoudnessWithAndWithoutGating)
         rig.push (18 * 48000, programme);
 
         std::vector<float> values;
+        int onTheFloor = 0;
         for (const auto& v : rig.momentary)
-            values.push_back (v.loudness);
+        {
+            if (v.loudness > levelFloor)
+                values.push_back (v.loudness);
+            else
+                ++onTheFloor;
+        }
 
         double energy = 0.0;
         for (float v : values)
@@ -169,7 +176,7 @@ TEST (OVRALoudnessModule, IntegratedLoudnessWithAndWithoutGating)
             expected = 10.0 * std::log10 (keptEnergy / kept);
         }
 
-        ASSERT_GT (std::count (values.begin(), values.end(), levelFloor), 0);
+        ASSERT_GT (onTheFloor, 0);
         EXPECT_NEAR (rig.module.results.integratedLoudness.get(), expected, 0.002);
         EXPECT_GT (rig.module.results.loudnessRange.get(), 0.0f);
     }
