@@ -14,15 +14,20 @@ public:
     explicit LogWriteStatus (juce::String whatIsWritten) : what (std::move (whatIsWritten)) {}
 
     //==============================================================================
-    /** Records the outcome of one write of the given file. */
-    void update (bool succeeded, const juce::File& file)
+    /** Records the outcome of one write of the given file; a failure's note
+        ends with the detail given, if any. */
+    void update (bool succeeded, const juce::File& file, const juce::String& failureDetail = {})
     {
         if (succeeded == ! failing)
             return;
 
         failing = ! succeeded;
-        juce::Logger::writeToLog (what + (failing ? " could not be written: " : " is written again: ")
-                                  + file.getFullPathName());
+
+        if (failing)
+            juce::Logger::writeToLog (what + " could not be written: " + file.getFullPathName()
+                                      + (failureDetail.isEmpty() ? juce::String() : "; " + failureDetail));
+        else
+            juce::Logger::writeToLog (what + " is written again: " + file.getFullPathName());
     }
 
 private:

@@ -1,4 +1,5 @@
 #include "OVRATextCSVLogger.h"
+#include "WholeAppend.h"
 
 namespace
 {
@@ -70,18 +71,27 @@ int OVRATextCSVLogger::writePendingEvents()
     if (numEvents == 0)
         return idleIntervalMs;
 
-    bool written = logFile != juce::File();
-
     // After the first failure the rest of the pass is given up: the next pass
     // tries again rather than this one hammering a broken folder.
-    for (int i = 0; i < size1 && written; ++i)
-        written = appendLine (formatLine (events[(size_t) (start1 + i)]));
+    juce::String failedLine;
 
-    for (int i = 0; i < size2 && written; ++i)
-        written = appendLine (formatLine (events[(size_t) (start2 + i)]));
+    auto writeLines = [&] (int start, int size) {
+        for (int i = start; i < start + size && failedLine.isEmpty(); ++i)
+        {
+            const auto line = formatLine (events[(size_t) i]);
+
+            if (logFile == juce::File() || ! appendLine (line))
+                failedLine = line;
+        }
+    };
+
+    writeLines (start1, size1);
+    writeLines (start2, size2);
 
     fifo.finishedRead (numEvents);
-    writeStatus.update (written, logFile);
+    const bool written = failedLine.isEmpty();
+    writeStatus.update (written, logFile,
+                        written ? juce::String() : "first line lost: " + failedLine.trimEnd());
     return 0;
 }
 
@@ -103,10 +113,8 @@ juce::File OVRATextCSVLogger::getLogFile() const
 //==============================================================================
 bool OVRATextCSVLogger::appendToLog (const juce::String& text)
 {
-    // Unbuffered, so the whole text goes out in one write call whose failure
-    // is seen here, and a killed process leaves no half-written line.
-    juce::FileOutputStream out (logFile, 0);
-    return out.openedOk() && out.write (text.toRawUTF8(), text.getNumBytesAsUTF8());
+    // One write call, so a killed process leaves no half-written line either.
+    return WholeAppend::toFile (logFile, text.toRawUTF8(), text.getNumBytesAsUTF8());
 }
 
 bool OVRATextCSVLogger::appendLine (const juce::String& line)

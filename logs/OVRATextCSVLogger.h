@@ -18,8 +18,10 @@
 
     Lines end with CR LF. The header is written whenever the pass finds the
     file missing, so a log deleted during a measurement comes back. A pass
-    whose file cannot be written loses its lines and the next pass tries
-    again. Destroying the logger writes every event still queued.
+    whose file cannot be written loses its lines from the first that fails,
+    which the debug log names, and the next pass tries again; a line that a
+    full disk takes only in part is cut off again, so the log holds whole
+    lines only. Destroying the logger writes every event still queued.
 */
 class OVRATextCSVLogger : public juce::TimeSliceClient
 {

@@ -1,4 +1,5 @@
 #include "OVRAXMLLogger.h"
+#include "WholeAppend.h"
 
 namespace
 {
@@ -163,22 +164,16 @@ bool OVRAXMLLogger::writeTreeToFile()
     // reports would list.
     juce::TemporaryFile temporary (reportFile, juce::TemporaryFile::useHiddenFile);
 
-    {
-        juce::FileOutputStream out (temporary.getFile());
+    juce::XmlElement::TextFormat format;
+    format.customEncoding = "UTF-8";
+    format.lineWrapLength = 60;
+    format.newLineChars = "\r\n";
+    juce::MemoryOutputStream text;
+    root->writeTo (text, format);
 
-        if (! out.openedOk())
-            return false;
-
-        juce::XmlElement::TextFormat format;
-        format.customEncoding = "UTF-8";
-        format.lineWrapLength = 60;
-        format.newLineChars = "\r\n";
-        root->writeTo (out, format);
-        out.flush(); // also syncs, so the rename never exposes an unwritten file
-
-        if (out.getStatus().failed())
-            return false;
-    }
-
-    return temporary.overwriteTargetFileWithTemporary();
+    // Whole and synced, so the rename never exposes a report cut short by a
+    // full disk or not yet on it.
+    return WholeAppend::toFile (temporary.getFile(), text.getData(), text.getDataSize(),
+                                WholeAppend::Sync::yes)
+           && temporary.overwriteTargetFileWithTemporary();
 }

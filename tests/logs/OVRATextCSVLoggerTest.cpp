@@ -28,14 +28,27 @@ int pushNumbered (OVRATextCSVLogger& logger, int first, int count)
     return queued;
 }
 
+juce::String numberedLine (int value)
+{
+    return "MomentaryLoudness, -" + juce::String (value) + ".0, 6 Dec 2026, 14:30:00";
+}
+
 void expectNumberedLines (const juce::StringArray& lines, int firstLine, int firstValue, int count)
 {
     ASSERT_EQ (lines.size(), firstLine + count);
 
     for (int i = 0; i < count; ++i)
-        ASSERT_EQ (lines[firstLine + i],
-                   "MomentaryLoudness, -" + juce::String (firstValue + i) + ".0, 6 Dec 2026, 14:30:00");
+        ASSERT_EQ (lines[firstLine + i], numberedLine (firstValue + i));
 }
+
+/** Collects what the logger writes to the framework's logger. */
+struct CapturingLogger : juce::Logger
+{
+    CapturingLogger() { juce::Logger::setCurrentLogger (this); }
+    ~CapturingLogger() override { juce::Logger::setCurrentLogger (nullptr); }
+    void logMessage (const juce::String& message) override { lines.add (message); }
+    juce::StringArray lines;
+};
 } // namespace
 
 //==============================================================================
@@ -123,4 +136,48 @@ TEST (CSVLog, AnUnwritableFolderLosesOnlyThatPassAndIsRetried)
     pushNumbered (logger, 100, 2);
     logger.writePendingEvents();
     expectNumberedLines (readCrLfLines (file), 1, 100, 2);
+}
+
+TEST (CSVLog, AFullDiskLosesWholeLinesOnlyNamesTheFirstAndLaterLinesFollowWhole)
+{
+    LogTestFiles::onSmallDisk ([] (const juce::File& disk) {
+        const auto file = disk.getChildFile ("log.csv");
+        const auto filler = disk.getChildFile ("filler");
+        OVRATextCSVLogger logger (nullptr);
+        logger.setLogFile (file);
+        CapturingLogger messages;
+
+        // The filler takes every free page; only the rest of the log's last page stays.
+        pushNumbered (logger, 0, 100);
+        logger.writePendingEvents();
+        LogTestFiles::fillDisk (filler);
+
+        // This pass runs out of room inside a line.
+        pushNumbered (logger, 100, 200);
+        logger.writePendingEvents();
+        auto lines = readCrLfLines (file);
+        const int whole = lines.size() - 1;
+        ASSERT_GT (whole, 100);
+        ASSERT_LT (whole, 300);
+        expectNumberedLines (lines, 1, 0, whole);
+        const auto failure = "Measurement log could not be written: " + file.getFullPathName()
+                             + "; first line lost: " + numberedLine (whole);
+        EXPECT_EQ (messages.lines.joinIntoString ("\n"), failure);
+
+        // Still full: the whole pass is lost, and not reported again.
+        const auto size = file.getSize();
+        pushNumbered (logger, 1000, 5);
+        logger.writePendingEvents();
+        EXPECT_EQ (file.getSize(), size);
+
+        ASSERT_TRUE (filler.deleteFile());
+        pushNumbered (logger, 2000, 2);
+        logger.writePendingEvents();
+        lines = readCrLfLines (file);
+        EXPECT_EQ (lines.joinIntoString ("\n", whole + 1), numberedLine (2000) + "\n" + numberedLine (2001));
+        lines.removeRange (whole + 1, 2);
+        expectNumberedLines (lines, 1, 0, whole);
+        EXPECT_EQ (messages.lines.joinIntoString ("\n"),
+                   failure + "\nMeasurement log is written again: " + file.getFullPathName());
+    });
 }

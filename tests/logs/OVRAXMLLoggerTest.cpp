@@ -204,3 +204,25 @@ TEST (XMLReport, AnOverlongUnitIsCutAtAWholeCharacter)
               { "MaxMomentary",
                 "value=\"-21.0\" unit=\"LUFSLUFSLUFSLUF\" maxTime=\"6 Dec 2026 9:05:03\"" } }));
 }
+
+TEST (XMLReport, AWriteCutShortByAFullDiskLeavesThePreviousReport)
+{
+    LogTestFiles::onSmallDisk ([] (const juce::File& disk) {
+        const auto file = disk.getChildFile ("report.xml");
+        const auto filler = disk.getChildFile ("filler");
+        OVRAXMLLogger logger (nullptr);
+        logger.startReport (file);
+
+        // Longer than the one page left, so the disk takes part of the write.
+        const auto title = juce::String::repeatedString ("ZEL51Log", 500);
+        logger.setElementAttribute ({}, "UserSelectedTitle", "value", title);
+        LogTestFiles::fillDisk (filler, 4096);
+        logger.writeReport();
+        EXPECT_EQ (readBytes (file), emptySkeleton);
+
+        ASSERT_TRUE (filler.deleteFile());
+        logger.writeReport();
+        const auto titled = "value=\"" + title + "\"";
+        EXPECT_EQ (readBytes (file), skeletonWith ({ { "UserSelectedTitle", titled.toRawUTF8() } }));
+    });
+}

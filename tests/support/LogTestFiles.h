@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <regex>
 
 /** File helpers shared by the tests of the measurement logs. */
@@ -112,5 +118,64 @@ inline void expectWholeMeasurementFiles (const juce::File& report)
 
     for (int i = 1; i < lines.size(); ++i)
         ASSERT_TRUE (std::regex_match (lines[i].toStdString(), eventLine)) << lines[i];
+}
+
+/** Runs the body with a folder on a 64 KiB disk of its own, to be filled on
+    purpose: the current test runs again in a child process with a private
+    mount namespace, where a tmpfs covers a fresh folder, and must pass there.
+    Skips where no private mount namespace is allowed (in a chroot, say). */
+inline void onSmallDisk (const std::function<void (const juce::File&)>& body)
+{
+    static constexpr const char* folderVariable = "ZELX_SMALL_DISK";
+
+    if (const char* inside = std::getenv (folderVariable))
+    {
+        ASSERT_EQ (mount ("tmpfs", inside, "tmpfs", 0, "size=64k"), 0) << std::strerror (errno);
+        body (juce::File (juce::String::fromUTF8 (inside)));
+        return;
+    }
+
+    auto inPrivateNamespace = [] (const juce::StringArray& command) {
+        juce::StringArray result { "unshare", "-m", "--propagation", "private" };
+        result.addArray (command);
+        return result;
+    };
+
+    juce::ChildProcess probe;
+
+    if (! probe.start (inPrivateNamespace ({ "true" }), 0) || ! probe.waitForProcessToFinish (10000)
+        || probe.getExitCode() != 0)
+        GTEST_SKIP() << "no private mount namespace here, so no small disk to fill";
+
+    TemporaryFolder folder;
+    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+    juce::ChildProcess child;
+    ASSERT_TRUE (child.start (inPrivateNamespace (
+        { "env", juce::String (folderVariable) + "=" + folder.get().getFullPathName(),
+          juce::File::getSpecialLocation (juce::File::currentExecutableFile).getFullPathName(),
+          juce::String ("--gtest_filter=") + test->test_suite_name() + "." + test->name() })));
+    const bool finished = child.waitForProcessToFinish (60000);
+
+    if (! finished)
+        child.kill();
+
+    const auto output = child.readAllProcessOutput();
+    ASSERT_TRUE (finished) << output;
+    EXPECT_EQ (child.getExitCode(), 0u) << output;
+    EXPECT_TRUE (output.contains ("[  PASSED  ] 1 test.")) << output;
+}
+
+/** Grows the file until the disk is full, then gives the given number of bytes back. */
+inline void fillDisk (const juce::File& filler, juce::int64 bytesToLeave = 0)
+{
+    juce::FileOutputStream out (filler, 0);
+    const juce::MemoryBlock page (4096, true);
+
+    for (int i = 0; i < 1024 && out.write (page.getData(), page.getSize()); ++i)
+    {
+    }
+
+    ASSERT_TRUE (out.setPosition (out.getPosition() - bytesToLeave));
+    ASSERT_TRUE (out.truncate().wasOk());
 }
 } // namespace LogTestFiles

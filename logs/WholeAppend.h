@@ -1,0 +1,25 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+/** Appends bytes to a file in one write call, whole or not at all.
+
+    A nearly full disk may take only the first part of a write. That part is
+    cut off again, so the file still ends where the last whole append ended
+    and the next append does not continue a fragment.
+
+        WholeAppend::toFile (log, line.toRawUTF8(), line.getNumBytesAsUTF8());
+*/
+class WholeAppend
+{
+public:
+    enum class Sync
+    {
+        no,
+        yes
+    };
+
+    /** Creates the file when missing (not its folder). True when every byte
+        reached the file, and with Sync::yes the disk as well. */
+    static bool toFile (const juce::File& file, const void* data, size_t numBytes, Sync sync = Sync::no);
+};
