@@ -12,8 +12,10 @@
     Threads: "Juce IPC server" accepts connections; each connection reads on
     its own "JUCE IPC" thread; one writer thread drains every connection's
     bounded backlog with non-blocking writes, so sendToAll never waits for a
-    client. A client that falls more than maxBacklogFrames behind is
-    disconnected and reported lost.
+    client, and deletes the connections that have closed. A client that
+    falls more than maxBacklogFrames behind is disconnected and reported
+    lost. At most maxConnections clients are served at once; one more is
+    closed as soon as it is accepted, with a line on standard output.
 
     Derived classes must call stopServer() in their own destructor, so that no
     connection thread calls back into a half-destroyed object.
@@ -34,6 +36,9 @@ public:
     /** Frames queued for one connection beyond what its socket has taken; at
         100 ms a bundle, five seconds of a client that has stopped reading. */
     static constexpr int maxBacklogFrames = 50;
+
+    /** Clients served at once; each holds a thread and a descriptor. */
+    static constexpr int maxConnections = 64;
 
     //==============================================================================
     OVRASocketConnectionWrapper();
@@ -74,12 +79,16 @@ public:
     int getBoundPort() const;
 
     /** Ids of the connections in the list, in order of acceptance. Lost ones
-        stay until the server stops. */
+        leave it shortly after they close. */
     juce::Array<int> getConnectionIds() const;
+
+    /** Accepts that failed since the object was made. */
+    juce::uint64 getNumFailedAccepts() const noexcept;
 
 private:
     //==============================================================================
     WrappedInterprocessConnection* addConnection (std::unique_ptr<juce::StreamingSocket> socket);
+    void connectionFinished();
     bool flushConnections();
 
     juce::CriticalSection connectionLock;
