@@ -1,6 +1,7 @@
 #include "OVRASocketConnectionWrapper.h"
 
 #include "ConnectionWriter.h"
+#include "DiagnosticPrinter.h"
 #include "OVRAWireFraming.h"
 #include "WrappedInterprocessConnection.h"
 #include "WrappedInterprocessConnectionServer.h"
@@ -117,14 +118,22 @@ juce::Array<int> OVRASocketConnectionWrapper::getConnectionIds() const
 OVRASocketConnectionWrapper::WrappedInterprocessConnection*
 OVRASocketConnectionWrapper::addConnection (std::unique_ptr<juce::StreamingSocket> socket)
 {
+    bool full = false;
+
     {
         // Closed ones that the writer has not deleted yet take no place.
         const juce::ScopedLock sl (connectionLock);
-        const auto numOpen = std::count_if (connections.begin(), connections.end(),
-                                            [] (auto* connection) { return connection->isOpen(); });
+        full = std::count_if (connections.begin(), connections.end(),
+                              [] (auto* connection) { return connection->isOpen(); })
+               >= maxConnections;
+    }
 
-        if (numOpen >= maxConnections)
-            return nullptr; // the socket closes as it goes
+    if (full)
+    {
+        // Printed before the socket closes, so the client never sees the close first.
+        DiagnosticPrinter::print ("Connection refused: " + std::to_string (maxConnections)
+                                  + " clients already connected\n");
+        return nullptr;
     }
 
     auto* connection = new WrappedInterprocessConnection (*this, ++nextConnectionId, std::move (socket));

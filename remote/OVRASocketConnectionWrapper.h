@@ -87,6 +87,8 @@ public:
 
 private:
     //==============================================================================
+    /** A connection for the accepted socket; nullptr, and the socket closed,
+        when maxConnections are open already. Accept thread. */
     WrappedInterprocessConnection* addConnection (std::unique_ptr<juce::StreamingSocket> socket);
     void connectionFinished();
     bool flushConnections();

@@ -132,9 +132,6 @@ void OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::run()
 
         if (auto* connection = createConnectionObject (std::move (socket)))
             connection->start();
-        else
-            DiagnosticPrinter::print ("Connection refused: " + std::to_string (maxConnections)
-                                      + " clients already connected\n");
     }
 
     if (failure != nullptr)
