@@ -83,7 +83,13 @@ bool OVRASocketConnectionWrapper::startServer (int portNumber, const juce::Strin
     if (! server->beginWaitingForSocket (portNumber, bindAddress))
         return false;
 
-    writer->startThread();
+    // Without the writer nothing would be sent, nor closed connections released.
+    if (! writer->startThread())
+    {
+        stopServer();
+        return false;
+    }
+
     return true;
 }
 

@@ -18,7 +18,10 @@
     closed as soon as it is accepted, with a line on standard output.
 
     Derived classes must call stopServer() in their own destructor, so that no
-    connection thread calls back into a half-destroyed object.
+    connection thread calls back into a half-destroyed object. Their
+    callbacks must never block (on standard output, say: see
+    DiagnosticPrinter), as stopping the server waits for the threads that run
+    them.
 
         remote.startServer (OVRASocketConnectionWrapper::portFromText (portField.getText()));
         remote.sendToAll();     // every 100 ms on the message thread
@@ -68,14 +71,15 @@ public:
 
     /** Listens on the port (0 picks a free one) and address (empty: all
         interfaces). A running server is stopped first. Returns false when
-        the port is no valid port number or could not be bound; nothing is
-        listening then. */
+        the port is no valid port number or could not be bound, or a thread
+        could not be started; nothing is listening then. */
     bool startServer (int portNumber, const juce::String& bindAddress = {});
 
     /** Closes the listener and every connection, and stops their threads. */
     void stopServer();
 
-    /** The port listened on, or -1 when not listening. */
+    /** The port listened on, or -1 when not listening: also once the
+        listener has failed and the accept thread has ended. */
     int getBoundPort() const;
 
     /** Ids of the connections in the list, in order of acceptance. Lost ones
