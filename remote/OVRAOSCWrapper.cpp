@@ -1,9 +1,10 @@
 #include "OVRAOSCWrapper.h"
 
+#include "DiagnosticPrinter.h"
+
 #include <ip/IpEndpointName.h>
 
 #include <cstring>
-#include <iostream>
 
 namespace
 {
@@ -103,6 +104,6 @@ void OVRAOSCWrapper::handleMessageBlock (const juce::MemoryBlock& message, int)
     {
         // Argument errors are caught per message; this is a packet or bundle
         // that cannot be parsed at all.
-        std::cout << "error while parsing packet: " << e.what() << "\n" << std::flush;
+        DiagnosticPrinter::print (std::string ("error while parsing packet: ") + e.what() + "\n");
     }
 }

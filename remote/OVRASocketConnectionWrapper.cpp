@@ -1,9 +1,13 @@
 #include "OVRASocketConnectionWrapper.h"
 
 #include "ConnectionWriter.h"
+#include "DiagnosticPrinter.h"
 #include "OVRAWireFraming.h"
 #include "WrappedInterprocessConnection.h"
 #include "WrappedInterprocessConnectionServer.h"
+
+#include <algorithm>
+#include <vector>
 
 std::atomic<int> OVRASocketConnectionWrapper::nextConnectionId { 0 };
 
@@ -34,13 +38,23 @@ void OVRASocketConnectionWrapper::sendToAll()
 
 bool OVRASocketConnectionWrapper::flushConnections()
 {
-    // Connections are deleted only after this thread has stopped, so the
-    // pointers stay valid outside the lock.
+    // Connections are deleted only here or after this thread has stopped, so
+    // the pointers stay valid outside the lock.
+    std::vector<std::unique_ptr<WrappedInterprocessConnection>> finished;
+
     {
         const juce::ScopedLock sl (connectionLock);
+
+        for (int i = connections.size(); --i >= 0;)
+            if (connections.getUnchecked (i)->hasFinished())
+                finished.emplace_back (connections.removeAndReturn (i));
+
         flushList.clearQuick();
         flushList.addArray (connections.begin(), connections.size());
     }
+
+    // Outside the lock: each deletion joins a thread that is about to return.
+    finished.clear();
 
     bool pending = false;
 
@@ -49,6 +63,8 @@ bool OVRASocketConnectionWrapper::flushConnections()
 
     return pending;
 }
+
+void OVRASocketConnectionWrapper::connectionFinished() { writer->notify(); }
 
 //==============================================================================
 int OVRASocketConnectionWrapper::portFromText (const juce::String& text)
@@ -67,7 +83,13 @@ bool OVRASocketConnectionWrapper::startServer (int portNumber, const juce::Strin
     if (! server->beginWaitingForSocket (portNumber, bindAddress))
         return false;
 
-    writer->startThread();
+    // Without the writer nothing would be sent, nor closed connections released.
+    if (! writer->startThread())
+    {
+        stopServer();
+        return false;
+    }
+
     return true;
 }
 
@@ -83,6 +105,11 @@ void OVRASocketConnectionWrapper::stopServer()
 
 int OVRASocketConnectionWrapper::getBoundPort() const { return server->getBoundPort(); }
 
+juce::uint64 OVRASocketConnectionWrapper::getNumFailedAccepts() const noexcept
+{
+    return server->getNumFailedAccepts();
+}
+
 juce::Array<int> OVRASocketConnectionWrapper::getConnectionIds() const
 {
     juce::Array<int> ids;
@@ -97,6 +124,24 @@ juce::Array<int> OVRASocketConnectionWrapper::getConnectionIds() const
 OVRASocketConnectionWrapper::WrappedInterprocessConnection*
 OVRASocketConnectionWrapper::addConnection (std::unique_ptr<juce::StreamingSocket> socket)
 {
+    bool full = false;
+
+    {
+        // Closed ones that the writer has not deleted yet take no place.
+        const juce::ScopedLock sl (connectionLock);
+        full = std::count_if (connections.begin(), connections.end(),
+                              [] (auto* connection) { return connection->isOpen(); })
+               >= maxConnections;
+    }
+
+    if (full)
+    {
+        // Printed before the socket closes, so the client never sees the close first.
+        DiagnosticPrinter::print ("Connection refused: " + std::to_string (maxConnections)
+                                  + " clients already connected\n");
+        return nullptr;
+    }
+
     auto* connection = new WrappedInterprocessConnection (*this, ++nextConnectionId, std::move (socket));
     const juce::ScopedLock sl (connectionLock);
     return connections.add (connection);

@@ -12,11 +12,16 @@
     Threads: "Juce IPC server" accepts connections; each connection reads on
     its own "JUCE IPC" thread; one writer thread drains every connection's
     bounded backlog with non-blocking writes, so sendToAll never waits for a
-    client. A client that falls more than maxBacklogFrames behind is
-    disconnected and reported lost.
+    client, and deletes the connections that have closed. A client that
+    falls more than maxBacklogFrames behind is disconnected and reported
+    lost. At most maxConnections clients are served at once; one more is
+    closed as soon as it is accepted, with a line on standard output.
 
     Derived classes must call stopServer() in their own destructor, so that no
-    connection thread calls back into a half-destroyed object.
+    connection thread calls back into a half-destroyed object. Their
+    callbacks must never block (on standard output, say: see
+    DiagnosticPrinter), as stopping the server waits for the threads that run
+    them.
 
         remote.startServer (OVRASocketConnectionWrapper::portFromText (portField.getText()));
         remote.sendToAll();     // every 100 ms on the message thread
@@ -34,6 +39,9 @@ public:
     /** Frames queued for one connection beyond what its socket has taken; at
         100 ms a bundle, five seconds of a client that has stopped reading. */
     static constexpr int maxBacklogFrames = 50;
+
+    /** Clients served at once; each holds a thread and a descriptor. */
+    static constexpr int maxConnections = 64;
 
     //==============================================================================
     OVRASocketConnectionWrapper();
@@ -63,23 +71,30 @@ public:
 
     /** Listens on the port (0 picks a free one) and address (empty: all
         interfaces). A running server is stopped first. Returns false when
-        the port is no valid port number or could not be bound; nothing is
-        listening then. */
+        the port is no valid port number or could not be bound, or a thread
+        could not be started; nothing is listening then. */
     bool startServer (int portNumber, const juce::String& bindAddress = {});
 
     /** Closes the listener and every connection, and stops their threads. */
     void stopServer();
 
-    /** The port listened on, or -1 when not listening. */
+    /** The port listened on, or -1 when not listening: also once the
+        listener has failed and the accept thread has ended. */
     int getBoundPort() const;
 
     /** Ids of the connections in the list, in order of acceptance. Lost ones
-        stay until the server stops. */
+        leave it shortly after they close. */
     juce::Array<int> getConnectionIds() const;
+
+    /** Accepts that failed since the object was made. */
+    juce::uint64 getNumFailedAccepts() const noexcept;
 
 private:
     //==============================================================================
+    /** A connection for the accepted socket; nullptr, and the socket closed,
+        when maxConnections are open already. Accept thread. */
     WrappedInterprocessConnection* addConnection (std::unique_ptr<juce::StreamingSocket> socket);
+    void connectionFinished();
     bool flushConnections();
 
     juce::CriticalSection connectionLock;

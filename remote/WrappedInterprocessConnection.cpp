@@ -27,7 +27,16 @@ OVRASocketConnectionWrapper::WrappedInterprocessConnection::~WrappedInterprocess
 void OVRASocketConnectionWrapper::WrappedInterprocessConnection::start()
 {
     connectionMade();
-    startThread();
+
+    // Without a thread to read with, the client is dropped as if it had left.
+    if (! startThread())
+        finish();
+}
+
+bool OVRASocketConnectionWrapper::WrappedInterprocessConnection::isOpen() const
+{
+    const juce::ScopedLock sl (backlogLock);
+    return open;
 }
 
 bool OVRASocketConnectionWrapper::WrappedInterprocessConnection::queueFrame (
@@ -150,8 +159,18 @@ void OVRASocketConnectionWrapper::WrappedInterprocessConnection::run()
             break;
     }
 
+    finish();
+}
+
+void OVRASocketConnectionWrapper::WrappedInterprocessConnection::finish()
+{
     closeSocket();
     connectionLost();
+
+    // The owner may delete this object as soon as it is marked finished.
+    auto& ownerToTell = owner;
+    finished = true;
+    ownerToTell.connectionFinished();
 }
 
 void OVRASocketConnectionWrapper::WrappedInterprocessConnection::connectionMade()

@@ -10,7 +10,8 @@
     blocking.
 
     A read error, a closed peer, a frame above the payload limit or a write
-    error closes the socket and reports the loss to the owner once. Deleting
+    error closes the socket and reports the loss to the owner once; then the
+    object is finished, and the owner's writer thread deletes it. Deleting
     the object closes it without a report.
 */
 class OVRASocketConnectionWrapper::WrappedInterprocessConnection : public juce::Thread
@@ -26,6 +27,13 @@ public:
     /** Reports the connection to the owner and starts reading. */
     void start();
 
+    /** False once the socket has been closed, for whatever reason. */
+    bool isOpen() const;
+
+    /** True once the loss has been reported and nothing of this object is
+        used any more but its thread's last return: it may be deleted. */
+    bool hasFinished() const noexcept { return finished; }
+
     /** Queues one frame; false when the connection is closed or has fallen
         too far behind (it is then closed by the next flush). */
     bool queueFrame (std::shared_ptr<const juce::MemoryBlock> frame);
@@ -37,6 +45,7 @@ public:
 private:
     //==============================================================================
     void run() override;
+    void finish();
     void connectionMade();
     void connectionLost();
     void messageReceived (const juce::MemoryBlock& message);
@@ -58,6 +67,7 @@ private:
 
     std::atomic<bool> fellBehind { false };
     std::atomic<bool> lossReported { false };
+    std::atomic<bool> finished { false };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (WrappedInterprocessConnection)
 };

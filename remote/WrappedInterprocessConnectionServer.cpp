@@ -1,11 +1,28 @@
 #include "WrappedInterprocessConnectionServer.h"
 
+#include "DiagnosticPrinter.h"
 #include "WrappedInterprocessConnection.h"
+
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
 
 namespace
 {
 // How often an idle accept thread looks whether it should stop.
 constexpr int acceptPollMs = 100;
+
+// Pauses after a failed accept, doubling from the first to the last while
+// accepts keep failing.
+constexpr int firstRetryMs = 10;
+constexpr int longestRetryMs = 100;
+
+/** Whether an accept failed because the listener itself is unusable, rather
+    than for want of descriptors or memory, or a client that went away. */
+bool isListenerBroken (int error)
+{
+    return error == EBADF || error == EINVAL || error == ENOTSOCK || error == EOPNOTSUPP || error == EFAULT;
+}
 } // namespace
 
 OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::WrappedInterprocessConnectionServer (
@@ -34,7 +51,14 @@ bool OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::beginWait
         return false;
     }
 
-    startThread();
+    boundPort = listener->getBoundPort();
+
+    if (! startThread())
+    {
+        stop();
+        return false;
+    }
+
     return true;
 }
 
@@ -43,6 +67,7 @@ void OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::stop()
     // The thread stops before the listener closes: closing under a pending
     // accept would leave that accepted socket open.
     stopThread (4000);
+    boundPort = -1;
 
     if (listener != nullptr)
         listener->close();
@@ -52,26 +77,69 @@ void OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::stop()
 
 int OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::getBoundPort() const noexcept
 {
-    return listener == nullptr ? -1 : listener->getBoundPort();
+    return boundPort;
 }
 
 //==============================================================================
 void OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::run()
 {
+    int retryMs = 0;
+    const char* failure = nullptr;
+
     while (! threadShouldExit())
     {
-        const auto ready = listener->waitUntilReady (true, acceptPollMs);
+        // StreamingSocket::waitUntilReady hides the hang-up that a listener
+        // which has been shut down reports at once and for ever.
+        pollfd listening { listener->getRawSocketHandle(), POLLIN, 0 };
+        const auto ready = ::poll (&listening, 1, acceptPollMs);
 
-        if (ready < 0)
+        if (ready < 0 && errno != EINTR)
+        {
+            failure = std::strerror (errno);
             break;
+        }
 
-        if (ready == 0 || threadShouldExit())
+        if ((listening.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0)
+        {
+            failure = "the listening socket was shut down";
+            break;
+        }
+
+        if (ready <= 0 || (listening.revents & POLLIN) == 0 || threadShouldExit())
             continue;
 
         std::unique_ptr<juce::StreamingSocket> socket (listener->waitForNextConnection());
 
-        if (socket != nullptr)
-            createConnectionObject (std::move (socket))->start();
+        if (socket == nullptr)
+        {
+            const auto error = errno; // accept's: the listener returns at once when it fails
+            ++numFailedAccepts;
+
+            if (isListenerBroken (error))
+            {
+                failure = std::strerror (error);
+                break;
+            }
+
+            // Out of descriptors, say: the client stays queued and the
+            // listener keeps reporting it, so an immediate retry would spin.
+            retryMs = juce::jlimit (firstRetryMs, longestRetryMs, retryMs * 2);
+            wait (retryMs);
+            continue;
+        }
+
+        retryMs = 0;
+
+        if (auto* connection = createConnectionObject (std::move (socket)))
+            connection->start();
+    }
+
+    if (failure != nullptr)
+    {
+        // Nothing listens from here on; clients are refused rather than queued.
+        boundPort = -1;
+        listener->close();
+        DiagnosticPrinter::print (std::string ("Stopped accepting connections: ") + failure + "\n");
     }
 }
 

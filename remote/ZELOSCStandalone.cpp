@@ -1,7 +1,9 @@
 #include "ZELOSCStandalone.h"
 
+#include "DiagnosticPrinter.h"
+
 #include <cstring>
-#include <iostream>
+#include <sstream>
 
 namespace
 {
@@ -142,9 +144,9 @@ void ZELOSCStandalone::fillBundle (osc::OutboundPacketStream& stream)
     stream << osc::EndBundle;
 }
 
-void ZELOSCStandalone::connectionOpened (int) { std::cout << "Connected to server" << std::flush; }
+void ZELOSCStandalone::connectionOpened (int) { DiagnosticPrinter::print ("Connected to server"); }
 
-void ZELOSCStandalone::connectionClosed (int) { std::cout << "Disconnected from server" << std::flush; }
+void ZELOSCStandalone::connectionClosed (int) { DiagnosticPrinter::print ("Disconnected from server"); }
 
 //==============================================================================
 void ZELOSCStandalone::ProcessMessage (const osc::ReceivedMessage& message, const IpEndpointName&)
@@ -153,22 +155,35 @@ void ZELOSCStandalone::ProcessMessage (const osc::ReceivedMessage& message, cons
 
     try
     {
-        const juce::ScopedLock sl (settingsLock);
+        std::optional<float> echoed;
 
-        // A wrong code locks every connection again, unlocked or not.
-        if (isAddress (address, adminPasswordParam))
         {
-            osc::int32 code = 0;
-            message.ArgumentStream() >> code >> osc::EndMessage;
-            unlocked = (code == settings.adminPassword.get());
+            const juce::ScopedLock sl (settingsLock);
+
+            // A wrong code locks every connection again, unlocked or not.
+            if (isAddress (address, adminPasswordParam))
+            {
+                osc::int32 code = 0;
+                message.ArgumentStream() >> code >> osc::EndMessage;
+                unlocked = (code == settings.adminPassword.get());
+            }
+
+            if (unlocked)
+                echoed = applyParameter (address, message);
         }
 
-        if (unlocked)
-            applyParameter (address, message);
+        // Printed without the lock, which the processor's timer waits for.
+        if (echoed.has_value())
+        {
+            std::ostringstream text;
+            text << "\n" << *echoed;
+            DiagnosticPrinter::print (text.str());
+        }
     }
     catch (const osc::Exception& e)
     {
-        std::cout << "error while parsing message: " << address << ": " << e.what() << "\n" << std::flush;
+        DiagnosticPrinter::print (std::string ("error while parsing message: ") + address + ": " + e.what()
+                                  + "\n");
     }
 }
 
@@ -177,7 +192,8 @@ bool ZELOSCStandalone::isAddress (const char* address, ParameterAddress which) c
     return std::strcmp (address, parameterAddresses[(size_t) which].toRawUTF8()) == 0;
 }
 
-bool ZELOSCStandalone::applyParameter (const char* address, const osc::ReceivedMessage& message)
+std::optional<float> ZELOSCStandalone::applyParameter (const char* address,
+                                                       const osc::ReceivedMessage& message)
 {
     struct FloatParameter
     {
@@ -210,9 +226,9 @@ bool ZELOSCStandalone::applyParameter (const char* address, const osc::ReceivedM
         settings.*(parameter.field) = value;
 
         if (parameter.echoed)
-            std::cout << "\n" << value << std::flush;
+            return value;
 
-        return true;
+        return {};
     }
 
     if (isAddress (address, stereoStateParam))
@@ -220,8 +236,7 @@ bool ZELOSCStandalone::applyParameter (const char* address, const osc::ReceivedM
         bool state = false;
         message.ArgumentStream() >> state >> osc::EndMessage;
         settings.stereoState = state;
-        return true;
     }
 
-    return false;
+    return {};
 }

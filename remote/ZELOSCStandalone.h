@@ -6,6 +6,7 @@
 #include <SettingsSnapshot.h>
 
 #include <array>
+#include <optional>
 
 /** The remote-control object: mirrors the meter to remote clients and takes
     their parameter messages.
@@ -78,7 +79,9 @@ private:
     };
 
     bool isAddress (const char* address, ParameterAddress which) const noexcept;
-    bool applyParameter (const char* address, const osc::ReceivedMessage& message);
+    /** Stores a parameter message's value; the value when it is to be echoed
+        on standard output. */
+    std::optional<float> applyParameter (const char* address, const osc::ReceivedMessage& message);
 
     std::array<juce::String, numOutgoingAddresses> outgoingAddresses; // DisplaySnapshot's field order
     DisplaySnapshot displayValues;

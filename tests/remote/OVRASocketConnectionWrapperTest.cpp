@@ -1,11 +1,17 @@
 #include "LoopbackClient.h"
 #include "OVRAWireFraming.h"
+#include "PrintedOutput.h"
 #include "RecordingConnectionWrapper.h"
 #include "WireTestBytes.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using WireTestBytes::header;
 
@@ -29,6 +35,76 @@ struct ServerFixture : public ::testing::Test
 
     RecordingConnectionWrapper server;
 };
+
+/** Polls the condition until it holds; false when it still does not after
+    the clients' wait limit. */
+bool waitUntil (const std::function<bool()>& condition)
+{
+    for (int waited = 0; waited < LoopbackClient::waitLimitMs; waited += 5)
+    {
+        if (condition())
+            return true;
+
+        juce::Thread::sleep (5);
+    }
+
+    return condition();
+}
+
+/** Every descriptor of the process taken but one, under a lowered limit,
+    until the object is destroyed. */
+class DescriptorExhaustion
+{
+public:
+    DescriptorExhaustion()
+    {
+        ::getrlimit (RLIMIT_NOFILE, &saved);
+        auto lowered = saved;
+        lowered.rlim_cur = std::min<rlim_t> (saved.rlim_cur, 1024);
+        ::setrlimit (RLIMIT_NOFILE, &lowered);
+
+        for (int fd = ::open ("/dev/null", O_RDONLY | O_CLOEXEC); fd >= 0;
+             fd = ::fcntl (taken.front(), F_DUPFD_CLOEXEC, 0))
+            taken.push_back (fd);
+
+        if (! taken.empty())
+        {
+            ::close (taken.back());
+            taken.pop_back();
+        }
+    }
+
+    ~DescriptorExhaustion()
+    {
+        for (auto fd : taken)
+            ::close (fd);
+
+        ::setrlimit (RLIMIT_NOFILE, &saved);
+    }
+
+private:
+    rlimit saved {};
+    std::vector<int> taken;
+};
+
+/** The descriptor of this process that listens on the port, or -1. */
+int listeningDescriptorFor (int port)
+{
+    for (int fd = 0; fd < 4096; ++fd)
+    {
+        int listening = 0;
+        socklen_t size = sizeof (listening);
+        sockaddr_in address {};
+        socklen_t addressSize = sizeof (address);
+
+        if (::getsockopt (fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) == 0 && listening != 0
+            && ::getsockname (fd, reinterpret_cast<sockaddr*> (&address), &addressSize) == 0
+            && address.sin_family == AF_INET && ntohs (address.sin_port) == port)
+            return fd;
+    }
+
+    return -1;
+}
 } // namespace
 
 //==============================================================================
@@ -90,7 +166,7 @@ TEST_F (ServerFixture, TwoClientsReceiveEveryBroadcastInOrderNewestListedLast)
     }
 }
 
-TEST_F (ServerFixture, IdsContinueAfterRestartAndLostConnectionsStayUntilStop)
+TEST_F (ServerFixture, IdsContinueAfterRestartAndLostConnectionsLeaveTheList)
 {
     auto first = connect();
     auto second = connect();
@@ -99,9 +175,9 @@ TEST_F (ServerFixture, IdsContinueAfterRestartAndLostConnectionsStayUntilStop)
     first->close();
     ASSERT_TRUE (server.events.waitFor ([&] { return server.events.closedIds.size() == 1; }));
     EXPECT_EQ (server.events.getClosed().front(), opened[0]);
-    EXPECT_EQ (server.getConnectionIds().size(), 2);
+    EXPECT_TRUE (waitUntil ([&] { return server.getConnectionIds() == juce::Array<int> (opened[1]); }));
 
-    // Sending to the dead connection is harmless; the live one still gets it.
+    // The live one still gets every broadcast.
     server.sendNumbered (7);
     server.sendNumbered (8);
     ASSERT_TRUE (second->readFrame().has_value());
@@ -258,4 +334,108 @@ TEST (OVRASocketConnectionWrapper, IdleClientsAreReleasedWhenTheServerStopsOrIsD
 
     for (auto& client : clients)
         EXPECT_TRUE (client->waitUntilClosedByServer());
+}
+
+TEST_F (ServerFixture, ClosedConnectionsAreReleasedThroughThousandsOfCycles)
+{
+    constexpr size_t batch = 32, numBatches = 100;
+
+    for (size_t b = 1; b <= numBatches; ++b)
+    {
+        std::vector<std::unique_ptr<LoopbackClient>> clients;
+
+        for (size_t i = 0; i < batch; ++i)
+            clients.push_back (std::make_unique<LoopbackClient> (server.getBoundPort()));
+
+        ASSERT_TRUE (server.events.waitFor ([&] { return server.events.openedIds.size() == b * batch; }));
+        clients.clear();
+        ASSERT_TRUE (server.events.waitFor ([&] { return server.events.closedIds.size() == b * batch; }));
+    }
+
+    EXPECT_TRUE (waitUntil ([this] { return server.getConnectionIds().isEmpty(); }))
+        << server.getConnectionIds().size() << " connections left";
+
+    auto client = connect();
+    server.sendNumbered (1);
+    const auto frame = client->readFrame();
+    ASSERT_TRUE (frame.has_value());
+    EXPECT_EQ (RecordingConnectionWrapper::numberOf (*frame), 1u);
+}
+
+TEST_F (ServerFixture, ClientsBeyondTheLimitAreClosedAtOnceWhileTheOthersGoOn)
+{
+    std::vector<std::unique_ptr<LoopbackClient>> clients;
+
+    for (int i = 0; i < OVRASocketConnectionWrapper::maxConnections; ++i)
+        clients.push_back (connect());
+
+    PrintedOutput::startCapture();
+    LoopbackClient extra (server.getBoundPort());
+    const bool refused = extra.waitUntilClosedByServer();
+    const auto printed = PrintedOutput::captured();
+
+    EXPECT_TRUE (refused);
+    EXPECT_EQ (printed, "Connection refused: 64 clients already connected\n");
+    EXPECT_EQ (server.getConnectionIds().size(), OVRASocketConnectionWrapper::maxConnections);
+
+    server.sendNumbered (1);
+
+    for (auto& client : clients)
+    {
+        const auto frame = client->readFrame();
+        ASSERT_TRUE (frame.has_value());
+        EXPECT_EQ (RecordingConnectionWrapper::numberOf (*frame), 1u);
+    }
+
+    // A place that frees up is taken by the next client.
+    clients.front()->close();
+    ASSERT_TRUE (server.events.waitFor ([this] { return server.events.closedIds.size() == 1; }));
+    auto late = connect();
+    server.sendNumbered (2);
+    const auto frame = late->readFrame();
+    ASSERT_TRUE (frame.has_value());
+    EXPECT_EQ (RecordingConnectionWrapper::numberOf (*frame), 2u);
+}
+
+TEST_F (ServerFixture, OutOfDescriptorsTheAcceptLoopBacksOffAndRecovers)
+{
+    std::unique_ptr<LoopbackClient> client;
+    bool acceptsFailed = false;
+    juce::uint64 failedInHalfASecond = 0;
+
+    {
+        DescriptorExhaustion exhaustion;
+
+        // The client takes the last descriptor; the server has none to accept it with.
+        client = std::make_unique<LoopbackClient> (server.getBoundPort());
+        acceptsFailed = waitUntil ([this] { return server.getNumFailedAccepts() > 0; });
+
+        const auto before = server.getNumFailedAccepts();
+        juce::Thread::sleep (500);
+        failedInHalfASecond = server.getNumFailedAccepts() - before;
+    }
+
+    ASSERT_TRUE (client->isConnected());
+    EXPECT_TRUE (acceptsFailed);
+    EXPECT_LE (failedInHalfASecond, 50u) << "retries no more often than every 10 ms";
+
+    ASSERT_TRUE (server.events.waitFor ([this] { return server.events.openedIds.size() == 1; }));
+    server.sendNumbered (1);
+    const auto frame = client->readFrame();
+    ASSERT_TRUE (frame.has_value());
+    EXPECT_EQ (RecordingConnectionWrapper::numberOf (*frame), 1u);
+}
+
+TEST_F (ServerFixture, ListenerThatFailsIsNoLongerReportedAsListening)
+{
+    const auto fd = listeningDescriptorFor (server.getBoundPort());
+    ASSERT_GE (fd, 0);
+    ASSERT_EQ (::shutdown (fd, SHUT_RDWR), 0);
+
+    EXPECT_TRUE (waitUntil ([this] { return server.getBoundPort() == -1; }));
+
+    ASSERT_TRUE (server.startServer (0, loopback));
+    auto client = connect();
+    server.sendNumbered (1);
+    EXPECT_TRUE (client->readFrame().has_value());
 }

@@ -1,4 +1,5 @@
 #include "LoopbackClient.h"
+#include "PrintedOutput.h"
 #include "RecordingRemote.h"
 
 #include <gtest/gtest.h>
@@ -28,9 +29,9 @@ struct MessagesFixture : public ::testing::Test
     /** What standard output shows while the packet is handled. */
     std::string printedFor (const juce::MemoryBlock& packet)
     {
-        ::testing::internal::CaptureStdout();
+        PrintedOutput::startCapture();
         const bool handled = remote.sendAndWait (*client, packet);
-        auto printed = ::testing::internal::GetCapturedStdout();
+        auto printed = PrintedOutput::captured();
         EXPECT_TRUE (handled);
         return printed;
     }
@@ -306,8 +307,9 @@ TEST_F (MessagesFixture, MalformedPacketsAreDiscardedAndTheConnectionCarriesOn)
 
     char nestedBuffer[256];
     osc::OutboundPacketStream nested (nestedBuffer, sizeof (nestedBuffer));
-    nested << osc::BeginBundleImmediate << osc::BeginBundleImmediate << osc::BeginMessage ("/gatingOffFlagParam")
-           << 1.0f << osc::EndMessage << osc::EndBundle << osc::EndBundle;
+    nested << osc::BeginBundleImmediate << osc::BeginBundleImmediate
+           << osc::BeginMessage ("/gatingOffFlagParam") << 1.0f << osc::EndMessage << osc::EndBundle
+           << osc::EndBundle;
     auto negativeNestedElement = packetBytes (nested);
     std::memcpy (static_cast<char*> (negativeNestedElement.getData()) + 36, "\xff\xff\xff\xf0", 4);
 
@@ -344,11 +346,11 @@ TEST_F (MessagesFixture, MalformedPacketsAreDiscardedAndTheConnectionCarriesOn)
 
 TEST_F (MessagesFixture, ConnectAndDisconnectAreAnnounced)
 {
-    ::testing::internal::CaptureStdout();
+    PrintedOutput::startCapture();
     auto other = connect();
     other->close();
     const bool lost = remote.events.waitFor ([this] { return remote.events.closedIds.size() == 1; });
-    const auto printed = ::testing::internal::GetCapturedStdout();
+    const auto printed = PrintedOutput::captured();
 
     ASSERT_TRUE (lost);
     EXPECT_EQ (printed, "Connected to serverDisconnected from server");

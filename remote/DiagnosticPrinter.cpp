@@ -1,0 +1,125 @@
+#include "DiagnosticPrinter.h"
+
+#include <cerrno>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+DiagnosticPrinter::DiagnosticPrinter()
+{
+    try
+    {
+        std::thread (&DiagnosticPrinter::run, this).detach();
+        running = true;
+    }
+    catch (const std::system_error&)
+    {
+        // No thread to be had: every text is dropped and counted.
+    }
+}
+
+DiagnosticPrinter& DiagnosticPrinter::getInstance()
+{
+    // Never destroyed: its thread may still be stuck in a write at exit.
+    static auto* const instance = new DiagnosticPrinter();
+    return *instance;
+}
+
+//==============================================================================
+void DiagnosticPrinter::print (std::string text) { getInstance().enqueue (std::move (text)); }
+
+bool DiagnosticPrinter::waitUntilWritten (int timeoutMs)
+{
+    auto& printer = getInstance();
+    std::unique_lock<std::mutex> lock (printer.mutex);
+
+    return printer.written.wait_for (lock, std::chrono::milliseconds (timeoutMs),
+                                     [&printer] { return printer.queue.empty() && ! printer.writing; });
+}
+
+juce::uint64 DiagnosticPrinter::getNumDropped()
+{
+    auto& printer = getInstance();
+    const std::lock_guard<std::mutex> lock (printer.mutex);
+    return printer.totalDropped;
+}
+
+//==============================================================================
+void DiagnosticPrinter::enqueue (std::string text)
+{
+    {
+        const std::lock_guard<std::mutex> lock (mutex);
+
+        if (running && queue.size() < maxQueuedTexts)
+        {
+            queue.push_back ({ std::move (text), 0 });
+        }
+        else
+        {
+            ++totalDropped;
+
+            if (! running)
+                return;
+
+            // One note per gap, in its place among the texts.
+            if (queue.back().numDropped > 0)
+                ++queue.back().numDropped;
+            else
+                queue.push_back ({ {}, 1 });
+        }
+    }
+
+    queued.notify_one();
+}
+
+void DiagnosticPrinter::run()
+{
+    juce::Thread::setCurrentThreadName ("ZELX Remote Out");
+    std::unique_lock<std::mutex> lock (mutex);
+
+    for (;;)
+    {
+        queued.wait (lock, [this] { return ! queue.empty(); });
+
+        auto entry = std::move (queue.front());
+        queue.pop_front();
+        writing = true;
+        lock.unlock();
+
+        if (entry.numDropped > 0)
+            entry.text = "\n" + std::to_string (entry.numDropped)
+                         + " remote-control diagnostics dropped: standard output was not taking them\n";
+
+        writeToStandardOutput (entry.text);
+
+        lock.lock();
+        writing = false;
+
+        if (queue.empty())
+            written.notify_all();
+    }
+}
+
+void DiagnosticPrinter::writeToStandardOutput (const std::string& text)
+{
+    // Straight to the descriptor: stdio would hold its stream lock for as
+    // long as a write is stuck, and stall everyone else who prints.
+    const char* data = text.data();
+    size_t remaining = text.size();
+
+    while (remaining > 0)
+    {
+        const auto numWritten = ::write (STDOUT_FILENO, data, remaining);
+
+        if (numWritten < 0)
+        {
+            if (errno == EINTR)
+                continue;
+
+            return; // closed or broken: there is no one to tell
+        }
+
+        data += numWritten;
+        remaining -= (size_t) numWritten;
+    }
+}

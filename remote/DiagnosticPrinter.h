@@ -1,0 +1,63 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+
+/** Writes the remote-control diagnostics to standard output from a thread of
+    its own, so that a terminal or pipe that stops taking output never holds
+    up a connection, the accept thread, or whoever waits for them.
+
+    Texts wait in a bounded queue. While standard output is stuck and the
+    queue is full, further texts are dropped and counted, and once output
+    moves again a line in their place says how many went missing.
+
+    The printer lives as long as the process and is never joined: a write
+    that never returns costs only its own thread.
+
+        DiagnosticPrinter::print ("Connected to server");
+*/
+class DiagnosticPrinter
+{
+public:
+    /** Texts waiting for standard output beyond which new ones are dropped. */
+    static constexpr size_t maxQueuedTexts = 256;
+
+    /** Queues the text for standard output, exactly as given; never waits for
+        the output. Any thread but the audio thread. */
+    static void print (std::string text);
+
+    /** Waits until everything queued so far has been written; false when that
+        has not happened within the timeout. */
+    static bool waitUntilWritten (int timeoutMs);
+
+    /** Texts dropped since the process started. */
+    static juce::uint64 getNumDropped();
+
+private:
+    //==============================================================================
+    struct Entry
+    {
+        std::string text;
+        juce::uint64 numDropped = 0; // a note on a gap rather than a text when not 0
+    };
+
+    DiagnosticPrinter();
+    static DiagnosticPrinter& getInstance();
+
+    void enqueue (std::string text);
+    void run();
+    static void writeToStandardOutput (const std::string& text);
+
+    std::mutex mutex; // held for queue operations only, never across a write
+    std::condition_variable queued, written;
+    std::deque<Entry> queue;
+    bool writing = false;
+    bool running = false;
+    juce::uint64 totalDropped = 0;
+
+    JUCE_DECLARE_NON_COPYABLE (DiagnosticPrinter)
+};
