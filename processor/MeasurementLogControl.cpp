@@ -1,6 +1,6 @@
 #include "MeasurementLogControl.h"
+#include "DiagnosticPrinter.h"
 
-#include <cstdio>
 #include <limits>
 #include <thread>
 
@@ -87,9 +87,10 @@ void MeasurementLogControl::start()
     // through one, so they can be cleared from here.
     clearMaxima();
 
+    // Through the printer's thread: standard output that nobody reads must
+    // not stop the message thread.
     const auto reportFile = buildLogFilePath();
-    std::fputs (reportFile.getFullPathName().toRawUTF8(), stdout);
-    std::fflush (stdout);
+    DiagnosticPrinter::print (reportFile.getFullPathName().toStdString());
 
     auto newLogger = std::make_unique<OVRAMeasurementLogger>();
     newLogger->startReport (reportFile);

@@ -1,5 +1,6 @@
 #include "OvrajuceLoudnessAudioProcessor.h"
 
+#include "DiagnosticPrinter.h"
 #include "ProcessorState.h"
 
 #include <cmath>
@@ -11,6 +12,7 @@ constexpr float downmixGain = 0.7071f;
 constexpr float correlationFloorRms = 0.0001f;
 constexpr int numParameters = 17;
 constexpr int loudnessThreadStopTimeoutMs = 1000;
+constexpr int printedOutputTimeoutMs = 500;
 
 constexpr std::array<std::pair<int, int>, Slots::count> correlationPairs { {
     { Slots::L, Slots::R },
@@ -97,6 +99,10 @@ OvrajuceLoudnessAudioProcessor::~OvrajuceLoudnessAudioProcessor()
     stopMeasurementLog();
     loudnessThread.removeTimeSliceClient (&loudnessModule);
     loudnessThread.stopThread (loudnessThreadStopTimeoutMs);
+
+    // What was printed reaches the output before the program ends, unless
+    // the output is stuck.
+    DiagnosticPrinter::waitUntilWritten (printedOutputTimeoutMs);
 }
 
 //==============================================================================

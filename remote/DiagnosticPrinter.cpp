@@ -74,7 +74,7 @@ void DiagnosticPrinter::enqueue (std::string text)
 
 void DiagnosticPrinter::run()
 {
-    juce::Thread::setCurrentThreadName ("ZELX Remote Out");
+    juce::Thread::setCurrentThreadName ("ZELX Standard Output");
     std::unique_lock<std::mutex> lock (mutex);
 
     for (;;)
@@ -88,7 +88,7 @@ void DiagnosticPrinter::run()
 
         if (entry.numDropped > 0)
             entry.text = "\n" + std::to_string (entry.numDropped)
-                         + " remote-control diagnostics dropped: standard output was not taking them\n";
+                         + " diagnostics dropped: standard output was not taking them\n";
 
         writeToStandardOutput (entry.text);
 

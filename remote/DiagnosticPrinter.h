@@ -7,9 +7,10 @@
 #include <mutex>
 #include <string>
 
-/** Writes the remote-control diagnostics to standard output from a thread of
-    its own, so that a terminal or pipe that stops taking output never holds
-    up a connection, the accept thread, or whoever waits for them.
+/** Writes the program's texts for standard output (the remote-control
+    diagnostics, the path of a new report) from a thread of its own, so that a
+    terminal or pipe that stops taking output never holds up a connection, the
+    accept thread, the message thread, or whoever waits for them.
 
     Texts wait in a bounded queue. While standard output is stuck and the
     queue is full, further texts are dropped and counted, and once output

@@ -1,5 +1,6 @@
 #include "AllocationCounter.h"
 #include "LogTestFiles.h"
+#include "PrintedOutput.h"
 #include "ProcessorTestHelpers.h"
 
 #include <gtest/gtest.h>
@@ -42,9 +43,9 @@ std::unique_ptr<OvrajuceLoudnessAudioProcessor> makeLoggingProcessor (const Manu
 /** Starts a log and returns what it printed. */
 juce::String startLog (OvrajuceLoudnessAudioProcessor& processor)
 {
-    testing::internal::CaptureStdout();
+    PrintedOutput::startCapture();
     processor.setParameterValue (0, 1.0f);
-    return testing::internal::GetCapturedStdout();
+    return PrintedOutput::captured();
 }
 
 /** Publishes one new momentary and short-term value through processBlock,
@@ -158,9 +159,9 @@ TEST (MeasurementLog, StartWritesTheSkeletonAndStopTheFinalValues)
 
     // Stopping again writes nothing more.
     const auto before = LogTestFiles::readBytes (report);
-    testing::internal::CaptureStdout();
+    PrintedOutput::startCapture();
     processor->setParameterValue (0, 0.0f);
-    EXPECT_EQ (testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ (PrintedOutput::captured(), "");
     EXPECT_EQ (LogTestFiles::readBytes (report), before);
 
     // Two logs in one second keep apart, and a zero running time reads "0".
@@ -357,10 +358,10 @@ TEST (MeasurementLog, ADayLongMeasurementRollsOverIntoFreshFiles)
     ASSERT_EQ (reportsIn (folder.get()).size(), 1);
 
     clock.advance (juce::RelativeTime::seconds (1));
-    testing::internal::CaptureStdout();
+    PrintedOutput::startCapture();
     publish (*processor, -40.0f, -40.0f);
     const bool rolledOver = dispatchUntil ([&] { return reportsIn (folder.get()).size() == 2; });
-    const auto printed = testing::internal::GetCapturedStdout();
+    const auto printed = PrintedOutput::captured();
     ASSERT_TRUE (rolledOver);
 
     const auto first = folder.getChildFile ("Hall_6_Dec_2026_9_5_7.xml");
@@ -466,7 +467,7 @@ TEST (MeasurementLog, StartAndStopWhileAudioRunsNeverTouchADeletedLogger)
     juce::Random random (7);
     int starts = 0;
 
-    testing::internal::CaptureStdout();
+    PrintedOutput::startCapture();
 
     for (int round = 0; round < 40; ++round)
     {
@@ -498,7 +499,7 @@ TEST (MeasurementLog, StartAndStopWhileAudioRunsNeverTouchADeletedLogger)
     }
 
     processor->setParameterValue (0, 0.0f);
-    testing::internal::GetCapturedStdout();
+    PrintedOutput::captured();
     running = false;
     audio.join();
     processor->releaseResources();

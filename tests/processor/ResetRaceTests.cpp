@@ -1,4 +1,5 @@
 #include "LogTestFiles.h"
+#include "PrintedOutput.h"
 #include "ProcessorTestHelpers.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +28,7 @@ TEST (ProcessorResetRace, NoValueFromBeforeAResetComesBack)
     processor.settings.logFilePath = folder.get().getFullPathName();
     processor.prepareToPlay (sampleRate, frames);
 
-    testing::internal::CaptureStdout();
+    PrintedOutput::startCapture();
     processor.setParameterValue (0, 1.0f);
 
     std::atomic<bool> running { true };
@@ -116,7 +117,7 @@ TEST (ProcessorResetRace, NoValueFromBeforeAResetComesBack)
     loudness.join();
     processor.setParameterValue (0, 0.0f);
     processor.releaseResources();
-    testing::internal::GetCapturedStdout();
+    PrintedOutput::captured();
 
     EXPECT_GT (checkedBlocks.load(), resets);
     EXPECT_EQ (stale.load(), 0) << firstStale;
