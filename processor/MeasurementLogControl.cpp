@@ -194,41 +194,41 @@ void MeasurementLogControl::logMomentary() noexcept
     if (blockLogger == nullptr)
         return;
 
-    const auto now = clock.get()->now();
-    const float momentary = display.momentaryLoudness.get();
-    const float rounded = roundToOneDecimal (momentary);
-    blockLogger->csvLogger.pushEvent ({ LogEvent::momentaryLoudness, rounded, now });
+    const auto now = logLoudness (LogEvent::momentaryLoudness, display.momentaryLoudness.get(),
+                                  maxMomentaryLoudness, &OVRAMeasurementLogger::setMaxMomentary);
 
-    // The value as published is compared and the rounded one kept.
-    if (momentary > maxMomentaryLoudness.get())
-    {
-        maxMomentaryLoudness = rounded;
-        maxMomentaryTime = now;
-        blockLogger->setMaxMomentary (rounded, getLoudnessUnit(), now);
-    }
+    if (now.has_value())
+        maxMomentaryTime = *now;
 
     // The roll-over makes files and a thread, which the audio thread must
     // not; posting it to the message queue (callAsync, an AsyncUpdater) locks
     // and allocates, so a message-thread timer polls this flag instead.
-    if (measurementStartTime.get() + juce::RelativeTime::seconds (secondsPerLogFile) < now)
+    if (measurementStartTime.get() + juce::RelativeTime::seconds (secondsPerLogFile) < clock.get()->now())
         rollOverDue = true;
 }
 
 void MeasurementLogControl::logShortTerm() noexcept
 {
-    if (blockLogger == nullptr)
-        return;
+    if (blockLogger != nullptr)
+        logLoudness (LogEvent::shortTermLoudness, display.shortTermLoudness.get(), maxShortTermLoudness,
+                     &OVRAMeasurementLogger::setMaxShortTerm);
+}
 
+std::optional<juce::Time> MeasurementLogControl::logLoudness (LogEvent::Type type, float published,
+                                                              RelaxedAtomic<float>& maximum,
+                                                              MaximumSetter setMaximum) noexcept
+{
     const auto now = clock.get()->now();
-    const float shortTerm = display.shortTermLoudness.get();
-    const float rounded = roundToOneDecimal (shortTerm);
-    blockLogger->csvLogger.pushEvent ({ LogEvent::shortTermLoudness, rounded, now });
+    const float rounded = roundToOneDecimal (published);
+    blockLogger->csvLogger.pushEvent ({ type, rounded, now });
 
-    if (shortTerm > maxShortTermLoudness.get())
-    {
-        maxShortTermLoudness = rounded;
-        blockLogger->setMaxShortTerm (rounded, getLoudnessUnit(), now);
-    }
+    // The value as published is compared and the rounded one kept.
+    if (! (published > maximum.get()))
+        return {};
+
+    maximum = rounded;
+    (blockLogger->*setMaximum) (rounded, getLoudnessUnit(), now);
+    return now;
 }
 
 void MeasurementLogControl::logTruePeak() noexcept

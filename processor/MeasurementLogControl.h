@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 /** Runs the processor's measurement log: names its files, starts and stops
     the logger, feeds it from the audio thread with the published values,
@@ -95,6 +96,13 @@ public:
 
 private:
     //==============================================================================
+    using MaximumSetter = void (OVRAMeasurementLogger::*) (float, juce::StringRef, juce::Time) noexcept;
+
+    /** Logs a published loudness into the block's logger and keeps its
+        maximum; the time of a new maximum, or nothing. */
+    std::optional<juce::Time> logLoudness (LogEvent::Type type, float published,
+                                           RelaxedAtomic<float>& maximum, MaximumSetter setMaximum) noexcept;
+
     std::unique_ptr<OVRAMeasurementLogger> detachLogger() noexcept;
     void rollOverIfDue();
     juce::StringRef getLoudnessUnit() const noexcept;
