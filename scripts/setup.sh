@@ -15,6 +15,8 @@ packages=(
   googletest libgtest-dev libgmock-dev libebur128-dev
   jackd2 jack-tools xvfb xauth xdotool openbox wmctrl imagemagick sox
   clang libclang-rt-14-dev python3
+  # the fresh-machine check (scripts/check-fresh-debian.sh)
+  debootstrap
 )
 
 missing=()
