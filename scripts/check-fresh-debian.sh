@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs the README's test command on a fresh minimal Debian 12, as a newcomer or
-# a new CI runner has it: bootstraps one in a chroot, copies the committed tree
-# (HEAD) in and runs ./test.sh there as root. Then, in the same chroot, a user
-# with passwordless sudo runs ./test.sh again after one package is removed, so
-# that scripts/setup.sh must install it through sudo. Needs root.
+# a new CI runner has it: bootstraps one into a scratch folder, copies the
+# committed tree (HEAD) in and runs ./test.sh there as root. Then, on the same
+# system, a user with passwordless sudo runs ./test.sh again after one package
+# is removed, so that scripts/setup.sh must install it through sudo. Needs root.
 #   scripts/check-fresh-debian.sh [scratch parent folder, default build/]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -16,10 +16,10 @@ user="builder"
 removed_package="wmctrl"
 
 if [ "$(id -u)" -ne 0 ]; then
-  echo "check-fresh-debian: needs root for chroot and mounts (try: sudo $0)" >&2
+  echo "check-fresh-debian: needs root for its namespaces and mounts (try: sudo $0)" >&2
   exit 1
 fi
-for tool in debootstrap chroot mount umount timeout git tar; do
+for tool in debootstrap unshare pivot_root mount timeout git tar; do
   if ! command -v "$tool" >/dev/null; then
     echo "check-fresh-debian: $tool is missing (scripts/setup.sh installs it)" >&2
     exit 1
@@ -86,43 +86,22 @@ fi
 mkdir -p "$parent"
 scratch="$(mktemp -d "$(realpath "$parent")/fresh-debian.XXXXXX")"
 rootfs="$scratch/root"
-mounts=()
 running=""
 
-# Ends every process whose root is the chroot, by id.
-end_chroot_processes() {
-  local signal pid found
-  for signal in TERM KILL; do
-    found=0
-    for pid in $(ls /proc | grep -E '^[0-9]+$'); do
-      if [ "$(readlink "/proc/$pid/root" 2>/dev/null)" = "$rootfs" ]; then
-        kill -s "$signal" "$pid" 2>/dev/null && found=1
-      fi
-    done
-    [ "$found" -eq 0 ] && return 0
-    sleep 2
-  done
-}
-
 mounts_under_scratch() {
-  awk -v dir="$scratch/" 'index($5 "/", dir) == 1 { print $5 }' /proc/self/mountinfo | sort -r
+  awk -v dir="$scratch/" 'index($5 "/", dir) == 1 { print $5 }' /proc/self/mountinfo
 }
 
+# Every mount of a run lives in that run's own mount namespace and every
+# process in its own PID namespace, which both end with it; what is left is
+# to end a run still going and remove the scratch folder.
 cleanup() {
-  local code=$? m
+  local code=$?
   trap - EXIT INT TERM
   if [ -n "$running" ]; then
     kill "$running" 2>/dev/null || true
     wait "$running" 2>/dev/null || true
   fi
-  end_chroot_processes
-  for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
-    umount "${mounts[i]}" 2>/dev/null || umount -l "${mounts[i]}" || true
-  done
-  # Anything else mounted inside the chroot, deepest first.
-  for m in $(mounts_under_scratch); do
-    umount -l "$m" || true
-  done
   if [ -n "$(mounts_under_scratch)" ]; then
     echo "check-fresh-debian: still mounted under $scratch, not removing it:" >&2
     mounts_under_scratch >&2
@@ -145,71 +124,74 @@ took() {
   phase_started=$SECONDS
 }
 
-# Runs a command line in the chroot with a clean environment, bounded, in the
-# background so that Ctrl+C and TERM reach the trap at once:
-#   in_chroot SECONDS USER COMMAND
-in_chroot() {
-  local limit="$1" who="$2" command="$3" home="/root" as_user=() code=0
-  if [ "$who" != root ]; then
-    home="/home/$who"
-    as_user=(--userspec="$who:$who")
-  fi
-  timeout --kill-after=20 "$limit" chroot "${as_user[@]}" "$rootfs" /usr/bin/env -i HOME="$home" \
-    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin /bin/bash -c "$command" </dev/null &
+# Runs a command bounded, in new mount and PID namespaces (killing it kills
+# everything it started, and its mounts go with it), in the background so that
+# Ctrl+C and TERM reach the trap at once: isolated SECONDS COMMAND...
+isolated() {
+  local limit="$1" code=0
+  shift
+  timeout --kill-after=20 "$limit" unshare --mount --propagation private --pid --kill-child "$@" </dev/null &
   running=$!
   wait "$running" || code=$?
   running=""
   if [ "$code" -eq 124 ]; then
-    echo "check-fresh-debian: gave up after $limit s: $command" >&2
+    echo "check-fresh-debian: gave up after $limit s: $*" >&2
   fi
   return "$code"
 }
 
+# Enters the new system as a machine of its own would have it: its root is the
+# root of its mount namespace (pivot_root, not chroot, so that user namespaces
+# work there as on a real machine), with /proc, the host's /dev and an own
+# /dev/shm, so that nothing run there touches the host's shared memory.
+enter='set -e
+rootfs="$1" who="$2" home="$3" command="$4"
+mount --bind "$rootfs" "$rootfs"
+mount -t proc proc "$rootfs/proc"
+mount --bind /dev "$rootfs/dev"
+mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$rootfs/dev/shm"
+cd "$rootfs"
+mkdir -p .host-root
+pivot_root . .host-root
+umount -l /.host-root
+rmdir /.host-root
+exec chroot --userspec="$who:$who" / /usr/bin/env -i HOME="$home" \
+  PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin /bin/bash -c "$command"'
+
+# Runs a command line in the new system with a clean environment:
+#   in_new_system SECONDS USER COMMAND
+in_new_system() {
+  local home="/home/$2"
+  [ "$2" = root ] && home=/root
+  isolated "$1" bash -c "$enter" enter "$rootfs" "$2" "$home" "$3"
+}
+
 phase "bootstrapping Debian 12 from $mirror into $rootfs"
-timeout --kill-after=20 "$bootstrap_limit_s" debootstrap --variant=minbase bookworm "$rootfs" "$mirror" \
-  >"$scratch/debootstrap.log" 2>&1 </dev/null &
-running=$!
-code=0
-wait "$running" || code=$?
-running=""
-if [ "$code" -ne 0 ]; then
+if ! isolated "$bootstrap_limit_s" debootstrap --variant=minbase bookworm "$rootfs" "$mirror" \
+  >"$scratch/debootstrap.log" 2>&1; then
   tail -n 30 "$scratch/debootstrap.log" >&2
-  echo "check-fresh-debian: debootstrap failed ($code)" >&2
+  echo "check-fresh-debian: debootstrap failed" >&2
   exit 1
 fi
 printf '%s\n' "$sources" >"$rootfs/etc/apt/sources.list"
+git -C "$root" archive --format=tar --prefix=project/ HEAD | tar -x -C "$rootfs"
 took "bootstrap"
 
-# The chroot's root is a mount point of its own, so that a test there can make
-# its mounts private; its /dev/shm is its own too, so nothing run there
-# touches the host's shared memory.
-mount_private() {
-  mount "$@"
-  mounts+=("${!#}")
-  mount --make-private "${!#}"
-}
-mount_private --bind "$rootfs" "$rootfs"
-mount_private -t proc proc "$rootfs/proc"
-mount_private --bind /dev "$rootfs/dev"
-mount_private -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$rootfs/dev/shm"
-
-git -C "$root" archive --format=tar --prefix=project/ HEAD | tar -x -C "$rootfs"
-
 phase "./test.sh as root"
-in_chroot "$test_limit_s" root 'cd /project && ./test.sh'
+in_new_system "$test_limit_s" root 'cd /project && ./test.sh'
 took "./test.sh as root"
 
 phase "./test.sh as a user with passwordless sudo, $removed_package removed"
-in_chroot 600 root "apt-get install -y --no-install-recommends sudo >/dev/null &&
+in_new_system 600 root "apt-get install -y --no-install-recommends sudo >/dev/null &&
   useradd --create-home --shell /bin/bash $user &&
   echo '$user ALL=(ALL:ALL) NOPASSWD: ALL' >/etc/sudoers.d/$user && chmod 0440 /etc/sudoers.d/$user &&
   apt-get purge -y $removed_package >/dev/null &&
   chown -R $user:$user /project"
-in_chroot "$test_limit_s" "$user" "cd /project && ./test.sh"
-in_chroot 60 root "dpkg-query -W -f='\${Status}\n' $removed_package | grep -q 'install ok installed'" || {
-  echo "check-fresh-debian: scripts/setup.sh did not install $removed_package for the user" >&2
-  exit 1
-}
+in_new_system "$test_limit_s" "$user" "cd /project && ./test.sh &&
+  if ! dpkg-query -W -f='\${Status}' $removed_package | grep -q 'install ok installed'; then
+    echo 'check-fresh-debian: scripts/setup.sh did not install $removed_package for the user' >&2
+    exit 1
+  fi"
 took "./test.sh as a user"
 
 echo "== check-fresh-debian: passed in $((SECONDS - started)) s"
