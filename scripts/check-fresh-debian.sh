@@ -126,16 +126,16 @@ took() {
 
 # Runs a command bounded, in new mount and PID namespaces (killing it kills
 # everything it started, and its mounts go with it), in the background so that
-# Ctrl+C and TERM reach the trap at once: isolated SECONDS COMMAND...
+# Ctrl+C and TERM reach the trap at once: isolated SECONDS WHAT COMMAND...
 isolated() {
-  local limit="$1" code=0
-  shift
+  local limit="$1" what="$2" code=0
+  shift 2
   timeout --kill-after=20 "$limit" unshare --mount --propagation private --pid --kill-child "$@" </dev/null &
   running=$!
   wait "$running" || code=$?
   running=""
   if [ "$code" -eq 124 ]; then
-    echo "check-fresh-debian: gave up after $limit s: $*" >&2
+    echo "check-fresh-debian: gave up after $limit s: $what" >&2
   fi
   return "$code"
 }
@@ -163,11 +163,11 @@ exec chroot --userspec="$who:$who" / /usr/bin/env -i HOME="$home" \
 in_new_system() {
   local home="/home/$2"
   [ "$2" = root ] && home=/root
-  isolated "$1" bash -c "$enter" enter "$rootfs" "$2" "$home" "$3"
+  isolated "$1" "$3" bash -c "$enter" enter "$rootfs" "$2" "$home" "$3"
 }
 
 phase "bootstrapping Debian 12 from $mirror into $rootfs"
-if ! isolated "$bootstrap_limit_s" debootstrap --variant=minbase bookworm "$rootfs" "$mirror" \
+if ! isolated "$bootstrap_limit_s" debootstrap debootstrap --variant=minbase bookworm "$rootfs" "$mirror" \
   >"$scratch/debootstrap.log" 2>&1; then
   tail -n 30 "$scratch/debootstrap.log" >&2
   echo "check-fresh-debian: debootstrap failed" >&2
