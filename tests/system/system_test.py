@@ -461,8 +461,11 @@ def keeping_shared_jack_folder(run):
     folder = f"/dev/shm/jack_db-{os.getuid()}"
     made = False
     if not os.path.isdir(folder):
-        os.mkdir(folder, 0o750)
-        made = True
+        try:
+            os.mkdir(folder, 0o750)
+            made = True
+        except FileExistsError:  # a JACK server of this user made it just now
+            pass
     before = set(os.listdir(folder))
     result = run()
     if not os.path.isdir(folder):
