@@ -469,7 +469,8 @@ def keeping_shared_jack_folder(run):
     before = set(os.listdir(folder))
     result = run()
     if not os.path.isdir(folder):
-        lost = folder
+        # An empty folder that another run made may go with that run.
+        lost = folder if made or before else ""
     else:
         lost = ", ".join(sorted(before - set(os.listdir(folder))))
         lost = lost and f"{lost} from {folder}"
