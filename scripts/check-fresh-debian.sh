@@ -144,6 +144,7 @@ isolated() {
 # root of its mount namespace (pivot_root, not chroot, so that user namespaces
 # work there as on a real machine), with /proc, the host's /dev and an own
 # /dev/shm, so that nothing run there touches the host's shared memory.
+# shellcheck disable=SC2016  # expanded by the bash that runs it
 enter='set -e
 rootfs="$1" who="$2" home="$3" command="$4"
 mount --bind "$rootfs" "$rootfs"
