@@ -13,8 +13,10 @@ packages=(
   libgl-dev fonts-lato
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libebur128-dev
-  jackd2 jack-tools xvfb xauth xdotool openbox wmctrl imagemagick sox
+  jackd2 jack-tools python3-jack-client xvfb xauth xdotool openbox wmctrl imagemagick sox
   clang libclang-rt-14-dev python3
+  # the fresh-machine check (scripts/check-fresh-debian.sh)
+  debootstrap
 )
 
 missing=()

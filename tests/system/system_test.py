@@ -3,8 +3,10 @@
 
 Runs the real program on a private virtual display (Xvfb with openbox) against a
 private JACK server on its dummy driver (48000 Hz, six capture and six playback
-ports), with a private home folder and a private common application-data
-folder, and checks from the outside:
+ports), in a mount namespace of its own with a private /dev/shm (JACK's folder
+there is shared by every server of a user, and a server that exits deletes it),
+a private home folder and, as root, a private common application-data folder,
+and checks from the outside:
 
 1. a first start creates "Tamvo" and an empty "ZELX51.prefs" before the window
    opens; the window appears; closing it writes the four keys;
@@ -17,10 +19,16 @@ folder, and checks from the outside:
    screen and ends again), and SIGTERM quits with the keys written.
 
 Every wait has a time limit, the whole run has one, and every process started
-here is ended by its id on the way out. Exit code 77 means skipped.
+here is ended by its id on the way out. Exit code 77 means skipped. The user's
+own JACK folder in /dev/shm is checked to be left as it was.
+
+"system_test.py play-tones CLIENT" is the tone player the test starts: a JACK
+client with one output per tone, playing until it is terminated.
 """
 
 import argparse
+import array
+import ctypes
 import math
 import os
 import re
@@ -30,6 +38,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import wave
 import xml.etree.ElementTree as ET
@@ -41,6 +50,7 @@ SCREEN = (1280, 1024)
 WINDOW_TITLE = "^ZELx 5\\.1$"
 CLIENT = "ZELX5.1"
 TONES_HZ = [300.0, 500.0, 700.0, 1100.0, 1300.0, 1700.0]
+TONE_AMPLITUDE = 0.5
 INPUT_LAYOUT = "0;1;2;3;4;5;"
 OUTPUT_LAYOUT = "0;1;2;3;4;-1;"  # slot 6 is not played: output 6 must stay silent
 NAMESPACE_MARK = "ZELX_SYSTEM_TEST_IN_NAMESPACE"
@@ -287,16 +297,8 @@ class SystemTest:
         log(f"{what}: JACK device open with {len(own) // 2} inputs and {len(own) // 2} outputs")
 
     def play_and_record(self, what):
-        tones = os.path.join(self.workdir, "tones.wav")
-        if not os.path.exists(tones):
-            synth = []
-            for f in TONES_HZ:
-                synth += ["sine", str(f)]
-            code, out = self.procs.run(["sox", "-n", "-r", str(SAMPLE_RATE), "-c", "6", "-b", "16", tones,
-                                        "synth", "8"] + synth + ["gain", "-6"], 20)
-            check(code == 0, f"sox could not make the tones: {out}")
-
-        player = self.procs.start("jack-play-" + what, ["jack-play", "-u", "-n", "zelxsrc", tones])
+        player = self.procs.start("player-" + what, [sys.executable, os.path.abspath(__file__), "play-tones",
+                                                     "zelxsrc"])
         wait_until(lambda: "zelxsrc:out_6" in self.jack_ports(), 10, f"{what}: the player's ports")
         for n in range(1, 7):
             code, out = self.procs.run(["jack_connect", f"zelxsrc:out_{n}", f"{CLIENT}:in_{n}"], 5)
@@ -390,18 +392,56 @@ class SystemTest:
 
 
 # ------------------------------------------------------------------------------
+def play_tones(client_name):
+    """Plays TONES_HZ, one on each output port, until terminated; its own process, so that it is ended by id."""
+    import jack
+
+    client = jack.Client(client_name, no_start_server=True)
+    rate, block = client.samplerate, client.blocksize
+    # A tenth of a second holds whole cycles of every tone; repeated so that a block never wraps.
+    period = rate // 10
+    repeats = block // period + 2
+    tables = []
+    for frequency in TONES_HZ:
+        cycle = [TONE_AMPLITUDE * math.sin(2.0 * math.pi * frequency * i / rate) for i in range(period)]
+        tables.append(array.array("f", cycle).tobytes() * repeats)
+    ports = [client.outports.register(f"out_{n + 1}") for n in range(len(TONES_HZ))]
+    position = 0
+
+    @client.set_process_callback
+    def process(frames):
+        nonlocal position
+        start = 4 * position
+        for port, table in zip(ports, tables):
+            port.get_buffer()[:] = table[start:start + 4 * frames]
+        position = (position + frames) % period
+
+    ended = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *_: ended.set())
+    with client:
+        ended.wait(RUN_LIMIT_S)
+    return 0
+
+
+def namespace_command():
+    """unshare's arguments for a private mount namespace. A user gets the right to mount there from a user
+    namespace that keeps the user's id."""
+    if os.geteuid() == 0:
+        return ["unshare", "--mount", "--propagation", "private"]
+    return ["unshare", "--user", "--map-current-user", "--keep-caps", "--mount", "--propagation", "private"]
+
+
 def enter_private_namespace():
-    """Re-runs this script in a mount namespace of its own with a private /opt."""
-    if os.environ.get(NAMESPACE_MARK):
-        return None
-    probe = subprocess.run(["unshare", "-m", "--propagation", "private", "true"], stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=10)
+    """Re-runs this script in a mount namespace of its own and returns its exit code."""
+    unshare = namespace_command()
+    probe = subprocess.run(unshare + ["true"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=10)
     if probe.returncode != 0:
-        print("SKIPPED: running as root but no private mount namespace is possible here, so the program "
-              "would write the real /opt; not running it.", flush=True)
+        print("SKIPPED: no private mount namespace is possible here, so the test's JACK server would share "
+              "/dev/shm with this user's other JACK servers (and as root the program would write the real /opt); "
+              "not running it.", flush=True)
         return SKIP
     env = dict(os.environ, **{NAMESPACE_MARK: "1"})
-    child = subprocess.Popen(["unshare", "-m", "--propagation", "private", sys.executable] + sys.argv, env=env)
+    child = subprocess.Popen(unshare + [sys.executable] + sys.argv, env=env)
     try:
         return child.wait(timeout=RUN_LIMIT_S + 20)
     except (subprocess.TimeoutExpired, Failure):
@@ -415,41 +455,90 @@ def enter_private_namespace():
         return 1
 
 
+def keeping_shared_jack_folder(run):
+    """Returns run()'s exit code, or a failure if the user's JACK folder in /dev/shm, or anything in it, is gone
+    afterwards. A missing folder is made for the run and removed after it if it is still empty."""
+    folder = f"/dev/shm/jack_db-{os.getuid()}"
+    made = False
+    if not os.path.isdir(folder):
+        try:
+            os.mkdir(folder, 0o750)
+            made = True
+        except FileExistsError:  # a JACK server of this user made it just now
+            pass
+    before = set(os.listdir(folder))
+    result = run()
+    if not os.path.isdir(folder):
+        # An empty folder that another run made may go with that run.
+        lost = folder if made or before else ""
+    else:
+        lost = ", ".join(sorted(before - set(os.listdir(folder))))
+        lost = lost and f"{lost} from {folder}"
+        if made:
+            try:
+                os.rmdir(folder)
+            except OSError:  # a JACK server of this user has come up meanwhile
+                pass
+    if lost:
+        print(f"FAILED: the test's JACK server removed {lost}, which every JACK server of this user shares",
+              flush=True)
+        return 1
+    return result
+
+
+def drop_capabilities():
+    """Ends the capabilities kept from the user namespace, so that the programs started here run as the user."""
+    pr_cap_ambient, pr_cap_ambient_clear_all = 47, 4
+    if ctypes.CDLL(None, use_errno=True).prctl(pr_cap_ambient, pr_cap_ambient_clear_all, 0, 0, 0) != 0:
+        raise OSError(ctypes.get_errno(), "could not clear the ambient capabilities")
+
+
 def raise_on_signal(number, _frame):
     raise Failure(f"terminated by signal {number}")
 
 
 def main():
+    if sys.argv[1:2] == ["play-tones"]:
+        return play_tones(sys.argv[2])
+
     parser = argparse.ArgumentParser()
     parser.add_argument("--app", required=True)
     parser.add_argument("--make-state", required=True)
     args = parser.parse_args()
 
     for tool in ("Xvfb", "openbox", "wmctrl", "xdotool", "jackd", "jack_wait", "jack_lsp", "jack_connect",
-                 "jack-play", "jack-record", "import", "identify", "sox", "unshare"):
+                 "jack-record", "import", "identify", "unshare", "mount"):
         if shutil.which(tool) is None:
             print(f"FAILED: {tool} is missing (scripts/setup.sh installs it)", flush=True)
             return 1
+    try:
+        import jack  # noqa: F401  (the tone player's)
+    except ImportError:
+        print(f"FAILED: {sys.executable} cannot load the JACK client module (scripts/setup.sh installs "
+              "python3-jack-client)", flush=True)
+        return 1
 
     # A time-out or Ctrl+C still ends every process started here.
     signal.signal(signal.SIGTERM, raise_on_signal)
     signal.signal(signal.SIGINT, raise_on_signal)
 
-    common_root = "/opt"
-    if os.geteuid() == 0:
-        result = enter_private_namespace()
-        if result is not None:
-            return result
+    if not os.environ.get(NAMESPACE_MARK):
+        return keeping_shared_jack_folder(enter_private_namespace)
 
     workdir = tempfile.mkdtemp(prefix="zelx-system-")
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "mode=1777,nosuid,nodev", "tmpfs", "/dev/shm"], check=True,
+                   timeout=10)
+    common_root = "/opt"
     if os.geteuid() == 0:
         private_opt = os.path.join(workdir, "opt")
         os.makedirs(private_opt)
         subprocess.run(["mount", "--bind", private_opt, common_root], check=True, timeout=10)
-    elif os.access(common_root, os.W_OK):
-        print("SKIPPED: /opt is writable for this user but cannot be made private; not running the program.")
-        shutil.rmtree(workdir, ignore_errors=True)
-        return SKIP
+    else:
+        drop_capabilities()
+        if os.access(common_root, os.W_OK):
+            print("SKIPPED: /opt is writable for this user but cannot be made private; not running the program.")
+            shutil.rmtree(workdir, ignore_errors=True)
+            return SKIP
 
     test = SystemTest(args, workdir, common_root)
     try:
