@@ -15,7 +15,8 @@ TEST (MeasurementLogKill, AProcessorKilledMidMeasurementLeavesWholeFiles)
             << "the measurement never got going";
 
         // One report and its log; a temporary report cut short may stay, hidden.
-        const auto reports = folder.get().findChildFiles (juce::File::findFiles, false, "*.xml");
+        const auto reports = folder.get().findChildFiles (
+            juce::File::findFiles | juce::File::ignoreHiddenFiles, false, "*.xml");
         ASSERT_EQ (reports.size(), 1) << folder.list();
         EXPECT_EQ (folder.list (false),
                    reports[0].withFileExtension (".csv").getFileName() + " " + reports[0].getFileName());

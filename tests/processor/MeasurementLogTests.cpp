@@ -65,7 +65,8 @@ void publish (OvrajuceLoudnessAudioProcessor& processor, float momentary, float 
 
 juce::Array<juce::File> reportsIn (const juce::File& folder)
 {
-    auto reports = folder.findChildFiles (juce::File::findFiles, false, "*.xml");
+    auto reports =
+        folder.findChildFiles (juce::File::findFiles | juce::File::ignoreHiddenFiles, false, "*.xml");
     reports.sort();
     return reports;
 }
