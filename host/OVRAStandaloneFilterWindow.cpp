@@ -1,5 +1,6 @@
 #include "OVRAStandaloneFilterWindow.h"
 
+#include "BoundedXmlDocument.h"
 #include "CommandsListener.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
 
@@ -123,6 +124,15 @@ OVRAStandaloneFilterWindow::~OVRAStandaloneFilterWindow()
     deviceManager.reset();
     content.reset();
     CommandsListener::deleteGlobalCommandManager();
+
+    // Saved here rather than when the preferences are deleted, so that a
+    // failure is told; it is not tried a second time then.
+    if (settings != nullptr && ! settings->saveIfNeeded())
+    {
+        juce::Logger::writeToLog ("The preferences could not be saved to "
+                                  + settings->getFile().getFullPathName());
+        settings->setNeedsToBeSaved (false);
+    }
 }
 
 //==============================================================================
@@ -188,7 +198,7 @@ void OVRAStandaloneFilterWindow::openAudioDevice()
 
     if (settings != nullptr)
     {
-        const auto savedSetup = settings->getXmlValue (audioSetupKey);
+        const auto savedSetup = BoundedXmlDocument::parse (settings->getValue (audioSetupKey));
         error = deviceManager->initialise (numInputs, numOutputs, savedSetup.get(), false);
     }
     else
