@@ -4,15 +4,19 @@
 #include "OVRAStandaloneFilterWindow.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
 #include "PreferencesFileLocation.h"
+#include "WindowManagerProcess.h"
+#include "ZEL5_1StandExtApplication.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <memory>
 #include <sched.h>
 #include <string>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -80,6 +84,33 @@ public:
 private:
     juce::String file, folder;
     bool changedModes = false, mounted = false;
+};
+
+/** Threads that keep the processor busy while they exist. */
+class BusyLoops
+{
+public:
+    explicit BusyLoops (int numThreads)
+    {
+        for (int i = 0; i < numThreads; ++i)
+            threads.emplace_back ([this] {
+                while (! stop.load (std::memory_order_relaxed))
+                {
+                }
+            });
+    }
+
+    ~BusyLoops()
+    {
+        stop = true;
+
+        for (auto& thread : threads)
+            thread.join();
+    }
+
+private:
+    std::atomic<bool> stop { false };
+    std::vector<std::thread> threads;
 };
 
 class MainWindowTest : public testing::Test
@@ -367,6 +398,60 @@ TEST_F (MainWindowTest, AnIncompleteOrUnsetPositionCentresTheWindow)
         openWindow();
         EXPECT_EQ (window->getPosition(), centredPosition());
         window.reset();
+    }
+}
+
+TEST_F (MainWindowTest, APositionOffEveryScreenIsCentredAndOneHalfOffIsMovedOn)
+{
+    for (const auto* position : { "50000", "-50000" })
+    {
+        SCOPED_TRACE (position);
+        writePrefs (value ("windowX", position) + value ("windowY", position));
+        openWindow();
+        EXPECT_EQ (window->getPosition(), centredPosition());
+
+        // What is kept is where the window was shown, not the lost position.
+        const auto centre = centredPosition();
+        const auto prefs = closeWindowAndReadPrefs();
+        ASSERT_NE (prefs, nullptr);
+        EXPECT_EQ (storedValue (*prefs, "windowX"), juce::String (centre.x));
+    }
+
+    // Its top left corner only on screen: it is moved in until its top strip is.
+    const auto area = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->userArea;
+    writePrefs (value ("windowX", juce::String (area.getRight() - 1))
+                + value ("windowY", juce::String (area.getBottom() - 1)));
+    openWindow();
+    EXPECT_EQ (window->getPosition(),
+               juce::Point<int> (area.getRight() - window->getWidth(),
+                                 area.getBottom() - juce::jmin (window->getHeight(), 24)));
+}
+
+TEST_F (MainWindowTest, RestartsUnderAWindowManagerAndLoadKeepThePositionExactly)
+{
+    WindowManagerProcess windowManager;
+
+    if (! windowManager.isRunning())
+        GTEST_SKIP()
+            << "openbox could not take over the display (not installed, or another window manager runs)";
+
+    BusyLoops load (2);
+    writePrefs (value ("windowX", "150") + value ("windowY", "120"));
+
+    // Each start quits at another moment while the window manager frames the
+    // window; a shift by the frame would add up from one start to the next.
+    for (int start = 0; start < 12; ++start)
+    {
+        SCOPED_TRACE ("start " + std::to_string (start));
+        window = std::make_unique<OVRAStandaloneFilterWindow> ("ZELx 5.1", juce::Colours::black,
+                                                               PreferencesFileLocation::open (prefsFile));
+        ZEL5_1StandExtApplication::styleMainWindow (*window);
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (start % 6 * 20);
+
+        const auto prefs = closeWindowAndReadPrefs();
+        ASSERT_NE (prefs, nullptr);
+        EXPECT_EQ (storedValue (*prefs, "windowX"), "150");
+        EXPECT_EQ (storedValue (*prefs, "windowY"), "120");
     }
 }
 
