@@ -40,18 +40,17 @@ const char* skipName (const char* p) noexcept
     return p;
 }
 
-/** Past the terminator found from p, or nullptr when the text ends first. */
+/** Past the terminator found from p, or at the text's end when it is missing. */
 const char* skipPast (const char* p, const char* terminator) noexcept
 {
     const auto* found = std::strstr (p, terminator);
-    return found != nullptr ? found + std::strlen (terminator) : nullptr;
+    return found != nullptr ? found + std::strlen (terminator) : p + std::strlen (p);
 }
 
-/** Past the white space, comments and instructions at p, or nullptr when one
-    of them does not end. */
+/** Past the white space, comments and instructions at p. */
 const char* skipSpaceCommentsAndInstructions (const char* p) noexcept
 {
-    while (p != nullptr)
+    for (;;)
     {
         p = skipSpace (p);
 
@@ -60,10 +59,8 @@ const char* skipSpaceCommentsAndInstructions (const char* p) noexcept
         else if (startsWith (p, "<?"))
             p = skipPast (p + 2, "?>");
         else
-            break;
+            return p;
     }
-
-    return p;
 }
 
 /** Past the entity reference at p (an '&'), or nullptr for any but the
@@ -102,10 +99,16 @@ const char* skipEntity (const char* p) noexcept
     return p + 1;
 }
 
-/** Past a start tag whose name begins at p, or nullptr when it is not one the
-    walk can follow. selfClosing tells whether it ended with "/>". */
+/** Past a start tag whose name begins at p, at the text's end when the tag
+    does not end, or nullptr when it is not one the walk can follow.
+    selfClosing tells whether it ended with "/>". */
 const char* skipStartTag (const char* p, bool& selfClosing) noexcept
 {
+    selfClosing = false;
+
+    if (*p == 0)
+        return p;
+
     if (! isNameChar (*p))
         return nullptr;
 
@@ -115,16 +118,13 @@ const char* skipStartTag (const char* p, bool& selfClosing) noexcept
     {
         p = skipSpace (p);
 
+        if (*p == 0 || *p == '>')
+            return *p == 0 ? p : p + 1;
+
         if (p[0] == '/' && p[1] == '>')
         {
             selfClosing = true;
             return p + 2;
-        }
-
-        if (*p == '>')
-        {
-            selfClosing = false;
-            return p + 1;
         }
 
         // Only name="value" or name='value' follows.
@@ -134,18 +134,18 @@ const char* skipStartTag (const char* p, bool& selfClosing) noexcept
         p = skipSpace (skipName (p));
 
         if (*p != '=')
-            return nullptr;
+            return *p == 0 ? p : nullptr;
 
         p = skipSpace (p + 1);
-        const char quote = *p++;
+        const char quote = *p;
 
         if (quote != '"' && quote != '\'')
-            return nullptr;
+            return quote == 0 ? p : nullptr;
 
-        while (*p != quote)
+        for (++p; *p != quote;)
         {
             if (*p == 0)
-                return nullptr;
+                return p;
 
             p = (*p == '&') ? skipEntity (p) : p + 1;
 
@@ -165,7 +165,7 @@ bool BoundedXmlDocument::isSafeToParse (const juce::String& text, int maxDepth)
     // space, comments and instructions (the header among them) precede it.
     const char* p = skipSpaceCommentsAndInstructions (text.toRawUTF8());
 
-    if (p == nullptr || *p != '<')
+    if (*p != '<')
         return true;
 
     int depth = 0;

@@ -28,8 +28,8 @@ public:
     static constexpr int defaultMaxDepth = 64;
 
     /** True when the parser can be given the text: its elements nest at most
-        maxDepth levels deep, and it holds nothing the check refuses. Text the
-        parser reads nothing of, because no element begins it, is safe too. */
+        maxDepth levels deep, and it holds nothing the check refuses. Text that
+        no element begins, or that ends early, is safe too: the parser stops. */
     static bool isSafeToParse (const juce::String& text, int maxDepth = defaultMaxDepth);
 
     /** The document element, or nullptr when the text is not XML or is refused. */

@@ -4,16 +4,7 @@
 
 namespace
 {
-juce::String repeated (const juce::String& text, int times)
-{
-    juce::String result;
-    result.preallocateBytes ((size_t) (text.getNumBytesAsUTF8() * (size_t) times));
-
-    for (int i = 0; i < times; ++i)
-        result << text;
-
-    return result;
-}
+juce::String repeated (const juce::String& text, int times) { return juce::String::repeatedString (text, times); }
 
 /** Elements nested levels deep, as the framework writes them. */
 juce::String chain (int levels) { return repeated ("<a>", levels) + "x" + repeated ("</a>", levels); }
