@@ -276,6 +276,7 @@ void OVRAStandaloneFilterWindow::restoreWindowPosition()
         centreWithSize (getWidth(), getHeight());
 
     placedPosition = getPosition();
+    keepPlacedPosition();
     watchPlacement (framingPolls);
 }
 
@@ -287,8 +288,9 @@ void OVRAStandaloneFilterWindow::keepPlacedPosition()
     // after the window is shown; a quit before that stored the shifted
     // position, and each such start shifted the window further. So the placed
     // position is kept, and the shift undone, until something else moves the
-    // window. Positions before the window manager has shown it in place (a new
-    // native window starts in the screen's corner) are not taken as moves.
+    // window. Positions of a native window before the window manager has shown
+    // it in place (a new one starts in the screen's corner) are not taken as
+    // moves; the window gets a new native one when its title bar changes.
     auto* peer = getPeer();
 
     if (! placedPosition.has_value() || peer == nullptr)
@@ -305,14 +307,14 @@ void OVRAStandaloneFilterWindow::keepPlacedPosition()
 
     if (position == shifted && shifted != placed)
     {
-        placementShown = true;
+        placementShownOn = peer->getNativeHandle();
         setTopLeftPosition (placed);
     }
     else if (position == placed)
     {
-        placementShown = true;
+        placementShownOn = peer->getNativeHandle();
     }
-    else if (placementShown)
+    else if (placementShownOn == peer->getNativeHandle())
     {
         placedPosition.reset();
     }
@@ -330,7 +332,8 @@ void OVRAStandaloneFilterWindow::watchPlacement (int pollsLeft)
             return;
 
         if (pollsLeft <= 1)
-            safeThis->placementShown = true;
+            if (auto* peer = safeThis->getPeer())
+                safeThis->placementShownOn = peer->getNativeHandle();
 
         safeThis->keepPlacedPosition();
 

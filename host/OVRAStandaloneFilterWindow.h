@@ -69,9 +69,9 @@ private:
     juce::AudioProcessorPlayer player;
 
     // Where the window was put at start, until the user moves it elsewhere,
-    // and whether the window manager has shown it there yet.
+    // and the native window that the window manager has shown there.
     std::optional<juce::Point<int>> placedPosition;
-    bool placementShown = false;
+    void* placementShownOn = nullptr;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAStandaloneFilterWindow)
 };
