@@ -78,6 +78,7 @@ OVRAStandaloneFilterWindow::OVRAStandaloneFilterWindow (const juce::String& titl
     // manager reads when it first shows the window, which it then places by a
     // policy of its own (under load, in the middle of the screen).
     setConstrainer (nullptr);
+
     deviceManager = std::make_unique<juce::AudioDeviceManager>();
     deviceManager->addAudioCallback (&player);
     deviceManager->addMidiInputDeviceCallback ({}, &player);
@@ -168,8 +169,9 @@ OVRAStandaloneFilterWindow::~OVRAStandaloneFilterWindow()
     // failure is told; it is not tried a second time then.
     if (settings != nullptr && ! settings->saveIfNeeded())
     {
-        juce::Logger::writeToLog ("The preferences could not be saved to "
-                                  + settings->getFile().getFullPathName());
+        const auto path = settings->getFile().getFullPathName();
+        juce::Logger::writeToLog ("The preferences could not be saved"
+                                  + (path.isEmpty() ? "" : " to " + path));
         settings->setNeedsToBeSaved (false);
     }
 }
@@ -285,8 +287,8 @@ void OVRAStandaloneFilterWindow::keepPlacedPosition()
     // An X11 window manager puts the frame where the window was placed, so the
     // window itself lands lower and to the right by the frame's size. The
     // framework makes up for the frame only once it knows its size, some time
-    // after the window is shown; a quit before that stored the shifted
-    // position, and each such start shifted the window further. So the placed
+    // after the window is shown; a quit before that would store the shifted
+    // position, and each such start would shift the window further. So the placed
     // position is kept, and the shift undone, until something else moves the
     // window. Positions of a native window before the window manager has shown
     // it in place (a new one starts in the screen's corner) are not taken as
