@@ -1,5 +1,6 @@
 #include "OVRAStandaloneFilterWindow.h"
 
+#include "BoundedXmlDocument.h"
 #include "CommandsListener.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
 
@@ -9,9 +10,12 @@ constexpr int numChannels = 6;
 constexpr double initialSampleRate = 44100.0;
 constexpr int initialBlockSize = 512;
 
-// How long the window waits for the window manager's frame: 40 x 50 ms.
-constexpr int framingAttempts = 40;
+// How long the window watches for the window manager's frame: 100 x 50 ms.
+constexpr int framingPolls = 100;
 constexpr int framingPollMs = 50;
+
+// The strip along a window's top edge by which the user grabs it.
+constexpr int titleStripHeight = 24;
 
 /** Decodes the stored engine state. The framework's decoder takes the size in
     front of the dot on trust, and a negative or huge one makes it try to
@@ -31,6 +35,36 @@ bool decodeStoredState (const juce::String& text, juce::MemoryBlock& state)
 
     return state.fromBase64Encoding (text);
 }
+
+/** Where a window with these bounds can be reached: where it is when the strip
+    along its top lies in a display's user area, moved into the one it overlaps
+    most when it only overlaps, and nowhere (so it is centred) when it lies off
+    every display, as after a screen was taken away. */
+std::optional<juce::Point<int>> findReachablePosition (juce::Rectangle<int> bounds)
+{
+    const auto strip = bounds.withHeight (juce::jmin (bounds.getHeight(), titleStripHeight));
+    const juce::Rectangle<int>* overlapped = nullptr;
+    int largestOverlap = 0;
+
+    for (const auto& display : juce::Desktop::getInstance().getDisplays().displays)
+    {
+        if (display.userArea.contains (strip))
+            return bounds.getPosition();
+
+        const auto overlap = display.userArea.getIntersection (bounds);
+
+        if (overlap.getWidth() * overlap.getHeight() > largestOverlap)
+        {
+            largestOverlap = overlap.getWidth() * overlap.getHeight();
+            overlapped = &display.userArea;
+        }
+    }
+
+    if (overlapped == nullptr)
+        return {};
+
+    return strip.constrainedWithin (*overlapped).getPosition();
+}
 } // namespace
 
 //==============================================================================
@@ -39,6 +73,12 @@ OVRAStandaloneFilterWindow::OVRAStandaloneFilterWindow (const juce::String& titl
     : juce::DocumentWindow (title, juce::Colours::black, juce::DocumentWindow::allButtons, true)
     , settings (std::move (preferences))
 {
+    // No size limits: with them the framework rewrites the window's size hints
+    // on every move it is told of, dropping the position hint that the window
+    // manager reads when it first shows the window, which it then places by a
+    // policy of its own (under load, in the middle of the screen).
+    setConstrainer (nullptr);
+
     deviceManager = std::make_unique<juce::AudioDeviceManager>();
     deviceManager->addAudioCallback (&player);
     deviceManager->addMidiInputDeviceCallback ({}, &player);
@@ -87,8 +127,9 @@ OVRAStandaloneFilterWindow::~OVRAStandaloneFilterWindow()
 
     if (settings != nullptr)
     {
-        settings->setValue (windowXKey, getX());
-        settings->setValue (windowYKey, getY());
+        const auto position = placedPosition.value_or (getPosition());
+        settings->setValue (windowXKey, position.x);
+        settings->setValue (windowYKey, position.y);
 
         if (deviceManager != nullptr)
         {
@@ -123,6 +164,16 @@ OVRAStandaloneFilterWindow::~OVRAStandaloneFilterWindow()
     deviceManager.reset();
     content.reset();
     CommandsListener::deleteGlobalCommandManager();
+
+    // Saved here rather than when the preferences are deleted, so that a
+    // failure is told; it is not tried a second time then.
+    if (settings != nullptr && ! settings->saveIfNeeded())
+    {
+        const auto path = settings->getFile().getFullPathName();
+        juce::Logger::writeToLog ("The preferences could not be saved"
+                                  + (path.isEmpty() ? "" : " to " + path));
+        settings->setNeedsToBeSaved (false);
+    }
 }
 
 //==============================================================================
@@ -136,6 +187,12 @@ void OVRAStandaloneFilterWindow::resized()
     if (auto* editor = processor->getActiveEditor())
         if (auto* parent = editor->getParentComponent())
             editor->setCentrePosition (parent->getLocalBounds().getCentre());
+}
+
+void OVRAStandaloneFilterWindow::moved()
+{
+    juce::DocumentWindow::moved();
+    keepPlacedPosition();
 }
 
 void OVRAStandaloneFilterWindow::closeButtonPressed()
@@ -188,7 +245,7 @@ void OVRAStandaloneFilterWindow::openAudioDevice()
 
     if (settings != nullptr)
     {
-        const auto savedSetup = settings->getXmlValue (audioSetupKey);
+        const auto savedSetup = BoundedXmlDocument::parse (settings->getValue (audioSetupKey));
         error = deviceManager->initialise (numInputs, numOutputs, savedSetup.get(), false);
     }
     else
@@ -204,42 +261,85 @@ void OVRAStandaloneFilterWindow::openAudioDevice()
 
 void OVRAStandaloneFilterWindow::restoreWindowPosition()
 {
-    int x = noStoredPosition;
-    int y = noStoredPosition;
+    std::optional<juce::Point<int>> position;
 
     if (settings != nullptr)
     {
-        x = settings->getIntValue (windowXKey, noStoredPosition);
-        y = settings->getIntValue (windowYKey, noStoredPosition);
+        const int x = settings->getIntValue (windowXKey, noStoredPosition);
+        const int y = settings->getIntValue (windowYKey, noStoredPosition);
+
+        if (x != noStoredPosition && y != noStoredPosition)
+            position = findReachablePosition ({ x, y, getWidth(), getHeight() });
     }
 
-    if (x != noStoredPosition && y != noStoredPosition)
-    {
-        setBoundsConstrained ({ x, y, getWidth(), getHeight() });
-        placeAgainOnceFramed (getPosition(), framingAttempts);
-    }
+    if (position.has_value())
+        setBoundsConstrained ({ position->x, position->y, getWidth(), getHeight() });
     else
-    {
         centreWithSize (getWidth(), getHeight());
+
+    placedPosition = getPosition();
+    keepPlacedPosition();
+    watchPlacement (framingPolls);
+}
+
+void OVRAStandaloneFilterWindow::keepPlacedPosition()
+{
+    // An X11 window manager puts the frame where the window was placed, so the
+    // window itself lands lower and to the right by the frame's size. The
+    // framework makes up for the frame only once it knows its size, some time
+    // after the window is shown; a quit before that would store the shifted
+    // position, and each such start would shift the window further. So the placed
+    // position is kept, and the shift undone, until something else moves the
+    // window. Positions of a native window before the window manager has shown
+    // it in place (a new one starts in the screen's corner) are not taken as
+    // moves; the window gets a new native one when its title bar changes.
+    auto* peer = getPeer();
+
+    if (! placedPosition.has_value() || peer == nullptr)
+        return;
+
+    const auto frame = peer->getFrameSizeIfPresent();
+
+    if (! frame)
+        return;
+
+    const auto placed = *placedPosition;
+    const auto shifted = placed + juce::Point<int> (frame->getLeft(), frame->getTop());
+    const auto position = getPosition();
+
+    if (position == shifted && shifted != placed)
+    {
+        placementShownOn = peer->getNativeHandle();
+        setTopLeftPosition (placed);
+    }
+    else if (position == placed)
+    {
+        placementShownOn = peer->getNativeHandle();
+    }
+    else if (placementShownOn == peer->getNativeHandle())
+    {
+        placedPosition.reset();
     }
 }
 
-void OVRAStandaloneFilterWindow::placeAgainOnceFramed (juce::Point<int> position, int attemptsLeft)
+void OVRAStandaloneFilterWindow::watchPlacement (int pollsLeft)
 {
-    // Under an X11 window manager the first placement happens before the frame
-    // size is known, which shifts the window by its title bar on every start.
-    // Once the frame is known the same position lands where it was stored.
+    // The frame's size can become known without a move to report it. Once the
+    // polls are over the window counts as shown in any case, so that the user's
+    // moves are kept even where the window manager placed it elsewhere.
     juce::Component::SafePointer<OVRAStandaloneFilterWindow> safeThis (this);
 
-    juce::Timer::callAfterDelay (framingPollMs, [safeThis, position, attemptsLeft] {
-        if (safeThis == nullptr)
+    juce::Timer::callAfterDelay (framingPollMs, [safeThis, pollsLeft] {
+        if (safeThis == nullptr || ! safeThis->placedPosition.has_value())
             return;
 
-        auto* peer = safeThis->getPeer();
+        if (pollsLeft <= 1)
+            if (auto* peer = safeThis->getPeer())
+                safeThis->placementShownOn = peer->getNativeHandle();
 
-        if (peer != nullptr && safeThis->isVisible() && peer->getFrameSizeIfPresent())
-            safeThis->setTopLeftPosition (position);
-        else if (attemptsLeft > 0)
-            safeThis->placeAgainOnceFramed (position, attemptsLeft - 1);
+        safeThis->keepPlacedPosition();
+
+        if (pollsLeft > 1)
+            safeThis->watchPlacement (pollsLeft - 1);
     });
 }

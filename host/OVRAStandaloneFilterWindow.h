@@ -5,6 +5,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <memory>
+#include <optional>
 
 class CommandsListener;
 class OvrajuceLoudnessAudioProcessor;
@@ -41,6 +42,7 @@ public:
 
     //==============================================================================
     void resized() override;
+    void moved() override;
     void closeButtonPressed() override;
 
     void handleAsyncUpdate() override;
@@ -57,13 +59,19 @@ private:
     void restoreFilterState();
     void openAudioDevice();
     void restoreWindowPosition();
-    void placeAgainOnceFramed (juce::Point<int> position, int attemptsLeft);
+    void keepPlacedPosition();
+    void watchPlacement (int pollsLeft);
 
     std::unique_ptr<juce::PropertiesFile> settings;
     std::unique_ptr<OvrajuceLoudnessAudioProcessor> processor;
     std::unique_ptr<juce::AudioDeviceManager> deviceManager;
     std::unique_ptr<CommandsListener> content;
     juce::AudioProcessorPlayer player;
+
+    // Where the window was put at start, until the user moves it elsewhere,
+    // and the native window that the window manager has shown there.
+    std::optional<juce::Point<int>> placedPosition;
+    void* placementShownOn = nullptr;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAStandaloneFilterWindow)
 };

@@ -29,12 +29,20 @@ void ZEL5_1StandExtApplication::initialise (const juce::String&)
     mainWindow = std::make_unique<OVRAStandaloneFilterWindow> (windowTitle, juce::Colours::black,
                                                                std::move (properties));
 
-    mainWindow->setTitleBarButtonsRequired (juce::DocumentWindow::allButtons, true);
-    mainWindow->setColour (juce::DocumentWindow::textColourId, juce::Colours::white);
-    mainWindow->setUsingNativeTitleBar (true);
-    mainWindow->setTitleBarTextCentred (true);
-    mainWindow->setVisible (true);
-    mainWindow->setResizable (true, false);
+    styleMainWindow (*mainWindow);
+}
+
+void ZEL5_1StandExtApplication::styleMainWindow (juce::DocumentWindow& window)
+{
+    // Made resizable before it gets the native title bar: with a native title
+    // bar each of these changes replaces the native window and shows the new
+    // one, which the window manager would then frame and place once more.
+    window.setTitleBarButtonsRequired (juce::DocumentWindow::allButtons, true);
+    window.setColour (juce::DocumentWindow::textColourId, juce::Colours::white);
+    window.setResizable (true, false);
+    window.setUsingNativeTitleBar (true);
+    window.setTitleBarTextCentred (true);
+    window.setVisible (true);
 }
 
 void ZEL5_1StandExtApplication::shutdown() {}

@@ -38,6 +38,10 @@ public:
     /** The title the main window is created with. */
     static constexpr const char* windowTitle = "ZELx 5.1";
 
+    /** Gives the main window its title bar and shows it, as the application
+        does once the window is made. */
+    static void styleMainWindow (juce::DocumentWindow& window);
+
 private:
     std::unique_ptr<QuitSignalHandler> quitSignals;
     std::unique_ptr<OVRAStandaloneFilterWindow> mainWindow;

@@ -4,12 +4,20 @@
 #include "OVRAStandaloneFilterWindow.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
 #include "PreferencesFileLocation.h"
+#include "WindowManagerProcess.h"
+#include "ZEL5_1StandExtApplication.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <memory>
+#include <sched.h>
 #include <string>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -20,7 +28,89 @@ struct CapturingLogger : juce::Logger
     CapturingLogger() { juce::Logger::setCurrentLogger (this); }
     ~CapturingLogger() override { juce::Logger::setCurrentLogger (nullptr); }
     void logMessage (const juce::String& message) override { lines.add (message); }
+
+    int count (const juce::String& text) const
+    {
+        int n = 0;
+
+        for (const auto& line : lines)
+            n += line.contains (text) ? 1 : 0;
+
+        return n;
+    }
+
     juce::StringArray lines;
+};
+
+/** Makes a file and its folder unwritable for this process, as root too, whom
+    file modes do not stop: there a read-only bind mount of the folder is made
+    in a mount namespace of the calling thread's own, which it keeps (a copy of
+    the process's) after the mount is gone again. */
+class UnwritableFile
+{
+public:
+    explicit UnwritableFile (const juce::File& fileToProtect)
+        : file (fileToProtect.getFullPathName())
+        , folder (fileToProtect.getParentDirectory().getFullPathName())
+    {
+        if (geteuid() != 0)
+        {
+            changedModes = chmod (file.toRawUTF8(), 0444) == 0 && chmod (folder.toRawUTF8(), 0555) == 0;
+            return;
+        }
+
+        if (unshare (CLONE_NEWNS) != 0 || mount ("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+            || mount (folder.toRawUTF8(), folder.toRawUTF8(), nullptr, MS_BIND, nullptr) != 0)
+            return;
+
+        mounted = true;
+        mount (nullptr, folder.toRawUTF8(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr);
+    }
+
+    ~UnwritableFile()
+    {
+        if (mounted)
+            umount2 (folder.toRawUTF8(), MNT_DETACH);
+
+        if (changedModes)
+            chmod (folder.toRawUTF8(), 0755) == 0 && chmod (file.toRawUTF8(), 0644) == 0;
+    }
+
+    bool isUnwritable() const
+    {
+        return access (file.toRawUTF8(), W_OK) != 0 && access (folder.toRawUTF8(), W_OK) != 0;
+    }
+
+private:
+    juce::String file, folder;
+    bool changedModes = false, mounted = false;
+};
+
+/** Threads that keep the processor busy while they exist. */
+class BusyLoops
+{
+public:
+    explicit BusyLoops (int numThreads)
+    {
+        for (int i = 0; i < numThreads; ++i)
+            threads.emplace_back ([this] {
+                while (! stop.load (std::memory_order_relaxed))
+                {
+                }
+            });
+    }
+
+    ~BusyLoops()
+    {
+        stop = true;
+
+        for (auto& thread : threads)
+            thread.join();
+    }
+
+private:
+    std::atomic<bool> stop { false };
+    std::vector<std::thread> threads;
 };
 
 class MainWindowTest : public testing::Test
@@ -39,21 +129,25 @@ protected:
         folder.deleteRecursively();
     }
 
-    void writePrefs (const juce::String& valuesXml)
+    void writePrefs (const juce::String& valuesXml, const juce::File& file)
     {
-        ASSERT_TRUE (prefsFile.replaceWithText ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PROPERTIES>"
-                                                + valuesXml + "</PROPERTIES>\n"));
+        ASSERT_TRUE (file.replaceWithText ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PROPERTIES>"
+                                           + valuesXml + "</PROPERTIES>\n"));
     }
+
+    void writePrefs (const juce::String& valuesXml) { writePrefs (valuesXml, prefsFile); }
 
     static juce::String value (const juce::String& name, const juce::String& val)
     {
         return "<VALUE name=\"" + name + "\" val=\"" + val + "\"/>";
     }
 
-    void openWindow()
+    void openWindow() { openWindow (PreferencesFileLocation::open (prefsFile)); }
+
+    void openWindow (std::unique_ptr<juce::PropertiesFile> preferences)
     {
         window = std::make_unique<OVRAStandaloneFilterWindow> ("ZELx 5.1", juce::Colours::red,
-                                                               PreferencesFileLocation::open (prefsFile));
+                                                               std::move (preferences));
         window->setVisible (true);
         HostTestHelpers::drainMessageLoop();
     }
@@ -73,6 +167,13 @@ protected:
                 return e->getStringAttribute ("val");
 
         return "<missing>";
+    }
+
+    static juce::MemoryBlock bytesOf (const juce::File& file)
+    {
+        juce::MemoryBlock block;
+        file.loadFileAsData (block);
+        return block;
     }
 
     static juce::MemoryBlock stateOf (OvrajuceLoudnessAudioProcessor& processor)
@@ -150,6 +251,86 @@ TEST_F (MainWindowTest, BadPreferencesGiveTheDefaultsSilentlyAndAreReplacedOnQui
     }
 }
 
+TEST_F (MainWindowTest, DeeplyNestedPreferencesGiveTheDefaultsWithoutACrash)
+{
+    CapturingLogger logger;
+    const auto defaults = defaultState();
+    const int levels = 30000; // some 210 KB
+    const auto deep =
+        juce::String::repeatedString ("<a>", levels) + juce::String::repeatedString ("</a>", levels);
+    const auto position = value ("windowX", "137") + value ("windowY", "111");
+
+    // In the file itself nothing can be read; it is set aside, and good
+    // preferences take its place at quit.
+    writePrefs (position + "<VALUE name=\"audioSetup\">" + deep + "</VALUE>");
+    const auto original = bytesOf (prefsFile);
+    openWindow();
+    ASSERT_NE (window->getProcessor(), nullptr);
+    EXPECT_EQ (stateOf (*window->getProcessor()), defaults);
+    const auto centre = centredPosition();
+    EXPECT_EQ (window->getPosition(), centre);
+    EXPECT_EQ (logger.count ("cannot be read"), 1);
+
+    const auto prefs = closeWindowAndReadPrefs();
+    ASSERT_NE (prefs, nullptr);
+    EXPECT_EQ (storedValue (*prefs, "windowX"), juce::String (centre.x));
+    EXPECT_EQ (bytesOf (prefsFile.getSiblingFile ("ZELX51.prefs.unreadable")), original);
+
+    // As the text of a value (the reader takes '<' in a value as it is) only
+    // that value is dropped.
+    writePrefs (position + value ("audioSetup", deep));
+    openWindow();
+    EXPECT_EQ (window->getPosition(), juce::Point<int> (137, 111));
+    EXPECT_EQ (logger.count ("cannot be read"), 2);
+    window.reset();
+
+    // The window guards its own reading of the device setup as well.
+    auto preferences = PreferencesFileLocation::open (prefsFile);
+    preferences->setValue ("audioSetup", deep);
+    openWindow (std::move (preferences));
+    const auto stored = closeWindowAndReadPrefs();
+    ASSERT_NE (stored, nullptr);
+    auto* setup = stored->getChildByAttribute ("name", "audioSetup");
+    ASSERT_NE (setup, nullptr);
+    EXPECT_EQ (setup->getChildByName ("a"), nullptr) << "the device manager's setup replaces it";
+}
+
+TEST_F (MainWindowTest, AReadOnlyCommonFileIsRestoredFromAndLeftAsItIs)
+{
+    OvrajuceLoudnessAudioProcessor source;
+    source.setParameterValue (1, 2.0f);
+    const auto state = stateOf (source);
+    ASSERT_NE (state, defaultState());
+
+    const auto common = folder.getChildFile ("common");
+    const auto user = folder.getChildFile ("user");
+    const auto file = PreferencesFileLocation::getCompanyDataFolder (common).getChildFile ("ZELX51.prefs");
+    ASSERT_TRUE (file.getParentDirectory().createDirectory());
+    writePrefs (value ("filterState", state.toBase64Encoding()) + value ("windowX", "137")
+                    + value ("windowY", "111"),
+                file);
+    const auto original = bytesOf (file);
+
+    UnwritableFile unwritable (file);
+
+    if (! unwritable.isUnwritable())
+        GTEST_SKIP() << "no unwritable file can be made here (root is refused a mount namespace)";
+
+    CapturingLogger logger;
+    const auto chosen = PreferencesFileLocation::findOrCreateFile (common, user);
+    EXPECT_EQ (chosen, file);
+    EXPECT_FALSE (user.exists());
+
+    openWindow (PreferencesFileLocation::open (chosen));
+    EXPECT_EQ (stateOf (*window->getProcessor()), state);
+    EXPECT_EQ (window->getPosition(), juce::Point<int> (137, 111));
+
+    window->setTopLeftPosition (201, 99);
+    window.reset();
+    EXPECT_EQ (bytesOf (file), original);
+    EXPECT_EQ (logger.count ("could not be saved"), 1) << logger.lines.joinIntoString ("\n");
+}
+
 TEST_F (MainWindowTest, UndecodableFilterStateLeavesTheEngineAtItsDefaults)
 {
     const auto defaults = defaultState();
@@ -219,6 +400,60 @@ TEST_F (MainWindowTest, AnIncompleteOrUnsetPositionCentresTheWindow)
         openWindow();
         EXPECT_EQ (window->getPosition(), centredPosition());
         window.reset();
+    }
+}
+
+TEST_F (MainWindowTest, APositionOffEveryScreenIsCentredAndOneHalfOffIsMovedOn)
+{
+    for (const auto* position : { "50000", "-50000" })
+    {
+        SCOPED_TRACE (position);
+        writePrefs (value ("windowX", position) + value ("windowY", position));
+        openWindow();
+        EXPECT_EQ (window->getPosition(), centredPosition());
+
+        // What is kept is where the window was shown, not the lost position.
+        const auto centre = centredPosition();
+        const auto prefs = closeWindowAndReadPrefs();
+        ASSERT_NE (prefs, nullptr);
+        EXPECT_EQ (storedValue (*prefs, "windowX"), juce::String (centre.x));
+    }
+
+    // Its top left corner only on screen: it is moved in until its top strip is.
+    const auto area = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->userArea;
+    writePrefs (value ("windowX", juce::String (area.getRight() - 1))
+                + value ("windowY", juce::String (area.getBottom() - 1)));
+    openWindow();
+    EXPECT_EQ (window->getPosition(),
+               juce::Point<int> (area.getRight() - window->getWidth(),
+                                 area.getBottom() - juce::jmin (window->getHeight(), 24)));
+}
+
+TEST_F (MainWindowTest, RestartsUnderAWindowManagerAndLoadKeepThePositionExactly)
+{
+    WindowManagerProcess windowManager;
+
+    if (! windowManager.isRunning())
+        GTEST_SKIP()
+            << "openbox could not take over the display (not installed, or another window manager runs)";
+
+    BusyLoops load (2);
+    writePrefs (value ("windowX", "150") + value ("windowY", "120"));
+
+    // Each start quits at another moment while the window manager frames the
+    // window; a shift by the frame would add up from one start to the next.
+    for (int start = 0; start < 12; ++start)
+    {
+        SCOPED_TRACE ("start " + std::to_string (start));
+        window = std::make_unique<OVRAStandaloneFilterWindow> ("ZELx 5.1", juce::Colours::black,
+                                                               PreferencesFileLocation::open (prefsFile));
+        ZEL5_1StandExtApplication::styleMainWindow (*window);
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (start % 6 * 20);
+
+        const auto prefs = closeWindowAndReadPrefs();
+        ASSERT_NE (prefs, nullptr);
+        EXPECT_EQ (storedValue (*prefs, "windowX"), "150");
+        EXPECT_EQ (storedValue (*prefs, "windowY"), "120");
     }
 }
 

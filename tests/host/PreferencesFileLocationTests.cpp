@@ -35,7 +35,7 @@ TEST (PreferencesFileLocation, FirstStartCreatesTheFolderAndAnEmptyFileInTheComm
     EXPECT_EQ (file.loadFileAsString(), "<PROPERTIES/>");
 }
 
-TEST (PreferencesFileLocation, FallsBackToTheUserFolderWhereTheCommonOneCannotBeWritten)
+TEST (PreferencesFileLocation, FallsBackToTheUserFolderWhereTheCommonOneCannotHoldTheFile)
 {
     TempFolder temp;
     // A plain file where the common folder should be: nothing can be created
