@@ -6,7 +6,6 @@
 
 namespace
 {
-constexpr int numChannels = 6;
 constexpr double initialSampleRate = 44100.0;
 constexpr int initialBlockSize = 512;
 
@@ -91,7 +90,7 @@ OVRAStandaloneFilterWindow::OVRAStandaloneFilterWindow (const juce::String& titl
         return;
     }
 
-    processor->setPlayConfigDetails (numChannels, numChannels, initialSampleRate, initialBlockSize);
+    processor->setPlayConfigDetails (Slots::count, Slots::count, initialSampleRate, initialBlockSize);
 
     restoreFilterState();
     openAudioDevice();
