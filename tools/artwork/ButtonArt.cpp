@@ -1,0 +1,3 @@
+#include "Artwork.h"
+
+std::vector<Picture> makeButtonPictures() { return {}; }
