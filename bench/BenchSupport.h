@@ -7,6 +7,7 @@
 // S read every 100 ms. Only the processing is timed: the noise is generated
 // and interleaved outside the clock.
 
+#include "Slots.h"
 #include "TestSignals.h"
 
 #include <ebur128.h>
@@ -18,7 +19,7 @@ namespace BenchSupport
 {
 constexpr double sampleRate = 48000.0;
 constexpr int blockSize = 512;
-constexpr int numChannels = 6;
+constexpr int numChannels = Slots::count;
 constexpr double seconds = 600.0;
 constexpr int64_t totalFrames = (int64_t) (seconds * sampleRate);
 constexpr int framesPerPass = (int) (sampleRate / 10);
