@@ -34,11 +34,6 @@ int barEndRow (float level, int truePeakFlag, int standard, int scale, int barTo
     return barTop + barHeight - (int) ((float) barHeight * published);
 }
 
-juce::Font labelFont (const ArtworkStyle& style)
-{
-    return style.lato != nullptr ? style.font (labelHeight) : juce::Font (labelHeight);
-}
-
 juce::String markText (int mark, bool relative)
 {
     return relative && mark > 0 ? "+" + juce::String (mark) : juce::String (mark);
@@ -51,7 +46,7 @@ void drawLabel (juce::Graphics& g, const ArtworkStyle& style, const juce::String
     const int height = (int) labelHeight + 2;
     const int top = juce::jlimit (0, pictureHeight - height, row - height / 2);
     g.setColour (style.mark);
-    g.setFont (labelFont (style));
+    g.setFont (style.font (labelHeight));
     g.drawText (text, x, top, width, height, justification, false);
 }
 
