@@ -1,10 +1,11 @@
-#include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
-// Fonts and images need JUCE set up, so the binary brings its own main.
+#include <gtest/gtest.h>
+
+// Fonts and image codecs need JUCE's GUI side set up; no window is opened.
 int main (int argc, char** argv)
 {
-    juce::ScopedJuceInitialiser_GUI juce;
+    const juce::ScopedJuceInitialiser_GUI initialiser;
     testing::InitGoogleTest (&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -33,6 +33,14 @@ struct Picture
     std::function<void (juce::Graphics&, const ArtworkStyle&)> draw;
 };
 
+/** The picture drawn on a transparent ARGB image of its own size; the
+    artwork program and the tests both draw through this. */
+juce::Image renderPicture (const Picture& picture, const ArtworkStyle& style);
+
+/** Every picture, buttons first; throws std::runtime_error on an empty or
+    repeated name, since two files of one name would overwrite each other. */
+std::vector<Picture> makeAllPictures();
+
 /** Button faces, tiles, lamps, boxes and the logo. */
 std::vector<Picture> makeButtonPictures();
 
