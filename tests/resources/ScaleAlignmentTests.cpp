@@ -1,4 +1,5 @@
 #include "Artwork.h"
+#include "BinaryData.h"
 #include "MeterScales.h"
 
 #include <gtest/gtest.h>
@@ -130,14 +131,9 @@ const std::vector<ScaleCase> cases {
 
 juce::Image render (const Picture& picture)
 {
-    juce::MemoryBlock lato;
-    juce::File ("/usr/share/fonts/truetype/lato/Lato-Regular.ttf").loadFileAsData (lato);
     ArtworkStyle style;
-    style.lato = juce::Typeface::createSystemTypefaceFor (lato.getData(), lato.getSize());
-    juce::Image image (juce::Image::ARGB, picture.width, picture.height, true);
-    juce::Graphics g (image);
-    picture.draw (g, style);
-    return image;
+    style.lato = juce::Typeface::createSystemTypefaceFor (BinaryData::LatoReg_ttf, BinaryData::LatoReg_ttfSize);
+    return renderPicture (picture, style);
 }
 
 bool isWhite (juce::Colour c)
