@@ -1,3 +1,4 @@
+#include "CapturingLogger.h"
 #include "HostTestHelpers.h"
 
 #include "CommandsListener.h"
@@ -22,26 +23,6 @@
 
 namespace
 {
-/** Collects what the program writes to the framework's logger. */
-struct CapturingLogger : juce::Logger
-{
-    CapturingLogger() { juce::Logger::setCurrentLogger (this); }
-    ~CapturingLogger() override { juce::Logger::setCurrentLogger (nullptr); }
-    void logMessage (const juce::String& message) override { lines.add (message); }
-
-    int count (const juce::String& text) const
-    {
-        int n = 0;
-
-        for (const auto& line : lines)
-            n += line.contains (text) ? 1 : 0;
-
-        return n;
-    }
-
-    juce::StringArray lines;
-};
-
 /** Makes a file and its folder unwritable for this process, as root too, whom
     file modes do not stop: there a read-only bind mount of the folder is made
     in a mount namespace of the calling thread's own, which it keeps (a copy of

@@ -1,4 +1,5 @@
 #include "OVRATextCSVLogger.h"
+#include "CapturingLogger.h"
 #include "LogTestFiles.h"
 
 #include <gtest/gtest.h>
@@ -41,14 +42,6 @@ void expectNumberedLines (const juce::StringArray& lines, int firstLine, int fir
         ASSERT_EQ (lines[firstLine + i], numberedLine (firstValue + i));
 }
 
-/** Collects what the logger writes to the framework's logger. */
-struct CapturingLogger : juce::Logger
-{
-    CapturingLogger() { juce::Logger::setCurrentLogger (this); }
-    ~CapturingLogger() override { juce::Logger::setCurrentLogger (nullptr); }
-    void logMessage (const juce::String& message) override { lines.add (message); }
-    juce::StringArray lines;
-};
 } // namespace
 
 //==============================================================================

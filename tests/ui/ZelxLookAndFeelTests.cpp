@@ -1,3 +1,4 @@
+#include "CapturingLogger.h"
 #include "HostTestHelpers.h"
 #include "ZelxLookAndFeel.h"
 
@@ -40,13 +41,6 @@ void expectNear (juce::Colour expected, juce::Colour actual, int tolerance = 2)
     EXPECT_NEAR (expected.getBlue(), actual.getBlue(), tolerance);
 }
 
-struct CapturingLogger : juce::Logger
-{
-    CapturingLogger() { juce::Logger::setCurrentLogger (this); }
-    ~CapturingLogger() override { juce::Logger::setCurrentLogger (nullptr); }
-    void logMessage (const juce::String& message) override { lines.add (message); }
-    juce::StringArray lines;
-};
 } // namespace
 
 TEST (ZelxLookAndFeel, ComboBoxIsFlatWithOutlineAndArrowsByState)
