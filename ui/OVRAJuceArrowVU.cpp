@@ -1,5 +1,7 @@
 #include "OVRAJuceArrowVU.h"
 
+#include <cmath>
+
 OVRAJuceArrowVU::OVRAJuceArrowVU (juce::Image background, juce::Image arrow)
     : juce::Component ("ArrowVUMeter")
     , backgroundImage (background)
@@ -9,8 +11,9 @@ OVRAJuceArrowVU::OVRAJuceArrowVU (juce::Image background, juce::Image arrow)
 
 void OVRAJuceArrowVU::setLevel (float value)
 {
+    // A value that is not a number would put the arrow at no defined height.
     const float clamped = juce::jlimit (0.0f, 1.0f, value);
-    if (clamped == level)
+    if (std::isnan (clamped) || clamped == level)
         return;
 
     level = clamped;

@@ -1,5 +1,7 @@
 #include "OVRAJuceLRVU.h"
 
+#include <cmath>
+
 OVRAJuceLRVU::OVRAJuceLRVU (juce::Image background, juce::Image foreground)
     : juce::Component ("LRVUMeter")
     , backgroundImage (background)
@@ -9,8 +11,9 @@ OVRAJuceLRVU::OVRAJuceLRVU (juce::Image background, juce::Image foreground)
 
 void OVRAJuceLRVU::setRange (float newLow, float newHigh)
 {
-    newLow = juce::jlimit (0.0f, 1.0f, newLow);
-    newHigh = juce::jlimit (0.0f, 1.0f, newHigh);
+    // An end that is not a number keeps its height.
+    newLow = std::isnan (newLow) ? low : juce::jlimit (0.0f, 1.0f, newLow);
+    newHigh = std::isnan (newHigh) ? high : juce::jlimit (0.0f, 1.0f, newHigh);
     if (newLow == low && newHigh == high)
         return;
 

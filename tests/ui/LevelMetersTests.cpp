@@ -11,6 +11,7 @@
 namespace
 {
 const juce::Colour green (0xff81ca2f), red (0xffd70014), face (0xff000040);
+const float notANumber = std::numeric_limits<float>::quiet_NaN();
 
 juce::Image embedded (const char* data, int size) { return juce::ImageCache::getFromMemory (data, size); }
 
@@ -132,59 +133,30 @@ struct TestBar
 
 TEST (OVRAJuceVU, SmoothingFollowsEnvelopeAndAttackWeight)
 {
-    // Rows lit = floor (997 × level).
-    struct Step
-    {
-        float value;
-        int rows;
-    };
     struct Case
     {
-        const char* name;
         bool ballistics;
         float attack, releaseTime;
         double sampleRate;
-        std::vector<Step> steps;
+        std::vector<float> values;
+        std::vector<int> rows; // floor (997 × level)
     };
+    // clang-format off
     const Case cases[] = {
-        // Release coefficient c = e^-1 = 0.367879, attack 0.5.
-        // 0.8: envelope jumps to 0.8, level 0.5 × 0.8 = 0.4 -> 398.8; then 0.6 -> 598.2; 0.7 -> 697.9.
-        // 0.0: envelope 0.8c = 0.294304, level (0.294304 + 0.7) / 2 = 0.497152 -> 495.66;
-        //      envelope 0.108268, level 0.302710 -> 301.80; envelope 0.039829, level 0.171270 -> 170.76.
-        // 0.3: candidate 0.632121 × 0.3 + 0.039829c = 0.204289 < 0.3, envelope 0.3,
-        //      level (0.3 + 0.171270) / 2 = 0.235635 -> 234.93.
-        { "attack 0.5, c = 1/e",
-          true,
-          0.5f,
-          1.0f,
-          1.0,
-          { { 0.8f, 398 },
-            { 0.8f, 598 },
-            { 0.8f, 697 },
-            { 0.0f, 495 },
-            { 0.0f, 301 },
-            { 0.0f, 170 },
-            { 0.3f, 234 } } },
-        // The editor's settings at 48 kHz: c = e^(-1 / 9.6) = 0.901075, attack 0.0001.
-        // 0.9 shows at once: 0.9999 × 0.9 = 0.89991 -> 897.21. 0.0: envelope 0.810968,
-        // level 0.9999 × 0.810968 + 0.0001 × 0.89991 = 0.810976 -> 808.54; then 0.730751 -> 728.56.
-        // 0.5 lies under the candidate 0.098925 × 0.5 + c × 0.730742 = 0.707918, which the
-        // envelope takes: 0.707919 -> 705.80.
-        { "editor settings",
-          true,
-          0.0001f,
-          0.0002f,
-          48000.0,
-          { { 0.9f, 897 }, { 0.0f, 808 }, { 0.0f, 728 }, { 0.5f, 705 } } },
-        // Without a sample rate the coefficient is 0: level = 0.5 × x + 0.5 × level.
-        { "no sample rate", true, 0.5f, 0.0002f, 0.0, { { 0.8f, 398 }, { 0.0f, 199 } } },
-        { "ballistics off",
-          false,
-          0.5f,
-          1.0f,
-          1.0,
-          { { 0.8f, 797 }, { 0.1f, 99 }, { 1.5f, 997 }, { -1.0f, 0 } } },
+        // c = e^-1 = 0.367879, attack 0.5. 0.8: envelope jumps to 0.8, level 0.4 (398.8), 0.6 (598.2),
+        // 0.7 (697.9). 0.0: envelope 0.8c = 0.294304, level (0.294304 + 0.7) / 2 = 0.497152 (495.66);
+        // envelope 0.108268, level 0.302710 (301.80); envelope 0.039829, level 0.171270 (170.76).
+        // 0.3: candidate 0.632121 × 0.3 + 0.039829c = 0.204289 < 0.3, so envelope 0.3, level 0.235635 (234.93).
+        { true, 0.5f, 1.0f, 1.0, { 0.8f, 0.8f, 0.8f, 0.0f, 0.0f, 0.0f, 0.3f }, { 398, 598, 697, 495, 301, 170, 234 } },
+        // The editor's settings at 48 kHz: c = e^(-1 / 9.6) = 0.901075, attack 0.0001. 0.9 shows at once:
+        // 0.9999 × 0.9 = 0.89991 (897.21). 0.0: envelope 0.810968, level 0.810976 (808.54); then 0.730751
+        // (728.56). 0.5 lies under the candidate 0.098925 × 0.5 + 0.730742c = 0.707918: 0.707919 (705.80).
+        { true, 0.0001f, 0.0002f, 48000.0, { 0.9f, 0.0f, 0.0f, 0.5f }, { 897, 808, 728, 705 } },
+        // No sample rate: c = 0, level = (x + level) / 2.
+        { true, 0.5f, 0.0002f, 0.0, { 0.8f, 0.0f }, { 398, 199 } },
+        { false, 0.5f, 1.0f, 1.0, { 0.8f, 0.1f, 1.5f, -1.0f }, { 797, 99, 997, 0 } },
     };
+    // clang-format on
 
     for (const auto& c : cases)
     {
@@ -194,10 +166,10 @@ TEST (OVRAJuceVU, SmoothingFollowsEnvelopeAndAttackWeight)
         bar.meter->setReleaseTime (c.releaseTime);
         if (c.sampleRate != 0.0)
             bar.meter->setSampleRate (c.sampleRate);
-        for (size_t i = 0; i < c.steps.size(); ++i)
+        for (size_t i = 0; i < c.values.size(); ++i)
         {
-            bar.meter->setLevel (c.steps[i].value);
-            EXPECT_EQ (c.steps[i].rows, bar.litRows()) << c.name << ", step " << i;
+            bar.meter->setLevel (c.values[i]);
+            EXPECT_EQ (c.rows[i], bar.litRows()) << c.sampleRate << ", step " << i;
         }
     }
 }
@@ -299,11 +271,12 @@ TEST (OVRAJuceArrowVU, ArrowIsCentredOnTheLevelHeight)
     RepaintCounter repaints (meter);
     const auto face = drawnAlone (scale, 24, 483);
 
+    // A value that is not a number leaves the arrow where it is.
     // The arrow's 26 rows start 13 rows above the level height, floor (483 × level) from the bottom:
     // 0 -> rows 470..495, centre row 483 on the bottom edge; 0.5 -> 241.5 -> 229..254, centre 242.
     for (auto [level, top, count] :
-         { std::tuple (0.5f, 229, 1), std::tuple (0.5f, 229, 0), std::tuple (-2.0f, 470, 1),
-           std::tuple (0.0f, 470, 0), std::tuple (7.0f, -13, 1) })
+         { std::tuple (0.5f, 229, 1), std::tuple (0.5f, 229, 0), std::tuple (notANumber, 229, 0),
+           std::tuple (-2.0f, 470, 1), std::tuple (0.0f, 470, 0), std::tuple (7.0f, -13, 1) })
     {
         meter.setLevel (level);
         EXPECT_EQ (count, repaints.take()) << level;
@@ -327,8 +300,8 @@ TEST (OVRAJuceLRVU, BandRunsBetweenItsLowAndHighRows)
     meter.setSize (22, 483);
     RepaintCounter repaints (meter);
 
-    // Low 0.25 -> floor (120.75) = 120, high 0.75 -> floor (362.25) = 362: rows 483 - 362 = 121 to 483 - 120
-    // - 1.
+    // Ends that are not numbers keep their values.
+    // Low 0.25 -> floor (120.75) = 120, high 0.75 -> floor (362.25) = 362: rows 121 to 362.
     struct Case
     {
         float low, high;
@@ -336,8 +309,13 @@ TEST (OVRAJuceLRVU, BandRunsBetweenItsLowAndHighRows)
         const char* rows;
     };
     const Case cases[] = {
-        { 0.25f, 0.75f, 1, "121-362" }, { 0.25f, 0.75f, 0, "121-362" }, { 0.25f, 2.0f, 1, "0-362" },
-        { -1.0f, 2.0f, 1, "0-482" },    { 0.0f, 1.0f, 0, "0-482" },     { 0.5f, 0.5f, 1, "" },
+        { 0.25f, 0.75f, 1, "121-362" },
+        { 0.25f, 0.75f, 0, "121-362" },
+        { notANumber, notANumber, 0, "121-362" },
+        { 0.25f, 2.0f, 1, "0-362" },
+        { -1.0f, 2.0f, 1, "0-482" },
+        { 0.0f, 1.0f, 0, "0-482" },
+        { 0.5f, 0.5f, 1, "" },
     };
     for (const auto& c : cases)
     {
