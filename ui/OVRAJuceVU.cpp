@@ -9,6 +9,7 @@ constexpr float firstFallStep = 0.005f;
 
 OVRAJuceVU::OVRAJuceVU (juce::Image background, juce::Colour low, juce::Colour high, float split)
     : juce::Component ("VUMeter")
+    , splitPosition (split)
     , lowColour (low)
     , highColour (high)
     , backgroundImage (background)
@@ -17,7 +18,6 @@ OVRAJuceVU::OVRAJuceVU (juce::Image background, juce::Colour low, juce::Colour h
     if (backgroundImage.isValid())
         foregroundImage =
             juce::Image (juce::Image::RGB, backgroundImage.getWidth(), backgroundImage.getHeight(), true);
-    splitPosition = split;
     updateImage();
 }
 
