@@ -6,7 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <limits>
+#include <tuple>
 
 namespace
 {
