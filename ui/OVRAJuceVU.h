@@ -1,0 +1,61 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+/** A vertical level bar drawn from images, with its own smoothing, peak hold
+    and an accelerating peak fall. Levels are fractions of the height, 0 at the
+    bottom and 1 at the top; the editor's timer calls setLevel on every tick.
+
+    The colour form generates its bar image (lowColour below splitPosition,
+    highColour above); the two-image form draws the given foreground as it is,
+    without peak marker or smoothing. */
+class OVRAJuceVU : public juce::Component
+{
+public:
+    OVRAJuceVU (juce::Image backgroundImage, juce::Colour lowColour, juce::Colour highColour,
+                float splitPosition);
+    OVRAJuceVU (juce::Image backgroundImage, juce::Image foregroundImage);
+    ~OVRAJuceVU() override;
+
+    /** Moves the colour change of the generated bar; redraws it only on a new value. */
+    void setSplitPosition (float newSplitPosition);
+    void updateImage();
+
+    void setLevel (float value);
+
+    void setAttack (float newAttack);
+    void setReleaseTime (float seconds);
+    void setBallistics (bool on);
+    void setHoldTicks (int ticks);
+    void setSampleRate (double rate);
+
+    void paint (juce::Graphics&) override;
+
+    /** The editor's polling interval, for turning a hold time into ticks. */
+    int refreshIntervalMs = 50;
+
+private:
+    static bool differs (float stored, float value) noexcept;
+    void updateReleaseCoefficient() noexcept;
+
+    bool falling = false;
+    int holdTicks = 20;
+    int holdCounter = 0;
+    float fallStep = 0.005f;
+    int showPeak = 1;
+    float level = 0.0f;
+    float envelope = 0.0f;
+    float peak = 0.0f;
+    float splitPosition = 0.0f;
+    double sampleRate = 0.0;
+    float releaseCoefficient = 0.0f;
+    float attack = 0.0f;
+    float releaseTime = 0.0f;
+    bool ballistics = false;
+    juce::Colour lowColour, highColour;
+    juce::Image backgroundImage;
+    juce::Image foregroundImage;
+    bool generatedForeground = false;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAJuceVU)
+};
