@@ -1,0 +1,188 @@
+#include "OVRACorrelationMeter.h"
+
+#include <cmath>
+
+namespace
+{
+// The column map's key: the value rounded to 0.01. Keys made here and keys
+// looked up are the same floats only because both come from this one rule.
+float roundToHundredth (float v) { return std::floor (v * 100.0f + 0.5f) / 100.0f; }
+} // namespace
+
+OVRACorrelationMeter::OVRACorrelationMeter (int widthToUse, juce::Colour background, juce::Colour negative,
+                                            juce::Colour positive, juce::Colour middle, juce::Colour frame,
+                                            const juce::Font& fontToUse, const juce::String& firstName,
+                                            const juce::String& secondName)
+    : width (widthToUse)
+    , drawWidth (widthToUse - 8)
+    , drawHeight (height - 27)
+    , frameColour (frame)
+    , negativeColour (negative)
+    , positiveColour (positive)
+    , middleColour (middle)
+    , backgroundColour (background)
+    , font (fontToUse)
+    , nameA (firstName)
+    , nameB (secondName)
+{
+    const auto columns = juce::jmax (0, drawWidth - 2);
+
+    for (int i = 0; i < columns; ++i)
+        columnX.push_back ((float) (int) ((float) i + 4.0f + olderLineWidth));
+
+    const auto negatives = (columns * 75) / 200;
+    const auto middles = (columns * 25) / 100;
+    for (int i = 0; i < columns; ++i)
+        columnColours.push_back (i < negatives ? negativeColour
+                                               : (i < negatives + middles ? middleColour : positiveColour));
+
+    for (int i = 0; i < historyLength; ++i)
+    {
+        history.push_back ((float) (historyLength - 1 - i));
+        previousHistory.push_back (-100.0f);
+        opacities.push_back (i == 0 ? 1.0f : 0.5f - (float) i * (0.5f / (float) historyLength));
+    }
+
+    buildColourMap (columns);
+
+    backgroundImage = juce::Image (juce::Image::RGB, juce::jmax (1, width), height, true);
+    {
+        juce::Graphics g (backgroundImage);
+        g.setColour (backgroundColour);
+        g.fillRect (0, 0, width, height);
+        g.setColour (frameColour);
+        g.drawRect (4, 2, drawWidth, drawHeight, 1);
+    }
+
+    const auto labelFont = font.withHeight (9.0f).withHorizontalScale (1.0f).withExtraKerningFactor (0.0f);
+    const auto fh = 9;
+    const auto ly = (int) (height - fh * 2.3);
+    const auto place = [&] (juce::Label& label, const juce::String& text, int x, int y,
+                            juce::Justification justification) {
+        label.setText (text, juce::dontSendNotification);
+        label.setFont (labelFont);
+        label.setColour (juce::Label::textColourId, juce::Colours::white);
+        label.setJustificationType (justification);
+        label.setBounds (x, y, drawWidth, fh);
+        addAndMakeVisible (label);
+    };
+    place (minusOneLabel, "-1", -1, ly, juce::Justification::centredLeft);
+    place (zeroLabel, "0", 4, ly, juce::Justification::centred);
+    place (plusOneLabel, "+1", 9, ly, juce::Justification::centredRight);
+    place (nameLabel, nameA + " / " + nameB, 4, (int) (height - fh * 1.2), juce::Justification::centred);
+
+    setSize (width, height);
+}
+
+OVRACorrelationMeter::~OVRACorrelationMeter() = default;
+
+void OVRACorrelationMeter::buildColourMap (int columns)
+{
+    columns = juce::jmin (columns, (int) columnX.size());
+    if (columns < 1)
+        return;
+
+    const auto step = columns > 1 ? 2.0f / (float) (columns - 1) : 0.0f;
+    for (int i = 0; i < columns; ++i)
+        valueToX[roundToHundredth ((float) i * step - 1.0f)] = (int) columnX[(size_t) i];
+
+    // Columns wider apart than 0.01 leave some keys without one of their own:
+    // those take the nearest column, the right-hand one when two are as near.
+    for (int hundredths = -100; hundredths <= 100; ++hundredths)
+    {
+        const auto key = roundToHundredth ((float) hundredths / 100.0f);
+        if (valueToX.count (key) != 0)
+            continue;
+        const auto position = ((double) key + 1.0) * (columns - 1) / 2.0;
+        const auto column = juce::jlimit (0, columns - 1, (int) std::floor (position + 0.5));
+        valueToX[key] = (int) columnX[(size_t) column];
+    }
+}
+
+int OVRACorrelationMeter::columnFor (float correlation) const
+{
+    // Readings beyond the scale are held at its ends.
+    const auto key = juce::jlimit (-1.0f, 1.0f, roundToHundredth (correlation));
+    const auto found = valueToX.find (key);
+    return found != valueToX.end() ? found->second : 0;
+}
+
+void OVRACorrelationMeter::setValue (float x)
+{
+    // A reading that is not a number is treated as unchanged, so it cannot
+    // stick in the envelope.
+    if (std::isfinite (x) && std::abs ((double) value - (double) x) > std::abs ((double) value) * 1e-8)
+    {
+        if (ballistics)
+        {
+            const auto candidate = (1.0f - releaseCoefficient) * x + releaseCoefficient * envelope;
+            envelope = x > candidate ? x : candidate;
+            value = (1.0f - attack) * envelope + attack * value;
+        }
+        else
+        {
+            value = x;
+        }
+    }
+
+    previousHistory = history;
+    history.push_front ((float) columnFor (value));
+    history.pop_back();
+
+    needsRepaint = history != previousHistory;
+    if (needsRepaint)
+        repaint (0, 0, width, drawHeight + 3);
+}
+
+void OVRACorrelationMeter::setSampleRate (double rate)
+{
+    sampleRate = rate;
+    updateReleaseCoefficient();
+}
+
+void OVRACorrelationMeter::setAttack (float newAttack) { attack = newAttack; }
+
+void OVRACorrelationMeter::setReleaseTime (float seconds)
+{
+    releaseTime = seconds;
+    updateReleaseCoefficient();
+}
+
+void OVRACorrelationMeter::updateReleaseCoefficient()
+{
+    const auto span = (double) releaseTime * sampleRate;
+    releaseCoefficient = span > 0.0 ? (float) std::exp (-1.0 / span) : 0.0f;
+}
+
+void OVRACorrelationMeter::paint (juce::Graphics& g)
+{
+    if (backgroundImage.isValid())
+    {
+        g.drawImageAt (backgroundImage, 0, 0);
+    }
+    else
+    {
+        g.setColour (backgroundColour);
+        g.fillRect (0, 0, width, height);
+    }
+
+    const auto columns = (size_t) juce::jmax (0, drawWidth - 2);
+    if (columnX.size() != columns || columnColours.size() != columns
+        || opacities.size() != (size_t) historyLength || history.size() != (size_t) historyLength)
+        return;
+
+    const auto colourAt = [this] (int index) {
+        return juce::isPositiveAndBelow (index, (int) columnColours.size()) ? columnColours[(size_t) index]
+                                                                            : juce::Colours::transparentBlack;
+    };
+    const auto bottom = (float) drawHeight + 1.0f;
+
+    for (int i = 0; i < historyLength; ++i)
+    {
+        const auto x = history[(size_t) i];
+        const auto thickness = i == 0 ? newestLineWidth : olderLineWidth;
+        const auto lineX = i == 0 ? x - 1.0f : x + 1.0f;
+        g.setColour (colourAt ((int) (x - 4.0f - thickness)).withMultipliedAlpha (opacities[(size_t) i]));
+        g.drawLine (lineX, 3.0f, lineX, bottom, thickness);
+    }
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <deque>
+#include <map>
+#include <vector>
+
+/** The phase correlation of one channel pair (-1 to +1) as a strip with a
+    scrolling trail: every reading adds a line at its column, the newest thick
+    and opaque, the older ones thin and fading, each coloured by the zone of its
+    column. The scale texts and the pair's name stand under the strip. */
+class OVRACorrelationMeter : public juce::Component
+{
+public:
+    OVRACorrelationMeter (int width, juce::Colour backgroundColour, juce::Colour negativeColour,
+                          juce::Colour positiveColour, juce::Colour middleColour, juce::Colour frameColour,
+                          const juce::Font& font, const juce::String& nameA, const juce::String& nameB);
+    ~OVRACorrelationMeter() override;
+
+    /** Smooths the reading and scrolls the trail by one line. */
+    void setValue (float correlation);
+    void setSampleRate (double rate);
+    /** Weight of the previous value in the second smoothing stage. */
+    void setAttack (float newAttack);
+    void setReleaseTime (float seconds);
+    void buildColourMap (int columns);
+
+    void paint (juce::Graphics&) override;
+
+private:
+    friend struct OVRACorrelationMeterProbe;
+
+    void updateReleaseCoefficient();
+    int columnFor (float correlation) const;
+
+    int width;
+    int height = 37;
+    int drawWidth;
+    int drawHeight;
+    juce::Colour frameColour, negativeColour, positiveColour, middleColour, backgroundColour;
+    std::vector<juce::Colour> columnColours;
+    float olderLineWidth = 1.0f;
+    float newestLineWidth = 4.0f;
+    juce::Image backgroundImage;
+    std::vector<float> columnX;
+    std::deque<float> opacities;
+    std::deque<float> history;
+    std::deque<float> previousHistory;
+    std::map<float, int> valueToX;
+    int historyLength = 30;
+    juce::Label minusOneLabel, zeroLabel, plusOneLabel, nameLabel;
+    juce::Font font;
+    juce::String nameA, nameB;
+    float attack = 0.0f;
+    float releaseTime = 0.0f;
+    double sampleRate = 0.0;
+    float releaseCoefficient = 0.0f;
+    float value = 1.0f;
+    float envelope = 1.0f;
+    bool ballistics = true;
+    bool needsRepaint = false;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRACorrelationMeter)
+};
