@@ -1,10 +1,12 @@
 #include "OVRADrawVectorscope.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace
 {
 constexpr float fixedMinDb = -60.0f, fixedMaxDb = 5.0f;
+constexpr int fh = 9; // label height and font height
 
 struct ScaleEntry
 {
@@ -39,7 +41,7 @@ OVRADrawVectorscope::OVRADrawVectorscope (juce::Colour background, juce::Colour 
     , textColour (text)
     , levelColour (level)
     , alarmColour (alarm)
-    , font (editorFont.withHeight (9.0f))
+    , font (editorFont.withHeight ((float) fh))
 {
     setOpaque (true);
 
@@ -61,7 +63,6 @@ OVRADrawVectorscope::OVRADrawVectorscope (juce::Colour background, juce::Colour 
     grid = juce::Image (juce::Image::RGB, size, size, true);
     drawGrid();
 
-    const int fh = 9;
     const int a = size / 40, b = size / 60;
     const float s = 0.70710678f, c = centre, r = radius;
     const char* names[] = { "L", "R", "C", "LS", "RS" };
@@ -123,7 +124,6 @@ void OVRADrawVectorscope::setScale (int id)
         const auto r = (float) dbToRadius ((float) ticks[i]);
         gridCircles.addCentredArc (centre, centre, r, r, 0.0f, 0.0f, juce::MathConstants<float>::twoPi, true);
 
-        const int fh = 9;
         tickLabels[i].setText (juce::String (ticks[i]), juce::dontSendNotification);
         tickLabels[i].setBounds (0, (int) (r + centre - 10.0f), size, fh);
     }
@@ -138,7 +138,7 @@ void OVRADrawVectorscope::setRange (float min, float max)
     maxDb = (int) max;
     range = std::abs (maxDb - minDb);
     radiusPx = (int) radius;
-    scale.setRange (minDb, minDb + range);
+    scale.setRange (minDb, maxDb);
 }
 
 int OVRADrawVectorscope::dbToRadius (float dB) { return radiusOnScale (scale, dB, radiusPx); }

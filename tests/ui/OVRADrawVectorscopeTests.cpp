@@ -30,11 +30,12 @@ struct Field : OVRADrawVectorscope
 
     juce::Image snapshot() { return createComponentSnapshot (getLocalBounds(), true, 1.0f); }
 
+    // The five channel labels come first, then the six tick labels.
     std::vector<juce::Label*> tickLabels()
     {
         std::vector<juce::Label*> labels;
         for (auto* child : getChildren())
-            if (auto* label = dynamic_cast<juce::Label*> (child); label != nullptr && labels.size() < 11)
+            if (auto* label = dynamic_cast<juce::Label*> (child))
                 labels.push_back (label);
         return { labels.begin() + 5, labels.end() };
     }
@@ -134,6 +135,25 @@ TEST (OVRADrawVectorscope, UnknownScaleKeepsRangeAndLabelsAndAlarmRadiusUsesTheF
     EXPECT_EQ (field.levelToRadius (0.0f), 113);
     EXPECT_EQ (field.levelToRadius (-70.0f), 0);
     EXPECT_EQ (field.levelToRadius (9.0f), 129);
+}
+
+TEST (OVRADrawVectorscope, ChannelLabelsStandAtTheCornersAndTheTop)
+{
+    // c = 141, r = 129, r s = 91.22, a = 7, b = 4: L at (141 - 91.22 - 11, 141 - 91.22 - 7).
+    Field field;
+    const std::pair<const char*, juce::Rectangle<int>> expected[] = { { "L", { 38, 42, 18, 9 } },
+                                                                      { "R", { 232, 42, 141, 9 } },
+                                                                      { "C", { 0, 3, 283, 9 } },
+                                                                      { "LS", { 35, 232, 18, 9 } },
+                                                                      { "RS", { 232, 232, 18, 9 } } };
+    for (size_t i = 0; i < 5; ++i)
+    {
+        auto* label = dynamic_cast<juce::Label*> (field.getChildComponent ((int) i));
+        ASSERT_NE (label, nullptr);
+        EXPECT_EQ (label->getText(), expected[i].first);
+        EXPECT_EQ (label->getBounds(), expected[i].second) << expected[i].first;
+        EXPECT_EQ (label->getFont().getHeight(), 9.0f);
+    }
 }
 
 TEST (OVRADrawVectorscope, GridIsRedrawnOnlyWhenScaleOrAlarmLevelChanges)
