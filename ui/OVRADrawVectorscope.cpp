@@ -1,0 +1,308 @@
+#include "OVRADrawVectorscope.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+constexpr float fixedMinDb = -60.0f, fixedMaxDb = 5.0f;
+constexpr int fh = 9; // label height and font height
+
+struct ScaleEntry
+{
+    int id;
+    float minDb, maxDb;
+    std::array<int, 5> ticks;
+    bool alarmZone;
+};
+
+constexpr ScaleEntry scaleTable[] = {
+    { 4, -60.0f, 5.0f, { -40, -30, -20, -10, 0 }, true },
+    { 10, -41.0f, -14.0f, { -35, -28, -23, -20, -16 }, false },
+    { 11, -42.0f, -15.0f, { -31, -27, -24, -21, -17 }, false },
+    { 12, -59.0f, -5.0f, { -41, -29, -23, -17, -11 }, false },
+    { 13, -60.0f, -6.0f, { -42, -30, -24, -18, -12 }, false },
+    { 18, -18.0f, 9.0f, { -7, -3, 0, 3, 7 }, false },
+    { 19, -18.0f, 9.0f, { -7, -3, 0, 3, 7 }, false },
+    { 20, -36.0f, 18.0f, { -18, -6, 0, 6, 12 }, false },
+    { 21, -36.0f, 18.0f, { -18, -6, 0, 6, 12 }, false },
+};
+
+int radiusOnScale (const ExponentialScale& scale, float dB, int radiusPx)
+{
+    const auto clamped = juce::jlimit ((float) scale.min, (float) scale.max, dB);
+    return (int) (scale.levelToPosition (clamped) * radiusPx);
+}
+} // namespace
+
+OVRADrawVectorscope::OVRADrawVectorscope (juce::Colour background, juce::Colour text, juce::Colour level,
+                                          juce::Colour alarm, const juce::Font& editorFont)
+    : backgroundColour (background)
+    , textColour (text)
+    , levelColour (level)
+    , alarmColour (alarm)
+    , font (editorFont.withHeight ((float) fh))
+{
+    setOpaque (true);
+
+    // A range before the first scale keeps every map finite.
+    setRange (fixedMinDb, fixedMaxDb);
+    alarmScale.setRange (fixedMinDb, fixedMaxDb);
+
+    // Screen y grows downwards: L at 225 degrees lies up-left, R at 135 up-right.
+    const double angles[] = { 225.0, 135.0, 225.0, 315.0 };
+    for (size_t i = 0; i < 4; ++i)
+    {
+        const auto radians = juce::degreesToRadians (angles[i]);
+        directions[2 * i] = std::sin (radians);
+        directions[2 * i + 1] = std::cos (radians);
+    }
+
+    outerCircle.addEllipse (12.0f, (float) (size - 12) - 2.0f * radius, 2.0f * radius, 2.0f * radius);
+
+    grid = juce::Image (juce::Image::RGB, size, size, true);
+    drawGrid();
+
+    const int a = size / 40, b = size / 60;
+    const float s = 0.70710678f, c = centre, r = radius;
+    const char* names[] = { "L", "R", "C", "LS", "RS" };
+    const juce::Rectangle<int> bounds[] = {
+        { (int) (c - r * s - (float) a - (float) b), (int) (c - r * s - (float) a), 2 * fh, fh },
+        { (int) (c + r * s), (int) (c - r * s - (float) a), size / 2, fh },
+        { 0, (int) (12 - fh), size, fh },
+        { (int) (c - r * s - 1.5f * (float) a - (float) b), (int) (c + r * s), 2 * fh, fh },
+        { (int) (c + r * s), (int) (c + r * s), 2 * fh, fh },
+    };
+
+    for (size_t i = 0; i < channelLabels.size(); ++i)
+    {
+        auto& label = channelLabels[i];
+        label.setText (names[i], juce::dontSendNotification);
+        label.setFont (font);
+        label.setColour (juce::Label::textColourId, textColour);
+        label.setBounds (bounds[i]);
+        addAndMakeVisible (label);
+    }
+    channelLabels[centreChannel].setJustificationType (juce::Justification::centred);
+
+    for (auto& label : tickLabels)
+    {
+        label.setFont (font);
+        label.setColour (juce::Label::textColourId, textColour);
+        label.setJustificationType (juce::Justification::centred);
+        addAndMakeVisible (label);
+    }
+
+    xHistory.assign ((size_t) historyLength, -2.0f);
+    yHistory.assign ((size_t) historyLength, -2.0f);
+    previousX.assign ((size_t) historyLength, -1.0f);
+    previousY.assign ((size_t) historyLength, -1.0f);
+}
+
+OVRADrawVectorscope::~OVRADrawVectorscope() = default;
+
+void OVRADrawVectorscope::setScale (int id)
+{
+    if (id == scaleId)
+        return;
+
+    scaleId = id;
+    ticks.clear();
+
+    const auto* entry = std::find_if (std::begin (scaleTable), std::end (scaleTable),
+                                      [id] (const ScaleEntry& e) { return e.id == id; });
+    if (entry != std::end (scaleTable))
+    {
+        setRange (entry->minDb, entry->maxDb);
+        ticks.assign (entry->ticks.begin(), entry->ticks.end());
+        alarmZone = entry->alarmZone;
+    }
+
+    gridCircles.clear();
+    for (size_t i = 0; i < ticks.size(); ++i)
+    {
+        const auto r = (float) dbToRadius ((float) ticks[i]);
+        gridCircles.addCentredArc (centre, centre, r, r, 0.0f, 0.0f, juce::MathConstants<float>::twoPi, true);
+
+        tickLabels[i].setText (juce::String (ticks[i]), juce::dontSendNotification);
+        tickLabels[i].setBounds (0, (int) (r + centre - 10.0f), size, fh);
+    }
+
+    drawGrid();
+    repaint();
+}
+
+void OVRADrawVectorscope::setRange (float min, float max)
+{
+    minDb = (int) min;
+    maxDb = (int) max;
+    range = std::abs (maxDb - minDb);
+    radiusPx = (int) radius;
+    scale.setRange (minDb, maxDb);
+}
+
+int OVRADrawVectorscope::dbToRadius (float dB) { return radiusOnScale (scale, dB, radiusPx); }
+
+int OVRADrawVectorscope::levelToRadius (float dB)
+{
+    radiusPx = (int) radius;
+    return radiusOnScale (alarmScale, dB, radiusPx);
+}
+
+void OVRADrawVectorscope::setLevels (float l, float r, float c, float lfeLevel, float ls, float rs)
+{
+    const float values[] = { l, r, c, lfeLevel, ls, rs };
+
+    for (size_t k = 0; k < levels.size(); ++k)
+    {
+        const auto v = juce::jlimit (0.0f, 1.0f, values[k]);
+
+        if (! ballistics)
+        {
+            levels[k] = v;
+            continue;
+        }
+
+        // A level above the released envelope falls back to the input at once.
+        const auto candidate = (1.0f - releaseCoefficient) * v + releaseCoefficient * envelopes[k];
+        envelopes[k] = levels[k] > candidate ? v : candidate;
+        levels[k] = (1.0f - attack) * envelopes[k] + attack * v;
+    }
+}
+
+void OVRADrawVectorscope::pushLevels()
+{
+    const auto vL = (double) radiusPx * levels[left];
+    const auto vR = (double) radiusPx * levels[right];
+    const auto vC = (double) radiusPx * levels[centreChannel];
+    const auto vLS = (double) radiusPx * levels[leftSurround];
+    const auto vRS = (double) radiusPx * levels[rightSurround];
+    const int n = (vL != 0.0) + (vR != 0.0) + (vC != 0.0) + (vLS != 0.0) + (vRS != 0.0);
+
+    // Surrounds point downwards: their screen y is the negated direction.
+    auto x = directions[0] * vL + directions[2] * vR + directions[7] * vRS + directions[4] * vLS;
+    auto y = directions[1] * vL + directions[3] * vR - vC - directions[6] * vRS - directions[5] * vLS;
+    if (n != 0)
+    {
+        x /= n;
+        y /= n;
+    }
+
+    xHistory.push_front ((float) x + centre);
+    yHistory.push_front ((float) y + centre);
+    xHistory.pop_back();
+    yHistory.pop_back();
+
+    const auto full = [this] (const std::deque<float>& d) { return (int) d.size() == historyLength; };
+    if (full (xHistory) && full (yHistory) && full (previousX) && full (previousY))
+    {
+        if (xHistory != previousX || yHistory != previousY)
+            repaint (getLevelArea());
+
+        previousX = xHistory;
+        previousY = yHistory;
+    }
+}
+
+void OVRADrawVectorscope::setAlarmLevel (float dB)
+{
+    if (dB == alarmLevel)
+        return;
+
+    alarmLevel = dB;
+    alarmRadius = (float) levelToRadius (dB);
+    drawGrid();
+    // Without a repaint a silent input would keep showing the old ring.
+    repaint();
+}
+
+void OVRADrawVectorscope::setSampleRate (double rate)
+{
+    sampleRate = rate;
+    updateReleaseCoefficient();
+}
+
+void OVRADrawVectorscope::setAttack (float newAttack) { attack = newAttack; }
+
+void OVRADrawVectorscope::setReleaseTime (float seconds)
+{
+    releaseTime = seconds;
+    updateReleaseCoefficient();
+}
+
+void OVRADrawVectorscope::updateReleaseCoefficient()
+{
+    releaseCoefficient = releaseTime == 0.0f ? 0.0f : (float) std::exp (-1.0 / (releaseTime * sampleRate));
+}
+
+void OVRADrawVectorscope::drawGrid()
+{
+    grid.clear (grid.getBounds());
+    juce::Graphics g (grid);
+
+    g.setColour (backgroundColour);
+    g.fillRect (0, 0, size, size);
+
+    g.setColour (textColour);
+    g.strokePath (outerCircle, outerStroke);
+
+    if (alarmZone)
+    {
+        g.setColour (alarmColour.withMultipliedAlpha (0.18f));
+        g.fillEllipse (12.0f, 13.0f, 2.0f * radius, 2.0f * radius);
+        g.setColour (backgroundColour);
+        g.fillEllipse (centre - alarmRadius, centre - alarmRadius, 2.0f * alarmRadius, 2.0f * alarmRadius);
+    }
+
+    g.setColour (juce::Colour (0xffd3d3d3));
+    g.strokePath (gridCircles, gridStroke);
+}
+
+juce::Rectangle<int> OVRADrawVectorscope::getLevelArea() const
+{
+    // The triangle and its lines stay above the centre, within a full-scale level.
+    const auto reach = radius * 0.70710678f + 2.0f;
+    return juce::Rectangle<float> (centre - reach, centre - reach, 2.0f * reach, reach + 4.0f)
+        .getSmallestIntegerContainer();
+}
+
+void OVRADrawVectorscope::paint (juce::Graphics& g)
+{
+    if (grid.isValid())
+        g.drawImageAt (grid, 0, 0);
+    else
+    {
+        g.setColour (backgroundColour);
+        g.fillRect (0, 0, size, size);
+    }
+
+    const auto vL = (float) radiusPx * levels[left];
+    const auto vR = (float) radiusPx * levels[right];
+    const auto cosL = (float) directions[1], sinL = (float) directions[0];
+    const auto cosR = (float) directions[3], sinR = (float) directions[2];
+    const juce::Point<float> middle (centre, centre);
+    const juce::Point<float> pointL (centre + vL * cosL, centre + vL * sinL);
+    const juce::Point<float> pointR (centre - vR * cosR, centre - vR * sinR);
+
+    levelShape.clear();
+    levelShape.startNewSubPath (pointL);
+    levelShape.lineTo (pointR);
+    levelShape.lineTo (middle);
+    levelShape.closeSubPath();
+    g.setColour (fillColour.withAlpha (fillAlpha));
+    g.fillPath (levelShape);
+
+    g.setColour (levelColour);
+    g.drawLine ({ pointL, middle }, 2.0f);
+    g.drawLine ({ pointR, middle }, 2.0f);
+
+    if (alarmZone)
+    {
+        g.setColour (alarmColour);
+        g.setOpacity (segmentOpacity);
+        if (vL > alarmRadius)
+            g.drawLine ({ pointL, { centre + alarmRadius * cosL, centre + alarmRadius * sinL } }, 2.0f);
+        if (vR > alarmRadius)
+            g.drawLine ({ pointR, { centre - alarmRadius * cosR, centre - alarmRadius * sinR } }, 2.0f);
+    }
+}

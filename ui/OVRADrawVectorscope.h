@@ -1,0 +1,97 @@
+#pragma once
+
+#include "ExponentialScale.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <array>
+#include <deque>
+
+/** The sound field: the front pair's levels as a filled triangle, L up-left and
+    R up-right, over concentric dB circles on an exponential scale. The five
+    main channels' energy centroid decides when it repaints. Message thread only.
+
+        OVRADrawVectorscope field (background, text, level, alarm, font);
+        field.setScale (10);
+        field.setLevels (l, r, c, lfe, ls, rs);   // positions 0 .. 1
+        field.pushLevels();
+*/
+class OVRADrawVectorscope : public juce::Component
+{
+public:
+    OVRADrawVectorscope (juce::Colour backgroundColour, juce::Colour textColour, juce::Colour levelColour,
+                         juce::Colour alarmColour, const juce::Font& font);
+    ~OVRADrawVectorscope() override;
+
+    /** Selects the dB range and the circles; an id outside the table removes
+        the circles and keeps the range. */
+    void setScale (int id);
+    void setLevels (float l, float r, float c, float lfe, float ls, float rs);
+    void pushLevels();
+    void setAlarmLevel (float dB);
+    void setSampleRate (double rate);
+    void setAttack (float newAttack);
+    void setReleaseTime (float seconds);
+
+    /** Pixel radius of a level on the current scale, clamped to it. */
+    int dbToRadius (float dB);
+    /** Pixel radius of a level on the fixed -60 .. +5 dB scale. */
+    int levelToRadius (float dB);
+
+    void paint (juce::Graphics&) override;
+
+private:
+    friend struct OVRADrawVectorscopeProbe; // the tests read the smoothed state
+
+    enum Channel
+    {
+        left,
+        right,
+        centreChannel,
+        lfe,
+        leftSurround,
+        rightSurround,
+        numChannels
+    };
+
+    void setRange (float min, float max);
+    void drawGrid();
+    void updateReleaseCoefficient();
+    juce::Rectangle<int> getLevelArea() const;
+
+    const int size = 283;
+    int range = 0;
+    int radiusPx = 0;
+    int minDb = 0, maxDb = 0;
+    const float centre = (float) (size / 2);
+    const float radius = (float) (size / 2 - 12);
+    const float segmentOpacity = 1.0f;
+    const float fillAlpha = 0.5f;
+    ExponentialScale scale, alarmScale;
+    float alarmRadius = 95.0f;
+    std::array<double, 8> directions;
+    juce::Colour backgroundColour, textColour, levelColour, alarmColour;
+    const juce::Colour fillColour { 0xff008000 };
+    juce::Path outerCircle, levelShape, gridCircles;
+    const juce::PathStrokeType outerStroke { 2.0f, juce::PathStrokeType::curved, juce::PathStrokeType::butt };
+    const juce::PathStrokeType gridStroke { 0.4f, juce::PathStrokeType::curved, juce::PathStrokeType::butt };
+    juce::Image grid;
+    bool alarmZone = false;
+    std::array<juce::Label, 5> channelLabels;
+    std::array<juce::Label, 6> tickLabels;
+    juce::Font font;
+    std::deque<int> ticks;
+    std::deque<float> xHistory, yHistory, previousX, previousY;
+    float attack = 0.0f;
+    float releaseTime = 0.0f;
+    double sampleRate = 48000.0;
+    float releaseCoefficient = 0.0f;
+    bool ballistics = true;
+    std::array<float, numChannels> levels {};
+    std::array<float, numChannels> envelopes {};
+    int scaleId = -3;
+    float alarmLevel = -20.0f;
+    const int historyLength = 30;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRADrawVectorscope)
+};
