@@ -1,4 +1,5 @@
 #include "OVRACorrelationMeter.h"
+#include "MeterSmoothing.h"
 
 #include <cmath>
 
@@ -111,7 +112,7 @@ void OVRACorrelationMeter::setValue (float x)
 {
     // A reading that is not a number is treated as unchanged, so it cannot
     // stick in the envelope.
-    if (std::isfinite (x) && std::abs ((double) value - (double) x) > std::abs ((double) value) * 1e-8)
+    if (std::isfinite (x) && MeterSmoothing::differs (value, x))
     {
         if (ballistics)
         {
@@ -150,8 +151,7 @@ void OVRACorrelationMeter::setReleaseTime (float seconds)
 
 void OVRACorrelationMeter::updateReleaseCoefficient()
 {
-    const auto span = (double) releaseTime * sampleRate;
-    releaseCoefficient = span > 0.0 ? (float) std::exp (-1.0 / span) : 0.0f;
+    releaseCoefficient = MeterSmoothing::releaseCoefficient (releaseTime, sampleRate);
 }
 
 void OVRACorrelationMeter::paint (juce::Graphics& g)

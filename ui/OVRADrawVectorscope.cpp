@@ -1,4 +1,5 @@
 #include "OVRADrawVectorscope.h"
+#include "MeterSmoothing.h"
 
 #include <algorithm>
 #include <cmath>
@@ -232,7 +233,7 @@ void OVRADrawVectorscope::setReleaseTime (float seconds)
 
 void OVRADrawVectorscope::updateReleaseCoefficient()
 {
-    releaseCoefficient = releaseTime == 0.0f ? 0.0f : (float) std::exp (-1.0 / (releaseTime * sampleRate));
+    releaseCoefficient = MeterSmoothing::releaseCoefficient (releaseTime, sampleRate);
 }
 
 void OVRADrawVectorscope::drawGrid()

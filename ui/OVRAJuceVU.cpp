@@ -1,4 +1,5 @@
 #include "OVRAJuceVU.h"
+#include "MeterSmoothing.h"
 
 #include <cmath>
 
@@ -31,11 +32,6 @@ OVRAJuceVU::OVRAJuceVU (juce::Image background, juce::Image foreground)
 
 // The generated image is a reference-counted value: dropping it here frees it.
 OVRAJuceVU::~OVRAJuceVU() = default;
-
-bool OVRAJuceVU::differs (float stored, float value) noexcept
-{
-    return std::abs ((double) stored - (double) value) > std::abs ((double) stored) * 1.0e-8;
-}
 
 void OVRAJuceVU::setSplitPosition (float newSplitPosition)
 {
@@ -73,7 +69,7 @@ void OVRAJuceVU::setLevel (float value)
     const float x = juce::jlimit (0.0f, 1.0f, value);
     level = juce::jlimit (0.0f, 1.0f, level);
 
-    if (differs (level, x))
+    if (MeterSmoothing::differs (level, x))
     {
         if (ballistics)
         {
@@ -91,7 +87,7 @@ void OVRAJuceVU::setLevel (float value)
     level = juce::jlimit (0.0f, 1.0f, level);
     peak = juce::jlimit (0.0f, 1.0f, peak);
 
-    if (showPeak == 0 || ! differs (level, peak))
+    if (showPeak == 0 || ! MeterSmoothing::differs (level, peak))
         return;
 
     if (level > peak)
@@ -139,9 +135,7 @@ void OVRAJuceVU::setSampleRate (double rate)
 
 void OVRAJuceVU::updateReleaseCoefficient() noexcept
 {
-    // Without a time or a rate the envelope takes each value at once.
-    const double samples = (double) releaseTime * sampleRate;
-    releaseCoefficient = samples != 0.0 ? (float) std::exp (-1.0 / samples) : 0.0f;
+    releaseCoefficient = MeterSmoothing::releaseCoefficient (releaseTime, sampleRate);
 }
 
 void OVRAJuceVU::paint (juce::Graphics& g)

@@ -35,7 +35,6 @@ public:
     int refreshIntervalMs = 50;
 
 private:
-    static bool differs (float stored, float value) noexcept;
     void updateReleaseCoefficient() noexcept;
 
     bool falling = false;
