@@ -113,6 +113,33 @@ TEST (OVRAVectroscope, PlacesEachFrameByItsPairRotatedAndClamped)
     }
 }
 
+// Logarithmic: a steady full-scale X has a true peak of 0 dB, at
+// (e^0 - e^(-60/65)) / (e^(5/65) - e^(-60/65)) = 0.6027 / 0.6826 = 0.8829 of
+// the -60 .. +5 dB scale, so 62.43 px along each screen axis from the centre.
+TEST (OVRAVectroscope, LogarithmicModePlacesByTruePeakLevelWithTheSamplesSign)
+{
+    const struct
+    {
+        float x;
+        juce::Point<int> pixel;
+    } cases[] = { { 1.0f, { 162, 37 } }, { -1.0f, { 37, 162 } } };
+
+    for (const auto& c : cases)
+    {
+        ScopeRig rig;
+        rig.scope.setLogarithmic (true);
+        const auto before = rig.snapshot();
+        rig.processConstant (1, c.x);
+        rig.drain();
+        const auto after = rig.snapshot();
+
+        EXPECT_EQ (green, after.getPixelAt (c.pixel.x, c.pixel.y)) << c.x;
+        // The interpolator's first frames still rise towards the level, along the same diagonal.
+        for (auto p : changedPixels (before, after))
+            EXPECT_NEAR (p.x - 100, 100 - p.y, 1) << p.x << ", " << p.y;
+    }
+}
+
 TEST (OVRAVectroscope, MonoStandsVerticalAndAntiPhaseLiesHorizontal)
 {
     for (const float ySign : { 1.0f, -1.0f })
