@@ -56,10 +56,14 @@ void OVRAAudioFifo::read (juce::AudioBuffer<float>& destination, int numFrames) 
     {
         if (ch < channels)
         {
+            // Raw copies: AudioBuffer::copyFrom reads the store's "cleared"
+            // flag, which the writer sets on every block.
             if (size1 > 0)
-                destination.copyFrom (ch, 0, store, ch, start1, size1);
+                juce::FloatVectorOperations::copy (destination.getWritePointer (ch),
+                                                   store.getReadPointer (ch, start1), size1);
             if (size2 > 0)
-                destination.copyFrom (ch, size1, store, ch, start2, size2);
+                juce::FloatVectorOperations::copy (destination.getWritePointer (ch, size1),
+                                                   store.getReadPointer (ch, start2), size2);
             if (copied < destination.getNumSamples())
                 destination.clear (ch, copied, destination.getNumSamples() - copied);
         }
