@@ -40,13 +40,12 @@ struct MeterView : juce::Component
                  picture (BinaryData::LoudnessArrowBlue_png, BinaryData::LoudnessArrowBlue_pngSize))
         , soundField (juce::Colours::black, juce::Colour (0xfff5f5f5), juce::Colour (0xff81ca2f),
                       juce::Colour (0xffd70014), juce::Font (14.0f))
-        , vectroscope (&feed, juce::Colour (0xff81ca2f), juce::Colours::white, juce::Colour (0xff555555),
-                       juce::Colours::black)
+        , vectroscope (&feed, juce::Colour (0xff81ca2f), juce::Colours::white, juce::Colours::black)
     {
         setSize (1024, 768);
 
         for (auto* meter : std::initializer_list<juce::Component*> { &momentary, &range, &arrow, &soundField,
-                                                                      &vectroscope })
+                                                                     &vectroscope })
             addAndMakeVisible (meter);
 
         momentary.setBounds (67, 150, 34, 483);
@@ -71,14 +70,15 @@ struct MeterView : juce::Component
         const juce::Rectangle<int> correlationBounds[] = { { 4, 355, 292, 37 },   { 4, 390, 130, 37 },
                                                            { 166, 390, 130, 37 }, { 4, 425, 292, 37 },
                                                            { 4, 460, 130, 37 },   { 166, 460, 130, 37 } };
-        const char* names[][2] = { { "L", "R" }, { "L", "C" }, { "R", "C" }, { "LS", "RS" }, { "L", "LS" }, { "R", "RS" } };
+        const char* names[][2] = { { "L", "R" },   { "L", "C" },  { "R", "C" },
+                                   { "LS", "RS" }, { "L", "LS" }, { "R", "RS" } };
 
         for (int k = 0; k < 6; ++k)
         {
             auto& meter = *correlations.emplace_back (std::make_unique<OVRACorrelationMeter> (
                 correlationBounds[k].getWidth(), juce::Colours::black, juce::Colour (0xffff0000),
-                juce::Colour (0xff81ca2f), juce::Colour (0xffffff00), juce::Colour (0xff979797), juce::Font (14.0f),
-                names[k][0], names[k][1]));
+                juce::Colour (0xff81ca2f), juce::Colour (0xffffff00), juce::Colour (0xff979797),
+                juce::Font (14.0f), names[k][0], names[k][1]));
             meter.setAttack (0.0001f);
             meter.setReleaseTime (k == 3 ? 0.0004f : 0.0002f);
             meter.setSampleRate (sampleRate);
@@ -101,7 +101,9 @@ struct MeterView : juce::Component
     /** What the editor's timer hands the meters on one tick. */
     void feed (int tick)
     {
-        const auto wave = [tick] (double phase) { return (float) (0.5 + 0.45 * std::sin (tick * 0.21 + phase)); };
+        const auto wave = [tick] (double phase) {
+            return (float) (0.5 + 0.45 * std::sin (tick * 0.21 + phase));
+        };
 
         momentary.setLevel (wave (0.0));
         range.setRange (wave (1.0) * 0.5f, 0.5f + wave (2.0) * 0.5f);
@@ -146,8 +148,7 @@ int main()
     juce::AudioBuffer<float> block (6, 512);
     juce::MidiBuffer midi;
     TestSignals::PinkNoise noise;
-    juce::Image image (juce::Image::RGB, view.getWidth(), view.getHeight(), true,
-                       juce::SoftwareImageType());
+    juce::Image image (juce::Image::RGB, view.getWidth(), view.getHeight(), true, juce::SoftwareImageType());
 
     double paintSeconds = 0.0;
 
@@ -180,8 +181,9 @@ int main()
     processor.releaseResources();
 
     const double msPerTick = paintSeconds * 1000.0 / numTicks;
-    std::printf ("Painting every meter and scope of the meter view, whole, at the editor's sizes (%d ticks)\n",
-                 numTicks);
+    std::printf (
+        "Painting every meter and scope of the meter view, whole, at the editor's sizes (%d ticks)\n",
+        numTicks);
     std::printf ("  per tick        %.3f ms\n", msPerTick);
     std::printf ("  share of 50 ms  %.1f %%   (goal: under 2 ms, 4 %%)\n", msPerTick / tickMs * 100.0);
     return 0;
