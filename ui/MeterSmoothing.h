@@ -15,6 +15,17 @@ inline float releaseCoefficient (float releaseSeconds, double sampleRate) noexce
     return samples > 0.0 ? (float) std::exp (-1.0 / samples) : 0.0f;
 }
 
+/** The two stages: an envelope that follows a rise at once and falls by the
+    release coefficient, then a weighted step from the previous value towards
+    it (attack is the previous value's weight). Returns the new value. */
+inline float smooth (float input, float& envelope, float previous, float attack,
+                     float releaseCoefficient) noexcept
+{
+    const float released = (1.0f - releaseCoefficient) * input + releaseCoefficient * envelope;
+    envelope = input > released ? input : released;
+    return (1.0f - attack) * envelope + attack * previous;
+}
+
 /** A value changes when |old - new| > |old| x 1e-8. */
 inline bool differs (float stored, float value) noexcept
 {

@@ -116,9 +116,7 @@ void OVRACorrelationMeter::setValue (float x)
     {
         if (ballistics)
         {
-            const auto candidate = (1.0f - releaseCoefficient) * x + releaseCoefficient * envelope;
-            envelope = x > candidate ? x : candidate;
-            value = (1.0f - attack) * envelope + attack * value;
+            value = MeterSmoothing::smooth (x, envelope, value, attack, releaseCoefficient);
         }
         else
         {

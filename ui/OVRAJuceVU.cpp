@@ -73,9 +73,7 @@ void OVRAJuceVU::setLevel (float value)
     {
         if (ballistics)
         {
-            const float candidate = (1.0f - releaseCoefficient) * x + releaseCoefficient * envelope;
-            envelope = x > candidate ? x : candidate;
-            level = (1.0f - attack) * envelope + attack * level;
+            level = MeterSmoothing::smooth (x, envelope, level, attack, releaseCoefficient);
         }
         else
         {
