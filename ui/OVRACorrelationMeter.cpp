@@ -169,9 +169,16 @@ void OVRACorrelationMeter::paint (juce::Graphics& g)
         || opacities.size() != (size_t) historyLength || history.size() != (size_t) historyLength)
         return;
 
-    const auto colourAt = [this] (int index) {
-        return juce::isPositiveAndBelow (index, (int) columnColours.size()) ? columnColours[(size_t) index]
-                                                                            : juce::Colours::transparentBlack;
+    // The colour is taken a few columns left of the line, which for the
+    // leftmost columns lies before the table: those take its first colour, so
+    // that a reading of -1, a signal in opposite phase, still shows its line.
+    // The starting trail stands left of every column and shows nothing.
+    const auto colourFor = [this] (float x, float thickness) {
+        if (x < (float) columnX.front() || x > (float) columnX.back())
+            return juce::Colours::transparentBlack;
+
+        const auto index = juce::jlimit (0, (int) columnColours.size() - 1, (int) (x - 4.0f - thickness));
+        return columnColours[(size_t) index];
     };
     const auto bottom = (float) drawHeight + 1.0f;
 
@@ -180,7 +187,7 @@ void OVRACorrelationMeter::paint (juce::Graphics& g)
         const auto x = history[(size_t) i];
         const auto thickness = i == 0 ? newestLineWidth : olderLineWidth;
         const auto lineX = i == 0 ? x - 1.0f : x + 1.0f;
-        g.setColour (colourAt ((int) (x - 4.0f - thickness)).withMultipliedAlpha (opacities[(size_t) i]));
+        g.setColour (colourFor (x, thickness).withMultipliedAlpha (opacities[(size_t) i]));
         g.drawLine (lineX, 3.0f, lineX, bottom, thickness);
     }
 }

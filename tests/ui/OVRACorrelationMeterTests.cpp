@@ -235,3 +235,19 @@ TEST (OVRACorrelationMeter, PaintsFrameTrailAndTexts)
             texts.add (label->getText());
     EXPECT_EQ (texts.joinIntoString ("|"), "-1|0|+1|L / R");
 }
+
+TEST (OVRACorrelationMeter, AReadingOfMinusOneShowsItsLine)
+{
+    // Its colour index (x 5 - 8) lies before the colour table; it takes the
+    // negative zone's colour rather than drawing nothing.
+    auto meter = makeUnsmoothedMeter (292);
+    meter->setValue (-1.0f);
+    const auto image = meter->createComponentSnapshot (meter->getLocalBounds(), true, 1.0f);
+
+    for (int y = 3; y <= 10; ++y)
+    {
+        const auto pixel = image.getPixelAt (4, y);
+        EXPECT_GT (pixel.getRed(), 200) << y;
+        EXPECT_LT (pixel.getGreen(), 40) << y;
+    }
+}
