@@ -1,33 +1,35 @@
 #include "Artwork.h"
 
+// clang-format off
 // Picture names: b<Control>[Over|Down][On|Disabled]. A state that looks like
-// another reuses that picture rather than repeating it.
+// another reuses that picture rather than repeating it ("-": no picture).
 //
-//   control                  size     normal          over              down        normal-on     over-on
-//   disabled        disabled-on startButton              100x100  bStart          bStartOver        -
-//   bStartOn      bStartOn          -               - resetButton              100x100  bReset bResetOver -
-//   -             -                 -               - settingsButton           100x100  bSettings
-//   bSettingsOver     -           bSettingsOn   -                 -               - reportsButton 100x100
-//   bReports        bReportsOver      -           bReportsOn    -                 -               -
-//   metersButton             100x100  bMeters         bMetersOver       -           bMetersOn     - - -
-//   deviceButton             100x100  bDevice         bDeviceOver       -           bDeviceOn     - - -
-//   lockButton               100x100  bLock           -                 -           bUnlock       - bLock -
-//   ebu/atsc/aribButton      75x75    bEbu/bAtsc/bArib                              b...On
-//   scaleButtonA/B           75x75    bScale9/bScale18                              b...On
-//   lufsButton               75x75    bLufs, bLkfs                                  bLufsOn, bLkfsOn bLkfs
-//   bLkfsOn luButton                 75x75    bLu                                           bLuOn
-//   refLevelButtonA/B        75x75    bRef18/bRef20                                 b...On
-//   gatingButton             32x32    bGating         bGatingOver       -           bGatingOn bGatingOverOn
-//   connectButton            110x40   bConnect        bConnectOver      -           bConnectOn bConnectOverOn
-//   passwordButton           110x40   bSave           bSaveOver
-//   fiveOneButton            124x60   b5_1            -                 -           b5_1On        -
-//   b5_1Disabled    b5_1Disabled stereoButton             124x60   bStereo         -                 -
-//   bStereoOn     -                 bStereoDisabled bStereoDisabled alarm and overload lamps 20x9     bLamp
-//   -                 -           bLampOn       -                 bLamp soundFieldSourceSwitch   51x20
-//   bSourceSwitch   bSourceSwitchOver -           bSourceSwitchOn bSourceSwitchOverOn report browseButton
-//   82x30    bBrowse         -                 bBrowseDown report nameButton        82x30    bLogName -
-//   bLogNameDown report resolution/series 41x16    bReportSwitch bReportSwitchOn read-out, momentary and
-//   true-peak boxes: readoutBox 76x86, momentaryBox 100x60, truePeakBox 48x60 the maker's logo: logo 117x37
+//   control                    size     normal           over / down               on / over-on                  disabled / disabled-on
+//   startButton                100x100  bStart           bStartOver / -            bStartOn / bStartOn           - / -
+//   resetButton                100x100  bReset           bResetOver / -            - / -                         - / -
+//   settingsButton             100x100  bSettings        bSettingsOver / -         bSettingsOn / -               - / -
+//   reportsButton              100x100  bReports         bReportsOver / -          bReportsOn / -                - / -
+//   metersButton               100x100  bMeters          bMetersOver / -           bMetersOn / -                 - / -
+//   deviceButton               100x100  bDevice          bDeviceOver / -           bDeviceOn / -                 - / -
+//   lockButton                 100x100  bLock            - / -                     bUnlock / -                   bLock / -
+//   ebu, atsc, aribButton      75x75    bEbu, bAtsc, bArib                         bEbuOn, bAtscOn, bAribOn
+//   scaleButtonA, B            75x75    bScale9, bScale18                          bScale9On, bScale18On
+//   lufsButton                 75x75    bLufs or bLkfs                             bLufsOn or bLkfsOn            bLkfs / bLkfsOn
+//   luButton                   75x75    bLu                                        bLuOn
+//   refLevelButtonA, B         75x75    bRef18, bRef20                             bRef18On, bRef20On
+//   gatingButton               32x32    bGating          bGatingOver / -           bGatingOn / bGatingOverOn
+//   connectButton              110x40   bConnect         bConnectOver / -          bConnectOn / bConnectOverOn
+//   passwordButton             110x40   bSave            bSaveOver / -
+//   fiveOneButton              124x60   b5_1             - / -                     b5_1On / -                    b5_1Disabled / b5_1Disabled
+//   stereoButton               124x60   bStereo          - / -                     bStereoOn / -                 bStereoDisabled / bStereoDisabled
+//   alarm and overload lamps   20x9     bLamp            - / -                     bLampOn / -                   bLamp / -
+//   soundFieldSourceSwitch     51x20    bSourceSwitch    bSourceSwitchOver / -     bSourceSwitchOn / bSourceSwitchOverOn
+//   report browse button       82x30    bBrowse          - / bBrowseDown
+//   report name button         82x30    bLogName         - / bLogNameDown
+//   report switches            41x16    bReportSwitch                              bReportSwitchOn
+//   read-out, momentary and true-peak boxes: readoutBox 76x86, momentaryBox 100x60, truePeakBox 48x60
+//   the maker's logo: logo 117x37
+// clang-format on
 
 namespace
 {
