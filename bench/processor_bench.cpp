@@ -3,12 +3,16 @@
 //
 // The processor routes, measures loudness and true peak, feeds the scope,
 // publishes, correlates and passes the audio through; its loudness pass runs
-// in the same thread after every 100 ms of audio.
+// in the same thread after every 100 ms of audio. Another thread reads the
+// scope feed in 64-frame blocks meanwhile, as the vectroscope does.
 
 #include "BenchSupport.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 using namespace BenchSupport;
 
@@ -34,6 +38,20 @@ int main()
     processor.setParameterValue (0, 1.0f);
     std::printf ("\n");
 
+    std::atomic<bool> benchmarkRunning { true };
+    std::thread scopeReader ([&] {
+        constexpr int scopeBlockSize = 64;
+        juce::AudioBuffer<float> xy (2, scopeBlockSize);
+
+        while (benchmarkRunning.load())
+        {
+            if (processor.scopeFeed.fifo->getNumReady() >= scopeBlockSize)
+                processor.scopeFeed.readLatest (xy, scopeBlockSize);
+            else
+                std::this_thread::sleep_for (std::chrono::milliseconds (1));
+        }
+    });
+
     ReferenceMeter reference;
     juce::MidiBuffer midi;
 
@@ -44,6 +62,9 @@ int main()
             processor.loudnessModule.computeLoudness();
     });
 
+    benchmarkRunning = false;
+    scopeReader.join();
+
     const double processorSpeed = seconds / timings.tested;
     const double referenceSpeed = seconds / timings.reference;
 
@@ -52,7 +73,7 @@ int main()
                  (double) processor.loudnessModule.results.integratedLoudness.get());
     std::printf ("  libebur128  %8.1f x real time   (integrated %.1f LUFS, last M %.1f, S %.1f)\n",
                  referenceSpeed, reference.integrated(), reference.momentary, reference.shortTerm);
-    std::printf ("  ratio       %8.2f (goal: at least 2)\n", processorSpeed / referenceSpeed);
+    std::printf ("  ratio       %8.2f (goal: at least 4)\n", processorSpeed / referenceSpeed);
 
     processor.setParameterValue (0, 0.0f);
     logFolder.deleteRecursively();
