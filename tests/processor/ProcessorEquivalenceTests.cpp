@@ -284,7 +284,9 @@ std::vector<uint64_t> tracedDigests (const juce::StringArray& lines, const juce:
 TEST (ProcessorEquivalence, EveryPublishedValueMatchesTheRecordedDigest)
 {
     const char* tracePath = std::getenv ("ZELX_DIGEST_TRACE");
-    const juce::File traceFile = tracePath != nullptr ? juce::File (tracePath) : juce::File();
+    const juce::File traceFile = tracePath != nullptr
+                                     ? juce::File::getCurrentWorkingDirectory().getChildFile (tracePath)
+                                     : juce::File();
     juce::StringArray traced, toTrace;
 
     if (traceFile != juce::File() && traceFile.existsAsFile())
