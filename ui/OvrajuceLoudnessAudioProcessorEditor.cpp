@@ -318,6 +318,14 @@ OvrajuceLoudnessAudioProcessorEditor::OvrajuceLoudnessAudioProcessorEditor (
     setUpLabel (momentarySourceCaption, scopePanel, {}, "Mom. Loud.", 14.0f);
     momentarySourceCaption.setColour (juce::Label::textColourId, dimGrey);
 
+    // Each box reports its choice once the message loop runs. The loudness
+    // box starts at the restored source, which its report would otherwise
+    // overwrite with "True Peak" on every start.
+    displayCombo.setSelectedId (1, juce::sendNotificationAsync);
+    loudnessCombo.setSelectedId (processor.settings.vectroscopeInputDataFlag == 1.0f ? 2 : 1,
+                                 juce::sendNotificationAsync);
+    channelsCombo.setSelectedId (1, juce::sendNotificationAsync);
+
     // The report viewer and the device selector are built and added here.
 
     localAddresses = juce::IPAddress::getAllAddresses();
@@ -438,7 +446,6 @@ void OvrajuceLoudnessAudioProcessorEditor::setUpCombo (juce::ComboBox& combo, ju
     combo.setLookAndFeel (&lookAndFeel);
     combo.addListener (this);
     place (combo, scopePanel, bounds);
-    combo.setSelectedId (1, juce::sendNotificationAsync);
 }
 
 void OvrajuceLoudnessAudioProcessorEditor::setUpTextEditor (juce::TextEditor& editor,

@@ -312,6 +312,19 @@ TEST (Editor, RestoredStandardOutsideTheThreeLeavesTheButtonsAlone)
     EXPECT_EQ (juce::String ("ARIB"), e.modeValueLabel.getText());
 }
 
+TEST (Editor, StartingKeepsTheRestoredSoundFieldSource)
+{
+    auto processor = ProcessorTestHelpers::makePreparedProcessor();
+    processor->settings.vectroscopeInputDataFlag = 1.0f;
+    Editor editor (*processor, nullptr);
+    HostTestHelpers::drainMessageLoop();
+
+    EXPECT_FLOAT_EQ (1.0f, processor->settings.vectroscopeInputDataFlag);
+    EXPECT_EQ (2, editor.loudnessCombo.getSelectedId());
+    EXPECT_EQ (1, editor.displayCombo.getSelectedId());
+    EXPECT_FALSE (editor.vectroscope.isVisible());
+}
+
 TEST (Editor, ReadoutsInLuAndTheirColours)
 {
     EditorRig rig;
