@@ -459,6 +459,13 @@ void OvrajuceLoudnessAudioProcessorEditor::setUpTextEditor (juce::TextEditor& ed
     place (editor, settingsPanel, bounds);
 }
 
+void OvrajuceLoudnessAudioProcessorEditor::setShortTermRange (double minimum, double maximum)
+{
+    // Set on every tick; the slider redraws its text on each new range.
+    if (shortTermMaxSlider.getMinimum() != minimum || shortTermMaxSlider.getMaximum() != maximum)
+        shortTermMaxSlider.setRange (minimum, maximum, 1.0);
+}
+
 void OvrajuceLoudnessAudioProcessorEditor::setLufsImages (bool lkfs)
 {
     if (lkfs)
@@ -693,12 +700,12 @@ void OvrajuceLoudnessAudioProcessorEditor::applySettings (const SettingsSnapshot
     {
         case 0:
             lufsButton.setToggleState (true, juce::dontSendNotification);
-            shortTermMaxSlider.setRange (-24.0, 0.0, 1.0);
+            setShortTermRange (-24.0, 0.0);
             shortTermMaxSlider.setValue (settings.shtMaxLevel, juce::dontSendNotification);
             break;
         case 1:
             luButton.setToggleState (true, juce::dontSendNotification);
-            shortTermMaxSlider.setRange (0.0, 24.0, 1.0);
+            setShortTermRange (0.0, 24.0);
             shortTermMaxSlider.setValue (luOffset + settings.shtMaxLevel, juce::dontSendNotification);
             break;
         default:

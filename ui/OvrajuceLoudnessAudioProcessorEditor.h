@@ -249,6 +249,7 @@ private:
     void setUpCombo (juce::ComboBox& combo, juce::Rectangle<int> bounds, const juce::StringArray& items);
     void setUpTextEditor (juce::TextEditor& editor, juce::Rectangle<int> bounds);
     void setLufsImages (bool lkfs);
+    void setShortTermRange (double minimum, double maximum);
 
     void showMode (int mode);
     void applyStandardPreset();
