@@ -78,8 +78,8 @@ public:
     juce::int64 getViewOffset() const noexcept { return viewOffset; }
     int getSelectionStart() const noexcept { return selectionStart; }
     int getSelectionEnd() const noexcept { return selectionEnd; }
-    const PlaybackMarker& getStartMarker() const noexcept { return startMarker; }
-    const PlaybackMarker& getEndMarker() const noexcept { return endMarker; }
+    PlaybackMarker& getStartMarker() noexcept { return startMarker; }
+    PlaybackMarker& getEndMarker() noexcept { return endMarker; }
 
     /** The tooltip text of a plot column of the current view. */
     juce::String tooltipTextFor (int column) const;
