@@ -22,8 +22,8 @@ namespace
 // of 512 frames, paced like a device, ran for three minutes with its logger,
 // and its log was counted. A value counts as new for every block until the
 // loudness thread's next pass, so each is logged about five times.
-constexpr double momentaryLinesPerSecond = 46.96;
-constexpr double shortTermLinesPerSecond = 7.62;
+constexpr double momentaryLinesPerSecond = 46.87;
+constexpr double shortTermLinesPerSecond = 7.64;
 constexpr int daySeconds = 24 * 60 * 60;
 
 constexpr double loadGoalMs = 2000.0, redrawGoalMs = 16.0;
