@@ -8,7 +8,7 @@
 
 #include "LoudnessHistory.h"
 #include "OVRAJuceLogDrawer.h"
-#include "OVRAXMLLogger.h"
+#include "OVRAMeasurementLogger.h"
 
 #include <chrono>
 #include <cmath>
@@ -86,14 +86,16 @@ void writeLog (const juce::File& file)
     }
 }
 
-void writeReport (const juce::File& file)
+/** Writes the report with a measurement's own logger, and returns the CSV
+    log that the logger names beside it. */
+juce::File writeReport (const juce::File& file)
 {
-    OVRAXMLLogger logger (nullptr);
+    OVRAMeasurementLogger logger;
     logger.startReport (file);
-    logger.setElementAttribute ("MeasurementInterval", "StartTime", "value", "6 Dec 2026 12:00:00");
-    logger.setElementAttribute ("MeasurementInterval", "StopTime", "value", "7 Dec 2026 11:59:59");
-    logger.setReading (OVRAXMLLogger::Reading::integratedLoudness, -23.0f, "LUFS");
-    logger.writeReport();
+    logger.xmlLogger.setElementAttribute ("MeasurementInterval", "StartTime", "value", "6 Dec 2026 12:00:00");
+    logger.xmlLogger.setElementAttribute ("MeasurementInterval", "StopTime", "value", "7 Dec 2026 11:59:59");
+    logger.setIntegratedLoudness (-23.0f, "LUFS");
+    return logger.csvLogger.getLogFile();
 }
 } // namespace
 
@@ -105,12 +107,11 @@ int main()
         juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("zelx_report_bench");
     folder.createDirectory();
     const auto report = folder.getChildFile ("ZELX51Log_6_Dec_2026_12_0_0.xml");
-    const auto log = report.withFileExtension (".csv");
+    const auto log = writeReport (report);
 
     std::printf ("writing a day's log at %.1f lines a second ...\n",
                  momentaryLinesPerSecond + shortTermLinesPerSecond);
     writeLog (log);
-    writeReport (report);
     const auto logBytes = log.getSize();
 
     OVRAJuceLogDrawer drawer (juce::Colours::black, juce::Colours::white, juce::Colour (0xff5ad5fd),
