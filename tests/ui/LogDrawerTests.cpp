@@ -243,6 +243,11 @@ TEST (LogDrawer, SelectionStatisticsAgreeWithTheEngineHistogramAndIgnoreThePlace
     EXPECT_NEAR (drawer.getSelectionEnd(), 600 * n / 920, 4);
     expectStatistics (drawer.getSelectionStart(), drawer.getSelectionEnd());
 
+    // Laying the drawer out again keeps the selection.
+    const auto selection = std::make_pair (drawer.getSelectionStart(), drawer.getSelectionEnd());
+    drawer.setSize (OVRAJuceLogDrawer::displayWidth + 10, OVRAJuceLogDrawer::displayHeight);
+    EXPECT_EQ (std::make_pair (drawer.getSelectionStart(), drawer.getSelectionEnd()), selection);
+
     // Neither marker passes the other.
     drawer.getStartMarker().setTopLeftPosition (800, 0);
     EXPECT_EQ (drawer.getStartMarker().getX(), drawer.getEndMarker().getX());
