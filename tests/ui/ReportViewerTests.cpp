@@ -2,10 +2,13 @@
 #include "LogTestFiles.h"
 #include "LoudnessHistory.h"
 #include "OVRAReport.h"
+#include "ProcessorTestHelpers.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <thread>
+#include <vector>
 
 namespace
 {
@@ -110,6 +113,96 @@ juce::Button& buttonOf (OVRAReport& viewer, const juce::String& name)
             return *button;
 
     throw std::logic_error ("no button " + name.toStdString());
+}
+
+/** A clock that the test moves on by the audio it has fed. */
+class SampleClock : public MeasurementClock
+{
+public:
+    juce::Time now() const noexcept override
+    {
+        return juce::Time (startMillis
+                           + samples.load() * 1000 / (juce::int64) ProcessorTestHelpers::sampleRate);
+    }
+
+    const juce::int64 startMillis = juce::Time (2026, 11, 6, 23, 58, 30).toMilliseconds();
+    std::atomic<juce::int64> samples { 0 };
+};
+
+/** Peak levels of the programme's 10 s segments; a 997 Hz sine of peak level
+    x dBFS on both L and R measures x LUFS. */
+const float segmentLevels[] = {
+    -20, -26, -23, -30, -18, -24, -28, -21, -25, -19, -27, -22, -23, -29, -20, -24
+};
+
+/** What the engine published for the log: one sample per new momentary
+    value, with the short-term value published before it (-71 before the
+    first), and the time of the last. */
+struct Published
+{
+    std::vector<float> momentary, shortTerm;
+    juce::Time lastTime;
+};
+
+/** Measures the programme block by block, with a loudness pass every 100 ms
+    of audio. Waits for the log writer now and then, so that its queue never
+    overflows however fast the feed runs. */
+Published measureProgramme (OvrajuceLoudnessAudioProcessor& processor, SampleClock& clock,
+                            const juce::File& logFolder)
+{
+    using namespace ProcessorTestHelpers;
+    const auto segment = (int64_t) (10 * sampleRate);
+    const auto total = segment * (int64_t) std::size (segmentLevels);
+
+    Published published;
+    float shortTerm = -71.0f;
+    int events = 0, eventsOnDisk = 0;
+    int64_t sinceLastPass = 0;
+    auto& module = processor.loudnessModule;
+
+    const auto linesOnDisk = [&logFolder] {
+        const auto csv = logFolder.findChildFiles (juce::File::findFiles, false, "*.csv");
+        return csv.isEmpty() ? 0 : csv[0].loadFileAsString().retainCharacters ("\n").length() - 1;
+    };
+
+    for (int64_t start = 0; start < total; start += blockSize)
+    {
+        auto block = silentBlock (6);
+        const float gain = TestSignals::dbToGain (segmentLevels[start / segment]);
+        TestSignals::writeSine (block, 0, 997.0, sampleRate, gain, start);
+        TestSignals::writeSine (block, 1, 997.0, sampleRate, gain, start);
+
+        // What this block logs, as the processor decides it.
+        if (module.momentaryUpdated)
+        {
+            published.momentary.push_back (roundToOneDecimal (module.results.momentaryLoudness));
+            published.shortTerm.push_back (shortTerm);
+            published.lastTime = clock.now();
+            ++events;
+        }
+
+        if (module.shortTermUpdated)
+        {
+            shortTerm = roundToOneDecimal (module.results.shortTermLoudness);
+            ++events;
+        }
+
+        process (processor, block);
+        clock.samples += blockSize;
+
+        for (sinceLastPass += blockSize; sinceLastPass >= 4800; sinceLastPass -= 4800)
+            module.computeLoudness();
+
+        if (events - eventsOnDisk > 600)
+        {
+            for (int wait = 0; wait < 2000 && linesOnDisk() < events; ++wait)
+                std::this_thread::sleep_for (std::chrono::milliseconds (5));
+
+            eventsOnDisk = events;
+        }
+    }
+
+    return published;
 }
 
 struct ChangeCounter : juce::ChangeListener
@@ -275,4 +368,88 @@ TEST (ReportViewer, PublishesFolderAndNameTogether)
     EXPECT_EQ (viewer.getLogFileName(), "Studio");
 
     viewer.removeChangeListener (&changes);
+}
+
+TEST (ReportViewer, ShowsWhatTheProcessorMeasuredAndItsHistoryAgrees)
+{
+    using namespace ProcessorTestHelpers;
+    LogTestFiles::TemporaryFolder folder;
+    // Only the report's own extension gives the log's name, not the folder's.
+    const auto logFolder = folder.getChildFile ("run.xml.d");
+    SampleClock clock;
+    auto processor = makePreparedProcessor();
+    processor->setMeasurementClock (clock);
+    processor->setInputLayout (layoutOf ({ 0, 1, 2, 3, 4, 5 }));
+    processor->settings.logFilePath = logFolder.getFullPathName();
+    processor->settings.logFileName = "Programme";
+
+    processor->setParameterValue (0, 1.0f);
+    const auto published = measureProgramme (*processor, clock, logFolder);
+    processor->setParameterValue (0, 0.0f);
+
+    const auto reports = logFolder.findChildFiles (juce::File::findFiles, false, "*.xml");
+    ASSERT_EQ (reports.size(), 1);
+    const auto report = juce::XmlDocument::parse (reports[0]);
+    ASSERT_NE (report, nullptr);
+    const auto* measured = report->getChildByName ("IntegratedMeasurements");
+    const auto reported = [measured] (const char* element) {
+        return measured->getChildByName (element)->getStringAttribute ("value");
+    };
+
+    OVRAReport viewer (juce::Font (15.0f));
+    auto& drawer = viewer.historyDrawer;
+    ChangeCounter statistics;
+    drawer.addChangeListener (&statistics);
+    viewer.loadReport (reports[0].getFullPathName());
+
+    // The summary first shows the report's own values...
+    EXPECT_EQ (shown (viewer, "integrated"), reported ("IntegratedLoudness"));
+    EXPECT_EQ (shown (viewer, "range"), reported ("LoudnessRange"));
+    EXPECT_EQ (shown (viewer, "shortTerm"), reported ("MaxShortTerm"));
+    EXPECT_EQ (shown (viewer, "momentary"), reported ("MaxMomentary"));
+    EXPECT_EQ (shown (viewer, "truePeak"), reported ("MaxTruePeak"));
+    double meanPower = 0.0;
+    for (auto level : segmentLevels)
+        meanPower += std::pow (10.0, level / 10.0) / (double) std::size (segmentLevels);
+    EXPECT_NEAR (reported ("IntegratedLoudness").getFloatValue(), 10.0 * std::log10 (meanPower), 0.3);
+    EXPECT_GT (reported ("LoudnessRange").getFloatValue(), 5.0f);
+
+    // ...then the drawer's statistics over the whole record, which agree.
+    ASSERT_EQ (drawer.getNumSamples(), (int) published.momentary.size())
+        << "every published value is in the history";
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return statistics.count > 0; }));
+    EXPECT_EQ (shown (viewer, "start"), "6 Dec 2026 23:58:30");
+    EXPECT_EQ (shown (viewer, "end"), published.lastTime.toString (true, true, true, true));
+    EXPECT_EQ (shown (viewer, "duration"),
+               juce::RelativeTime::seconds ((published.lastTime.toMilliseconds() - clock.startMillis) / 1000)
+                   .getDescription());
+    EXPECT_NEAR (shown (viewer, "integrated").getFloatValue(),
+                 reported ("IntegratedLoudness").getFloatValue(), 0.1001f);
+    EXPECT_NEAR (shown (viewer, "range").getFloatValue(), reported ("LoudnessRange").getFloatValue(),
+                 0.1001f);
+
+    // A marked stretch agrees with the engine's histogram over the same values.
+    const int updates = statistics.count;
+    drawer.getStartMarker().setTopLeftPosition (300, 0);
+    drawer.getEndMarker().setTopLeftPosition (600, 0);
+    const int first = drawer.getSelectionStart(), last = drawer.getSelectionEnd();
+    ASSERT_GT (last - first, 200);
+
+    OVRALoudnessHistogram integrated, range;
+    for (int i = first; i <= last; ++i)
+    {
+        integrated.add (published.momentary[(size_t) i]);
+        range.add (published.shortTerm[(size_t) i]);
+    }
+
+    float expectedRange = 0.0f, low = 0.0f, high = 0.0f;
+    range.getLoudnessRange (expectedRange, low, high);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return statistics.count > updates; }));
+    EXPECT_EQ (shown (viewer, "integrated"), juce::String (integrated.getIntegratedLoudness(), 1));
+    EXPECT_EQ (shown (viewer, "range"), juce::String (expectedRange, 1));
+    EXPECT_NE (shown (viewer, "integrated"), reported ("IntegratedLoudness"));
+    // The units and the true peak stay as the report gave them.
+    EXPECT_EQ (shown (viewer, "integratedUnit"), "LUFS");
+    EXPECT_EQ (shown (viewer, "truePeak"), reported ("MaxTruePeak"));
+    drawer.removeChangeListener (&statistics);
 }
