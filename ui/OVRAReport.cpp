@@ -195,20 +195,23 @@ void OVRAReport::resized()
     truePeakPositionCaption.setBounds (622, 200, 180, 20);
     truePeakTime.setBounds (682, 200, 180, 20);
     truePeakUnit.setBounds (538, 200, 130, 20);
+    // The start and end values, and the switches with their right-hand
+    // captions, sit far enough right that the captions before them do not
+    // run under them in the program's typeface.
     startCaption.setBounds (265, 255, 180, 20);
-    startValue.setBounds (332, 255, 180, 20);
+    startValue.setBounds (345, 255, 180, 20);
     endCaption.setBounds (265, 280, 180, 20);
-    endValue.setBounds (332, 280, 180, 20);
+    endValue.setBounds (345, 280, 180, 20);
     limitLabel.setBounds (622, 235, 180, 20);
     limitUnit.setBounds (885, 235, 180, 20);
 
     limitSlider.setBounds (785, 235, 100, 20);
     highResolutionLabel.setBounds (622, 263, 180, 15);
-    resolutionButton.setBounds (757, 264, 41, 16);
-    lowResolutionLabel.setBounds (800, 263, 180, 15);
+    resolutionButton.setBounds (772, 264, 41, 16);
+    lowResolutionLabel.setBounds (815, 263, 180, 15);
     shortTermLabel.setBounds (622, 288, 180, 15);
-    seriesButton.setBounds (757, 288, 41, 16);
-    momentaryLabel.setBounds (800, 288, 180, 15);
+    seriesButton.setBounds (772, 288, 41, 16);
+    momentaryLabel.setBounds (815, 288, 180, 15);
     folderEditor.setBounds (270, 27, 221, 30);
     browseButton.setBounds (491, 27, 82, 30);
     nameEditor.setBounds (626, 27, 221, 30);

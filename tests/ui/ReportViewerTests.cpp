@@ -34,7 +34,7 @@ const std::map<juce::String, juce::Point<int>> valuePoints {
     { "rangeUnit", { 545, 135 } },     { "shortTerm", { 535, 160 } },  { "shortTermUnit", { 545, 160 } },
     { "shortTermTime", { 690, 160 } }, { "momentary", { 535, 185 } },  { "momentaryUnit", { 545, 185 } },
     { "momentaryTime", { 690, 185 } }, { "truePeak", { 535, 210 } },   { "truePeakUnit", { 545, 210 } },
-    { "truePeakTime", { 690, 210 } },  { "start", { 340, 265 } },      { "end", { 340, 290 } },
+    { "truePeakTime", { 690, 210 } },  { "start", { 350, 265 } },      { "end", { 350, 290 } },
     { "limitUnit", { 890, 245 } },
 };
 
@@ -452,4 +452,52 @@ TEST (ReportViewer, ShowsWhatTheProcessorMeasuredAndItsHistoryAgrees)
     EXPECT_EQ (shown (viewer, "integratedUnit"), "LUFS");
     EXPECT_EQ (shown (viewer, "truePeak"), reported ("MaxTruePeak"));
     drawer.removeChangeListener (&statistics);
+}
+
+TEST (ReportViewer, TheFolderChooserPublishesWhetherAFolderIsPickedOrNot)
+{
+    LogTestFiles::TemporaryFolder folder;
+    OVRAReport viewer (juce::Font (15.0f));
+    ChangeCounter changes;
+    viewer.addChangeListener (&changes);
+    viewer.folderEditor.setText ("/tmp/before", false);
+    viewer.nameEditor.setText ("Hall", false);
+
+    const auto openDialog = []() -> juce::FileChooserDialogBox* {
+        for (int i = 0; i < juce::TopLevelWindow::getNumTopLevelWindows(); ++i)
+            if (auto* box =
+                    dynamic_cast<juce::FileChooserDialogBox*> (juce::TopLevelWindow::getTopLevelWindow (i)))
+                return box;
+
+        return nullptr;
+    };
+
+    auto& browse = buttonOf (viewer, "browseButton");
+    browse.triggerClick();
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return openDialog() != nullptr; }));
+    openDialog()->exitModalState (0);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return changes.count == 1; }));
+    EXPECT_EQ (viewer.getLogFilePath(), "/tmp/before");
+    EXPECT_EQ (viewer.getLogFileName(), "Hall");
+
+    browse.triggerClick();
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return openDialog() != nullptr; }));
+    auto* dialog = openDialog();
+    juce::FileBrowserComponent* browser = nullptr;
+    std::function<void (juce::Component&)> find = [&] (juce::Component& parent) {
+        for (auto* child : parent.getChildren())
+            if (auto* b = dynamic_cast<juce::FileBrowserComponent*> (child))
+                browser = b;
+            else
+                find (*child);
+    };
+    find (*dialog);
+    ASSERT_NE (browser, nullptr);
+    browser->setRoot (folder.get());
+    dialog->exitModalState (1);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return changes.count == 2; }));
+    EXPECT_EQ (viewer.folderEditor.getText(), folder.get().getFullPathName());
+    EXPECT_EQ (viewer.getLogFilePath(), folder.get().getFullPathName());
+
+    viewer.removeChangeListener (&changes);
 }
