@@ -206,8 +206,11 @@ LoudnessHistory LoudnessHistory::fromCsvFile (const juce::File& csvFile)
         return history;
 
     // The shortest whole line is some thirty bytes: reserving for that many
-    // costs address space only, the pages never written stay unused.
-    const auto expectedSamples = (size_t) juce::jmax ((juce::int64) 0, stream.getTotalLength() / 30);
+    // costs address space only, the pages never written stay unused. Beyond
+    // twice a day's samples the arrays grow as they need.
+    constexpr juce::int64 maxReserved = 8 * 1024 * 1024;
+    const auto expectedSamples =
+        (size_t) juce::jlimit ((juce::int64) 0, maxReserved, stream.getTotalLength() / 30);
     history.momentary.reserve (expectedSamples);
     history.shortTerm.reserve (expectedSamples);
     history.secondsOfDay.reserve (expectedSamples);
