@@ -266,10 +266,22 @@ LoudnessHistory LoudnessHistory::fromDynamicMeasurements (const juce::XmlElement
 
 std::unique_ptr<juce::XmlElement> LoudnessHistory::parseReport (const juce::File& reportFile)
 {
-    if (! reportFile.existsAsFile() || reportFile.getSize() > maxReportFileSize)
+    // The size is checked on what is read, not on what the folder said a moment
+    // earlier, so a report that grows in between is still refused.
+    juce::FileInputStream in (reportFile);
+
+    if (! in.openedOk())
         return {};
 
-    return parseReport (reportFile.loadFileAsString());
+    juce::MemoryBlock bytes;
+
+    if (in.readIntoMemoryBlock (bytes, (ssize_t) maxReportFileSize + 1) > (size_t) maxReportFileSize)
+        return {};
+
+    if (! juce::CharPointer_UTF8::isValidString (static_cast<const char*> (bytes.getData()), (int) bytes.getSize()))
+        return {};
+
+    return parseReport (juce::String::createStringFromData (bytes.getData(), (int) bytes.getSize()));
 }
 
 std::unique_ptr<juce::XmlElement> LoudnessHistory::parseReport (const juce::String& reportText)

@@ -119,6 +119,10 @@ TEST (LoudnessHistory, TakesAReportOnlyWhenItIsOneAndSafeToRead)
     juce::Random (1).fillBitsRandomly (binary.getData(), binary.getSize());
     EXPECT_TRUE (refused ("binary.xml", binary));
 
+    auto notUtf8 = text (whole);
+    static_cast<char*> (notUtf8.getData())[whole.indexOf ("=\"") + 2] = (char) 0xff;
+    EXPECT_TRUE (refused ("not-utf8.xml", notUtf8));
+
     // A report in form, but of a size none of ours has.
     juce::MemoryBlock huge ((size_t) LoudnessHistory::maxReportFileSize + 1);
     huge.fillWith ('x');
