@@ -2,6 +2,7 @@
 
 #include "BoundedXmlDocument.h"
 #include "CommandsListener.h"
+#include "OVRAAudioDeviceSelectorComponent.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
 
 namespace
@@ -201,6 +202,34 @@ void OVRAStandaloneFilterWindow::closeButtonPressed()
         app->systemRequestedQuit();
     else
         juce::JUCEApplicationBase::quit();
+}
+
+void OVRAStandaloneFilterWindow::showAudioSettingsDialog()
+{
+    if (processor == nullptr || deviceManager == nullptr)
+        return;
+
+    constexpr int selectorWidth = 615;
+    constexpr int selectorHeight = 610;
+    const int numInputs = processor->getTotalNumInputChannels();
+    const int numOutputs = processor->getTotalNumOutputChannels();
+    auto selector = std::make_unique<OVRAAudioDeviceSelectorComponent> (
+        *deviceManager, numInputs, numInputs, numOutputs, numOutputs, processor.get());
+    selector->setSize (selectorWidth, selectorHeight);
+
+    juce::DialogWindow::LaunchOptions options;
+    options.content.setOwned (selector.release());
+    options.dialogTitle = TRANS ("Audio Settings");
+    options.dialogBackgroundColour = juce::Colours::black;
+    options.escapeKeyTriggersCloseButton = true;
+    options.useNativeTitleBar = true;
+    options.resizable = false;
+    options.useBottomRightCornerResizer = false;
+
+    // The dialog is sized for the framework's own title bar and keeps that size
+    // when it switches to the native one, which would stretch the selector.
+    if (auto* dialog = options.launchAsync())
+        dialog->setContentComponentSize (selectorWidth, selectorHeight);
 }
 
 void OVRAStandaloneFilterWindow::handleAsyncUpdate()

@@ -45,6 +45,10 @@ public:
     void moved() override;
     void closeButtonPressed() override;
 
+    /** Shows the device selector on this window's device manager in a modal
+        "Audio Settings" dialog that deletes itself when closed. */
+    virtual void showAudioSettingsDialog();
+
     void handleAsyncUpdate() override;
     void buttonClicked (juce::Button*) override;
 
