@@ -211,8 +211,11 @@ void OVRAStandaloneFilterWindow::showAudioSettingsDialog()
 
     constexpr int selectorWidth = 615;
     constexpr int selectorHeight = 610;
-    const int numInputs = processor->getTotalNumInputChannels();
-    const int numOutputs = processor->getTotalNumOutputChannels();
+    // The counts the processor was set up with, not its current ones: the
+    // player sets those to what the open device has, and with a device that
+    // opened no inputs the selector would offer no input box to choose another.
+    const int numInputs = Slots::count;
+    const int numOutputs = Slots::count;
     auto selector = std::make_unique<OVRAAudioDeviceSelectorComponent> (
         *deviceManager, numInputs, numInputs, numOutputs, numOutputs, processor.get());
     selector->setSize (selectorWidth, selectorHeight);

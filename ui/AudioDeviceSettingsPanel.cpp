@@ -288,6 +288,12 @@ void AudioDeviceSettingsPanel::resized()
         y += 30;
     }
 
+    // Never over the device row: with no device open and no input box the
+    // output channel selector would otherwise hide the output device box, the
+    // one way back to a working device.
+    if (outputDeviceDropDown != nullptr)
+        y = juce::jmax (y, 130);
+
     if (inputChannelSelector != nullptr)
         inputChannelSelector->setBounds (xIn, y, 2 * boxWidth, 240);
 
@@ -450,6 +456,12 @@ void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::updateChannelBoxes()
 
 void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::comboBoxChanged (juce::ComboBox*)
 {
+    // With no channels to offer (a device that has gone, such as a JACK client
+    // whose server stopped) the boxes hold only the none item; reading them
+    // then would wipe the layouts that the device needs when it is back.
+    if (channelNames.isEmpty())
+        return;
+
     for (int slot = 0; slot < ChannelLayout::numSlots; ++slot)
     {
         const auto id = channelBoxes[(size_t) slot]->getSelectedId();

@@ -523,6 +523,8 @@ TEST_F (MainWindowTest, TheAudioSettingsDialogShowsTheDeviceSelectorModallyAndEs
         "<VALUE name=\"audioSetup\"><DEVICESETUP deviceType=\"ALSA\" audioOutputDeviceName=\"zelx absent "
         "device\" audioInputDeviceName=\"zelx absent device\"/></VALUE>");
     openWindow();
+    // As the player leaves it after opening a device with no inputs.
+    window->getProcessor()->setPlayConfigDetails (0, 6, 44100.0, 512);
     window->showAudioSettingsDialog();
 
     juce::DialogWindow* dialog = nullptr;
@@ -541,6 +543,7 @@ TEST_F (MainWindowTest, TheAudioSettingsDialogShowsTheDeviceSelectorModallyAndEs
     ASSERT_NE (selector, nullptr);
     EXPECT_EQ (selector->getBounds().getWidth(), 615);
     EXPECT_EQ (selector->getBounds().getHeight(), 610);
+    EXPECT_NE (selector->getSettingsPanel()->getInputDeviceBox(), nullptr) << "inputs can be chosen again";
 
     ASSERT_NE (dialog->getPeer(), nullptr);
     dialog->getPeer()->handleKeyPress (juce::KeyPress (juce::KeyPress::escapeKey));

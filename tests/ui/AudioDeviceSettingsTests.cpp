@@ -76,7 +76,7 @@ protected:
         auto testType = std::make_unique<TestDeviceType>();
         type = testType.get();
         six = &type->addDevice ("Six", channelNames ("in ", 8), channelNames ("out ", 8));
-        type->addDevice ("Stereo", channelNames ("left right ", 2), channelNames ("front ", 2));
+        stereo = &type->addDevice ("Stereo", channelNames ("left right ", 2), channelNames ("front ", 2));
         manager.addAudioDeviceType (std::move (testType));
         ASSERT_EQ (manager.initialise (6, 6, nullptr, false), "");
 
@@ -126,7 +126,7 @@ protected:
     OvrajuceLoudnessAudioProcessor processor;
     juce::AudioDeviceManager manager;
     TestDeviceType* type = nullptr;
-    TestDeviceType::DeviceDescription* six = nullptr;
+    TestDeviceType::DeviceDescription *six = nullptr, *stereo = nullptr;
     std::unique_ptr<OVRAAudioDeviceSelectorComponent> selector;
 };
 } // namespace
@@ -286,6 +286,17 @@ TEST_F (DeviceSettingsTest, AVanishedDeviceOrAbsentStoredChannelsLeaveWorkingBox
     EXPECT_EQ (panel().getOutputDeviceBox()->getText(), "Stereo");
     EXPECT_EQ (itemTexts (*panel().getOutputDeviceBox()), juce::StringArray ("Stereo"));
 
+    // A device that lost its channels while still the current one, as a JACK
+    // device does when its server stops, leaves the layouts as they are.
+    const auto inputLayout = processor.getSavedInputLayout();
+    const auto outputLayout = processor.getSavedOutputLayout();
+    stereo->inputs.clear();
+    stereo->outputs.clear();
+    manager.sendChangeMessage();
+    settle();
+    EXPECT_EQ (processor.getSavedInputLayout(), inputLayout);
+    EXPECT_EQ (processor.getSavedOutputLayout(), outputLayout);
+
     type->removeDevice ("Stereo");
     settle();
     EXPECT_EQ (manager.getCurrentAudioDevice(), nullptr);
@@ -318,4 +329,23 @@ TEST (DeviceSelector, ATypeBoxSwitchesTypesAndASharedDeviceTypeShowsOneBox)
     EXPECT_EQ (panel.getInputDeviceBox(), nullptr);
     EXPECT_EQ (panel.getOutputDeviceBox()->getText(), "B");
     EXPECT_EQ (panel.getSampleRateBox()->getY(), 100);
+}
+
+TEST (DeviceSelector, WithNoDeviceOpenTheDeviceBoxStaysReachable)
+{
+    juce::AudioDeviceManager manager;
+    auto shared = std::make_unique<TestDeviceType> ("Shared", false);
+    auto* type = shared.get();
+    type->addDevice ("B", channelNames ("in ", 2), channelNames ("out ", 2));
+    manager.addAudioDeviceType (std::move (shared));
+    ASSERT_EQ (manager.initialise (6, 6, nullptr, false), "");
+
+    OvrajuceLoudnessAudioProcessor processor;
+    OVRAAudioDeviceSelectorComponent selector (manager, 6, 6, 6, 6, &processor);
+    selector.setSize (615, 610);
+    auto& panel = *selector.getSettingsPanel();
+
+    type->removeDevice ("B");
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return panel.getSampleRateBox() == nullptr; }));
+    EXPECT_GE (panel.getOutputChannelSelector()->getY(), panel.getOutputDeviceBox()->getBottom());
 }
