@@ -85,7 +85,7 @@ void AudioDeviceSettingsPanel::updateAllControls()
     updateOutputsComboBox();
     updateInputsComboBox();
 
-    if (auto* device = setup.manager->getCurrentAudioDevice())
+    if (auto* device = getWorkingDevice())
     {
         if (outputChannelSelector == nullptr)
         {
@@ -132,6 +132,19 @@ void AudioDeviceSettingsPanel::updateAllControls()
     setSize (getWidth(), bottom + 4);
 }
 
+juce::AudioIODevice* AudioDeviceSettingsPanel::getWorkingDevice() const
+{
+    // A device without a single channel has gone (a JACK device whose server
+    // stopped stays the current one); it is shown as no device.
+    auto* device = setup.manager->getCurrentAudioDevice();
+
+    if (device == nullptr
+        || (device->getInputChannelNames().isEmpty() && device->getOutputChannelNames().isEmpty()))
+        return nullptr;
+
+    return device;
+}
+
 std::unique_ptr<juce::ComboBox> AudioDeviceSettingsPanel::makeBox()
 {
     auto box = std::make_unique<juce::ComboBox> (juce::String());
@@ -157,7 +170,7 @@ std::unique_ptr<juce::Label> AudioDeviceSettingsPanel::makeLabel (const juce::St
 
 void AudioDeviceSettingsPanel::selectCurrentDevices()
 {
-    auto* device = setup.manager->getCurrentAudioDevice();
+    auto* device = getWorkingDevice();
 
     // With no device the index is -1, so id 0: nothing shown.
     if (inputDeviceDropDown != nullptr)
@@ -181,8 +194,7 @@ void AudioDeviceSettingsPanel::updateOutputsComboBox()
 
     outputDeviceDropDown->clear (juce::dontSendNotification);
     outputDeviceDropDown->addItemList (type.getDeviceNames (false), 1);
-    outputDeviceDropDown->setSelectedId (type.getIndexOfDevice (setup.manager->getCurrentAudioDevice(), false)
-                                             + 1,
+    outputDeviceDropDown->setSelectedId (type.getIndexOfDevice (getWorkingDevice(), false) + 1,
                                          juce::dontSendNotification);
 }
 
@@ -201,9 +213,8 @@ void AudioDeviceSettingsPanel::updateInputsComboBox()
     }
 
     if (inputDeviceDropDown != nullptr)
-        inputDeviceDropDown->setSelectedId (
-            type.getIndexOfDevice (setup.manager->getCurrentAudioDevice(), true) + 1,
-            juce::dontSendNotification);
+        inputDeviceDropDown->setSelectedId (type.getIndexOfDevice (getWorkingDevice(), true) + 1,
+                                            juce::dontSendNotification);
 }
 
 void AudioDeviceSettingsPanel::updateSampleRateComboBox (juce::AudioIODevice& device)

@@ -77,6 +77,7 @@ private:
     std::unique_ptr<juce::ComboBox> makeBox();
     std::unique_ptr<juce::Label> makeLabel (const juce::String& text, juce::ComboBox& box, bool plainFont);
     void selectCurrentDevices();
+    juce::AudioIODevice* getWorkingDevice() const;
 
     juce::AudioIODeviceType& type;
     const SetupDetails setup;

@@ -14,6 +14,9 @@ With real mouse clicks and key presses (xdotool) the test:
 2. chooses the tone player as input device: its six ports feed the inputs and
    the input layout is back to the identity, so each output carries its own
    tone (output 6 still silent); closes the dialog and quits;
+   (then, in a second run of the dialog, it switches the device type to ALSA,
+   whose null device the test declares with a name hint, chooses another buffer
+   size there and checks what is stored);
 3. checks "audioSetup" and "filterState" in the preferences, restarts the real
    program and checks that the stored setup is opened and routes as before;
 4. starts the dialog on a stored setup naming channels JACK does not have,
@@ -39,6 +42,19 @@ IDENTITY = "0;1;2;3;4;5;"
 INPUT_DEVICE_BOX = (206, 169)
 INPUT_CHANNEL_X, OUTPUT_CHANNEL_X, FIRST_CHANNEL_Y, CHANNEL_STEP = 205, 470, 259, 30
 SLOT_L, SLOT_RS = 0, 5
+TYPE_BOX = (307, 27)
+ALSA_BUFFER_SIZE_BOX = (206, 229)
+
+# A device of the test's own for the framework's ALSA type, which lists the
+# devices that ALSA's name hints show.
+ALSA_NULL_DEVICE = """pcm.zelxnull {
+    type null
+    hint {
+        show on
+        description "ZELX null device"
+    }
+}
+"""
 
 # Only the outputs the program opened are recorded: the framework's JACK device
 # takes a port that another client connects to as opened, and the settings
@@ -90,6 +106,7 @@ class DeviceTest(system_test.SystemTest):
             ports = self.connections()
             return all(ports.get(f"{CLIENT}:{port}") == peers for port, peers in wanted.items())
 
+
         try:
             wait_until(matches, 10, f"{what}: the program's JACK connections")
         except Failure:
@@ -129,14 +146,14 @@ class DeviceTest(system_test.SystemTest):
             check(code == 0, f"xdotool could not press {key}")
             time.sleep(0.2)
 
-    def choose(self, dialog, box, downs):
+    def choose(self, dialog, box, steps):
         """Clicks a box (which opens its list and takes the keyboard focus), closes the list, and moves the
-        choice down by as many enabled items."""
+        choice down (up, when negative) by as many enabled items."""
         code, _ = self.procs.run(["xdotool", "mousemove", "--window", str(dialog), str(box[0]), str(box[1]),
                                   "click", "1"], 5)
         check(code == 0, "xdotool could not click")
         time.sleep(0.5)
-        self.press(dialog, "Escape", *(["Down"] * downs))
+        self.press(dialog, "Escape", *(["Down" if steps > 0 else "Up"] * abs(steps)))
 
     # -- the scenario ------------------------------------------------------------
     def run(self):
@@ -192,6 +209,27 @@ class DeviceTest(system_test.SystemTest):
         self.wait_for_connections({**from_player, **playback, "out_6": set()}, "restart")
         self.record("restart", expected=OPEN_OUTPUTS_OWN)
         self.close_window(self.main_window(), "restart")
+
+        # 3b. The other device type, ALSA with a null device of the test's own, and another buffer size there.
+        with open(os.path.join(self.home, ".asoundrc"), "w", encoding="utf-8") as f:
+            f.write(ALSA_NULL_DEVICE)
+        dialog = self.start_selector_window("alsa")
+        self.choose(dialog, TYPE_BOX, -1)
+        self.wait_for_connections({f"in_{n}": None for n in range(1, 7)}, "alsa: the JACK device closed")
+        time.sleep(2)
+        self.screenshot("dialog-alsa")
+        self.choose(dialog, ALSA_BUFFER_SIZE_BOX, 1)
+        time.sleep(1)
+        self.screenshot("dialog-alsa-buffer")
+        self.press(dialog, "Escape")
+        self.close_window(self.main_window(), "alsa")
+        setup = system_test.read_prefs(self.prefs)["audiosetup"][1]
+        log(f"alsa: stored setup {setup.attrib}")
+        # The framework's ALSA list of buffer sizes has 576 after 512.
+        wanted = {"deviceType": "ALSA", "audioOutputDeviceName": "ZELX null device",
+                  "audioInputDeviceName": "ZELX null device", "audioDeviceBufferSize": "576"}
+        for name, value in wanted.items():
+            check(setup.get(name) == value, f"alsa: stored {name}={setup.get(name)!r}, wanted {value!r}")
 
         # 4. Channels the device lacks, then the device vanishes under the open dialog.
         self.write_prefs(f'audioOutputDeviceName="system" audioInputDeviceName="system" '

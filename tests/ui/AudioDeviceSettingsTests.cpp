@@ -296,6 +296,8 @@ TEST_F (DeviceSettingsTest, AVanishedDeviceOrAbsentStoredChannelsLeaveWorkingBox
     settle();
     EXPECT_EQ (processor.getSavedInputLayout(), inputLayout);
     EXPECT_EQ (processor.getSavedOutputLayout(), outputLayout);
+    EXPECT_EQ (panel().getOutputDeviceBox()->getText(), "") << "shown as no device";
+    EXPECT_EQ (panel().getSampleRateBox(), nullptr);
 
     type->removeDevice ("Stereo");
     settle();
