@@ -124,6 +124,7 @@ OVRAStandaloneFilterWindow::~OVRAStandaloneFilterWindow()
         desktop.setKioskModeComponent (nullptr);
 
     cancelPendingUpdate();
+    delete audioSettingsDialog.getComponent();
 
     if (settings != nullptr)
     {
@@ -231,8 +232,10 @@ void OVRAStandaloneFilterWindow::showAudioSettingsDialog()
 
     // The dialog is sized for the framework's own title bar and keeps that size
     // when it switches to the native one, which would stretch the selector.
-    if (auto* dialog = options.launchAsync())
-        dialog->setContentComponentSize (selectorWidth, selectorHeight);
+    audioSettingsDialog = options.launchAsync();
+
+    if (audioSettingsDialog != nullptr)
+        audioSettingsDialog->setContentComponentSize (selectorWidth, selectorHeight);
 }
 
 void OVRAStandaloneFilterWindow::handleAsyncUpdate()

@@ -74,6 +74,10 @@ private:
 
     // Where the window was put at start, until the user moves it elsewhere,
     // and the native window that the window manager has shown there.
+    // The settings dialog while it is open: it works on the device manager, so
+    // it goes first when the window does.
+    juce::Component::SafePointer<juce::DialogWindow> audioSettingsDialog;
+
     std::optional<juce::Point<int>> placedPosition;
     void* placementShownOn = nullptr;
 

@@ -549,4 +549,11 @@ TEST_F (MainWindowTest, TheAudioSettingsDialogShowsTheDeviceSelectorModallyAndEs
     dialog->getPeer()->handleKeyPress (juce::KeyPress (juce::KeyPress::escapeKey));
     EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (
         [] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() == 0; }));
+
+    // Open when the window goes: the dialog goes with it, before the device manager it works on.
+    window->showAudioSettingsDialog();
+    HostTestHelpers::drainMessageLoop();
+    window.reset();
+    HostTestHelpers::drainMessageLoop();
+    EXPECT_EQ (juce::TopLevelWindow::getNumTopLevelWindows(), 0);
 }
