@@ -202,6 +202,12 @@ TEST_F (DeviceSettingsTest, ChoicesReachTheLayoutsAndTheDeviceAndARebuildKeepsTh
     settle();
     EXPECT_EQ (panel().getBufferSizeBox()->getSelectedId(), 256) << "rebuilt on the device manager's change";
     EXPECT_EQ (selector->getSettingsPanel(), firstPanel);
+
+    six->reportedRate = 0.0;
+    manager.sendChangeMessage();
+    settle();
+    EXPECT_EQ (panel().getBufferSizeBox()->getItemText (1), "512 samples (10.7 ms)")
+        << "no rate: taken as 48000 Hz";
 }
 
 TEST_F (DeviceSettingsTest, AnotherDeviceResetsThatSidesLayoutToTheIdentity)
@@ -330,6 +336,10 @@ TEST (DeviceSelector, ATypeBoxSwitchesTypesAndASharedDeviceTypeShowsOneBox)
     auto& panel = *selector.getSettingsPanel();
     EXPECT_EQ (panel.getInputDeviceBox(), nullptr);
     EXPECT_EQ (panel.getOutputDeviceBox()->getText(), "B");
+    auto* label = dynamic_cast<juce::Label*> (
+        panel.getChildComponent (panel.getIndexOfChildComponent (panel.getOutputDeviceBox()) + 1));
+    ASSERT_NE (label, nullptr);
+    EXPECT_EQ (label->getText(), "Device:");
     EXPECT_EQ (panel.getSampleRateBox()->getY(), 100);
 }
 
