@@ -3,6 +3,7 @@
 #include "LogTestFiles.h"
 #include "OVRASocketConnectionWrapper.h"
 #include "OvrajuceLoudnessAudioProcessorEditor.h"
+#include "TestDeviceType.h"
 
 #include <gtest/gtest.h>
 
@@ -277,6 +278,43 @@ TEST (Editor, ViewButtonsShowTheirViews)
 }
 
 //==============================================================================
+// The window opens the device and then builds the editor: the editor must
+// leave the running device alone until the user opens its view.
+TEST (Editor, StartingLeavesTheOpenDeviceAlone)
+{
+    juce::StringArray inputs, outputs;
+    for (int i = 1; i <= 8; ++i)
+    {
+        inputs.add ("in " + juce::String (i));
+        outputs.add ("out " + juce::String (i));
+    }
+    auto type = std::make_unique<TestDeviceType>();
+    type->addDevice ("Six", inputs, outputs);
+    juce::AudioDeviceManager devices;
+    devices.addAudioDeviceType (std::move (type));
+    ASSERT_EQ (juce::String(), devices.initialise (6, 6, nullptr, false));
+    HostTestHelpers::drainMessageLoop();
+
+    auto processor = ProcessorTestHelpers::makePreparedProcessor();
+    processor->setOutputLayout (ChannelLayout::fromText ("0;1;2;3;4;-1;"));
+
+    struct Counter : juce::ChangeListener
+    {
+        void changeListenerCallback (juce::ChangeBroadcaster*) override { ++changes; }
+        int changes = 0;
+    } counter;
+    devices.addChangeListener (&counter);
+
+    {
+        Editor editor (*processor, &devices);
+        for (int i = 0; i < 5; ++i)
+            HostTestHelpers::drainMessageLoop();
+        EXPECT_EQ (0, counter.changes);
+    }
+
+    devices.removeChangeListener (&counter);
+}
+
 TEST (Editor, StandardPresetsWriteTheSettingsAndShowTheirLevels)
 {
     EditorRig rig;
