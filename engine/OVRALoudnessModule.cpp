@@ -82,11 +82,7 @@ void OVRALoudnessModule::setupKWeighting()
                                        row->shelfA2);
     const juce::IIRCoefficients highPass (1.0, -2.0, 1.0, 1.0, row->highPassA1, row->highPassA2);
 
-    for (int k = 0; k < numChannels; ++k)
-    {
-        shelfFilters[(size_t) k].setCoefficients (shelf);
-        highPassFilters[(size_t) k].setCoefficients (highPass);
-    }
+    kWeighting.setCoefficients (shelf, highPass);
 }
 
 void OVRALoudnessModule::prepare()
@@ -137,22 +133,18 @@ void OVRALoudnessModule::pushSamples() noexcept
     const int channels = juce::jmin (inputBuffer.getNumChannels(), numChannels);
     const int numSamples = inputBuffer.getNumSamples();
 
+    kWeighting.process (inputBuffer, channels);
+
     for (int k = 0; k < channels; ++k)
     {
         auto* samples = inputBuffer.getWritePointer (k);
-        auto& shelf = shelfFilters[(size_t) k];
-        auto& highPass = highPassFilters[(size_t) k];
-
-        shelf.processSamples (samples, numSamples);
-        highPass.processSamples (samples, numSamples);
 
         // A NaN or infinity turns the rest of the block into NaN, which would
         // reach the published values for a whole window: count it as silence.
         if (numSamples > 0 && ! std::isfinite (samples[numSamples - 1]))
         {
             juce::FloatVectorOperations::clear (samples, numSamples);
-            shelf.reset();
-            highPass.reset();
+            kWeighting.resetChannel (k);
         }
     }
 
@@ -217,13 +209,7 @@ int OVRALoudnessModule::useTimeSlice()
     return passIntervalMs;
 }
 
-void OVRALoudnessModule::reset() noexcept
-{
-    for (auto& filter : shelfFilters)
-        filter.reset();
-    for (auto& filter : highPassFilters)
-        filter.reset();
-}
+void OVRALoudnessModule::reset() noexcept { kWeighting.reset(); }
 
 void OVRALoudnessModule::resetMeasurement()
 {

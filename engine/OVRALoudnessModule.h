@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KWeightingFilter.h"
 #include "LoudnessResults.h"
 #include "OVRAAudioFifo.h"
 #include "OVRALoudnessHistogram.h"
@@ -127,7 +128,7 @@ private:
     static bool requestIntegrating (uint64_t request) noexcept { return ((request >> 32) & 1) != 0; }
     static int requestPosition (uint64_t request) noexcept { return (int) (uint32_t) request; }
 
-    std::array<juce::SingleThreadedIIRFilter, numChannels> shelfFilters, highPassFilters;
+    KWeightingFilter kWeighting;
     juce::AudioBuffer<float> momentaryWindow, shortTermWindow;
 
     std::array<RelaxedAtomic<uint64_t>, 2> resetRequests;
