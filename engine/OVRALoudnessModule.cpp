@@ -1,6 +1,9 @@
 #include "OVRALoudnessModule.h"
 
+#include "VectorPath.h"
+
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -38,26 +41,132 @@ constexpr int passIntervalMs = 50;
 
 int kindIndex (bool momentary) noexcept { return momentary ? 0 : 1; }
 
-/** RMS of a channel: squares in single precision, summed in double, the root
-    in single. Four running sums instead of one let the compiler vectorise the
-    loop; the order of the double additions does not show in the float result. */
-float rmsLevel (const float* samples, int numSamples) noexcept
-{
-    if (numSamples <= 0)
-        return 0.0f;
+using Doubles2 = double __attribute__ ((vector_size (16)));
+using Floats2 = float __attribute__ ((vector_size (8)));
+using Doubles4 = double __attribute__ ((vector_size (32)));
+using Floats4 = float __attribute__ ((vector_size (16)));
 
-    double sums[4] = {};
+constexpr int numSums = 4;
+using SquareSums = std::array<std::array<double, numSums>, OVRALoudnessModule::numChannels>;
+
+/** Adds the squares of count frames of every channel to the channels' four
+    running sums: squares in single precision, summed in double, frame i of
+    the window (the first here being frame `index`) into sum i % 4, frames
+    from groupedEnd on (after the last whole group of four) into sum 0. */
+template <typename Doubles, typename Floats>
+inline __attribute__ ((always_inline)) void addSquares (const float* const* channels, int count, int index,
+                                                        int groupedEnd, SquareSums& sums) noexcept
+{
+    constexpr int numChannels = OVRALoudnessModule::numChannels;
+    constexpr int lanes = (int) (sizeof (Doubles) / sizeof (double));
+    constexpr int vectors = numSums / lanes;
+
+    const auto addOne = [&] (int i) {
+        const int sum = index + i < groupedEnd ? (index + i) % numSums : 0;
+
+        for (int ch = 0; ch < numChannels; ++ch)
+            sums[(size_t) ch][(size_t) sum] += (double) (channels[ch][i] * channels[ch][i]);
+    };
+
     int i = 0;
 
-    for (; i + 4 <= numSamples; i += 4)
-        for (int j = 0; j < 4; ++j)
-            sums[j] += (double) (samples[i + j] * samples[i + j]);
+    for (; i < count && (index + i) % numSums != 0; ++i)
+        addOne (i);
 
-    for (; i < numSamples; ++i)
-        sums[0] += (double) (samples[i] * samples[i]);
+    const auto wholeGroupFits = [&] { return i + numSums <= count && index + i + numSums <= groupedEnd; };
 
-    return (float) std::sqrt (((sums[0] + sums[1]) + (sums[2] + sums[3])) / (double) numSamples);
+    if (wholeGroupFits())
+    {
+        // All channels at once: six independent chains keep the adder busy,
+        // while each lane still adds its own frames in order.
+        Doubles lanesOfSums[numChannels][vectors];
+        std::memcpy (lanesOfSums, sums.data(), sizeof (lanesOfSums));
+
+        for (; wholeGroupFits(); i += numSums)
+        {
+            for (int ch = 0; ch < numChannels; ++ch)
+            {
+                for (int v = 0; v < vectors; ++v)
+                {
+                    Floats x;
+                    std::memcpy (&x, channels[ch] + i + v * lanes, sizeof (Floats));
+                    lanesOfSums[ch][v] += __builtin_convertvector(x * x, Doubles);
+                }
+            }
+        }
+
+        std::memcpy (sums.data(), lanesOfSums, sizeof (lanesOfSums));
+    }
+
+    for (; i < count; ++i)
+        addOne (i);
 }
+
+using SquareAdder = void (*) (const float* const*, int, int, int, SquareSums&) noexcept;
+
+void addSquaresSse2 (const float* const* channels, int count, int index, int groupedEnd,
+                     SquareSums& sums) noexcept
+{
+    addSquares<Doubles2, Floats2> (channels, count, index, groupedEnd, sums);
+}
+
+__attribute__ ((target ("avx"))) void addSquaresAvx (const float* const* channels, int count, int index,
+                                                     int groupedEnd, SquareSums& sums) noexcept
+{
+    addSquares<Doubles4, Floats4> (channels, count, index, groupedEnd, sums);
+}
+
+/** The four running sums of every channel over a window of `length` frames
+    that a FIFO holds in two runs of its store. */
+SquareSums windowSquareSums (const juce::AudioBuffer<float>& store, int start1, int size1, int start2,
+                             int size2, int length) noexcept
+{
+    const SquareAdder add = VectorPath::useAvx() ? addSquaresAvx : addSquaresSse2;
+    const int groupedEnd = length - length % numSums;
+    SquareSums sums {};
+    const float* run[OVRALoudnessModule::numChannels];
+
+    for (const auto [start, size, index] :
+         { std::array<int, 3> { start1, size1, 0 }, { start2, size2, size1 } })
+    {
+        if (size <= 0)
+            continue;
+
+        for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+            run[ch] = store.getReadPointer (ch, start);
+
+        add (run, size, index, groupedEnd, sums);
+    }
+
+    return sums;
+}
+/** Loudness of the first channels of a window of `length` frames from its
+    sums of squares, clamped to -70..0 and rounded, and each channel's
+    weighted level. */
+float windowLoudness (const SquareSums& sums, int length, int channels,
+                      const std::array<float, OVRALoudnessModule::numChannels>& channelWeights,
+                      std::array<float, OVRALoudnessModule::numChannels>& levels) noexcept
+{
+    float sum = 0.0f;
+
+    for (int k = 0; k < channels; ++k)
+    {
+        // The root in single precision, of the four sums added pairwise.
+        const auto& s = sums[(size_t) k];
+        const float rms = (float) std::sqrt (((s[0] + s[1]) + (s[2] + s[3])) / (double) length);
+        const float weight = channelWeights[(size_t) k];
+
+        // A weight of zero mutes the channel even if its energy overflowed.
+        const float energy = weight > 0.0f ? rms * rms * weight : 0.0f;
+
+        sum += energy;
+        levels[(size_t) k] = 10.0f * std::log10 (energy);
+    }
+
+    const float loudness = 10.0f * std::log10 (sum) + loudnessOffset;
+    return roundToOneDecimal (juce::jlimit (levelFloor, 0.0f, loudness));
+}
+
 } // namespace
 
 OVRALoudnessModule::OVRALoudnessModule()
@@ -94,9 +203,6 @@ void OVRALoudnessModule::prepare()
         std::make_unique<OVRAAudioFifo> (windowsPerFifo * momentaryWindowLength, momentaryOverlap);
     shortTermFifo =
         std::make_unique<OVRAAudioFifo> (windowsPerFifo * shortTermWindowLength, shortTermOverlap);
-
-    momentaryWindow.setSize (numChannels, juce::jmax (0, momentaryWindowLength));
-    shortTermWindow.setSize (numChannels, juce::jmax (0, shortTermWindowLength));
 
     // The new FIFOs are empty, so requests made for the old ones are void.
     for (size_t i = 0; i < resetRequests.size(); ++i)
@@ -256,7 +362,6 @@ std::optional<float> OVRALoudnessModule::measureWindow (WindowKind kind, bool& c
     const bool isMomentary = kind == WindowKind::momentary;
     const auto index = (size_t) kindIndex (isMomentary);
     auto& fifo = isMomentary ? *momentaryFifo : *shortTermFifo;
-    auto& window = isMomentary ? momentaryWindow : shortTermWindow;
     const int length = isMomentary ? momentaryWindowLength : shortTermWindowLength;
     const auto& request = resetRequests[index];
     const auto handled = handledRequestGeneration[index];
@@ -273,11 +378,16 @@ std::optional<float> OVRALoudnessModule::measureWindow (WindowKind kind, bool& c
     if (requestGeneration (requestBefore) != handled)
         return {};
 
-    fifo.read (window, length);
-
+    // The window is read where the FIFO holds it, before it is consumed.
     std::array<float, numChannels> levels {};
     const int channels = juce::jlimit (0, numChannels, pushedChannels.get());
-    const float loudness = windowLoudness (window, length, channels, levels);
+    float loudness = 0.0f;
+
+    fifo.readInPlace (
+        length, [&] (const juce::AudioBuffer<float>& store, int start1, int size1, int start2, int size2) {
+            loudness = windowLoudness (windowSquareSums (store, start1, size1, start2, size2, length), length,
+                                       channels, channelWeights, levels);
+        });
 
     // A reset during the computation makes this window pre-reset audio.
     if (requestGeneration (request.get()) != handled)
@@ -289,27 +399,6 @@ std::optional<float> OVRALoudnessModule::measureWindow (WindowKind kind, bool& c
 
     countIt = requestIntegrating (requestBefore);
     return loudness;
-}
-
-float OVRALoudnessModule::windowLoudness (const juce::AudioBuffer<float>& window, int length, int channels,
-                                          std::array<float, numChannels>& levels) const noexcept
-{
-    float sum = 0.0f;
-
-    for (int k = 0; k < channels; ++k)
-    {
-        const float rms = rmsLevel (window.getReadPointer (k), length);
-        const float weight = channelWeights[(size_t) k];
-
-        // A weight of zero mutes the channel even if its energy overflowed.
-        const float energy = weight > 0.0f ? rms * rms * weight : 0.0f;
-
-        sum += energy;
-        levels[(size_t) k] = 10.0f * std::log10 (energy);
-    }
-
-    const float loudness = 10.0f * std::log10 (sum) + loudnessOffset;
-    return roundToOneDecimal (juce::jlimit (levelFloor, 0.0f, loudness));
 }
 
 uint64_t OVRALoudnessModule::packRequest (uint32_t generation, bool integratingState,
