@@ -78,6 +78,7 @@ inline __attribute__ ((always_inline)) void interpolate (const double* line, flo
     {
         Doubles taps[numTaps];
 
+#pragma GCC unroll 12
         for (int k = 0; k < numTaps; ++k)
             std::memcpy (&taps[k], line + historyLength + i - k, sizeof (Doubles));
 
