@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <immintrin.h>
 
 namespace
 {
@@ -41,79 +42,110 @@ constexpr int passIntervalMs = 50;
 
 int kindIndex (bool momentary) noexcept { return momentary ? 0 : 1; }
 
-using Doubles2 = double __attribute__ ((vector_size (16)));
-using Floats2 = float __attribute__ ((vector_size (8)));
-using Doubles4 = double __attribute__ ((vector_size (32)));
-using Floats4 = float __attribute__ ((vector_size (16)));
-
 constexpr int numSums = 4;
 using SquareSums = std::array<std::array<double, numSums>, OVRALoudnessModule::numChannels>;
 
-/** Adds the squares of count frames of every channel to the channels' four
-    running sums: squares in single precision, summed in double, frame i of
-    the window (the first here being frame `index`) into sum i % 4, frames
-    from groupedEnd on (after the last whole group of four) into sum 0. */
-template <typename Doubles, typename Floats>
-inline __attribute__ ((always_inline)) void addSquares (const float* const* channels, int count, int index,
-                                                        int groupedEnd, SquareSums& sums) noexcept
+/** Frame i of the channels' current run, window frame index + i, added to
+    the sums: its square in single precision into sum (index + i) % 4, or
+    into sum 0 from groupedEnd on (after the last whole group of four). */
+inline void addSquaresOf (const float* const* channels, int i, int index, int groupedEnd,
+                          SquareSums& sums) noexcept
 {
-    constexpr int numChannels = OVRALoudnessModule::numChannels;
-    constexpr int lanes = (int) (sizeof (Doubles) / sizeof (double));
-    constexpr int vectors = numSums / lanes;
+    const int sum = index + i < groupedEnd ? (index + i) % numSums : 0;
 
-    const auto addOne = [&] (int i) {
-        const int sum = index + i < groupedEnd ? (index + i) % numSums : 0;
+    for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+        sums[(size_t) ch][(size_t) sum] += (double) (channels[ch][i] * channels[ch][i]);
+}
 
-        for (int ch = 0; ch < numChannels; ++ch)
-            sums[(size_t) ch][(size_t) sum] += (double) (channels[ch][i] * channels[ch][i]);
-    };
-
+/** Adds count frames of every channel to the channels' four running sums,
+    the first being window frame `index`. The whole groups of four go through
+    addGroups (channels, from, to, sums), which must add each frame as
+    addSquaresOf does; the rest go frame by frame. */
+template <typename GroupAdder>
+inline __attribute__ ((always_inline)) void addSquares (const float* const* channels, int count, int index,
+                                                        int groupedEnd, SquareSums& sums,
+                                                        GroupAdder&& addGroups) noexcept
+{
     int i = 0;
 
     for (; i < count && (index + i) % numSums != 0; ++i)
-        addOne (i);
+        addSquaresOf (channels, i, index, groupedEnd, sums);
 
-    const auto wholeGroupFits = [&] { return i + numSums <= count && index + i + numSums <= groupedEnd; };
+    const int groups = juce::jmax (0, juce::jmin (count - i, groupedEnd - index - i) / numSums);
 
-    if (wholeGroupFits())
+    if (groups > 0)
     {
-        // All channels at once: six independent chains keep the adder busy,
-        // while each lane still adds its own frames in order.
-        Doubles lanesOfSums[numChannels][vectors];
-        std::memcpy (lanesOfSums, sums.data(), sizeof (lanesOfSums));
-
-        for (; wholeGroupFits(); i += numSums)
-        {
-            for (int ch = 0; ch < numChannels; ++ch)
-            {
-                for (int v = 0; v < vectors; ++v)
-                {
-                    Floats x;
-                    std::memcpy (&x, channels[ch] + i + v * lanes, sizeof (Floats));
-                    lanesOfSums[ch][v] += __builtin_convertvector(x * x, Doubles);
-                }
-            }
-        }
-
-        std::memcpy (sums.data(), lanesOfSums, sizeof (lanesOfSums));
+        addGroups (channels, i, i + groups * numSums, sums);
+        i += groups * numSums;
     }
 
     for (; i < count; ++i)
-        addOne (i);
+        addSquaresOf (channels, i, index, groupedEnd, sums);
 }
 
 using SquareAdder = void (*) (const float* const*, int, int, int, SquareSums&) noexcept;
 
+// All channels at once: six independent chains keep the adder busy, while
+// each lane adds its own frames in order.
 void addSquaresSse2 (const float* const* channels, int count, int index, int groupedEnd,
                      SquareSums& sums) noexcept
 {
-    addSquares<Doubles2, Floats2> (channels, count, index, groupedEnd, sums);
+    addSquares (channels, count, index, groupedEnd, sums,
+                [] (const float* const* x, int from, int to, SquareSums& s) noexcept {
+                    __m128d low[OVRALoudnessModule::numChannels], high[OVRALoudnessModule::numChannels];
+
+                    for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+                    {
+                        low[ch] = _mm_loadu_pd (s[(size_t) ch].data());
+                        high[ch] = _mm_loadu_pd (s[(size_t) ch].data() + 2);
+                    }
+
+                    for (int i = from; i < to; i += numSums)
+                    {
+#pragma GCC unroll 6
+                        for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+                        {
+                            const __m128 v = _mm_loadu_ps (x[ch] + i);
+                            const __m128 squares = _mm_mul_ps (v, v);
+                            low[ch] = _mm_add_pd (low[ch], _mm_cvtps_pd (squares));
+                            high[ch] = _mm_add_pd (high[ch], _mm_cvtps_pd (_mm_movehl_ps (squares, squares)));
+                        }
+                    }
+
+                    for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+                    {
+                        _mm_storeu_pd (s[(size_t) ch].data(), low[ch]);
+                        _mm_storeu_pd (s[(size_t) ch].data() + 2, high[ch]);
+                    }
+                });
 }
 
-__attribute__ ((target ("avx"))) void addSquaresAvx (const float* const* channels, int count, int index,
-                                                     int groupedEnd, SquareSums& sums) noexcept
+__attribute__ ((target ("avx"))) void addGroupsAvx (const float* const* x, int from, int to,
+                                                    SquareSums& s) noexcept
 {
-    addSquares<Doubles4, Floats4> (channels, count, index, groupedEnd, sums);
+    __m256d lanes[OVRALoudnessModule::numChannels];
+
+    for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+        lanes[ch] = _mm256_loadu_pd (s[(size_t) ch].data());
+
+    for (int i = from; i < to; i += numSums)
+    {
+#pragma GCC unroll 6
+        for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+        {
+            const __m128 v = _mm_loadu_ps (x[ch] + i);
+            lanes[ch] = _mm256_add_pd (lanes[ch], _mm256_cvtps_pd (_mm_mul_ps (v, v)));
+        }
+    }
+
+    for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+        _mm256_storeu_pd (s[(size_t) ch].data(), lanes[ch]);
+}
+
+void addSquaresAvx (const float* const* channels, int count, int index, int groupedEnd,
+                    SquareSums& sums) noexcept
+{
+    addSquares (channels, count, index, groupedEnd, sums, addGroupsAvx);
 }
 
 /** The four running sums of every channel over a window of `length` frames
