@@ -55,15 +55,32 @@ using Floats4 = float __attribute__ ((vector_size (16)));
 constexpr int numTaps = OVRATruePeakMeter::numTaps;
 constexpr int historyLength = numTaps - 1;
 
-/** Magnitudes of the interpolated values of n samples: line holds the
-    historyLength samples before them and then the samples themselves, and
-    rows the coefficients of the phases to evaluate. Each phase's sum is
-    formed tap by tap as processSample forms it, one output per lane. */
+/** Replaces n samples by the magnitudes of their interpolated values and
+    returns the largest. line holds the historyLength samples before them;
+    the samples follow there in double, a NaN or infinity as 0. rows are the
+    coefficients of the phases to evaluate. Each phase's sum is formed tap by
+    tap as processSample forms it, one output per lane. */
 template <typename Doubles, typename Floats, int numRows>
-inline __attribute__ ((always_inline)) void interpolate (const double* line, float* out, int n,
-                                                         const double* const* rows) noexcept
+inline __attribute__ ((always_inline)) float interpolate (double* line, float* samples, int n,
+                                                          const double* const* rows) noexcept
 {
     constexpr int lanes = (int) (sizeof (Doubles) / sizeof (double));
+
+    {
+        int i = 0;
+
+        for (; i + lanes <= n; i += lanes)
+        {
+            Floats x;
+            std::memcpy (&x, samples + i, sizeof (Floats));
+            x = (x - x) == 0.0f ? x : Floats {}; // false for NaN and infinities
+            const Doubles wide = __builtin_convertvector(x, Doubles);
+            std::memcpy (line + historyLength + i, &wide, sizeof (Doubles));
+        }
+
+        for (; i < n; ++i)
+            line[historyLength + i] = std::isfinite (samples[i]) ? (double) samples[i] : 0.0;
+    }
 
     // Coefficients spread over the lanes once, not in every step.
     Doubles coefficients[numRows][numTaps];
@@ -72,6 +89,8 @@ inline __attribute__ ((always_inline)) void interpolate (const double* line, flo
         for (int k = 0; k < numTaps; ++k)
             coefficients[r][k] = Doubles {} + rows[r][k];
 
+    // Every output is +0 or more, so the largest does not depend on the order.
+    Floats largest {};
     int i = 0;
 
     for (; i + lanes <= n; i += lanes)
@@ -98,8 +117,14 @@ inline __attribute__ ((always_inline)) void interpolate (const double* line, flo
         }
 
         const Floats result = __builtin_convertvector(peak, Floats);
-        std::memcpy (out + i, &result, sizeof (Floats));
+        std::memcpy (samples + i, &result, sizeof (Floats));
+        largest = result > largest ? result : largest;
     }
+
+    float blockPeak = 0.0f;
+
+    for (int lane = 0; lane < lanes; ++lane)
+        blockPeak = std::max (blockPeak, largest[lane]);
 
     for (; i < n; ++i)
     {
@@ -116,23 +141,26 @@ inline __attribute__ ((always_inline)) void interpolate (const double* line, flo
             peak = magnitude > peak ? magnitude : peak;
         }
 
-        out[i] = (float) peak;
+        samples[i] = (float) peak;
+        blockPeak = std::max (blockPeak, samples[i]);
     }
+
+    return blockPeak;
 }
 
-using Interpolator = void (*) (const double*, float*, int, const double* const*) noexcept;
+using Interpolator = float (*) (double*, float*, int, const double* const*) noexcept;
 
 template <int numRows>
-void interpolateSse2 (const double* line, float* out, int n, const double* const* rows) noexcept
+float interpolateSse2 (double* line, float* samples, int n, const double* const* rows) noexcept
 {
-    interpolate<Doubles2, Floats2, numRows> (line, out, n, rows);
+    return interpolate<Doubles2, Floats2, numRows> (line, samples, n, rows);
 }
 
 template <int numRows>
-__attribute__ ((target ("avx"))) void interpolateAvx (const double* line, float* out, int n,
-                                                      const double* const* rows) noexcept
+__attribute__ ((target ("avx"))) float interpolateAvx (double* line, float* samples, int n,
+                                                       const double* const* rows) noexcept
 {
-    interpolate<Doubles4, Floats4, numRows> (line, out, n, rows);
+    return interpolate<Doubles4, Floats4, numRows> (line, samples, n, rows);
 }
 
 /** The loop for a number of phases (2 or 4) on this machine. */
@@ -232,6 +260,7 @@ void OVRATruePeakMeter::processBlock() noexcept
     {
         auto* data = workBuffer.getWritePointer (ch);
         auto& delayLine = delayLines[(size_t) ch];
+        float blockPeak = 0.0f;
 
         for (int start = 0; start < numSamples; start += chunkLength)
         {
@@ -241,7 +270,10 @@ void OVRATruePeakMeter::processBlock() noexcept
             if (selection.count == 0)
             {
                 for (int i = 0; i < n; ++i)
+                {
                     samples[i] = std::isfinite (samples[i]) ? std::abs (samples[i]) : 0.0f;
+                    blockPeak = std::max (blockPeak, samples[i]);
+                }
 
                 continue;
             }
@@ -251,22 +283,13 @@ void OVRATruePeakMeter::processBlock() noexcept
             for (int k = 0; k < historyLength; ++k)
                 scratchLine[(size_t) (historyLength - 1 - k)] = delayLine[(size_t) k];
 
-            for (int i = 0; i < n; ++i)
-                scratchLine[(size_t) (historyLength + i)] =
-                    std::isfinite (samples[i]) ? (double) samples[i] : 0.0;
-
-            interpolator (scratchLine.data(), samples, n, rows);
+            blockPeak = std::max (blockPeak, interpolator (scratchLine.data(), samples, n, rows));
 
             for (int k = 0; k < numTaps; ++k)
                 delayLine[(size_t) k] = scratchLine[(size_t) (historyLength - 1 + n - k)];
         }
 
         // Silence gives log10 (0), minus infinity: the caller decides the floor.
-        float blockPeak = 0.0f;
-
-        for (int i = 0; i < numSamples; ++i)
-            blockPeak = std::max (blockPeak, data[i]);
-
         levels[(size_t) ch] = 20.0f * std::log10 (blockPeak);
     }
 }
