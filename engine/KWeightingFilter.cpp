@@ -17,12 +17,15 @@ struct StageLanes
     Floats v1, v2;
 };
 
-/** Both stages over n interleaved frames of `width` lanes, in place, each
-    lane as IIRFilterBase::processSamples computes a sample; the states are
-    read from and written back to the stages' arrays without snapping. */
+/** Both stages over n samples of `width` channels, in place, one channel per
+    lane, each as IIRFilterBase::processSamples computes a sample; the states
+    are read from and written back to the stages' arrays without snapping.
+    The recursion's latency leaves room to gather and scatter the lanes in
+    the same loop. */
 template <typename Floats, int width>
-inline __attribute__ ((always_inline)) void runStages (float* frames, int n, const float* const* coefficients,
-                                                       float* const* v1, float* const* v2) noexcept
+inline __attribute__ ((always_inline)) void runStages (float* const* channels, int n,
+                                                       const float* const* coefficients, float* const* v1,
+                                                       float* const* v2) noexcept
 {
     constexpr int lanesPerVector = (int) (sizeof (Floats) / sizeof (float));
     constexpr int vectors = width / lanesPerVector;
@@ -49,20 +52,23 @@ inline __attribute__ ((always_inline)) void runStages (float* frames, int n, con
     {
         for (int g = 0; g < vectors; ++g)
         {
-            float* frame = frames + i * width + g * lanesPerVector;
+            float* const* lanes = channels + g * lanesPerVector;
             Floats in;
-            std::memcpy (&in, frame, sizeof (Floats));
+
+            for (int lane = 0; lane < lanesPerVector; ++lane)
+                in[lane] = lanes[lane][i];
 
             for (int s = 0; s < 2; ++s)
             {
-                auto& lanes = stage[s][g];
-                const Floats out = lanes.c0 * in + lanes.v1;
-                lanes.v1 = lanes.c1 * in - lanes.c3 * out + lanes.v2;
-                lanes.v2 = lanes.c2 * in - lanes.c4 * out;
+                auto& st = stage[s][g];
+                const Floats out = st.c0 * in + st.v1;
+                st.v1 = st.c1 * in - st.c3 * out + st.v2;
+                st.v2 = st.c2 * in - st.c4 * out;
                 in = out;
             }
 
-            std::memcpy (frame, &in, sizeof (Floats));
+            for (int lane = 0; lane < lanesPerVector; ++lane)
+                lanes[lane][i] = in[lane];
         }
     }
 
@@ -76,20 +82,21 @@ inline __attribute__ ((always_inline)) void runStages (float* frames, int n, con
     }
 }
 
-using StageRunner = void (*) (float*, int, const float* const*, float* const*, float* const*) noexcept;
+using StageRunner = void (*) (float* const*, int, const float* const*, float* const*, float* const*) noexcept;
 
 template <int width>
-void runStagesSse2 (float* frames, int n, const float* const* coefficients, float* const* v1,
+void runStagesSse2 (float* const* channels, int n, const float* const* coefficients, float* const* v1,
                     float* const* v2) noexcept
 {
-    runStages<Floats4, width> (frames, n, coefficients, v1, v2);
+    runStages<Floats4, width> (channels, n, coefficients, v1, v2);
 }
 
 template <int width>
-__attribute__ ((target ("avx"))) void runStagesAvx (float* frames, int n, const float* const* coefficients,
-                                                    float* const* v1, float* const* v2) noexcept
+__attribute__ ((target ("avx"))) void runStagesAvx (float* const* channels, int n,
+                                                    const float* const* coefficients, float* const* v1,
+                                                    float* const* v2) noexcept
 {
-    runStages<Floats8, width> (frames, n, coefficients, v1, v2);
+    runStages<Floats8, width> (channels, n, coefficients, v1, v2);
 }
 
 /** What the framework's filter does to its state at the end of a block. */
@@ -125,27 +132,18 @@ void KWeightingFilter::process (juce::AudioBuffer<float>& block, int channels) n
     float* v2[] = { stages[0].v2.data(), stages[1].v2.data() };
     const StageRunner run = VectorPath::useAvx() ? runStagesAvx<lanes> : runStagesSse2<lanes>;
 
+    // Lanes without a channel read silence and write to a scratch run.
+    float* lanePointers[lanes];
+
     for (int start = 0; start < numSamples; start += chunkLength)
     {
         const int n = juce::jmin (chunkLength, numSamples - start);
 
         for (int ch = 0; ch < lanes; ++ch)
-        {
-            const float* source = ch < channels ? block.getReadPointer (ch, start) : nullptr;
+            lanePointers[ch] = ch < channels ? block.getWritePointer (ch, start) : discarded.data();
 
-            for (int i = 0; i < n; ++i)
-                scratch[(size_t) (i * lanes + ch)] = source != nullptr ? source[i] : 0.0f;
-        }
-
-        run (scratch.data(), n, coefficients, v1, v2);
-
-        for (int ch = 0; ch < channels; ++ch)
-        {
-            float* destination = block.getWritePointer (ch, start);
-
-            for (int i = 0; i < n; ++i)
-                destination[i] = scratch[(size_t) (i * lanes + ch)];
-        }
+        std::fill (discarded.begin(), discarded.begin() + n, 0.0f);
+        run (lanePointers, n, coefficients, v1, v2);
     }
 
     for (auto& stage : stages)

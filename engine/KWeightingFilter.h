@@ -39,8 +39,8 @@ private:
     /** Lanes per frame: the channels, padded to a whole AVX vector. */
     static constexpr int lanes = 8;
 
-    /** Frames per pass through scratch. */
-    static constexpr int chunkLength = 128;
+    /** Samples per pass, the length of the absent channels' scratch run. */
+    static constexpr int chunkLength = 256;
 
     struct Stage
     {
@@ -50,7 +50,7 @@ private:
 
     std::array<Stage, 2> stages;
     bool active = false;
-    alignas (32) std::array<float, lanes * chunkLength> scratch {};
+    std::array<float, chunkLength> discarded {};
 
     JUCE_LEAK_DETECTOR (KWeightingFilter)
 };
