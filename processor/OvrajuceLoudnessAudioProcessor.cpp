@@ -93,18 +93,15 @@ float correlationFromSums (float sll, float srr, float slr, int numSamples) noex
 using Floats4 = float __attribute__ ((vector_size (16)));
 using Floats8 = float __attribute__ ((vector_size (32)));
 
-/** Lanes per frame of the pairs' samples: the six pairs, padded to a whole
-    AVX vector. */
+/** Lanes of the pairs' sums: the six pairs, padded to a whole AVX vector. */
 constexpr int pairLanes = 8;
 
-/** Frames per pass through the pairs' scratch frames. */
-constexpr int pairChunkLength = 64;
-
-/** Adds n frames of the pairs (lane p of a frame holds pair p's samples) to
-    the pairs' sums of l * l, r * r and l * r, each lane in frame order. */
+/** Adds n samples of each lane's pair of channels to the lane's sums of
+    l * l, r * r and l * r, each in sample order. The recursion's latency
+    leaves room to gather the lanes in the same loop. */
 template <typename Floats>
-inline __attribute__ ((always_inline)) void addPairProducts (const float* lefts, const float* rights, int n,
-                                                             float* sums) noexcept
+inline __attribute__ ((always_inline)) void
+addPairProducts (const float* const* lefts, const float* const* rights, int n, float* sums) noexcept
 {
     constexpr int lanes = (int) (sizeof (Floats) / sizeof (float));
     constexpr int vectors = pairLanes / lanes;
@@ -118,8 +115,13 @@ inline __attribute__ ((always_inline)) void addPairProducts (const float* lefts,
         for (int v = 0; v < vectors; ++v)
         {
             Floats l, r;
-            std::memcpy (&l, lefts + i * pairLanes + v * lanes, sizeof (Floats));
-            std::memcpy (&r, rights + i * pairLanes + v * lanes, sizeof (Floats));
+
+            for (int lane = 0; lane < lanes; ++lane)
+            {
+                l[lane] = lefts[v * lanes + lane][i];
+                r[lane] = rights[v * lanes + lane][i];
+            }
+
             ll[v] = ll[v] + l * l;
             rr[v] = rr[v] + r * r;
             lr[v] = lr[v] + l * r;
@@ -131,15 +133,15 @@ inline __attribute__ ((always_inline)) void addPairProducts (const float* lefts,
     std::memcpy (sums + 2 * pairLanes, lr, sizeof (lr));
 }
 
-using PairProductAdder = void (*) (const float*, const float*, int, float*) noexcept;
+using PairProductAdder = void (*) (const float* const*, const float* const*, int, float*) noexcept;
 
-void addPairProductsSse2 (const float* lefts, const float* rights, int n, float* sums) noexcept
+void addPairProductsSse2 (const float* const* lefts, const float* const* rights, int n, float* sums) noexcept
 {
     addPairProducts<Floats4> (lefts, rights, n, sums);
 }
 
-__attribute__ ((target ("avx"))) void addPairProductsAvx (const float* lefts, const float* rights, int n,
-                                                          float* sums) noexcept
+__attribute__ ((target ("avx"))) void
+addPairProductsAvx (const float* const* lefts, const float* const* rights, int n, float* sums) noexcept
 {
     addPairProducts<Floats8> (lefts, rights, n, sums);
 }
@@ -501,30 +503,21 @@ void OvrajuceLoudnessAudioProcessor::publishCorrelations (int numSamples) noexce
     }
 
     // All pairs at once, one per lane: each pair's sums are formed in sample
-    // order, exactly as calculateCorrelation forms them.
+    // order, exactly as calculateCorrelation forms them. The spare lanes
+    // repeat the first pair and are not read.
     const PairProductAdder add = VectorPath::useAvx() ? addPairProductsAvx : addPairProductsSse2;
-    alignas (32) float lefts[pairLanes * pairChunkLength] {};
-    alignas (32) float rights[pairLanes * pairChunkLength] {};
+    const float* lefts[pairLanes];
+    const float* rights[pairLanes];
     alignas (32) float sums[3 * pairLanes] {};
 
-    for (int start = 0; start < numSamples; start += pairChunkLength)
+    for (size_t lane = 0; lane < (size_t) pairLanes; ++lane)
     {
-        const int n = juce::jmin (pairChunkLength, numSamples - start);
-
-        for (size_t pair = 0; pair < correlationPairs.size(); ++pair)
-        {
-            const float* left = workBuffer.getReadPointer (correlationPairs[pair].first, start);
-            const float* right = workBuffer.getReadPointer (correlationPairs[pair].second, start);
-
-            for (int i = 0; i < n; ++i)
-            {
-                lefts[i * pairLanes + (int) pair] = left[i];
-                rights[i * pairLanes + (int) pair] = right[i];
-            }
-        }
-
-        add (lefts, rights, n, sums);
+        const auto pair = correlationPairs[lane < correlationPairs.size() ? lane : 0];
+        lefts[lane] = workBuffer.getReadPointer (pair.first);
+        rights[lane] = workBuffer.getReadPointer (pair.second);
     }
+
+    add (lefts, rights, numSamples, sums);
 
     for (size_t pair = 0; pair < correlationPairs.size(); ++pair)
         displaySnapshot.vurnCorr[pair] =
