@@ -45,7 +45,7 @@ private:
     struct Stage
     {
         std::array<float, 5> coefficients {};
-        alignas (32) std::array<float, lanes> v1 {}, v2 {};
+        std::array<float, lanes> v1 {}, v2 {};
     };
 
     std::array<Stage, 2> stages;

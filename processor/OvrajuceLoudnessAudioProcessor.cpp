@@ -508,7 +508,7 @@ void OvrajuceLoudnessAudioProcessor::publishCorrelations (int numSamples) noexce
     const PairProductAdder add = VectorPath::useAvx() ? addPairProductsAvx : addPairProductsSse2;
     const float* lefts[pairLanes];
     const float* rights[pairLanes];
-    alignas (32) float sums[3 * pairLanes] {};
+    float sums[3 * pairLanes] {};
 
     for (size_t lane = 0; lane < (size_t) pairLanes; ++lane)
     {
