@@ -124,7 +124,8 @@ void KWeightingFilter::process (juce::AudioBuffer<float>& block, int channels) n
     if (! active || channels == 0 || numSamples <= 0)
         return;
 
-    // Lanes of absent channels run on silence and get their states back after.
+    // Lanes without a channel run on a scratch run of their own; their
+    // states are put back afterwards, so they never change.
     auto kept = stages;
 
     const float* coefficients[] = { stages[0].coefficients.data(), stages[1].coefficients.data() };
@@ -132,7 +133,6 @@ void KWeightingFilter::process (juce::AudioBuffer<float>& block, int channels) n
     float* v2[] = { stages[0].v2.data(), stages[1].v2.data() };
     const StageRunner run = VectorPath::useAvx() ? runStagesAvx<lanes> : runStagesSse2<lanes>;
 
-    // Lanes without a channel read silence and write to a scratch run.
     float* lanePointers[lanes];
 
     for (int start = 0; start < numSamples; start += chunkLength)

@@ -38,6 +38,7 @@ public:
 private:
     /** Lanes per frame: the channels, padded to a whole AVX vector. */
     static constexpr int lanes = 8;
+    static_assert (lanes >= numChannels);
 
     /** Samples per pass, the length of the absent channels' scratch run. */
     static constexpr int chunkLength = 256;
