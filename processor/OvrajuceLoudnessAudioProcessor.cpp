@@ -97,7 +97,7 @@ using Floats8 = float __attribute__ ((vector_size (32)));
 constexpr int pairLanes = 8;
 
 /** Adds n samples of each lane's pair of channels to the lane's sums of
-    l * l, r * r and l * r, each in sample order. The recursion's latency
+    l * l, r * r and l * r, each in sample order. The additions' latency
     leaves room to gather the lanes in the same loop. */
 template <typename Floats>
 inline __attribute__ ((always_inline)) void
