@@ -46,37 +46,40 @@ void OVRAAudioFifo::read (juce::AudioBuffer<float>& destination, int numFrames) 
     // Consuming frames that the destination cannot hold would lose them unseen.
     const int wanted = juce::jlimit (0, destination.getNumSamples(), numFrames);
 
-    int start1, size1, start2, size2;
-    positions.prepareToRead (wanted, start1, size1, start2, size2);
+    readInPlace (wanted, [&destination] (const juce::AudioBuffer<float>& frames, int start1, int size1,
+                                         int start2, int size2) {
+        const int copied = size1 + size2;
+        const int channels = juce::jmin (destination.getNumChannels(), numChannels);
 
-    const int copied = size1 + size2;
-    const int channels = juce::jmin (destination.getNumChannels(), numChannels);
-
-    for (int ch = 0; ch < destination.getNumChannels(); ++ch)
-    {
-        if (ch < channels)
+        for (int ch = 0; ch < destination.getNumChannels(); ++ch)
         {
-            // Raw copies: AudioBuffer::copyFrom reads the store's "cleared"
-            // flag, which the writer sets on every block.
-            if (size1 > 0)
-                juce::FloatVectorOperations::copy (destination.getWritePointer (ch),
-                                                   store.getReadPointer (ch, start1), size1);
-            if (size2 > 0)
-                juce::FloatVectorOperations::copy (destination.getWritePointer (ch, size1),
-                                                   store.getReadPointer (ch, start2), size2);
-            if (copied < destination.getNumSamples())
-                destination.clear (ch, copied, destination.getNumSamples() - copied);
+            if (ch < channels)
+            {
+                // Raw copies: AudioBuffer::copyFrom reads the store's "cleared"
+                // flag, which the writer sets on every block.
+                if (size1 > 0)
+                    juce::FloatVectorOperations::copy (destination.getWritePointer (ch),
+                                                       frames.getReadPointer (ch, start1), size1);
+                if (size2 > 0)
+                    juce::FloatVectorOperations::copy (destination.getWritePointer (ch, size1),
+                                                       frames.getReadPointer (ch, start2), size2);
+                if (copied < destination.getNumSamples())
+                    destination.clear (ch, copied, destination.getNumSamples() - copied);
+            }
+            else
+            {
+                destination.clear (ch, 0, destination.getNumSamples());
+            }
         }
-        else
-        {
-            destination.clear (ch, 0, destination.getNumSamples());
-        }
-    }
+    });
+}
 
+void OVRAAudioFifo::consumeAfterReading (int numFramesRead) noexcept
+{
     // In single precision on purpose: 1.0f - 0.8f is just below 0.2, so a
     // 144000-frame window advances by 28799 frames, not 28800.
     const float keep = 1.0f - overlap;
-    advanceRead ((int) std::floor (keep * (float) copied));
+    advanceRead ((int) std::floor (keep * (float) numFramesRead));
 }
 
 void OVRAAudioFifo::reset() noexcept

@@ -38,6 +38,20 @@ public:
         then consumes the overlap's share of the frames copied. Reader thread. */
     void read (juce::AudioBuffer<float>& destination, int numFrames) noexcept;
 
+    /** read() without the copy: hands the oldest frames, up to numFrames,
+        over in place as visit (store, start1, size1, start2, size2), the
+        store's six channels holding them in the runs start1..start1 + size1
+        and start2..start2 + size2 in that order, then consumes the overlap's
+        share of them. The runs are valid only during the call. Reader thread. */
+    template <typename Visitor>
+    void readInPlace (int numFrames, Visitor&& visit) noexcept
+    {
+        int start1, size1, start2, size2;
+        positions.prepareToRead (juce::jmax (0, numFrames), start1, size1, start2, size2);
+        visit (static_cast<const juce::AudioBuffer<float>&> (store), start1, size1, start2, size2);
+        consumeAfterReading (size1 + size2);
+    }
+
     /** Frames currently held. Either thread. */
     int getNumReady() const noexcept { return positions.getNumReady(); }
 
@@ -68,6 +82,7 @@ private:
     int readIndex = 0;
 
     void advanceRead (int numFrames) noexcept;
+    void consumeAfterReading (int numFramesRead) noexcept;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAAudioFifo)
 };

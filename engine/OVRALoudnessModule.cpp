@@ -1,6 +1,10 @@
 #include "OVRALoudnessModule.h"
 
+#include "VectorPath.h"
+
 #include <cmath>
+#include <cstring>
+#include <immintrin.h>
 
 namespace
 {
@@ -38,26 +42,163 @@ constexpr int passIntervalMs = 50;
 
 int kindIndex (bool momentary) noexcept { return momentary ? 0 : 1; }
 
-/** RMS of a channel: squares in single precision, summed in double, the root
-    in single. Four running sums instead of one let the compiler vectorise the
-    loop; the order of the double additions does not show in the float result. */
-float rmsLevel (const float* samples, int numSamples) noexcept
-{
-    if (numSamples <= 0)
-        return 0.0f;
+constexpr int numSums = 4;
+using SquareSums = std::array<std::array<double, numSums>, OVRALoudnessModule::numChannels>;
 
-    double sums[4] = {};
+/** Frame i of the channels' current run, window frame index + i, added to
+    the sums: its square in single precision into sum (index + i) % 4, or
+    into sum 0 from groupedEnd on (after the last whole group of four). */
+inline void addSquaresOf (const float* const* channels, int i, int index, int groupedEnd,
+                          SquareSums& sums) noexcept
+{
+    const int sum = index + i < groupedEnd ? (index + i) % numSums : 0;
+
+    for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+        sums[(size_t) ch][(size_t) sum] += (double) (channels[ch][i] * channels[ch][i]);
+}
+
+/** Adds count frames of every channel to the channels' four running sums,
+    the first being window frame `index`. The whole groups of four go through
+    addGroups (channels, from, to, sums), which must add each frame as
+    addSquaresOf does; the rest go frame by frame. */
+template <typename GroupAdder>
+inline __attribute__ ((always_inline)) void addSquares (const float* const* channels, int count, int index,
+                                                        int groupedEnd, SquareSums& sums,
+                                                        GroupAdder&& addGroups) noexcept
+{
     int i = 0;
 
-    for (; i + 4 <= numSamples; i += 4)
-        for (int j = 0; j < 4; ++j)
-            sums[j] += (double) (samples[i + j] * samples[i + j]);
+    for (; i < count && (index + i) % numSums != 0; ++i)
+        addSquaresOf (channels, i, index, groupedEnd, sums);
 
-    for (; i < numSamples; ++i)
-        sums[0] += (double) (samples[i] * samples[i]);
+    const int groups = juce::jmax (0, juce::jmin (count - i, groupedEnd - index - i) / numSums);
 
-    return (float) std::sqrt (((sums[0] + sums[1]) + (sums[2] + sums[3])) / (double) numSamples);
+    if (groups > 0)
+    {
+        addGroups (channels, i, i + groups * numSums, sums);
+        i += groups * numSums;
+    }
+
+    for (; i < count; ++i)
+        addSquaresOf (channels, i, index, groupedEnd, sums);
 }
+
+using SquareAdder = void (*) (const float* const*, int, int, int, SquareSums&) noexcept;
+
+// All channels at once: six independent chains keep the adder busy, while
+// each lane adds its own frames in order.
+void addSquaresSse2 (const float* const* channels, int count, int index, int groupedEnd,
+                     SquareSums& sums) noexcept
+{
+    addSquares (channels, count, index, groupedEnd, sums,
+                [] (const float* const* x, int from, int to, SquareSums& s) noexcept {
+                    __m128d low[OVRALoudnessModule::numChannels], high[OVRALoudnessModule::numChannels];
+
+                    for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+                    {
+                        low[ch] = _mm_loadu_pd (s[(size_t) ch].data());
+                        high[ch] = _mm_loadu_pd (s[(size_t) ch].data() + 2);
+                    }
+
+                    for (int i = from; i < to; i += numSums)
+                    {
+#pragma GCC unroll 6
+                        for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+                        {
+                            const __m128 v = _mm_loadu_ps (x[ch] + i);
+                            const __m128 squares = _mm_mul_ps (v, v);
+                            low[ch] = _mm_add_pd (low[ch], _mm_cvtps_pd (squares));
+                            high[ch] = _mm_add_pd (high[ch], _mm_cvtps_pd (_mm_movehl_ps (squares, squares)));
+                        }
+                    }
+
+                    for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+                    {
+                        _mm_storeu_pd (s[(size_t) ch].data(), low[ch]);
+                        _mm_storeu_pd (s[(size_t) ch].data() + 2, high[ch]);
+                    }
+                });
+}
+
+__attribute__ ((target ("avx"))) void addGroupsAvx (const float* const* x, int from, int to,
+                                                    SquareSums& s) noexcept
+{
+    __m256d lanes[OVRALoudnessModule::numChannels];
+
+    for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+        lanes[ch] = _mm256_loadu_pd (s[(size_t) ch].data());
+
+    for (int i = from; i < to; i += numSums)
+    {
+#pragma GCC unroll 6
+        for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+        {
+            const __m128 v = _mm_loadu_ps (x[ch] + i);
+            lanes[ch] = _mm256_add_pd (lanes[ch], _mm256_cvtps_pd (_mm_mul_ps (v, v)));
+        }
+    }
+
+    for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+        _mm256_storeu_pd (s[(size_t) ch].data(), lanes[ch]);
+}
+
+void addSquaresAvx (const float* const* channels, int count, int index, int groupedEnd,
+                    SquareSums& sums) noexcept
+{
+    addSquares (channels, count, index, groupedEnd, sums, addGroupsAvx);
+}
+
+/** The four running sums of every channel over a window of `length` frames
+    that a FIFO holds in two runs of its store. */
+SquareSums windowSquareSums (const juce::AudioBuffer<float>& store, int start1, int size1, int start2,
+                             int size2, int length) noexcept
+{
+    const SquareAdder add = VectorPath::useAvx() ? addSquaresAvx : addSquaresSse2;
+    const int groupedEnd = length - length % numSums;
+    SquareSums sums {};
+    const float* run[OVRALoudnessModule::numChannels];
+
+    for (const auto [start, size, index] :
+         { std::array<int, 3> { start1, size1, 0 }, { start2, size2, size1 } })
+    {
+        if (size <= 0)
+            continue;
+
+        for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+            run[ch] = store.getReadPointer (ch, start);
+
+        add (run, size, index, groupedEnd, sums);
+    }
+
+    return sums;
+}
+/** Loudness of the first channels of a window of `length` frames from its
+    sums of squares, clamped to -70..0 and rounded, and each channel's
+    weighted level. */
+float windowLoudness (const SquareSums& sums, int length, int channels,
+                      const std::array<float, OVRALoudnessModule::numChannels>& channelWeights,
+                      std::array<float, OVRALoudnessModule::numChannels>& levels) noexcept
+{
+    float sum = 0.0f;
+
+    for (int k = 0; k < channels; ++k)
+    {
+        // The root in single precision, of the four sums added pairwise.
+        const auto& s = sums[(size_t) k];
+        const float rms = (float) std::sqrt (((s[0] + s[1]) + (s[2] + s[3])) / (double) length);
+        const float weight = channelWeights[(size_t) k];
+
+        // A weight of zero mutes the channel even if its energy overflowed.
+        const float energy = weight > 0.0f ? rms * rms * weight : 0.0f;
+
+        sum += energy;
+        levels[(size_t) k] = 10.0f * std::log10 (energy);
+    }
+
+    const float loudness = 10.0f * std::log10 (sum) + loudnessOffset;
+    return roundToOneDecimal (juce::jlimit (levelFloor, 0.0f, loudness));
+}
+
 } // namespace
 
 OVRALoudnessModule::OVRALoudnessModule()
@@ -82,11 +223,7 @@ void OVRALoudnessModule::setupKWeighting()
                                        row->shelfA2);
     const juce::IIRCoefficients highPass (1.0, -2.0, 1.0, 1.0, row->highPassA1, row->highPassA2);
 
-    for (int k = 0; k < numChannels; ++k)
-    {
-        shelfFilters[(size_t) k].setCoefficients (shelf);
-        highPassFilters[(size_t) k].setCoefficients (highPass);
-    }
+    kWeighting.setCoefficients (shelf, highPass);
 }
 
 void OVRALoudnessModule::prepare()
@@ -98,9 +235,6 @@ void OVRALoudnessModule::prepare()
         std::make_unique<OVRAAudioFifo> (windowsPerFifo * momentaryWindowLength, momentaryOverlap);
     shortTermFifo =
         std::make_unique<OVRAAudioFifo> (windowsPerFifo * shortTermWindowLength, shortTermOverlap);
-
-    momentaryWindow.setSize (numChannels, juce::jmax (0, momentaryWindowLength));
-    shortTermWindow.setSize (numChannels, juce::jmax (0, shortTermWindowLength));
 
     // The new FIFOs are empty, so requests made for the old ones are void.
     for (size_t i = 0; i < resetRequests.size(); ++i)
@@ -137,22 +271,18 @@ void OVRALoudnessModule::pushSamples() noexcept
     const int channels = juce::jmin (inputBuffer.getNumChannels(), numChannels);
     const int numSamples = inputBuffer.getNumSamples();
 
+    kWeighting.process (inputBuffer, channels);
+
     for (int k = 0; k < channels; ++k)
     {
         auto* samples = inputBuffer.getWritePointer (k);
-        auto& shelf = shelfFilters[(size_t) k];
-        auto& highPass = highPassFilters[(size_t) k];
-
-        shelf.processSamples (samples, numSamples);
-        highPass.processSamples (samples, numSamples);
 
         // A NaN or infinity turns the rest of the block into NaN, which would
         // reach the published values for a whole window: count it as silence.
         if (numSamples > 0 && ! std::isfinite (samples[numSamples - 1]))
         {
             juce::FloatVectorOperations::clear (samples, numSamples);
-            shelf.reset();
-            highPass.reset();
+            kWeighting.resetChannel (k);
         }
     }
 
@@ -217,13 +347,7 @@ int OVRALoudnessModule::useTimeSlice()
     return passIntervalMs;
 }
 
-void OVRALoudnessModule::reset() noexcept
-{
-    for (auto& filter : shelfFilters)
-        filter.reset();
-    for (auto& filter : highPassFilters)
-        filter.reset();
-}
+void OVRALoudnessModule::reset() noexcept { kWeighting.reset(); }
 
 void OVRALoudnessModule::resetMeasurement()
 {
@@ -270,7 +394,6 @@ std::optional<float> OVRALoudnessModule::measureWindow (WindowKind kind, bool& c
     const bool isMomentary = kind == WindowKind::momentary;
     const auto index = (size_t) kindIndex (isMomentary);
     auto& fifo = isMomentary ? *momentaryFifo : *shortTermFifo;
-    auto& window = isMomentary ? momentaryWindow : shortTermWindow;
     const int length = isMomentary ? momentaryWindowLength : shortTermWindowLength;
     const auto& request = resetRequests[index];
     const auto handled = handledRequestGeneration[index];
@@ -287,11 +410,16 @@ std::optional<float> OVRALoudnessModule::measureWindow (WindowKind kind, bool& c
     if (requestGeneration (requestBefore) != handled)
         return {};
 
-    fifo.read (window, length);
-
+    // The window is read where the FIFO holds it, before it is consumed.
     std::array<float, numChannels> levels {};
     const int channels = juce::jlimit (0, numChannels, pushedChannels.get());
-    const float loudness = windowLoudness (window, length, channels, levels);
+    float loudness = 0.0f;
+
+    fifo.readInPlace (
+        length, [&] (const juce::AudioBuffer<float>& store, int start1, int size1, int start2, int size2) {
+            loudness = windowLoudness (windowSquareSums (store, start1, size1, start2, size2, length), length,
+                                       channels, channelWeights, levels);
+        });
 
     // A reset during the computation makes this window pre-reset audio.
     if (requestGeneration (request.get()) != handled)
@@ -303,27 +431,6 @@ std::optional<float> OVRALoudnessModule::measureWindow (WindowKind kind, bool& c
 
     countIt = requestIntegrating (requestBefore);
     return loudness;
-}
-
-float OVRALoudnessModule::windowLoudness (const juce::AudioBuffer<float>& window, int length, int channels,
-                                          std::array<float, numChannels>& levels) const noexcept
-{
-    float sum = 0.0f;
-
-    for (int k = 0; k < channels; ++k)
-    {
-        const float rms = rmsLevel (window.getReadPointer (k), length);
-        const float weight = channelWeights[(size_t) k];
-
-        // A weight of zero mutes the channel even if its energy overflowed.
-        const float energy = weight > 0.0f ? rms * rms * weight : 0.0f;
-
-        sum += energy;
-        levels[(size_t) k] = 10.0f * std::log10 (energy);
-    }
-
-    const float loudness = 10.0f * std::log10 (sum) + loudnessOffset;
-    return roundToOneDecimal (juce::jlimit (levelFloor, 0.0f, loudness));
 }
 
 uint64_t OVRALoudnessModule::packRequest (uint32_t generation, bool integratingState,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KWeightingFilter.h"
 #include "LoudnessResults.h"
 #include "OVRAAudioFifo.h"
 #include "OVRALoudnessHistogram.h"
@@ -110,11 +111,6 @@ private:
         returns its loudness or nothing. Loudness thread, under passLock. */
     std::optional<float> measureWindow (WindowKind kind, bool& countIt);
 
-    /** Loudness of the first channels of a window, clamped to -70..0 and
-        rounded, and each channel's weighted level. */
-    float windowLoudness (const juce::AudioBuffer<float>& window, int length, int channels,
-                          std::array<float, numChannels>& levels) const noexcept;
-
     /** Loudness thread or a reset under passLock: empties a FIFO up to its
         requested write position if a request is new. */
     void handleResetRequest (WindowKind kind) noexcept;
@@ -127,8 +123,7 @@ private:
     static bool requestIntegrating (uint64_t request) noexcept { return ((request >> 32) & 1) != 0; }
     static int requestPosition (uint64_t request) noexcept { return (int) (uint32_t) request; }
 
-    std::array<juce::SingleThreadedIIRFilter, numChannels> shelfFilters, highPassFilters;
-    juce::AudioBuffer<float> momentaryWindow, shortTermWindow;
+    KWeightingFilter kWeighting;
 
     std::array<RelaxedAtomic<uint64_t>, 2> resetRequests;
     uint32_t nextRequestGeneration = 0;                  // audio thread

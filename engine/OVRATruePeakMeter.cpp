@@ -1,9 +1,11 @@
 #include "OVRATruePeakMeter.h"
 
 #include "LevelRounding.h"
+#include "VectorPath.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 // Phases 2 and 3 are phases 1 and 0 reversed.
 const std::array<OVRATruePeakMeter::Phase, OVRATruePeakMeter::numPhases>
@@ -43,6 +45,131 @@ PhaseSelection selectionFor (int tableSet) noexcept
         default:
             return { 0, { 0, 0, 0, 0 } };
     }
+}
+
+using Doubles2 = double __attribute__ ((vector_size (16)));
+using Floats2 = float __attribute__ ((vector_size (8)));
+using Doubles4 = double __attribute__ ((vector_size (32)));
+using Floats4 = float __attribute__ ((vector_size (16)));
+
+constexpr int numTaps = OVRATruePeakMeter::numTaps;
+constexpr int historyLength = numTaps - 1;
+
+/** Replaces n samples by the magnitudes of their interpolated values and
+    returns the largest. line holds the historyLength samples before them;
+    the samples follow there in double, a NaN or infinity as 0. rows are the
+    coefficients of the phases to evaluate. Each phase's sum is formed tap by
+    tap as processSample forms it, one output per lane. */
+template <typename Doubles, typename Floats, int numRows>
+inline __attribute__ ((always_inline)) float interpolate (double* line, float* samples, int n,
+                                                          const double* const* rows) noexcept
+{
+    constexpr int lanes = (int) (sizeof (Doubles) / sizeof (double));
+
+    {
+        int i = 0;
+
+        for (; i + lanes <= n; i += lanes)
+        {
+            Floats x;
+            std::memcpy (&x, samples + i, sizeof (Floats));
+            x = (x - x) == 0.0f ? x : Floats {}; // false for NaN and infinities
+            const Doubles wide = __builtin_convertvector(x, Doubles);
+            std::memcpy (line + historyLength + i, &wide, sizeof (Doubles));
+        }
+
+        for (; i < n; ++i)
+            line[historyLength + i] = std::isfinite (samples[i]) ? (double) samples[i] : 0.0;
+    }
+
+    // Coefficients spread over the lanes once, not in every step.
+    Doubles coefficients[numRows][numTaps];
+
+    for (int r = 0; r < numRows; ++r)
+        for (int k = 0; k < numTaps; ++k)
+            coefficients[r][k] = Doubles {} + rows[r][k];
+
+    // Every output is +0 or more, so the largest does not depend on the order.
+    Floats largest {};
+    int i = 0;
+
+    for (; i + lanes <= n; i += lanes)
+    {
+        Doubles taps[numTaps];
+
+#pragma GCC unroll 12
+        for (int k = 0; k < numTaps; ++k)
+            std::memcpy (&taps[k], line + historyLength + i - k, sizeof (Doubles));
+
+        // The peak starts at +0 and only a larger magnitude replaces it, so
+        // neither a -0 sum nor the phase order can change the result.
+        Doubles peak {};
+
+        for (int r = 0; r < numRows; ++r)
+        {
+            Doubles y = coefficients[r][0] * taps[0];
+
+            for (int k = 1; k < numTaps; ++k)
+                y = y + coefficients[r][k] * taps[k];
+
+            const Doubles magnitude = y < 0.0 ? -y : y;
+            peak = magnitude > peak ? magnitude : peak;
+        }
+
+        const Floats result = __builtin_convertvector(peak, Floats);
+        std::memcpy (samples + i, &result, sizeof (Floats));
+        largest = result > largest ? result : largest;
+    }
+
+    float blockPeak = 0.0f;
+
+    for (int lane = 0; lane < lanes; ++lane)
+        blockPeak = std::max (blockPeak, largest[lane]);
+
+    for (; i < n; ++i)
+    {
+        double peak = 0.0;
+
+        for (int r = 0; r < numRows; ++r)
+        {
+            double y = rows[r][0] * line[historyLength + i];
+
+            for (int k = 1; k < numTaps; ++k)
+                y = y + rows[r][k] * line[historyLength + i - k];
+
+            const double magnitude = y < 0.0 ? -y : y;
+            peak = magnitude > peak ? magnitude : peak;
+        }
+
+        samples[i] = (float) peak;
+        blockPeak = std::max (blockPeak, samples[i]);
+    }
+
+    return blockPeak;
+}
+
+using Interpolator = float (*) (double*, float*, int, const double* const*) noexcept;
+
+template <int numRows>
+float interpolateSse2 (double* line, float* samples, int n, const double* const* rows) noexcept
+{
+    return interpolate<Doubles2, Floats2, numRows> (line, samples, n, rows);
+}
+
+template <int numRows>
+__attribute__ ((target ("avx"))) float interpolateAvx (double* line, float* samples, int n,
+                                                       const double* const* rows) noexcept
+{
+    return interpolate<Doubles4, Floats4, numRows> (line, samples, n, rows);
+}
+
+/** The loop for a number of phases (2 or 4) on this machine. */
+Interpolator interpolatorFor (int count) noexcept
+{
+    if (VectorPath::useAvx())
+        return count == 4 ? interpolateAvx<4> : interpolateAvx<2>;
+
+    return count == 4 ? interpolateSse2<4> : interpolateSse2<2>;
 }
 
 /** Table set for a rate; 0 when the rate is none of the six known ones. */
@@ -120,15 +247,46 @@ void OVRATruePeakMeter::processBlock() noexcept
     const int channels = juce::jmin (workBuffer.getNumChannels(), numChannels);
     const int numSamples = workBuffer.getNumSamples();
 
+    // One configuration for the whole block.
+    const auto selection = selectionFor (tableSet.get());
+    const double* rows[numPhases];
+
+    for (int r = 0; r < selection.count; ++r)
+        rows[r] = interpolationPhases[(size_t) selection.rows[(size_t) r]].data();
+
+    const auto interpolator = interpolatorFor (selection.count);
+
     for (int ch = 0; ch < channels; ++ch)
     {
         auto* data = workBuffer.getWritePointer (ch);
+        auto& delayLine = delayLines[(size_t) ch];
         float blockPeak = 0.0f;
 
-        for (int i = 0; i < numSamples; ++i)
+        for (int start = 0; start < numSamples; start += chunkLength)
         {
-            data[i] = processSample (data[i], ch);
-            blockPeak = std::max (blockPeak, data[i]);
+            const int n = juce::jmin (chunkLength, numSamples - start);
+            float* samples = data + start;
+
+            if (selection.count == 0)
+            {
+                for (int i = 0; i < n; ++i)
+                {
+                    samples[i] = std::isfinite (samples[i]) ? std::abs (samples[i]) : 0.0f;
+                    blockPeak = std::max (blockPeak, samples[i]);
+                }
+
+                continue;
+            }
+
+            // The delay line holds the newest sample first; the scratch line
+            // runs oldest first, the history and then this chunk.
+            for (int k = 0; k < historyLength; ++k)
+                scratchLine[(size_t) (historyLength - 1 - k)] = delayLine[(size_t) k];
+
+            blockPeak = std::max (blockPeak, interpolator (scratchLine.data(), samples, n, rows));
+
+            for (int k = 0; k < numTaps; ++k)
+                delayLine[(size_t) k] = scratchLine[(size_t) (historyLength - 1 + n - k)];
         }
 
         // Silence gives log10 (0), minus infinity: the caller decides the floor.

@@ -66,7 +66,11 @@ public:
     std::array<RelaxedAtomic<float>, numChannels> levels;
 
 private:
+    /** Frames interpolated per pass through scratchLine. */
+    static constexpr int chunkLength = 256;
+
     std::array<std::array<double, numTaps>, numChannels> delayLines {};
+    std::array<double, numTaps - 1 + chunkLength> scratchLine {};
 
     JUCE_LEAK_DETECTOR (OVRATruePeakMeter)
 };

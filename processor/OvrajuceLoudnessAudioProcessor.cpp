@@ -2,8 +2,10 @@
 
 #include "DiagnosticPrinter.h"
 #include "ProcessorState.h"
+#include "VectorPath.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace
@@ -67,6 +69,82 @@ juce::AudioPlayHead::CurrentPositionInfo toCurrentPositionInfo (const juce::Audi
 }
 
 constexpr int stereoStateParameter = 16;
+
+/** The reading from a pair's single-precision sums of squares and products. */
+float correlationFromSums (float sll, float srr, float slr, int numSamples) noexcept
+{
+    const float rmsL = std::sqrt (sll / (float) numSamples);
+    const float rmsR = std::sqrt (srr / (float) numSamples);
+
+    // The comparisons are false for NaN, which therefore reads as uncorrelated
+    // silence rather than a NaN on the meter.
+    if (! (rmsL >= correlationFloorRms && rmsR >= correlationFloorRms))
+        return 1.0f;
+
+    const float correlation = slr / std::sqrt (sll * srr);
+
+    // Sums that overflowed to infinity give NaN here; read them the same way.
+    if (std::isnan (correlation))
+        return 1.0f;
+
+    return juce::jlimit (-1.0f, 1.0f, correlation);
+}
+
+using Floats4 = float __attribute__ ((vector_size (16)));
+using Floats8 = float __attribute__ ((vector_size (32)));
+
+/** Lanes of the pairs' sums: the six pairs, padded to a whole AVX vector. */
+constexpr int pairLanes = 8;
+
+/** Adds n samples of each lane's pair of channels to the lane's sums of
+    l * l, r * r and l * r, each in sample order. The additions' latency
+    leaves room to gather the lanes in the same loop. */
+template <typename Floats>
+inline __attribute__ ((always_inline)) void
+addPairProducts (const float* const* lefts, const float* const* rights, int n, float* sums) noexcept
+{
+    constexpr int lanes = (int) (sizeof (Floats) / sizeof (float));
+    constexpr int vectors = pairLanes / lanes;
+    Floats ll[vectors], rr[vectors], lr[vectors];
+    std::memcpy (ll, sums, sizeof (ll));
+    std::memcpy (rr, sums + pairLanes, sizeof (rr));
+    std::memcpy (lr, sums + 2 * pairLanes, sizeof (lr));
+
+    for (int i = 0; i < n; ++i)
+    {
+        for (int v = 0; v < vectors; ++v)
+        {
+            Floats l, r;
+
+            for (int lane = 0; lane < lanes; ++lane)
+            {
+                l[lane] = lefts[v * lanes + lane][i];
+                r[lane] = rights[v * lanes + lane][i];
+            }
+
+            ll[v] = ll[v] + l * l;
+            rr[v] = rr[v] + r * r;
+            lr[v] = lr[v] + l * r;
+        }
+    }
+
+    std::memcpy (sums, ll, sizeof (ll));
+    std::memcpy (sums + pairLanes, rr, sizeof (rr));
+    std::memcpy (sums + 2 * pairLanes, lr, sizeof (lr));
+}
+
+using PairProductAdder = void (*) (const float* const*, const float* const*, int, float*) noexcept;
+
+void addPairProductsSse2 (const float* const* lefts, const float* const* rights, int n, float* sums) noexcept
+{
+    addPairProducts<Floats4> (lefts, rights, n, sums);
+}
+
+__attribute__ ((target ("avx"))) void
+addPairProductsAvx (const float* const* lefts, const float* const* rights, int n, float* sums) noexcept
+{
+    addPairProducts<Floats8> (lefts, rights, n, sums);
+}
 } // namespace
 
 //==============================================================================
@@ -414,14 +492,36 @@ void OvrajuceLoudnessAudioProcessor::publishSoundField (int numBlockChannels) no
 
 void OvrajuceLoudnessAudioProcessor::publishCorrelations (int numSamples) noexcept
 {
-    for (size_t pair = 0; pair < correlationPairs.size(); ++pair)
+    static_assert (correlationPairs.size() <= (size_t) pairLanes);
+
+    if (numSamples <= 0)
     {
-        // Read straight from the slots: copying each pair first costs more
-        // than the correlation itself.
-        displaySnapshot.vurnCorr[pair] =
-            calculateCorrelation (workBuffer.getReadPointer (correlationPairs[pair].first),
-                                  workBuffer.getReadPointer (correlationPairs[pair].second), numSamples);
+        for (size_t pair = 0; pair < correlationPairs.size(); ++pair)
+            displaySnapshot.vurnCorr[pair] = 1.0f;
+
+        return;
     }
+
+    // All pairs at once, one per lane: each pair's sums are formed in sample
+    // order, exactly as calculateCorrelation forms them. The spare lanes
+    // repeat the first pair and are not read.
+    const PairProductAdder add = VectorPath::useAvx() ? addPairProductsAvx : addPairProductsSse2;
+    const float* lefts[pairLanes];
+    const float* rights[pairLanes];
+    float sums[3 * pairLanes] {};
+
+    for (size_t lane = 0; lane < (size_t) pairLanes; ++lane)
+    {
+        const auto pair = correlationPairs[lane < correlationPairs.size() ? lane : 0];
+        lefts[lane] = workBuffer.getReadPointer (pair.first);
+        rights[lane] = workBuffer.getReadPointer (pair.second);
+    }
+
+    add (lefts, rights, numSamples, sums);
+
+    for (size_t pair = 0; pair < correlationPairs.size(); ++pair)
+        displaySnapshot.vurnCorr[pair] =
+            correlationFromSums (sums[pair], sums[pairLanes + pair], sums[2 * pairLanes + pair], numSamples);
 }
 
 float OvrajuceLoudnessAudioProcessor::calculateCorrelation (const juce::AudioBuffer<float>& pair) noexcept
@@ -450,21 +550,7 @@ float OvrajuceLoudnessAudioProcessor::calculateCorrelation (const float* left, c
         slr += l * r;
     }
 
-    const float rmsL = std::sqrt (sll / (float) numSamples);
-    const float rmsR = std::sqrt (srr / (float) numSamples);
-
-    // The comparisons are false for NaN, which therefore reads as uncorrelated
-    // silence rather than a NaN on the meter.
-    if (! (rmsL >= correlationFloorRms && rmsR >= correlationFloorRms))
-        return 1.0f;
-
-    const float correlation = slr / std::sqrt (sll * srr);
-
-    // Sums that overflowed to infinity give NaN here; read them the same way.
-    if (std::isnan (correlation))
-        return 1.0f;
-
-    return juce::jlimit (-1.0f, 1.0f, correlation);
+    return correlationFromSums (sll, srr, slr, numSamples);
 }
 
 //==============================================================================

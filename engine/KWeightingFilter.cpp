@@ -1,0 +1,187 @@
+#include "KWeightingFilter.h"
+
+#include "VectorPath.h"
+
+#include <cstring>
+
+namespace
+{
+using Floats4 = float __attribute__ ((vector_size (16)));
+using Floats8 = float __attribute__ ((vector_size (32)));
+
+/** One stage's coefficients spread over the lanes, and its state. */
+template <typename Floats>
+struct StageLanes
+{
+    Floats c0, c1, c2, c3, c4;
+    Floats v1, v2;
+};
+
+/** Both stages over n samples of `width` channels, in place, one channel per
+    lane, each as IIRFilterBase::processSamples computes a sample; the states
+    are read from and written back to the stages' arrays without snapping.
+    The recursion's latency leaves room to gather and scatter the lanes in
+    the same loop. */
+template <typename Floats, int width>
+inline __attribute__ ((always_inline)) void runStages (float* const* channels, int n,
+                                                       const float* const* coefficients, float* const* v1,
+                                                       float* const* v2) noexcept
+{
+    constexpr int lanesPerVector = (int) (sizeof (Floats) / sizeof (float));
+    constexpr int vectors = width / lanesPerVector;
+
+    StageLanes<Floats> stage[2][vectors];
+
+    for (int s = 0; s < 2; ++s)
+    {
+        for (int g = 0; g < vectors; ++g)
+        {
+            auto& lanes = stage[s][g];
+            const float* c = coefficients[s];
+            lanes.c0 = Floats {} + c[0];
+            lanes.c1 = Floats {} + c[1];
+            lanes.c2 = Floats {} + c[2];
+            lanes.c3 = Floats {} + c[3];
+            lanes.c4 = Floats {} + c[4];
+            std::memcpy (&lanes.v1, v1[s] + g * lanesPerVector, sizeof (Floats));
+            std::memcpy (&lanes.v2, v2[s] + g * lanesPerVector, sizeof (Floats));
+        }
+    }
+
+    for (int i = 0; i < n; ++i)
+    {
+        for (int g = 0; g < vectors; ++g)
+        {
+            float* const* lanes = channels + g * lanesPerVector;
+            Floats in;
+
+            for (int lane = 0; lane < lanesPerVector; ++lane)
+                in[lane] = lanes[lane][i];
+
+            for (int s = 0; s < 2; ++s)
+            {
+                auto& st = stage[s][g];
+                const Floats out = st.c0 * in + st.v1;
+                st.v1 = st.c1 * in - st.c3 * out + st.v2;
+                st.v2 = st.c2 * in - st.c4 * out;
+                in = out;
+            }
+
+            for (int lane = 0; lane < lanesPerVector; ++lane)
+                lanes[lane][i] = in[lane];
+        }
+    }
+
+    for (int s = 0; s < 2; ++s)
+    {
+        for (int g = 0; g < vectors; ++g)
+        {
+            std::memcpy (v1[s] + g * lanesPerVector, &stage[s][g].v1, sizeof (Floats));
+            std::memcpy (v2[s] + g * lanesPerVector, &stage[s][g].v2, sizeof (Floats));
+        }
+    }
+}
+
+using StageRunner = void (*) (float* const*, int, const float* const*, float* const*, float* const*) noexcept;
+
+template <int width>
+void runStagesSse2 (float* const* channels, int n, const float* const* coefficients, float* const* v1,
+                    float* const* v2) noexcept
+{
+    runStages<Floats4, width> (channels, n, coefficients, v1, v2);
+}
+
+template <int width>
+__attribute__ ((target ("avx"))) void runStagesAvx (float* const* channels, int n,
+                                                    const float* const* coefficients, float* const* v1,
+                                                    float* const* v2) noexcept
+{
+    runStages<Floats8, width> (channels, n, coefficients, v1, v2);
+}
+
+/** What the framework's filter does to its state at the end of a block. */
+void snapToZero (float& value) noexcept { JUCE_SNAP_TO_ZERO (value); }
+} // namespace
+
+//==============================================================================
+void KWeightingFilter::setCoefficients (const juce::IIRCoefficients& shelf,
+                                        const juce::IIRCoefficients& highPass) noexcept
+{
+    const juce::IIRCoefficients* sources[] = { &shelf, &highPass };
+
+    for (size_t s = 0; s < stages.size(); ++s)
+        std::copy (std::begin (sources[s]->coefficients), std::end (sources[s]->coefficients),
+                   stages[s].coefficients.begin());
+
+    active = true;
+}
+
+void KWeightingFilter::process (juce::AudioBuffer<float>& block, int channels) noexcept
+{
+    channels = juce::jlimit (0, juce::jmin (numChannels, block.getNumChannels()), channels);
+    const int numSamples = block.getNumSamples();
+
+    if (! active || channels == 0 || numSamples <= 0)
+        return;
+
+    // Lanes without a channel run on a scratch run of their own; their
+    // states are put back afterwards, so they never change.
+    auto kept = stages;
+
+    const float* coefficients[] = { stages[0].coefficients.data(), stages[1].coefficients.data() };
+    float* v1[] = { stages[0].v1.data(), stages[1].v1.data() };
+    float* v2[] = { stages[0].v2.data(), stages[1].v2.data() };
+    const StageRunner run = VectorPath::useAvx() ? runStagesAvx<lanes> : runStagesSse2<lanes>;
+
+    float* lanePointers[lanes];
+
+    for (int start = 0; start < numSamples; start += chunkLength)
+    {
+        const int n = juce::jmin (chunkLength, numSamples - start);
+
+        for (int ch = 0; ch < lanes; ++ch)
+            lanePointers[ch] = ch < channels ? block.getWritePointer (ch, start) : discarded.data();
+
+        std::fill (discarded.begin(), discarded.begin() + n, 0.0f);
+        run (lanePointers, n, coefficients, v1, v2);
+    }
+
+    for (auto& stage : stages)
+    {
+        for (int ch = 0; ch < lanes; ++ch)
+        {
+            snapToZero (stage.v1[(size_t) ch]);
+            snapToZero (stage.v2[(size_t) ch]);
+        }
+    }
+
+    for (size_t s = 0; s < stages.size(); ++s)
+    {
+        for (int ch = channels; ch < lanes; ++ch)
+        {
+            stages[s].v1[(size_t) ch] = kept[s].v1[(size_t) ch];
+            stages[s].v2[(size_t) ch] = kept[s].v2[(size_t) ch];
+        }
+    }
+}
+
+void KWeightingFilter::reset() noexcept
+{
+    for (auto& stage : stages)
+    {
+        stage.v1.fill (0.0f);
+        stage.v2.fill (0.0f);
+    }
+}
+
+void KWeightingFilter::resetChannel (int channel) noexcept
+{
+    if (! juce::isPositiveAndBelow (channel, numChannels))
+        return;
+
+    for (auto& stage : stages)
+    {
+        stage.v1[(size_t) channel] = 0.0f;
+        stage.v2[(size_t) channel] = 0.0f;
+    }
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "Slots.h"
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
+#include <array>
+
+/** The two K-weighting stages (a shelf and a high-pass biquad) of every
+    channel, run for all channels at once in vector lanes.
+
+    Each channel gives the same samples, bit for bit, as two
+    juce::SingleThreadedIIRFilter objects in series with the same
+    coefficients, the state of each snapped to zero at the end of a block:
+    the lanes repeat the framework's operations in its order.
+
+        filter.setCoefficients (shelf, highPass);
+        filter.process (block, block.getNumChannels());   // in place
+*/
+class KWeightingFilter
+{
+public:
+    static constexpr int numChannels = Slots::count;
+
+    /** Until coefficients are set, process leaves the samples alone. */
+    void setCoefficients (const juce::IIRCoefficients& shelf, const juce::IIRCoefficients& highPass) noexcept;
+
+    /** Filters the first channels of a block in place; the states of the
+        other channels stay as they are. */
+    void process (juce::AudioBuffer<float>& block, int channels) noexcept;
+
+    /** Restarts every channel. */
+    void reset() noexcept;
+
+    /** Restarts one channel. */
+    void resetChannel (int channel) noexcept;
+
+private:
+    /** Lanes per frame: the channels, padded to a whole AVX vector. */
+    static constexpr int lanes = 8;
+    static_assert (lanes >= numChannels);
+
+    /** Samples per pass, the length of the absent channels' scratch run. */
+    static constexpr int chunkLength = 256;
+
+    struct Stage
+    {
+        std::array<float, 5> coefficients {};
+        std::array<float, lanes> v1 {}, v2 {};
+    };
+
+    std::array<Stage, 2> stages;
+    bool active = false;
+    std::array<float, chunkLength> discarded {};
+
+    JUCE_LEAK_DETECTOR (KWeightingFilter)
+};
