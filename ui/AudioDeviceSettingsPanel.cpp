@@ -453,6 +453,13 @@ void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::updateChannelBoxes()
         chosenChannels = channelKind == inputChannels ? processor->getSavedInputLayout()
                                                       : processor->getSavedOutputLayout();
 
+    // Showing what is open must not reopen the device: the choice is applied
+    // only where the device's channels differ from it (a device with fewer
+    // channels, or a layout the device was not opened with).
+    const auto notification = ! channelNames.isEmpty() && getShownChannels() != getOpenChannels()
+                                  ? juce::sendNotificationAsync
+                                  : juce::dontSendNotification;
+
     for (int slot = 0; slot < ChannelLayout::numSlots; ++slot)
     {
         auto& box = *channelBoxes[(size_t) slot];
@@ -460,8 +467,54 @@ void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::updateChannelBoxes()
         box.addItem (getNoneItemText(), noneItemId);
 
         const auto channel = chosenChannels[slot];
-        box.setSelectedId (channel != ChannelLayout::none ? channel + 1 : noneItemId,
-                           juce::sendNotificationAsync);
+        box.setSelectedId (channel != ChannelLayout::none ? channel + 1 : noneItemId, notification);
+    }
+
+    updateItemStates();
+}
+
+juce::BigInteger AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::getShownChannels() const
+{
+    juce::BigInteger channels;
+
+    for (auto channel : chosenChannels.channels)
+        if (juce::isPositiveAndBelow (channel, channelNames.size()))
+            channels.setBit (channel);
+
+    return channels;
+}
+
+juce::BigInteger AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::getOpenChannels() const
+{
+    auto* device = setup.manager->getCurrentAudioDevice();
+
+    if (device == nullptr)
+        return {};
+
+    return channelKind == inputChannels ? device->getActiveInputChannels()
+                                        : device->getActiveOutputChannels();
+}
+
+void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::updateItemStates()
+{
+    const auto selectedChannel = [this] (int slot) {
+        const auto id = channelBoxes[(size_t) slot]->getSelectedId();
+        return id > 0 ? id - 1 : ChannelLayout::none;
+    };
+
+    for (int slot = 0; slot < ChannelLayout::numSlots; ++slot)
+    {
+        auto& box = *channelBoxes[(size_t) slot];
+
+        for (int channel = 0; channel < channelNames.size(); ++channel)
+        {
+            bool heldElsewhere = false;
+
+            for (int other = 0; other < ChannelLayout::numSlots; ++other)
+                heldElsewhere = heldElsewhere || (other != slot && selectedChannel (other) == channel);
+
+            box.setItemEnabled (channel + 1, ! heldElsewhere);
+        }
     }
 }
 
@@ -479,21 +532,7 @@ void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::comboBoxChanged (juce
         chosenChannels[slot] = id > 0 ? id - 1 : ChannelLayout::none;
     }
 
-    for (int slot = 0; slot < ChannelLayout::numSlots; ++slot)
-    {
-        auto& box = *channelBoxes[(size_t) slot];
-
-        for (int channel = 0; channel < channelNames.size(); ++channel)
-        {
-            bool heldElsewhere = false;
-
-            for (int other = 0; other < ChannelLayout::numSlots; ++other)
-                heldElsewhere = heldElsewhere || (other != slot && chosenChannels[other] == channel);
-
-            box.setItemEnabled (channel + 1, ! heldElsewhere);
-        }
-    }
-
+    updateItemStates();
     applyChosenChannels();
     layoutChannelBoxes();
 }
