@@ -587,6 +587,8 @@ void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::applyChosenChannels()
     }
 }
 
+void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::resized() { layoutChannelBoxes(); }
+
 void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::layoutChannelBoxes()
 {
     const int x = roundedFraction (getWidth(), 0.135f);

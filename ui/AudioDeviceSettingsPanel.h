@@ -114,6 +114,7 @@ public:
     ~OVRAChannelSelectorDropBox() override;
 
     //==============================================================================
+    void resized() override;
     void comboBoxChanged (juce::ComboBox*) override;
 
     /** Refills the boxes with the open device's channels and selects the

@@ -192,6 +192,7 @@ TEST_F (DeviceSettingsTest, ShowingWhatIsOpenLeavesTheRunningDeviceAlone)
     settle();
     EXPECT_EQ (counter.starts, 0) << "built and refilled without a reopen";
     EXPECT_EQ (outputs().getChannelBox (0).getText(), "out 2");
+    EXPECT_EQ (outputs().getChannelBox (5).getBounds(), juce::Rectangle<int> (55, 150, 203, 24));
     EXPECT_FALSE (outputs().getChannelBox (1).isItemEnabled (2)) << "held by L";
 
     inputs().getChannelBox (0).setSelectedId (7, juce::sendNotificationSync);

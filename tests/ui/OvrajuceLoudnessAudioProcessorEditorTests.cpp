@@ -180,7 +180,6 @@ TEST (Editor, ConstructionLaysOutTheMeterView)
         { *e.correlationMeter[3], e.scopePanel, { 4, 425, 292, 37 } },
         { e.stereoButton, e.scopePanel, { 166, 528, 124, 60 } },
         { e.reportViewer, e, { 0, 100, 1024, 708 } },
-        { *e.deviceSelector, e, { 0, 100, 1024, 608 } },
         { e.lockOverlay, e, { 0, 0, 1024, 768 } },
     };
     for (const auto& row : table)
@@ -194,14 +193,13 @@ TEST (Editor, ConstructionLaysOutTheMeterView)
              &e.loudnessMeterPanel, &e.peakPanel, &e.timePanel, &e.truePeakPanel, &e.scopePanel,
              &e.soundField })
         EXPECT_TRUE (c->isVisible()) << c->getName();
-    for (auto* c : std::initializer_list<juce::Component*> { &e.settingsPanel, &e.vectroscope,
-                                                             &e.metersButton, &e.deviceButton, &e.lockOverlay,
-                                                             &e.reportViewer, e.deviceSelector.get() })
+    for (auto* c :
+         std::initializer_list<juce::Component*> { &e.settingsPanel, &e.vectroscope, &e.metersButton,
+                                                   &e.deviceButton, &e.lockOverlay, &e.reportViewer })
         EXPECT_FALSE (c->isVisible()) << c->getName();
 
-    // The device selector lies under the panels, the report viewer above them.
-    EXPECT_LT (e.getIndexOfChildComponent (e.deviceSelector.get()),
-               e.getIndexOfChildComponent (&e.loudnessMeterPanel));
+    // The device selector is built when its view is first shown.
+    EXPECT_EQ (nullptr, e.deviceSelector);
     EXPECT_GT (e.getIndexOfChildComponent (&e.reportViewer), e.getIndexOfChildComponent (&e.settingsPanel));
 
     // The lock toggle lies above the overlay.
@@ -248,17 +246,20 @@ TEST (Editor, ViewButtonsShowTheirViews)
     EXPECT_FALSE (e.loudnessMeterPanel.isVisible() || e.startButton.isVisible() || e.scopePanel.isVisible());
     EXPECT_TRUE (e.metersButton.isVisible() && e.deviceButton.isVisible());
 
-    EXPECT_FALSE (e.reportViewer.isVisible() || e.deviceSelector->isVisible());
+    EXPECT_FALSE (e.reportViewer.isVisible());
 
     rig.click (e.reportsButton);
     EXPECT_EQ (3, e.displayMode);
     EXPECT_TRUE (e.reportViewer.isVisible());
-    EXPECT_FALSE (e.settingsPanel.isVisible() || e.loudnessMeterPanel.isVisible()
-                  || e.deviceSelector->isVisible());
+    EXPECT_FALSE (e.settingsPanel.isVisible() || e.loudnessMeterPanel.isVisible());
     EXPECT_TRUE (e.metersButton.isVisible() && e.deviceButton.isVisible());
 
     rig.click (e.deviceButton);
     EXPECT_EQ (4, e.displayMode);
+    ASSERT_NE (nullptr, e.deviceSelector);
+    EXPECT_EQ (&e, e.deviceSelector->getParentComponent());
+    EXPECT_EQ (juce::Rectangle<int> (0, 100, 1024, 608), e.deviceSelector->getBounds());
+    EXPECT_EQ (0, e.getIndexOfChildComponent (e.deviceSelector.get())) << "under the panels";
     EXPECT_TRUE (e.deviceSelector->isVisible());
     EXPECT_FALSE (e.settingsPanel.isVisible() || e.loudnessMeterPanel.isVisible()
                   || e.reportViewer.isVisible());
@@ -277,8 +278,8 @@ TEST (Editor, ViewButtonsShowTheirViews)
 }
 
 //==============================================================================
-// The window opens the device and then builds the editor with its device
-// selector: the running device must be left alone.
+// The window opens the device and then builds the editor: the editor must
+// leave the running device alone until the user opens its view.
 TEST (Editor, StartingLeavesTheOpenDeviceAlone)
 {
     juce::StringArray inputs, outputs;
@@ -292,17 +293,9 @@ TEST (Editor, StartingLeavesTheOpenDeviceAlone)
     juce::AudioDeviceManager devices;
     devices.addAudioDeviceType (std::move (type));
     ASSERT_EQ (juce::String(), devices.initialise (6, 6, nullptr, false));
-
-    // As a stored setup opens it: the channels of the stored layouts.
-    auto setup = devices.getAudioDeviceSetup();
-    setup.useDefaultOutputChannels = false;
-    setup.outputChannels.clear();
-    setup.outputChannels.setRange (0, 5, true);
-    ASSERT_EQ (juce::String(), devices.setAudioDeviceSetup (setup, true));
     HostTestHelpers::drainMessageLoop();
 
     auto processor = ProcessorTestHelpers::makePreparedProcessor();
-    processor->setInputLayout (ChannelLayout::fromText ("0;1;2;3;4;5;"));
     processor->setOutputLayout (ChannelLayout::fromText ("0;1;2;3;4;-1;"));
 
     struct Counter : juce::ChangeListener
@@ -314,7 +307,6 @@ TEST (Editor, StartingLeavesTheOpenDeviceAlone)
 
     {
         Editor editor (*processor, &devices);
-        ASSERT_NE (nullptr, editor.deviceSelector);
         for (int i = 0; i < 5; ++i)
             HostTestHelpers::drainMessageLoop();
         EXPECT_EQ (0, counter.changes);
