@@ -495,13 +495,14 @@ juce::BigInteger AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::getOpenCh
                                         : device->getActiveOutputChannels();
 }
 
+int AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::getSelectedChannel (int slot) const
+{
+    const auto id = channelBoxes[(size_t) slot]->getSelectedId();
+    return id > 0 ? id - 1 : ChannelLayout::none;
+}
+
 void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::updateItemStates()
 {
-    const auto selectedChannel = [this] (int slot) {
-        const auto id = channelBoxes[(size_t) slot]->getSelectedId();
-        return id > 0 ? id - 1 : ChannelLayout::none;
-    };
-
     for (int slot = 0; slot < ChannelLayout::numSlots; ++slot)
     {
         auto& box = *channelBoxes[(size_t) slot];
@@ -511,7 +512,7 @@ void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::updateItemStates()
             bool heldElsewhere = false;
 
             for (int other = 0; other < ChannelLayout::numSlots; ++other)
-                heldElsewhere = heldElsewhere || (other != slot && selectedChannel (other) == channel);
+                heldElsewhere = heldElsewhere || (other != slot && getSelectedChannel (other) == channel);
 
             box.setItemEnabled (channel + 1, ! heldElsewhere);
         }
@@ -527,10 +528,7 @@ void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::comboBoxChanged (juce
         return;
 
     for (int slot = 0; slot < ChannelLayout::numSlots; ++slot)
-    {
-        const auto id = channelBoxes[(size_t) slot]->getSelectedId();
-        chosenChannels[slot] = id > 0 ? id - 1 : ChannelLayout::none;
-    }
+        chosenChannels[slot] = getSelectedChannel (slot);
 
     updateItemStates();
     applyChosenChannels();

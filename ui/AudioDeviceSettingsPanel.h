@@ -135,6 +135,7 @@ public:
 private:
     void applyChosenChannels();
     void updateItemStates();
+    int getSelectedChannel (int slot) const;
     juce::BigInteger getShownChannels() const;
     juce::BigInteger getOpenChannels() const;
 
