@@ -218,7 +218,15 @@ void OvrajuceLoudnessAudioProcessor::prepareToPlay (double sampleRate, int sampl
 
 void OvrajuceLoudnessAudioProcessor::releaseResources()
 {
+    // May run on the device's own thread (a JACK server that stops closes the
+    // device from there), beside a reset on the message thread: a reset left
+    // for a block that will not come is carried out here. Both sides set
+    // their flag before reading the other's, so one of them takes it.
     audioRunning = false;
+
+    if (readingsResetRequested.exchange (false))
+        clearReadings();
+
     loudnessThread.removeTimeSliceClient (&loudnessModule);
 }
 
@@ -632,9 +640,11 @@ void OvrajuceLoudnessAudioProcessor::resetMeasurement()
 
     // A block in flight may still publish and log what it read before; the
     // audio thread clears the readings at its next block, after that one.
-    if (audioRunning)
-        readingsResetRequested = true;
-    else
+    // Audio that has stopped, or stops meanwhile, leaves it to this thread or
+    // to releaseResources.
+    readingsResetRequested = true;
+
+    if (! audioRunning && readingsResetRequested.exchange (false))
         clearReadings();
 }
 

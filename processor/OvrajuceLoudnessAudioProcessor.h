@@ -109,7 +109,8 @@ public:
 
     /** The editor's reset: the module's windows, filters, histograms and
         results at once; the display values, the sample counter and the three
-        maxima at the start of the next block (at once while no audio runs).
+        maxima at the start of the next block (at once while no audio runs,
+        and by releaseResources when the audio stops first).
         Leaves a running log running. Message thread. */
     void resetMeasurement();
 

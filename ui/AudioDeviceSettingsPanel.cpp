@@ -453,6 +453,13 @@ void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::updateChannelBoxes()
         chosenChannels = channelKind == inputChannels ? processor->getSavedInputLayout()
                                                       : processor->getSavedOutputLayout();
 
+    // Showing what is open must not reopen the device: the choice is applied
+    // only where the device's channels differ from it (a device with fewer
+    // channels, or a layout the device was not opened with).
+    const auto notification = ! channelNames.isEmpty() && getShownChannels() != getOpenChannels()
+                                  ? juce::sendNotificationAsync
+                                  : juce::dontSendNotification;
+
     for (int slot = 0; slot < ChannelLayout::numSlots; ++slot)
     {
         auto& box = *channelBoxes[(size_t) slot];
@@ -460,8 +467,55 @@ void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::updateChannelBoxes()
         box.addItem (getNoneItemText(), noneItemId);
 
         const auto channel = chosenChannels[slot];
-        box.setSelectedId (channel != ChannelLayout::none ? channel + 1 : noneItemId,
-                           juce::sendNotificationAsync);
+        box.setSelectedId (channel != ChannelLayout::none ? channel + 1 : noneItemId, notification);
+    }
+
+    updateItemStates();
+}
+
+juce::BigInteger AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::getShownChannels() const
+{
+    juce::BigInteger channels;
+
+    for (auto channel : chosenChannels.channels)
+        if (juce::isPositiveAndBelow (channel, channelNames.size()))
+            channels.setBit (channel);
+
+    return channels;
+}
+
+juce::BigInteger AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::getOpenChannels() const
+{
+    auto* device = setup.manager->getCurrentAudioDevice();
+
+    if (device == nullptr)
+        return {};
+
+    return channelKind == inputChannels ? device->getActiveInputChannels()
+                                        : device->getActiveOutputChannels();
+}
+
+int AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::getSelectedChannel (int slot) const
+{
+    const auto id = channelBoxes[(size_t) slot]->getSelectedId();
+    return id > 0 ? id - 1 : ChannelLayout::none;
+}
+
+void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::updateItemStates()
+{
+    for (int slot = 0; slot < ChannelLayout::numSlots; ++slot)
+    {
+        auto& box = *channelBoxes[(size_t) slot];
+
+        for (int channel = 0; channel < channelNames.size(); ++channel)
+        {
+            bool heldElsewhere = false;
+
+            for (int other = 0; other < ChannelLayout::numSlots; ++other)
+                heldElsewhere = heldElsewhere || (other != slot && getSelectedChannel (other) == channel);
+
+            box.setItemEnabled (channel + 1, ! heldElsewhere);
+        }
     }
 }
 
@@ -474,26 +528,9 @@ void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::comboBoxChanged (juce
         return;
 
     for (int slot = 0; slot < ChannelLayout::numSlots; ++slot)
-    {
-        const auto id = channelBoxes[(size_t) slot]->getSelectedId();
-        chosenChannels[slot] = id > 0 ? id - 1 : ChannelLayout::none;
-    }
+        chosenChannels[slot] = getSelectedChannel (slot);
 
-    for (int slot = 0; slot < ChannelLayout::numSlots; ++slot)
-    {
-        auto& box = *channelBoxes[(size_t) slot];
-
-        for (int channel = 0; channel < channelNames.size(); ++channel)
-        {
-            bool heldElsewhere = false;
-
-            for (int other = 0; other < ChannelLayout::numSlots; ++other)
-                heldElsewhere = heldElsewhere || (other != slot && chosenChannels[other] == channel);
-
-            box.setItemEnabled (channel + 1, ! heldElsewhere);
-        }
-    }
-
+    updateItemStates();
     applyChosenChannels();
     layoutChannelBoxes();
 }
@@ -547,6 +584,8 @@ void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::applyChosenChannels()
             processor->setOutputLayout (previousLayout);
     }
 }
+
+void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::resized() { layoutChannelBoxes(); }
 
 void AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::layoutChannelBoxes()
 {

@@ -114,10 +114,12 @@ public:
     ~OVRAChannelSelectorDropBox() override;
 
     //==============================================================================
+    void resized() override;
     void comboBoxChanged (juce::ComboBox*) override;
 
     /** Refills the boxes with the open device's channels and selects the
-        processor's saved layout; the selection is applied asynchronously. */
+        processor's saved layout. The selection is applied (asynchronously)
+        only when the device has other channels open than it names. */
     void updateChannelBoxes();
 
     void layoutChannelBoxes();
@@ -132,6 +134,10 @@ public:
 
 private:
     void applyChosenChannels();
+    void updateItemStates();
+    int getSelectedChannel (int slot) const;
+    juce::BigInteger getShownChannels() const;
+    juce::BigInteger getOpenChannels() const;
 
     const SetupDetails setup;
     const int channelKind;

@@ -566,9 +566,10 @@ void OvrajuceLoudnessAudioProcessorEditor::buttonClicked (juce::Button* button)
 
 void OvrajuceLoudnessAudioProcessorEditor::createDeviceSelector()
 {
-    // Built when first shown rather than with the editor: building it applies
-    // its channel choice to the device manager, which reopens the running
-    // device, and the program must not drop audio at every start.
+    // Built when first shown rather than with the editor: a selector applies
+    // its channel choice again wherever the open channels differ from it (a
+    // JACK device counts a port that another program connects as open), and
+    // a view the user never opened must not reopen the device.
     if (deviceSelector != nullptr || deviceManager == nullptr)
         return;
 

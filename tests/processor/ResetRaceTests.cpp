@@ -130,3 +130,22 @@ TEST (ProcessorResetRace, NoValueFromBeforeAResetComesBack)
     EXPECT_GE (checkedBlocks.load(), made);
     EXPECT_EQ (stale.load(), 0) << firstStale;
 }
+
+// A reset handed to the audio thread just before the device stops (a JACK
+// server that goes away stops it from its own thread) is carried out by the
+// stop, not left waiting for a block that may never come.
+TEST (ProcessorResetRace, AResetPendingWhenTheAudioStopsIsCarriedOut)
+{
+    auto processor = makePreparedProcessor();
+    processor->prepareToPlay (sampleRate, blockSize);
+    auto& display = processor->displaySnapshot;
+    display.momentaryLoudness = -10.0f;
+    processor->measurementLog.maxMomentaryLoudness = -10.0f;
+
+    processor->resetMeasurement();
+    std::thread stopping ([&] { processor->releaseResources(); });
+    stopping.join();
+
+    EXPECT_EQ (display.momentaryLoudness.get(), levelFloor);
+    EXPECT_EQ (processor->measurementLog.maxMomentaryLoudness.get(), levelFloor);
+}

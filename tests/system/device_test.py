@@ -139,21 +139,34 @@ class DeviceTest(system_test.SystemTest):
         log(f"screenshot {shot}")
 
     def press(self, dialog, *keys):
-        code, _ = self.procs.run(["xdotool", "windowactivate", "--sync", str(dialog)], 10)
-        check(code == 0, "xdotool could not activate the dialog")
+        self.activate(dialog)
         for key in keys:
             code, _ = self.procs.run(["xdotool", "key", "--clearmodifiers", key], 5)
             check(code == 0, f"xdotool could not press {key}")
             time.sleep(0.2)
 
+    def top_windows(self):
+        code, out = self.procs.run(["xdotool", "search", "--onlyvisible", "--maxdepth", "1", "--name", ""], 5)
+        return set(out.split()) if code == 0 else set()
+
+    def activate(self, dialog):
+        code, _ = self.procs.run(["xdotool", "windowactivate", "--sync", str(dialog)], 10)
+        check(code == 0, "xdotool could not activate the dialog")
+
     def choose(self, dialog, box, steps):
         """Clicks a box (which opens its list and takes the keyboard focus), closes the list, and moves the
-        choice down (up, when negative) by as many enabled items."""
+        choice down (up, when negative) by as many enabled items. The dialog is activated first: a list opened
+        while the program has no focused window closes at once. The list opens late on a loaded machine: an
+        Escape before it is up would close the dialog instead."""
+        self.activate(dialog)
+        before = self.top_windows()
         code, _ = self.procs.run(["xdotool", "mousemove", "--window", str(dialog), str(box[0]), str(box[1]),
                                   "click", "1"], 5)
         check(code == 0, "xdotool could not click")
-        time.sleep(0.5)
-        self.press(dialog, "Escape", *(["Down" if steps > 0 else "Up"] * abs(steps)))
+        wait_until(lambda: self.top_windows() - before, 10, f"the list of the box at {box} to open")
+        self.press(dialog, "Escape")
+        wait_until(lambda: not self.top_windows() - before, 10, f"the list of the box at {box} to close")
+        self.press(dialog, *(["Down" if steps > 0 else "Up"] * abs(steps)))
 
     # -- the scenario ------------------------------------------------------------
     def run(self):

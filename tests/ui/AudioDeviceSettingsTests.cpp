@@ -169,6 +169,38 @@ TEST_F (DeviceSettingsTest, ShowsTheOpenDeviceAndGreysOutChannelsHeldByOtherSlot
     EXPECT_EQ (processor.getInputLayout(), layout ({ 1, 0, -1, -1, -1, -1 }));
 }
 
+TEST_F (DeviceSettingsTest, ShowingWhatIsOpenLeavesTheRunningDeviceAlone)
+{
+    struct StartCounter : juce::AudioIODeviceCallback
+    {
+        void audioDeviceIOCallbackWithContext (const float* const*, int, float* const*, int, int,
+                                               const juce::AudioIODeviceCallbackContext&) override
+        {
+        }
+        void audioDeviceAboutToStart (juce::AudioIODevice*) override { ++starts; }
+        void audioDeviceStopped() override {}
+        int starts = 0;
+    } counter;
+
+    processor.setInputLayout (layout ({ 0, 1, 2, 3, 4, 5 }));
+    processor.setOutputLayout (layout ({ 1, 0, 2, 3, 4, 5 }));
+    manager.addAudioCallback (&counter);
+    counter.starts = 0;
+
+    openSelector();
+    manager.sendChangeMessage();
+    settle();
+    EXPECT_EQ (counter.starts, 0) << "built and refilled without a reopen";
+    EXPECT_EQ (outputs().getChannelBox (0).getText(), "out 2");
+    EXPECT_EQ (outputs().getChannelBox (5).getBounds(), juce::Rectangle<int> (55, 150, 203, 24));
+    EXPECT_FALSE (outputs().getChannelBox (1).isItemEnabled (2)) << "held by L";
+
+    inputs().getChannelBox (0).setSelectedId (7, juce::sendNotificationSync);
+    settle();
+    EXPECT_EQ (counter.starts, 1) << "a choice of the user's is applied";
+    manager.removeAudioCallback (&counter);
+}
+
 TEST_F (DeviceSettingsTest, ChoicesReachTheLayoutsAndTheDeviceAndARebuildKeepsThePanel)
 {
     processor.setInputLayout (layout ({ 0, 1, 2, 3, 4, 5 }));
@@ -193,7 +225,7 @@ TEST_F (DeviceSettingsTest, ChoicesReachTheLayoutsAndTheDeviceAndARebuildKeepsTh
 
     settle();
     EXPECT_EQ (processor.getSavedInputLayout(), layout ({ 0, 1, 2, 7, 4, 5 }))
-        << "the refill re-applies the same";
+        << "the refill keeps the choice";
     EXPECT_EQ (inputs().getChannelBox (3).getText(), "in 8");
 
     auto setup = manager.getAudioDeviceSetup();
