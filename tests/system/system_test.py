@@ -22,8 +22,9 @@ Every wait has a time limit, the whole run has one, and every process started
 here is ended by its id on the way out. Exit code 77 means skipped. The user's
 own JACK folder in /dev/shm is checked to be left as it was.
 
-"system_test.py play-tones CLIENT" is the tone player the test starts: a JACK
-client with one output per tone, playing until it is terminated.
+"system_test.py play-tones CLIENT [HZ:AMPLITUDE ...]" is the tone player the
+tests start: a JACK client with one output per tone (by default TONES_HZ at
+TONE_AMPLITUDE), playing until it is terminated.
 """
 
 import argparse
@@ -297,8 +298,8 @@ class SystemTest:
         log(f"{what}: JACK device open with {len(own) // 2} inputs and {len(own) // 2} outputs")
 
     def play_and_record(self, what):
-        player = self.procs.start("player-" + what, [sys.executable, os.path.abspath(__file__), "play-tones",
-                                                     "zelxsrc"])
+        player = self.procs.start("player-" + what, tone_player_command("zelxsrc",
+                                                                       [(f, TONE_AMPLITUDE) for f in TONES_HZ]))
         wait_until(lambda: "zelxsrc:out_6" in self.jack_ports(), 10, f"{what}: the player's ports")
         for n in range(1, 7):
             code, out = self.procs.run(["jack_connect", f"zelxsrc:out_{n}", f"{CLIENT}:in_{n}"], 5)
@@ -392,8 +393,9 @@ class SystemTest:
 
 
 # ------------------------------------------------------------------------------
-def play_tones(client_name):
-    """Plays TONES_HZ, one on each output port, until terminated; its own process, so that it is ended by id."""
+def play_tones(client_name, tones):
+    """Plays the (frequency, amplitude) tones, one on each output port, until terminated; its own process, so
+    that it is ended by id. Frequencies are whole multiples of 10 Hz."""
     import jack
 
     client = jack.Client(client_name, no_start_server=True)
@@ -402,10 +404,10 @@ def play_tones(client_name):
     period = rate // 10
     repeats = block // period + 2
     tables = []
-    for frequency in TONES_HZ:
-        cycle = [TONE_AMPLITUDE * math.sin(2.0 * math.pi * frequency * i / rate) for i in range(period)]
+    for frequency, amplitude in tones:
+        cycle = [amplitude * math.sin(2.0 * math.pi * frequency * i / rate) for i in range(period)]
         tables.append(array.array("f", cycle).tobytes() * repeats)
-    ports = [client.outports.register(f"out_{n + 1}") for n in range(len(TONES_HZ))]
+    ports = [client.outports.register(f"out_{n + 1}") for n in range(len(tones))]
     position = 0
 
     @client.set_process_callback
@@ -497,17 +499,18 @@ def raise_on_signal(number, _frame):
     raise Failure(f"terminated by signal {number}")
 
 
-def main():
-    if sys.argv[1:2] == ["play-tones"]:
-        return play_tones(sys.argv[2])
+def tone_player_command(client_name, tones):
+    """The command line of a tone player for the (frequency, amplitude) tones."""
+    return [sys.executable, os.path.abspath(__file__), "play-tones", client_name] + \
+        [f"{frequency:g}:{amplitude!r}" for frequency, amplitude in tones]
 
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--app", required=True)
-    parser.add_argument("--make-state", required=True)
-    args = parser.parse_args()
 
+def run_system_test(make_test, tools=()):
+    """Runs make_test(workdir, common_root).run() in a private mount namespace with a private /dev/shm (and, as
+    root, a private /opt) and returns the exit code: 0 passed, 1 failed, SKIP. The test's processes are ended
+    on the way out, whatever happens."""
     for tool in ("Xvfb", "openbox", "wmctrl", "xdotool", "jackd", "jack_wait", "jack_lsp", "jack_connect",
-                 "jack-record", "import", "identify", "unshare", "mount"):
+                 "jack-record", "import", "identify", "unshare", "mount") + tuple(tools):
         if shutil.which(tool) is None:
             print(f"FAILED: {tool} is missing (scripts/setup.sh installs it)", flush=True)
             return 1
@@ -540,7 +543,7 @@ def main():
             shutil.rmtree(workdir, ignore_errors=True)
             return SKIP
 
-    test = SystemTest(args, workdir, common_root)
+    test = make_test(workdir, common_root)
     try:
         test.run()
     except (Failure, subprocess.TimeoutExpired, OSError, ET.ParseError) as error:
@@ -555,6 +558,18 @@ def main():
     log(f"PASSED in {time.monotonic() - started:.1f} s")
     shutil.rmtree(workdir, ignore_errors=True)
     return 0
+
+
+def main():
+    if sys.argv[1:2] == ["play-tones"]:
+        tones = [(float(f), float(a)) for f, a in (t.split(":") for t in sys.argv[3:])]
+        return play_tones(sys.argv[2], tones or [(f, TONE_AMPLITUDE) for f in TONES_HZ])
+
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--app", required=True)
+    parser.add_argument("--make-state", required=True)
+    args = parser.parse_args()
+    return run_system_test(lambda workdir, common_root: SystemTest(args, workdir, common_root))
 
 
 if __name__ == "__main__":
