@@ -2,13 +2,13 @@
 """CPU time of the whole program metering live six-channel audio, against a peer.
 
 On a private virtual display (Xvfb with openbox) and a private JACK server on its
-dummy driver (48000 Hz, blocks of 512), one source plays six channels of pink
-noise with a slow tremolo, so that every meter and scope of the meter view keeps
-moving. It feeds all six inputs of the program (JACK device, 5.1 layout, meter
-view showing) and, on the same JACK graph, channels 1 and 2 of the peer: Debian's
-x42-plugins EBU R128 meter ("x42-meter 0", stereo, its own window). Both
-processes' CPU time (user + system, /proc/PID/stat) is taken over the same
-30 s and printed as a percentage of one core, with the ratio.
+dummy driver (48000 Hz, blocks of 512), one source plays six channels into all
+six inputs of the program (JACK device, 5.1 layout, meter view showing) and, on
+the same JACK graph, channels 1 and 2 into the peer: Debian's x42-plugins EBU
+R128 meter ("x42-meter 0", stereo, its own window). Both processes' CPU time
+(user + system, /proc/PID/stat) is taken over the same 30 s and printed as a
+percentage of one core, with the ratio, for two feeds in turn: steady tones,
+and pink noise with a slow tremolo that keeps every meter and scope moving.
 
     bench/cpu_vs_peer.py [--app build/release/host/ZELX51]
                          [--make-state build/release/tests/system/make_filter_state] [--seconds 30]
@@ -31,6 +31,13 @@ from system_test import check, log, wait_until  # noqa: E402
 SETTLE_S = 3
 LAYOUT = "0;1;2;3;4;5;"
 PEER = "x42"
+# sox synth arguments of each feed, six channels: steady tones, whose meters
+# settle, and independent pink noise with a slow tremolo, which keeps every
+# meter and scope of both programs moving.
+FEEDS = [
+    ("steady tones", [a for f in (300, 500, 700, 1100, 1300, 1700) for a in ("sine", str(f))] + ["gain", "-12"]),
+    ("moving noise", ["pinknoise"] * 6 + ["tremolo", "0.4", "60", "gain", "-12"]),
+]
 
 
 def cpu_seconds(pid):
@@ -48,13 +55,6 @@ class CpuVersusPeer(harness.SystemTest):
         os.makedirs(self.prefs_dir)
         harness.write_prefs(self.prefs, 40, 40, state.strip())
 
-        source = os.path.join(self.workdir, "source.wav")
-        seconds = self.args.seconds + 30
-        code, out = self.procs.run(["sox", "-n", "-r", str(harness.SAMPLE_RATE), "-b", "16", "-c", "6", source,
-                                    "synth", str(seconds)] + ["pinknoise"] * 6 + ["tremolo", "0.4", "60", "gain",
-                                                                                 "-12"], 60)
-        check(code == 0, f"sox could not make the source: {out}")
-
         self.start_display()
         self.start_jack()
         self.start_app("bench")
@@ -62,7 +62,23 @@ class CpuVersusPeer(harness.SystemTest):
         peer = self.procs.start("peer", ["x42-meter", "-j", PEER, "0"])
         wait_until(lambda: f"{PEER}:inR" in self.jack_ports(), 15, "the peer's JACK ports")
 
-        self.procs.start("source", ["jack-play", "-u", "-n", "src", source])
+        for feed, synth in FEEDS:
+            load = self.measure(feed, synth, {"ZELX51": self.app, "x42-meter 0": peer})
+            print(f"{feed}: CPU over {self.args.seconds:.0f} s of live audio at {harness.SAMPLE_RATE} Hz, "
+                  "% of one core:")
+            print(f"  ZELX51 (six channels, meter view):   {load['ZELX51']:6.2f} %")
+            print(f"  x42-meter 0 (EBU R128, stereo):      {load['x42-meter 0']:6.2f} %")
+            if load["x42-meter 0"] > 0:
+                print(f"  ratio ZELX51 / x42-meter:            {load['ZELX51'] / load['x42-meter 0']:6.2f}")
+            sys.stdout.flush()
+
+    def measure(self, feed, synth, processes):
+        """Plays one feed into both meters and returns each one's CPU load over the same time."""
+        source = os.path.join(self.workdir, "source.wav")
+        code, out = self.procs.run(["sox", "-n", "-r", str(harness.SAMPLE_RATE), "-b", "16", "-c", "6", source,
+                                    "synth", str(self.args.seconds + SETTLE_S + 10)] + synth, 60)
+        check(code == 0, f"sox could not make the source: {out}")
+        player = self.procs.start("source", ["jack-play", "-u", "-n", "src", source])
         wait_until(lambda: "src:out_6" in self.jack_ports(), 10, "the source's JACK ports")
         connections = [(f"src:out_{n}", f"{harness.CLIENT}:in_{n}") for n in range(1, 7)]
         connections += [("src:out_1", f"{PEER}:inL"), ("src:out_2", f"{PEER}:inR")]
@@ -71,22 +87,16 @@ class CpuVersusPeer(harness.SystemTest):
             check(code == 0, f"could not connect {source_port} to {meter_port}: {out}")
 
         time.sleep(SETTLE_S)
-        processes = {"ZELX51": self.app, "x42-meter 0": peer}
         before = {name: cpu_seconds(p.pid) for name, p in processes.items()}
         start = time.monotonic()
         time.sleep(self.args.seconds)
         after = {name: cpu_seconds(p.pid) for name, p in processes.items()}
         elapsed = time.monotonic() - start
         for name, p in processes.items():
-            check(p.poll() is None, f"{name} ended during the measurement")
-
-        load = {name: 100.0 * (after[name] - before[name]) / elapsed for name in processes}
-        print(f"CPU over {elapsed:.1f} s of live audio at {harness.SAMPLE_RATE} Hz, % of one core:")
-        print(f"  ZELX51 (six channels, meter view):   {load['ZELX51']:6.2f} %")
-        print(f"  x42-meter 0 (EBU R128, stereo):      {load['x42-meter 0']:6.2f} %")
-        if load["x42-meter 0"] > 0:
-            print(f"  ratio ZELX51 / x42-meter:            {load['ZELX51'] / load['x42-meter 0']:6.2f}")
-        sys.stdout.flush()
+            check(p.poll() is None, f"{name} ended while it was measured")
+        self.procs.stop(player)
+        wait_until(lambda: "src:out_1" not in self.jack_ports(), 10, f"the {feed} source to end")
+        return {name: 100.0 * (after[name] - before[name]) / elapsed for name in processes}
 
 
 def main():
@@ -103,7 +113,7 @@ def main():
     if shutil.which("x42-meter") is None:
         print("x42-meter is missing: apt-get install x42-plugins", flush=True)
         return 1
-    harness.RUN_LIMIT_S = args.seconds + 60
+    harness.RUN_LIMIT_S = len(FEEDS) * (args.seconds + 20) + 30
     return harness.run_system_test(lambda workdir, common_root: CpuVersusPeer(args, workdir, common_root),
                                    tools=("sox", "jack-play", "x42-meter"))
 
