@@ -32,6 +32,7 @@ import socket
 import struct
 import subprocess
 import sys
+import threading
 import time
 import xml.etree.ElementTree as ET
 
@@ -115,7 +116,8 @@ def parse_bundle(data):
 
 
 class RemoteClient:
-    """A remote-control client: a TCP connection that reads the framed bundles."""
+    """A remote-control client: a TCP connection whose own thread reads the framed bundles as they come, so
+    that the server never waits on it and a check always sees a bundle sent after it began."""
 
     def __init__(self, port, limit_s):
         def connect():
@@ -125,38 +127,57 @@ class RemoteClient:
                 return None
 
         self.socket = wait_until(connect, limit_s, f"the remote server to accept a connection on port {port}")
-        self.socket.settimeout(5)
+        self.socket.settimeout(None)
+        self.changed = threading.Condition()
+        self.received = 0
+        self.latest = None
+        self.error = None
+        self.closed = False
+        self.reader = threading.Thread(target=self.read_all, daemon=True)
+        self.reader.start()
 
     def read_exactly(self, count):
         data = b""
         while len(data) < count:
             chunk = self.socket.recv(count - len(data))
             if not chunk:
-                raise Failure("the remote server closed the connection")
+                raise EOFError
             data += chunk
         return data
 
-    def read_bundle(self):
-        magic, size = struct.unpack("<II", self.read_exactly(8))
-        check(magic == FRAME_MAGIC, f"the frame's magic number is {magic:#x}")
-        check(size == BUNDLE_SIZE, f"the bundle is {size} bytes, not {BUNDLE_SIZE}")
-        values = parse_bundle(self.read_exactly(size))
-        check(len(values) == 52, f"the bundle carries {len(values)} messages, not 52")
-        return values
+    def read_all(self):
+        try:
+            while True:
+                magic, size = struct.unpack("<II", self.read_exactly(8))
+                check(magic == FRAME_MAGIC, f"the frame's magic number is {magic:#x}")
+                check(size == BUNDLE_SIZE, f"the bundle is {size} bytes, not {BUNDLE_SIZE}")
+                values = parse_bundle(self.read_exactly(size))
+                check(len(values) == 52, f"the bundle carries {len(values)} messages, not 52")
+                with self.changed:
+                    self.latest, self.received = values, self.received + 1
+                    self.changed.notify_all()
+        except (EOFError, OSError):
+            pass
+        except Failure as error:
+            self.error = error
+        with self.changed:
+            self.closed = True
+            self.changed.notify_all()
+
+    def next_bundle(self, limit_s=5):
+        """The first bundle that arrives from now on."""
+        with self.changed:
+            seen = self.received
+            self.changed.wait_for(lambda: self.received > seen or self.closed, limit_s)
+            if self.error:
+                raise self.error
+            check(self.received > seen, "no bundle from the remote server" +
+                  (": it closed the connection" if self.closed else f" within {limit_s} s"))
+            return self.latest
 
     def is_closed_by_server(self, limit_s):
-        """Reads and drops bundles until the server closes the connection."""
-        end = time.monotonic() + limit_s
-        try:
-            while time.monotonic() < end:
-                if not self.socket.recv(65536):
-                    return True
-        except (ConnectionResetError, socket.timeout):
-            return False
-        return False
-
-    def close(self):
-        self.socket.close()
+        with self.changed:
+            return self.changed.wait_for(lambda: self.closed, limit_s)
 
 
 def tenth(value):
@@ -232,7 +253,7 @@ class EndToEndTest(harness.SystemTest):
         last = {}
 
         def settled():
-            values = self.remote.read_bundle()
+            values = self.remote.next_bundle()
             last.update({a: tenth(values[a]) for a in wanted})
             return values if last == wanted else None
 
@@ -347,7 +368,8 @@ class EndToEndTest(harness.SystemTest):
         self.check_report(report)
         self.check_csv(report)
         check(self.reports() == [report], f"the log folder holds {self.reports()}")
-        counter = self.remote.read_bundle()["/processedSamplesCounter"]
+        counter = self.remote.next_bundle()["/processedSamplesCounter"]
+        check(counter > 0, "no audio was counted while the measurement ran")
 
         # 5. The reports view lists the report.
         self.click(wid, REPORTS_BUTTON)
@@ -368,7 +390,7 @@ class EndToEndTest(harness.SystemTest):
         check("unlock button" in banner, f"the lock banner reads {banner!r}")
         self.click(wid, START_BUTTON)
         time.sleep(1.0)
-        check(self.remote.read_bundle()["/processedSamplesCounter"] == counter,
+        check(self.remote.next_bundle()["/processedSamplesCounter"] == counter,
               "a click on the locked start button started a measurement")
         check(self.reports() == [report], "a click on the locked start button started a new log")
         log("locked: a click on the start button changed nothing")
