@@ -485,8 +485,8 @@ double OvrajuceLoudnessAudioProcessor::getTailLengthSeconds() const { return 0.0
 bool OvrajuceLoudnessAudioProcessor::acceptsMidi() const { return false; }
 bool OvrajuceLoudnessAudioProcessor::producesMidi() const { return false; }
 
-// The editor is not built yet; createEditor lives with the user interface.
-bool OvrajuceLoudnessAudioProcessor::hasEditor() const { return false; }
+// createEditor lives with the user interface.
+bool OvrajuceLoudnessAudioProcessor::hasEditor() const { return true; }
 
 //==============================================================================
 int OvrajuceLoudnessAudioProcessor::getNumParameters() { return numParameters; }

@@ -27,6 +27,8 @@ public:
         the circles and keeps the range. */
     void setScale (int id);
     void setLevels (float l, float r, float c, float lfe, float ls, float rs);
+    /** The smoothed levels, L, R, C, LFE, LS, RS. */
+    std::array<float, 6> getLevels() const noexcept { return levels; }
     void pushLevels();
     void setAlarmLevel (float dB);
     void setSampleRate (double rate);

@@ -130,9 +130,20 @@ float OVRAVectroscope::toUnit (float sample, int channel) noexcept
 
 int OVRAVectroscope::useTimeSlice()
 {
-    if (feed == nullptr || feed->fifo->getNumReady() < blockSize)
+    if (feed == nullptr)
         return waitMs;
 
+    // Every whole block waiting is read in one slice: the thread gets about
+    // one slice a millisecond, and at 96 kHz and above one block a slice
+    // would fall ever further behind the feed.
+    for (int blocks = feed->fifo->getNumReady() / blockSize; --blocks >= 0;)
+        readBlock();
+
+    return waitMs;
+}
+
+void OVRAVectroscope::readBlock()
+{
     feed->readLatest (block, blockSize);
 
     float r, cx, cy;
@@ -170,6 +181,4 @@ int OVRAVectroscope::useTimeSlice()
         trail.push_front (std::move (nextPoints));
         nextPoints.clear();
     }
-
-    return waitMs;
 }

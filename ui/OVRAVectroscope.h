@@ -46,8 +46,8 @@ public:
     void resized() override;
     void paint (juce::Graphics&) override;
 
-    /** Reader thread: turns the next 64 waiting frames, if there are that
-        many, into the newest block of the trail. */
+    /** Reader thread: turns every whole block of 64 waiting frames into the
+        trail, the last one read becoming its newest block. */
     int useTimeSlice() override;
 
     void timerCallback() override;
@@ -89,6 +89,7 @@ private:
     ExponentialScale levelScale;
 
     void rebuildBackground();
+    void readBlock();
     float toUnit (float sample, int channel) noexcept;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAVectroscope)

@@ -203,6 +203,24 @@ TEST (OVRAVectroscope, KeepsSixteenBlocksFadingFromTheNewest)
     EXPECT_EQ (16u + 1u, changedPixels (before, after).size()) << "16 dots and the centre";
 }
 
+// Its thread gets about one slice a millisecond; at 192 kHz three blocks
+// arrive in that time, so a slice reads all that waits, the last block newest.
+TEST (OVRAVectroscope, OneSliceCatchesUpWithEverythingWaiting)
+{
+    ScopeRig rig;
+    const auto before = rig.snapshot();
+
+    for (int b = 0; b < 64; ++b)
+        rig.processConstant (0, b == 63 ? 0.5f : 0.0f);
+    rig.scope.useTimeSlice();
+
+    EXPECT_LT (rig.processor->scopeFeed.fifo->getNumReady(), OVRAVectroscope::blockSize);
+    // The newest block's dots, Y = 0.5: (100 - 35.36, 100 - 35.36), opaque.
+    const auto dot = rig.snapshot().getPixelAt (64, 64);
+    EXPECT_EQ (green.getARGB(), dot.getARGB());
+    EXPECT_EQ (2u, changedPixels (before, rig.snapshot()).size()) << "the newest dot and the centre";
+}
+
 TEST (OVRAVectroscope, ChannelChangeRenamesTheAxisAndReadsTheNewSlot)
 {
     ScopeRig rig;

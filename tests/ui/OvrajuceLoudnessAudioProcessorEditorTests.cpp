@@ -1,0 +1,547 @@
+#include "../processor/ProcessorTestHelpers.h"
+#include "HostTestHelpers.h"
+#include "OVRASocketConnectionWrapper.h"
+#include "OvrajuceLoudnessAudioProcessorEditor.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+namespace
+{
+using Editor = OvrajuceLoudnessAudioProcessorEditor;
+
+// A processor with a 5.1 input and its editor; the display timer is stopped,
+// so each test runs the ticks itself.
+struct EditorRig
+{
+    EditorRig()
+    {
+        processor->setInputLayout (ChannelLayout::fromText ("0;1;2;3;4;5;"));
+        processor->settings.logFilePath = logFolder.getFullPathName();
+        editor = std::make_unique<Editor> (*processor, nullptr);
+        editor->stopTimer();
+    }
+
+    ~EditorRig()
+    {
+        editor.reset();
+        processor->stopMeasurementLog();
+        logFolder.deleteRecursively();
+    }
+
+    void tick (int count = 1)
+    {
+        for (int i = 0; i < count; ++i)
+            editor->timerCallback();
+    }
+
+    /** A click as the button takes one: a radio button that is on stays on. */
+    void click (juce::Button& button)
+    {
+        if (button.getClickingTogglesState())
+        {
+            const bool shouldBeOn = button.getRadioGroupId() != 0 || ! button.getToggleState();
+            if (shouldBeOn != button.getToggleState())
+            {
+                button.setToggleState (shouldBeOn, juce::sendNotificationSync);
+                return;
+            }
+        }
+        editor->buttonClicked (&button);
+    }
+
+    const juce::File logFolder = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                                     .getNonexistentChildFile ("editor-test", "");
+    std::unique_ptr<OvrajuceLoudnessAudioProcessor> processor = ProcessorTestHelpers::makePreparedProcessor();
+    std::unique_ptr<Editor> editor;
+};
+
+} // namespace
+
+//==============================================================================
+TEST (EditorRules, TimecodeReadsHoursMinutesSecondsAndMilliseconds)
+{
+    EXPECT_EQ (juce::String ("00:01:05:250"), Editor::formatTimecode (65.25 * 48000.0, 0.0, 48000.0));
+    EXPECT_EQ (juce::String ("00:00:01:000"), Editor::formatTimecode (44100.0, 0.0, 44100.0));
+    EXPECT_EQ (juce::String ("00:00:01:500"), Editor::formatTimecode (66150.0, 0.0, 44100.0));
+    EXPECT_EQ (juce::String ("01:30:00:000"), Editor::formatTimecode (1.5 * 3600.0 * 48000.0, 0.0, 48000.0));
+    EXPECT_EQ (juce::String ("00:00:00:000"), Editor::formatTimecode (12345.0, 0.0, 0.0));
+    // 2^31 + 24000 samples: 44739 s and 35648 samples, 742 ms.
+    EXPECT_EQ (juce::String ("12:25:39:742"), Editor::formatTimecode (2147483648.0 + 24000.0, 0.0, 48000.0));
+    // A day at 192 kHz.
+    EXPECT_EQ (juce::String ("23:59:59:999"),
+               Editor::formatTimecode (86400.0 * 192000.0 - 1.0, 0.0, 192000.0));
+    EXPECT_EQ (juce::String ("-00:01:05:250"), Editor::formatTimecode (-65.25 * 48000.0, 0.0, 48000.0));
+}
+
+TEST (EditorRules, LevelTextsColoursAndRelativeLevels)
+{
+    EXPECT_EQ (juce::String ("-"), Editor::levelToText (-60.0f, {}));
+    EXPECT_EQ (juce::String ("-"), Editor::levelToText (-70.0f, {}));
+    EXPECT_EQ (juce::String ("-59.9 "), Editor::levelToText (-59.9f, {}));
+    EXPECT_EQ (juce::String ("-23.0 LUFS"), Editor::levelToText (-23.0f, "LUFS"));
+
+    const struct
+    {
+        float level;
+        juce::Colour ebu, other;
+    } colours[] = {
+        { -22.0f, Editor::green, Editor::green }, { -21.9f, Editor::yellow, Editor::yellow },
+        { -20.5f, Editor::red, Editor::red },     { -28.4f, Editor::yellow, Editor::yellow },
+        { -28.5f, Editor::red, Editor::red },     { -25.0f, Editor::yellow, Editor::green },
+        { -70.0f, Editor::red, Editor::red },
+    };
+    for (const auto& c : colours)
+    {
+        EXPECT_EQ (c.ebu, Editor::integratedColour (c.level, true)) << c.level;
+        EXPECT_EQ (c.other, Editor::integratedColour (c.level, false)) << c.level;
+    }
+
+    EXPECT_FLOAT_EQ (0.0f, Editor::toRelative (-23.0f, 23.0f));
+    EXPECT_FLOAT_EQ (1.0f, Editor::toRelative (-23.0f, 24.0f));
+    EXPECT_FLOAT_EQ (-70.0f, Editor::toRelative (-70.0f, 23.0f));
+}
+
+TEST (EditorRules, UnitLabelCodesAndTheirCaptions)
+{
+    EXPECT_EQ (10, Editor::unitLabelCode (true, true, false, true, false));
+    EXPECT_EQ (13, Editor::unitLabelCode (false, false, true, true, false));
+    EXPECT_EQ (18, Editor::unitLabelCode (true, true, false, false, true));
+    EXPECT_EQ (21, Editor::unitLabelCode (false, false, true, false, true));
+
+    EXPECT_EQ (juce::StringArray ({ "SL  LUFS", "IL  LUFS", "ML    LUFS", "Short term max. level   [LUFS]" }),
+               Editor::unitCaptions (12));
+    EXPECT_EQ (juce::StringArray ({ "SL  LKFS", "IL  LKFS", "ML    LKFS", "Short term max. level   [LKFS]" }),
+               Editor::unitCaptions (11));
+    EXPECT_EQ (juce::StringArray ({ "SL  LU", "IL  LU", "ML    LU", "Short term max. level   [LU]" }),
+               Editor::unitCaptions (19));
+    for (int code : { 0, 8, 14, 16, 22, 42 })
+        EXPECT_TRUE (Editor::unitCaptions (code).isEmpty()) << code;
+}
+
+TEST (EditorRules, PortTextFallsBackToTheDefaultPort)
+{
+    EXPECT_EQ (20000, OVRASocketConnectionWrapper::portFromText ("0"));
+    EXPECT_EQ (20000, OVRASocketConnectionWrapper::portFromText ("abc"));
+    EXPECT_EQ (8000, OVRASocketConnectionWrapper::portFromText ("8000x"));
+}
+
+//==============================================================================
+TEST (Editor, ProcessorMakesItAt1024By768)
+{
+    auto processor = ProcessorTestHelpers::makePreparedProcessor();
+    EXPECT_TRUE (processor->hasEditor());
+    std::unique_ptr<juce::AudioProcessorEditor> editor (processor->createEditorIfNeeded());
+    ASSERT_NE (nullptr, dynamic_cast<Editor*> (editor.get()));
+    EXPECT_EQ (juce::Rectangle<int> (0, 0, 1024, 768), editor->getLocalBounds());
+
+    editor->setSize (800, 600);
+    EXPECT_EQ (juce::Rectangle<int> (0, 0, 1024, 768), editor->getLocalBounds());
+}
+
+TEST (Editor, ConstructionLaysOutTheMeterView)
+{
+    EditorRig rig;
+    auto& e = *rig.editor;
+
+    const struct
+    {
+        juce::Component& child;
+        juce::Component& parent;
+        juce::Rectangle<int> bounds;
+    } table[] = {
+        { e.topBar, e, { 0, 0, 1024, 100 } },
+        { e.startButton, e.topBar, { 232, 0, 100, 100 } },
+        { e.resetButton, e.topBar, { 346, 0, 100, 100 } },
+        { e.settingsButton, e.topBar, { 460, 0, 100, 100 } },
+        { e.reportsButton, e.topBar, { 574, 0, 100, 100 } },
+        { e.lockButton, e, { 688, 0, 100, 100 } },
+        { e.loudnessMeterPanel, e, { 0, 140, 205, 510 } },
+        { e.momentaryVU, e.loudnessMeterPanel, { 67, 10, 34, 483 } },
+        { e.shortTermArrow, e.loudnessMeterPanel, { 161, 12, 24, 483 } },
+        { e.peakPanel, e, { 225, 140, 80, 510 } },
+        { e.integratedValueLabel, e.readoutBox[1], { 0, 9, 76, 25 } },
+        { e.shortTermUnitMark, e.readoutBox[2], { 21, 60, 76, 24 } },
+        { e.timePanel, e, { 0, 650, 323, 100 } },
+        { e.timecodeLabel, e.timePanel, { 177, 13, 145, 23 } },
+        { e.truePeakPanel, e, { 651, 140, 370, 600 } },
+        { *e.truePeakVU[5], e.truePeakFace, { 265, 8, 20, 480 } },
+        { e.truePeakValueLabel[2], e.truePeakBox[2], { 0, 7, 48, 17 } },
+        { e.settingsPanel, e, { 0, 160, 1024, 608 } },
+        { e.connectButton, e.settingsPanel, { 796, 353, 82, 30 } },
+        { e.scopePanel, e, { 336, 140, 300, 600 } },
+        { e.soundField, e.scopePanel, { 9, 15, 283, 283 } },
+        { e.vectroscope, e.scopePanel, { 9, 6, 283, 283 } },
+        { *e.correlationMeter[3], e.scopePanel, { 4, 425, 292, 37 } },
+        { e.stereoButton, e.scopePanel, { 166, 528, 124, 60 } },
+        { e.lockOverlay, e, { 0, 0, 1024, 768 } },
+    };
+    for (const auto& row : table)
+    {
+        EXPECT_EQ (&row.parent, row.child.getParentComponent()) << row.child.getName();
+        EXPECT_EQ (row.bounds, row.child.getBounds()) << row.child.getName();
+    }
+
+    for (auto* c : std::initializer_list<juce::Component*> {
+             &e.topBar, &e.startButton, &e.resetButton, &e.settingsButton, &e.reportsButton, &e.lockButton,
+             &e.loudnessMeterPanel, &e.peakPanel, &e.timePanel, &e.truePeakPanel, &e.scopePanel,
+             &e.soundField })
+        EXPECT_TRUE (c->isVisible()) << c->getName();
+    for (auto* c : std::initializer_list<juce::Component*> {
+             &e.settingsPanel, &e.vectroscope, &e.metersButton, &e.deviceButton, &e.lockOverlay })
+        EXPECT_FALSE (c->isVisible()) << c->getName();
+
+    // The lock toggle lies above the overlay.
+    EXPECT_GT (e.getIndexOfChildComponent (&e.lockButton), e.getIndexOfChildComponent (&e.lockOverlay));
+
+    // The first tick applies the default settings: EBU, the +18 scale, LUFS.
+    rig.tick();
+    EXPECT_EQ (juce::String ("EBU"), e.modeValueLabel.getText());
+    EXPECT_EQ (juce::String ("SL  LUFS"), e.shortTermUnitLabel.getText());
+    EXPECT_EQ (juce::Rectangle<int> (21, 60, 76, 24), e.shortTermUnitMark.getBounds());
+    EXPECT_TRUE (e.loudnessScaleImage.getImage().isValid());
+}
+
+TEST (Editor, EachOverloadLampSitsStraightAboveItsBar)
+{
+    EditorRig rig;
+    auto& e = *rig.editor;
+
+    for (size_t k = 0; k < 6; ++k)
+    {
+        const auto bar =
+            e.truePeakPanel.getLocalArea (e.truePeakVU[k].get(), e.truePeakVU[k]->getLocalBounds());
+        const auto lamp = e.overloadLamp[k].getBounds();
+        EXPECT_EQ (bar.getX(), lamp.getX()) << k;
+        EXPECT_EQ (bar.getWidth(), lamp.getWidth()) << k;
+        EXPECT_LE (lamp.getBottom(), bar.getY()) << k;
+    }
+}
+
+TEST (Editor, ViewButtonsShowTheirViews)
+{
+    EditorRig rig;
+    auto& e = *rig.editor;
+    const auto meterViewShown = [&] {
+        return e.loudnessMeterPanel.isVisible() && e.timePanel.isVisible() && e.scopePanel.isVisible()
+               && e.peakPanel.isVisible() && e.truePeakPanel.isVisible() && e.startButton.isVisible()
+               && e.resetButton.isVisible();
+    };
+
+    rig.click (e.settingsButton);
+    rig.tick();
+    EXPECT_EQ (2, e.displayMode);
+    EXPECT_TRUE (e.settingsPanel.isVisible());
+    EXPECT_FALSE (e.loudnessMeterPanel.isVisible() || e.startButton.isVisible() || e.scopePanel.isVisible());
+    EXPECT_TRUE (e.metersButton.isVisible() && e.deviceButton.isVisible());
+
+    rig.click (e.reportsButton);
+    EXPECT_EQ (3, e.displayMode);
+    EXPECT_FALSE (e.settingsPanel.isVisible() || e.loudnessMeterPanel.isVisible());
+    EXPECT_TRUE (e.metersButton.isVisible() && e.deviceButton.isVisible());
+
+    rig.click (e.deviceButton);
+    EXPECT_EQ (4, e.displayMode);
+    EXPECT_FALSE (e.settingsPanel.isVisible() || e.loudnessMeterPanel.isVisible());
+
+    rig.click (e.metersButton);
+    rig.tick();
+    EXPECT_EQ (1, e.displayMode);
+    EXPECT_TRUE (meterViewShown());
+    EXPECT_FALSE (e.settingsPanel.isVisible() || e.metersButton.isVisible() || e.deviceButton.isVisible());
+
+    // The meters button while the meters are shown changes nothing.
+    e.buttonClicked (&e.metersButton);
+    EXPECT_EQ (1, e.displayMode);
+    EXPECT_TRUE (meterViewShown());
+}
+
+//==============================================================================
+TEST (Editor, StandardPresetsWriteTheSettingsAndShowTheirLevels)
+{
+    EditorRig rig;
+    auto& e = *rig.editor;
+    auto& settings = rig.processor->settings;
+    settings.measurementUnit = 1.0f;
+    rig.tick();
+    EXPECT_FLOAT_EQ (23.0f, e.luOffset);
+
+    rig.click (e.ebuButton);
+    rig.click (e.aribButton);
+    EXPECT_DOUBLE_EQ (13.0, e.shortTermMaxSlider.getValue()) << "-10 + 23, the offset shown before the click";
+    EXPECT_FLOAT_EQ (2.0f, settings.measurementStandard);
+    EXPECT_FLOAT_EQ (1.0f, settings.truePeakRefLevel);
+
+    // A display tick before the sliders' notifications must not put the old levels back.
+    rig.tick();
+    HostTestHelpers::drainMessageLoop();
+    EXPECT_FLOAT_EQ (-10.0f, settings.shtMaxLevel);
+    EXPECT_FLOAT_EQ (-2.0f, settings.truePeakMaxLevel);
+    rig.tick();
+    EXPECT_DOUBLE_EQ (14.0, e.shortTermMaxSlider.getValue());
+    EXPECT_EQ (juce::String ("ARIB"), e.modeValueLabel.getText());
+    EXPECT_EQ (juce::String ("SL  LU"), e.shortTermUnitLabel.getText());
+
+    rig.click (e.ebuButton);
+    HostTestHelpers::drainMessageLoop();
+    rig.tick();
+    EXPECT_FLOAT_EQ (0.0f, settings.measurementStandard);
+    EXPECT_FLOAT_EQ (-18.0f, settings.shtMaxLevel);
+    EXPECT_FLOAT_EQ (-1.0f, settings.truePeakMaxLevel);
+    EXPECT_DOUBLE_EQ (5.0, e.shortTermMaxSlider.getValue());
+}
+
+TEST (Editor, RestoredStandardOutsideTheThreeLeavesTheButtonsAlone)
+{
+    EditorRig rig;
+    auto& e = *rig.editor;
+    auto& settings = rig.processor->settings;
+    settings.measurementStandard = 2.0f;
+    rig.tick();
+    ASSERT_TRUE (e.aribButton.getToggleState());
+
+    settings.measurementStandard = 3.0f;
+    rig.tick();
+    EXPECT_TRUE (e.aribButton.getToggleState());
+    EXPECT_FALSE (e.ebuButton.getToggleState() || e.atscButton.getToggleState());
+    EXPECT_EQ (3, e.lastStandard);
+    EXPECT_FLOAT_EQ (24.0f, e.luOffset);
+    EXPECT_EQ (juce::String ("ARIB"), e.modeValueLabel.getText());
+}
+
+TEST (Editor, StartingKeepsTheRestoredSoundFieldSource)
+{
+    auto processor = ProcessorTestHelpers::makePreparedProcessor();
+    processor->settings.vectroscopeInputDataFlag = 1.0f;
+    Editor editor (*processor, nullptr);
+    HostTestHelpers::drainMessageLoop();
+
+    EXPECT_FLOAT_EQ (1.0f, processor->settings.vectroscopeInputDataFlag);
+    EXPECT_EQ (2, editor.loudnessCombo.getSelectedId());
+    EXPECT_EQ (1, editor.displayCombo.getSelectedId());
+    EXPECT_FALSE (editor.vectroscope.isVisible());
+}
+
+TEST (Editor, ReadoutsInLuAndTheirColours)
+{
+    EditorRig rig;
+    auto& e = *rig.editor;
+    auto& display = rig.processor->displaySnapshot;
+    rig.processor->settings.measurementUnit = 1.0f;
+    rig.processor->settings.shtMaxLevel = -18.0f;
+    display.programLoudness = -23.0f;
+    display.shortTermLoudness = -18.0f;
+    display.momentaryLoudness = -70.0f;
+    rig.tick();
+
+    EXPECT_EQ (juce::String ("0.0 "), e.integratedValueLabel.getText());
+    EXPECT_EQ (Editor::green, e.integratedValueLabel.findColour (juce::Label::textColourId));
+    EXPECT_EQ (juce::String ("5.0 "), e.shortTermValueLabel.getText());
+    EXPECT_EQ (Editor::red, e.shortTermValueLabel.findColour (juce::Label::textColourId));
+    EXPECT_EQ (juce::String ("-"), e.momentaryValueLabel.getText());
+
+    display.shortTermLoudness = -18.1f;
+    display.programLoudness = -70.0f;
+    rig.tick();
+    EXPECT_EQ (Editor::green, e.shortTermValueLabel.findColour (juce::Label::textColourId));
+    EXPECT_EQ (juce::String ("-"), e.integratedValueLabel.getText());
+    EXPECT_EQ (Editor::red, e.integratedValueLabel.findColour (juce::Label::textColourId));
+}
+
+TEST (Editor, OverloadHoldKeepsTheFlagsForItsTicks)
+{
+    EditorRig rig;
+    auto& e = *rig.editor;
+    auto& display = rig.processor->displaySnapshot;
+    auto& settings = rig.processor->settings;
+
+    // Hold 0: lit for the tick in which the overload was seen only.
+    settings.truePeakOverloadTime = 0.0f;
+    display.truePeakAlarm = 1;
+    display.truePeakAlarmsPerChannel[2] = 1;
+    rig.tick();
+    EXPECT_TRUE (e.truePeakAlarmLamp.getToggleState() && e.overloadLamp[2].getToggleState());
+    EXPECT_FALSE (e.overloadLamp[1].getToggleState());
+    EXPECT_EQ (0, (int) display.truePeakAlarm);
+    EXPECT_EQ (0, (int) display.truePeakAlarmsPerChannel[2]);
+    rig.tick();
+    EXPECT_FALSE (e.truePeakAlarmLamp.getToggleState() || e.overloadLamp[2].getToggleState());
+    EXPECT_FALSE (e.truePeakAlarmLamp.isEnabled());
+
+    // Hold 3 s: 60 ticks, and the flags stay set for 62 ticks from the first.
+    settings.truePeakOverloadTime = 3.0f;
+    rig.tick();
+    EXPECT_EQ (60, e.overloadHoldTicks);
+    display.truePeakAlarm = 1;
+    int litTicks = 0;
+    for (int i = 0; i < 100 && display.truePeakAlarm == 1; ++i, ++litTicks)
+        rig.tick();
+    EXPECT_EQ (62, litTicks);
+}
+
+TEST (Editor, StereoCheckFollowsTheInputLayout)
+{
+    EditorRig rig;
+    auto& e = *rig.editor;
+    rig.tick();
+    EXPECT_TRUE (e.stereoButton.isEnabled() && e.fiveOneButton.isEnabled());
+    EXPECT_FALSE (rig.processor->settings.stereoState);
+
+    rig.processor->setInputLayout (ChannelLayout::fromText ("0;1;-1;2;3;4;"));
+    rig.tick();
+    EXPECT_TRUE (e.fiveOneButton.getToggleState());
+    EXPECT_FALSE (e.stereoButton.isEnabled() || e.fiveOneButton.isEnabled());
+    EXPECT_TRUE (rig.processor->settings.stereoState);
+}
+
+TEST (Editor, ConnectionSwitchRunsTheServerAndTheRemoteTimer)
+{
+    EditorRig rig;
+    auto& e = *rig.editor;
+
+    // A port that is free now.
+    int port = 0;
+    {
+        juce::StreamingSocket probe;
+        ASSERT_TRUE (probe.createListener (0, "127.0.0.1"));
+        port = probe.getBoundPort();
+    }
+
+    e.portEditor.setText (juce::String (port) + "x");
+    rig.click (e.connectButton);
+    EXPECT_EQ (port, rig.processor->oscRemote.getBoundPort());
+    EXPECT_TRUE (rig.processor->isTimerRunning());
+    EXPECT_EQ (100, rig.processor->getTimerInterval());
+
+    rig.click (e.connectButton);
+    EXPECT_EQ (-1, rig.processor->oscRemote.getBoundPort());
+    EXPECT_FALSE (rig.processor->isTimerRunning());
+}
+
+//==============================================================================
+namespace
+{
+void clickAt (juce::Component& top, juce::Point<int> position)
+{
+    auto* peer = top.getPeer();
+    const auto time = juce::Time::currentTimeMillis();
+    peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, position.toFloat(),
+                            juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier),
+                            juce::MouseInputSource::defaultPressure,
+                            juce::MouseInputSource::defaultOrientation, time);
+    peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, position.toFloat(),
+                            juce::ModifierKeys(), juce::MouseInputSource::defaultPressure,
+                            juce::MouseInputSource::defaultOrientation, time + 10);
+}
+
+juce::Point<int> centreOf (juce::Component& top, juce::Component& c)
+{
+    return top.getLocalPoint (&c, c.getLocalBounds().getCentre());
+}
+
+/** Presses and releases a key as the user does (the X test extension), so that
+    the key state the shortcuts read changes too. */
+bool pressKey (const char* key)
+{
+    juce::ChildProcess xdotool;
+    return xdotool.start (juce::StringArray { "xdotool", "key", key })
+           && xdotool.waitForProcessToFinish (5000) && xdotool.getExitCode() == 0;
+}
+} // namespace
+
+TEST (Editor, LockBlocksEveryControlButTheLockToggleAndTheSpaceBar)
+{
+    EditorRig rig;
+    auto& e = *rig.editor;
+    e.addToDesktop (0);
+    e.setVisible (true);
+    e.toFront (true);
+
+    rig.click (e.lockButton);
+    EXPECT_TRUE (e.lockOverlay.isVisible());
+
+    // Meter view: the top bar, the scope controls.
+    for (auto* c : std::initializer_list<juce::Component*> {
+             &e.startButton, &e.resetButton, &e.settingsButton, &e.reportsButton, &e.fiveOneButton,
+             &e.stereoButton, &e.displayCombo })
+    {
+        EXPECT_EQ (&e.lockOverlay, e.getComponentAt (centreOf (e, *c))) << c->getName();
+        clickAt (e, centreOf (e, *c));
+    }
+    HostTestHelpers::drainMessageLoop();
+    EXPECT_EQ (0, e.displayMode);
+    EXPECT_FLOAT_EQ (0.0f, rig.processor->settings.isMeasuring);
+    EXPECT_FALSE (e.settingsButton.getToggleState() || e.stereoButton.getToggleState());
+    EXPECT_FALSE (e.displayCombo.isPopupActive());
+
+    // Settings view, locked.
+    rig.click (e.lockButton);
+    rig.click (e.settingsButton);
+    rig.tick();
+    rig.click (e.lockButton);
+    for (auto* c :
+         std::initializer_list<juce::Component*> { &e.atscButton, &e.luButton, &e.gatingButton,
+                                                   &e.truePeakMaxSlider, &e.connectButton, &e.metersButton })
+    {
+        EXPECT_EQ (&e.lockOverlay, e.getComponentAt (centreOf (e, *c))) << c->getName();
+        clickAt (e, centreOf (e, *c));
+    }
+    HostTestHelpers::drainMessageLoop();
+    EXPECT_EQ (2, e.displayMode);
+    EXPECT_FLOAT_EQ (0.0f, rig.processor->settings.measurementStandard);
+    EXPECT_FLOAT_EQ (0.0f, rig.processor->settings.measurementUnit);
+    EXPECT_FLOAT_EQ (-1.0f, rig.processor->settings.truePeakMaxLevel);
+    EXPECT_EQ (-1, rig.processor->oscRemote.getBoundPort());
+
+    // The lock toggle itself stays reachable.
+    rig.click (e.metersButton);
+    rig.tick();
+    clickAt (e, centreOf (e, e.lockButton));
+    EXPECT_FALSE (e.lockButton.getToggleState());
+    EXPECT_FALSE (e.lockOverlay.isVisible());
+    clickAt (e, centreOf (e, e.lockButton));
+    EXPECT_TRUE (e.lockOverlay.isVisible());
+
+    // The overlay takes no keyboard focus: the space bar still starts a measurement.
+    EXPECT_FALSE (e.lockOverlay.getWantsKeyboardFocus());
+    ASSERT_TRUE (HostTestHelpers::runMessageLoopUntil ([&] {
+        e.grabKeyboardFocus();
+        return e.hasKeyboardFocus (true);
+    }));
+    ASSERT_TRUE (pressKey ("space"));
+    EXPECT_TRUE (
+        HostTestHelpers::runMessageLoopUntil ([&] { return rig.processor->settings.isMeasuring == 1.0f; }));
+}
+
+// Built and torn down while the feed is written: the vector thread must stop
+// before anything it reads goes (AddressSanitizer reports it otherwise).
+TEST (Editor, TornDownCleanlyWhileTheScopeReads)
+{
+    auto processor = ProcessorTestHelpers::makePreparedProcessor();
+    processor->setInputLayout (ChannelLayout::fromText ("0;1;2;3;4;5;"));
+    std::atomic<bool> writing { true };
+    std::thread audio ([&] {
+        for (int64_t start = 0; writing; start += 256)
+        {
+            auto block = ProcessorTestHelpers::silentBlock (6, 256);
+            TestSignals::writeSine (block, 0, 997.0, ProcessorTestHelpers::sampleRate, 0.5f, start);
+            ProcessorTestHelpers::process (*processor, block);
+            std::this_thread::sleep_for (std::chrono::milliseconds (1));
+        }
+    });
+
+    for (int i = 0; i < 5; ++i)
+    {
+        auto editor = std::make_unique<Editor> (*processor, nullptr);
+        editor->displayCombo.setSelectedId (2, juce::sendNotificationSync);
+        HostTestHelpers::runMessageLoopUntil ([] { return false; }, 60);
+        EXPECT_TRUE (editor->vectorThread.isThreadRunning());
+        editor.reset();
+    }
+
+    writing = false;
+    audio.join();
+}

@@ -1,0 +1,264 @@
+#pragma once
+
+#include "LockComponent.h"
+#include "OVRACorrelationMeter.h"
+#include "OVRADrawVectorscope.h"
+#include "OVRAJuceArrowVU.h"
+#include "OVRAJuceLRVU.h"
+#include "OVRAJuceVU.h"
+#include "OVRAVectroscope.h"
+#include "OvrajuceLoudnessAudioProcessor.h"
+#include "ZelxLookAndFeel.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+/** The meter's window: a fixed 1024 x 768 component with every panel,
+    control, meter and scope of the user interface.
+
+    Its 50 ms timer polls the processor's readings and settings and brings
+    every meter, read-out and control into line with them; its listeners write
+    the user's choices straight into the processor's live settings. Views:
+    1 meters, 2 settings, 3 reports, 4 audio device.
+
+        auto* editor = processor.createEditorIfNeeded();   // this class
+        content.addAndMakeVisible (editor);
+
+    Message thread only, apart from the vectroscope's slices on vectorThread.
+*/
+class OvrajuceLoudnessAudioProcessorEditor : public juce::AudioProcessorEditor,
+                                             public juce::Button::Listener,
+                                             public juce::Timer,
+                                             public juce::Slider::Listener,
+                                             public juce::TextEditor::Listener,
+                                             public juce::ChangeListener,
+                                             public juce::ComboBox::Listener
+{
+public:
+    static constexpr int editorWidth = 1024;
+    static constexpr int editorHeight = 768;
+    static constexpr int timerIntervalMs = 50;
+    static constexpr int vectorThreadStopTimeoutMs = 1000;
+
+    /** The maker's pages; the product has no site of its own yet. */
+    static constexpr const char* contactUrl = "https://tamvo.example/contact";
+    static constexpr const char* supportUrl = "https://tamvo.example/support";
+
+    OvrajuceLoudnessAudioProcessorEditor (OvrajuceLoudnessAudioProcessor& processor,
+                                          juce::AudioDeviceManager* deviceManager);
+    ~OvrajuceLoudnessAudioProcessorEditor() override;
+
+    //==============================================================================
+    void paint (juce::Graphics&) override;
+    void resized() override;
+
+    void buttonClicked (juce::Button*) override;
+    void buttonStateChanged (juce::Button*) override {}
+    void sliderValueChanged (juce::Slider*) override;
+    void sliderDragStarted (juce::Slider*) override {}
+    void sliderDragEnded (juce::Slider*) override {}
+    void textEditorTextChanged (juce::TextEditor&) override {}
+    void textEditorReturnKeyPressed (juce::TextEditor&) override {}
+    void textEditorEscapeKeyPressed (juce::TextEditor&) override {}
+    void textEditorFocusLost (juce::TextEditor&) override {}
+    void changeListenerCallback (juce::ChangeBroadcaster*) override;
+    void comboBoxChanged (juce::ComboBox*) override;
+
+    /** One display tick: views, readings, settings, meters, lamps, hold. */
+    void timerCallback() override;
+
+    //==============================================================================
+    /** Brings every control into line with a copy of the settings. */
+    void applySettings (const SettingsSnapshot& settings);
+    void updateUnitLabels();
+    void setStandardTexts();
+    void setPeakHoldTicks();
+    void updatePanelVisibility();
+    void updateTimeDisplay (double samples, double sampleRate);
+    void updateLoudnessReadouts();
+    void clearOverloadLamps();
+
+    //==============================================================================
+    /** "[-]hh:mm:ss:" then milliseconds (fps 0) or frames; all zero at rate 0. */
+    static juce::String formatTimecode (double samples, double framesPerSecond, double sampleRate);
+
+    /** "-" at or below -60, else one decimal place, a blank and the unit. */
+    static juce::String levelToText (float level, const juce::String& unit);
+
+    /** A level shown relative to the target: value + offset, the floor kept. */
+    static float toRelative (float level, float offset) noexcept;
+
+    /** The integrated read-out's colour: green on target, yellow within
+        tolerance, red outside (EBU row or the row of the other standards). */
+    static juce::Colour integratedColour (float integrated, bool ebu);
+
+    /** The unit-label code of the button states (10 .. 21 are shown). */
+    static int unitLabelCode (bool ebuOn, bool scaleAOn, bool scaleBOn, bool lufsOn, bool luOn) noexcept;
+
+    /** Captions for a code: short-term, integrated, momentary, short-term
+        maximum; empty for a code that is not shown. */
+    static juce::StringArray unitCaptions (int code);
+
+    //==============================================================================
+    // Colours
+    static constexpr std::array<juce::uint32, 5> palette { 0xffd8d8d8, 0xff979797, 0xff3a93dd, 0xff81ca2f,
+                                                           0xffd70014 };
+    static constexpr std::array<juce::uint32, 3> accent { 0xff16a085, 0xff1abc9c, 0xff3e454d };
+    static const juce::Colour green, red, yellow, dimGrey;
+
+    /** Per row: upper tolerance, upper target, lower target, lower tolerance. */
+    static constexpr float targetThresholds[2][4] { { -20.6f, -22.0f, -24.0f, -28.4f },
+                                                    { -20.6f, -22.0f, -26.0f, -28.4f } };
+
+    //==============================================================================
+    OvrajuceLoudnessAudioProcessor& processor;
+    juce::AudioDeviceManager* const deviceManager;
+
+    juce::TimeSliceThread vectorThread { "ZELX Editor Vector Thread" };
+    juce::Font editorFont;
+    ZelxLookAndFeel lookAndFeel;
+    juce::Array<juce::IPAddress> localAddresses;
+
+    int displayMode = 0;
+    float luOffset = 24.0f;
+    int lastStandard = -1;
+    int unitLabelState = -1;
+    int soundFieldScaleState = -1;
+    int refLevelImageState = -1;
+
+    DisplaySnapshot displayValues;
+    double meterSampleRate = 0.0;
+    bool overloadHoldEnabled = false;
+    int overloadHoldTicks = 0;
+    float overloadHoldSeconds = 0.0f;
+    bool overloadHoldCounting = false;
+    int overloadHoldCounter = 0;
+    float arrowLevel = 0.0f, rangeLow = 0.0f, rangeHigh = 0.0f; // as last given to the two meters
+
+    // Top bar
+    juce::Component topBar;
+    juce::ImageComponent logoImage;
+    juce::DrawableButton startButton { "startButton", juce::DrawableButton::ImageRaw };
+    juce::DrawableButton metersButton { "metersButton", juce::DrawableButton::ImageRaw };
+    juce::DrawableButton resetButton { "resetButton", juce::DrawableButton::ImageRaw };
+    juce::DrawableButton deviceButton { "deviceButton", juce::DrawableButton::ImageRaw };
+    juce::DrawableButton settingsButton { "settingsButton", juce::DrawableButton::ImageRaw };
+    juce::DrawableButton reportsButton { "reportsButton", juce::DrawableButton::ImageRaw };
+    juce::DrawableButton lockButton { "lockButton", juce::DrawableButton::ImageStretched };
+
+    // Loudness meters
+    juce::Component loudnessMeterPanel;
+    juce::ImageComponent loudnessScaleImage;
+    OVRAJuceVU momentaryVU;
+    OVRAJuceLRVU loudnessRangeBar;
+    OVRAJuceArrowVU shortTermArrow;
+
+    // Read-outs
+    juce::Component peakPanel;
+    juce::Label peakLabel;
+    juce::DrawableButton truePeakAlarmLamp { "truePeakAlarmLamp", juce::DrawableButton::ImageRaw };
+    std::array<juce::ImageComponent, 4> readoutBox;
+    juce::Label modeValueLabel, modeLabel;
+    juce::Label integratedValueLabel, integratedUnitLabel, integratedUnitMark;
+    juce::Label shortTermValueLabel, shortTermUnitLabel, shortTermUnitMark;
+    juce::Label loudnessRangeValueLabel, loudnessRangeUnitLabel;
+
+    juce::Component timePanel;
+    juce::ImageComponent momentaryBox;
+    juce::Label momentaryValueLabel, momentaryUnitLabel, momentaryUnitMark;
+    juce::Label timecodeLabel, timeLabel;
+
+    // True peak
+    juce::Component truePeakPanel;
+    juce::ImageComponent truePeakFace;
+    std::vector<std::unique_ptr<OVRAJuceVU>> truePeakVU;
+    std::array<juce::DrawableButton, 6> overloadLamp {
+        juce::DrawableButton { "overloadLampL", juce::DrawableButton::ImageRaw },
+        juce::DrawableButton { "overloadLampR", juce::DrawableButton::ImageRaw },
+        juce::DrawableButton { "overloadLampC", juce::DrawableButton::ImageRaw },
+        juce::DrawableButton { "overloadLampLFE", juce::DrawableButton::ImageRaw },
+        juce::DrawableButton { "overloadLampLS", juce::DrawableButton::ImageRaw },
+        juce::DrawableButton { "overloadLampRS", juce::DrawableButton::ImageRaw }
+    };
+    std::array<juce::ImageComponent, 6> truePeakBox;
+    std::array<juce::Label, 6> truePeakValueLabel, channelNameLabel;
+
+    // Settings
+    juce::Component settingsPanel;
+    juce::Label standardCaption, scaleCaption, unitCaption, referenceCaption;
+    juce::DrawableButton ebuButton { "ebuButton", juce::DrawableButton::ImageRaw };
+    juce::DrawableButton atscButton { "atscButton", juce::DrawableButton::ImageRaw };
+    juce::DrawableButton aribButton { "aribButton", juce::DrawableButton::ImageRaw };
+    juce::DrawableButton scaleButtonA { "scaleButtonA", juce::DrawableButton::ImageRaw };
+    juce::DrawableButton scaleButtonB { "scaleButtonB", juce::DrawableButton::ImageRaw };
+    juce::DrawableButton lufsButton { "lufsButton", juce::DrawableButton::ImageStretched };
+    juce::DrawableButton luButton { "luButton", juce::DrawableButton::ImageRaw };
+    juce::DrawableButton refLevelButtonA { "refLevelButtonA", juce::DrawableButton::ImageRaw };
+    juce::DrawableButton refLevelButtonB { "refLevelButtonB", juce::DrawableButton::ImageRaw };
+    juce::DrawableButton gatingButton { "gatingButton", juce::DrawableButton::ImageRaw };
+    juce::Label gatingCaption, truePeakMaxCaption, shortTermMaxCaption, peakHoldCaption, overloadHoldCaption;
+    juce::Slider truePeakMaxSlider, shortTermMaxSlider, peakHoldSlider, overloadHoldSlider;
+    juce::Label connectionCaption, addressCaption, ipAddressLabel, portCaption, passwordCaption;
+    juce::TextEditor portEditor, passwordEditor;
+    juce::DrawableButton connectButton { "connectButton", juce::DrawableButton::ImageStretched };
+    juce::DrawableButton passwordButton { "passwordButton", juce::DrawableButton::ImageStretched };
+    juce::HyperlinkButton contactLink { "CONTACT US", juce::URL (contactUrl) };
+    juce::HyperlinkButton guideLink { "USER GUIDE", juce::URL (supportUrl) };
+    juce::Label productLabel, versionLabel, noticeLabel;
+
+    // Scopes
+    juce::Component scopePanel;
+    OVRADrawVectorscope soundField;
+    OVRAVectroscope vectroscope;
+    juce::Label displayCaption, channelsCaption, loudnessCaption;
+    juce::ComboBox displayCombo, channelsCombo, loudnessCombo;
+    std::vector<std::unique_ptr<OVRACorrelationMeter>> correlationMeter;
+    juce::DrawableButton fiveOneButton { "fiveOneButton", juce::DrawableButton::ImageRaw };
+    juce::DrawableButton stereoButton { "stereoButton", juce::DrawableButton::ImageRaw };
+    juce::DrawableButton soundFieldSourceSwitch { "soundFieldSourceSwitch",
+                                                  juce::DrawableButton::ImageStretched };
+    juce::Label truePeakSourceCaption, momentarySourceCaption;
+
+    // The report viewer (view 3) and the device selector (view 4) go here.
+
+    LockComponent lockOverlay;
+
+private:
+    //==============================================================================
+    /** A child's place in its parent; resized applies them all. */
+    struct Placement
+    {
+        juce::Component* component;
+        juce::Rectangle<int> bounds;
+    };
+
+    void place (juce::Component& child, juce::Component& parent, juce::Rectangle<int> bounds);
+    void move (juce::Component& child, juce::Rectangle<int> bounds);
+
+    juce::Font latoFont (float height) const;
+    void setUpLabel (juce::Label& label, juce::Component& parent, juce::Rectangle<int> bounds,
+                     const juce::String& text, float fontHeight,
+                     juce::Justification justification = juce::Justification::centredLeft);
+    void setUpButton (juce::DrawableButton& button, juce::Component& parent, juce::Rectangle<int> bounds,
+                      bool toggles, int radioGroup = 0);
+    void setUpSlider (juce::Slider& slider, juce::Rectangle<int> bounds, double minimum, double maximum);
+    void setUpCombo (juce::ComboBox& combo, juce::Rectangle<int> bounds, const juce::StringArray& items);
+    void setUpTextEditor (juce::TextEditor& editor, juce::Rectangle<int> bounds);
+    void setLufsImages (bool lkfs);
+    void setShortTermRange (double minimum, double maximum);
+
+    void showMode (int mode);
+    void applyStandardPreset();
+    void switchRemoteServer (bool on);
+    void clearOverloadFlags();
+    void checkStereoRouting();
+    void runOverloadHold();
+
+    std::vector<Placement> layout;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OvrajuceLoudnessAudioProcessorEditor)
+};
