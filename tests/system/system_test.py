@@ -248,9 +248,12 @@ class SystemTest:
         self.procs.start("openbox", ["openbox", "--sm-disable"])
         wait_until(lambda: self.procs.run(["wmctrl", "-m"], 5)[0] == 0, 10, "the window manager")
 
-    def start_jack(self):
-        self.procs.start("jackd", ["jackd", "-n", self.env["JACK_DEFAULT_SERVER"], "--no-realtime", "-d", "dummy",
-                                   "-r", str(SAMPLE_RATE), "-p", "512", "-C", "6", "-P", "6"])
+    def start_jack(self, synchronous=False):
+        """synchronous: every cycle waits for every client, so that a client that is late on a loaded machine
+        delays the audio instead of breaking it."""
+        self.procs.start("jackd", ["jackd", "-n", self.env["JACK_DEFAULT_SERVER"], "--no-realtime"] +
+                         (["--sync"] if synchronous else []) +
+                         ["-d", "dummy", "-r", str(SAMPLE_RATE), "-p", "512", "-C", "6", "-P", "6"])
         code, _ = self.procs.run(["jack_wait", "-w", "-t", "10"], 15)
         check(code == 0, "the JACK server did not come up within 10 s")
         log("JACK server on the dummy driver is up")
