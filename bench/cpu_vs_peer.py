@@ -40,12 +40,24 @@ FEEDS = [
 ]
 
 
-def cpu_seconds(pid):
-    """User plus system time of a process, all its threads, in seconds."""
-    with open(f"/proc/{pid}/stat") as f:
+def cpu_seconds(stat_path):
+    """User plus system time from a /proc stat file (a process's: all its threads), in seconds."""
+    with open(stat_path) as f:
         # The command name may hold blanks; the fields after it are plain.
         fields = f.read().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def thread_seconds(pid):
+    """CPU seconds of each thread of a process, by thread id: (name, seconds)."""
+    threads = {}
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{tid}/comm") as f:
+                threads[tid] = (f.read().strip(), cpu_seconds(f"/proc/{pid}/task/{tid}/stat"))
+        except FileNotFoundError:  # the thread has just ended
+            pass
+    return threads
 
 
 class CpuVersusPeer(harness.SystemTest):
@@ -70,6 +82,7 @@ class CpuVersusPeer(harness.SystemTest):
             print(f"  x42-meter 0 (EBU R128, stereo):      {load['x42-meter 0']:6.2f} %")
             if load["x42-meter 0"] > 0:
                 print(f"  ratio ZELX51 / x42-meter:            {load['ZELX51'] / load['x42-meter 0']:6.2f}")
+            print("  ZELX51 by thread: " + ", ".join(f"{name} {share:.2f} %" for share, name in self.threads))
             sys.stdout.flush()
 
     def measure(self, feed, synth, processes):
@@ -87,15 +100,29 @@ class CpuVersusPeer(harness.SystemTest):
             check(code == 0, f"could not connect {source_port} to {meter_port}: {out}")
 
         time.sleep(SETTLE_S)
-        before = {name: cpu_seconds(p.pid) for name, p in processes.items()}
+        before = {name: cpu_seconds(f"/proc/{p.pid}/stat") for name, p in processes.items()}
+        threads_before = thread_seconds(self.app.pid)
         start = time.monotonic()
         time.sleep(self.args.seconds)
-        after = {name: cpu_seconds(p.pid) for name, p in processes.items()}
+        after = {name: cpu_seconds(f"/proc/{p.pid}/stat") for name, p in processes.items()}
+        threads_after = thread_seconds(self.app.pid)
         elapsed = time.monotonic() - start
         for name, p in processes.items():
             check(p.poll() is None, f"{name} ended while it was measured")
         self.procs.stop(player)
         wait_until(lambda: "src:out_1" not in self.jack_ports(), 10, f"the {feed} source to end")
+
+        # Where the program's time goes, by thread, over the same time.
+        by_name = {}
+        for tid, (name, seconds) in threads_after.items():
+            # Threads that are not named carry the program's name: the first is the message thread, the others
+            # are JACK's, its audio thread among them.
+            if tid == str(self.app.pid):
+                name = "message thread"
+            elif name == threads_after[str(self.app.pid)][0]:
+                name = "JACK threads (audio)"
+            by_name[name] = by_name.get(name, 0.0) + seconds - threads_before.get(tid, (name, 0.0))[1]
+        self.threads = sorted(((100.0 * t / elapsed, n) for n, t in by_name.items() if t > 0), reverse=True)
         return {name: 100.0 * (after[name] - before[name]) / elapsed for name in processes}
 
 
