@@ -141,8 +141,7 @@ def main():
         print("x42-meter is missing: apt-get install x42-plugins", flush=True)
         return 1
     harness.RUN_LIMIT_S = len(FEEDS) * (args.seconds + 20) + 30
-    return harness.run_system_test(lambda workdir, common_root: CpuVersusPeer(args, workdir, common_root),
-                                   tools=("sox", "jack-play", "x42-meter"))
+    return harness.run_isolated(args, CpuVersusPeer, tools=("sox", "jack-play", "x42-meter"))
 
 
 if __name__ == "__main__":

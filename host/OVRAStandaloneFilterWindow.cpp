@@ -2,6 +2,7 @@
 
 #include "BoundedXmlDocument.h"
 #include "CommandsListener.h"
+#include "OVRAAudioDeviceSelectorComponent.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
 
 namespace
@@ -123,6 +124,7 @@ OVRAStandaloneFilterWindow::~OVRAStandaloneFilterWindow()
         desktop.setKioskModeComponent (nullptr);
 
     cancelPendingUpdate();
+    delete audioSettingsDialog.getComponent();
 
     if (settings != nullptr)
     {
@@ -201,6 +203,39 @@ void OVRAStandaloneFilterWindow::closeButtonPressed()
         app->systemRequestedQuit();
     else
         juce::JUCEApplicationBase::quit();
+}
+
+void OVRAStandaloneFilterWindow::showAudioSettingsDialog()
+{
+    if (processor == nullptr || deviceManager == nullptr)
+        return;
+
+    constexpr int selectorWidth = 615;
+    constexpr int selectorHeight = 610;
+    // The counts the processor was set up with, not its current ones: the
+    // player sets those to what the open device has, and with a device that
+    // opened no inputs the selector would offer no input box to choose another.
+    const int numInputs = Slots::count;
+    const int numOutputs = Slots::count;
+    auto selector = std::make_unique<OVRAAudioDeviceSelectorComponent> (
+        *deviceManager, numInputs, numInputs, numOutputs, numOutputs, processor.get());
+    selector->setSize (selectorWidth, selectorHeight);
+
+    juce::DialogWindow::LaunchOptions options;
+    options.content.setOwned (selector.release());
+    options.dialogTitle = TRANS ("Audio Settings");
+    options.dialogBackgroundColour = juce::Colours::black;
+    options.escapeKeyTriggersCloseButton = true;
+    options.useNativeTitleBar = true;
+    options.resizable = false;
+    options.useBottomRightCornerResizer = false;
+
+    // The dialog is sized for the framework's own title bar and keeps that size
+    // when it switches to the native one, which would stretch the selector.
+    audioSettingsDialog = options.launchAsync();
+
+    if (audioSettingsDialog != nullptr)
+        audioSettingsDialog->setContentComponentSize (selectorWidth, selectorHeight);
 }
 
 void OVRAStandaloneFilterWindow::handleAsyncUpdate()

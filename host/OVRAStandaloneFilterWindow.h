@@ -45,6 +45,10 @@ public:
     void moved() override;
     void closeButtonPressed() override;
 
+    /** Shows the device selector on this window's device manager in a modal
+        "Audio Settings" dialog that deletes itself when closed. */
+    virtual void showAudioSettingsDialog();
+
     void handleAsyncUpdate() override;
     void buttonClicked (juce::Button*) override;
 
@@ -70,6 +74,10 @@ private:
 
     // Where the window was put at start, until the user moves it elsewhere,
     // and the native window that the window manager has shown there.
+    // The settings dialog while it is open: it works on the device manager, so
+    // it goes first when the window does.
+    juce::Component::SafePointer<juce::DialogWindow> audioSettingsDialog;
+
     std::optional<juce::Point<int>> placedPosition;
     void* placementShownOn = nullptr;
 

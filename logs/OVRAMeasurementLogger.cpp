@@ -14,11 +14,11 @@ void OVRAMeasurementLogger::startReport (const juce::File& reportFile)
     csvLogger.setLogFile (logFileFor (reportFile));
 }
 
-juce::File OVRAMeasurementLogger::logFileFor (const juce::File& reportFile) const
+juce::File OVRAMeasurementLogger::logFileFor (const juce::File& reportFile)
 {
     // Only the file's own extension changes; a folder whose name contains
     // ".xml" stays as it is.
-    return reportFile.withFileExtension (csvLogger.getLogExtension());
+    return reportFile.withFileExtension (OVRATextCSVLogger::getLogExtension());
 }
 
 //==============================================================================

@@ -37,7 +37,7 @@ public:
 
     /** The CSV log that belongs to a report file: same folder and name, the
         log's extension. */
-    juce::File logFileFor (const juce::File& reportFile) const;
+    static juce::File logFileFor (const juce::File& reportFile);
 
     //==============================================================================
     // These never block or allocate, so the audio thread may call them; the

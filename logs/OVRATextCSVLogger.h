@@ -57,7 +57,7 @@ public:
     juce::File getLogFile() const;
 
     /** The CSV log's extension, ".csv". */
-    const juce::String& getLogExtension() const noexcept { return logExtension; }
+    static juce::String getLogExtension() { return ".csv"; }
 
     /** Events waiting in the queue. */
     int getNumQueuedEvents() const noexcept { return fifo.getNumReady(); }
@@ -70,7 +70,6 @@ private:
     juce::CriticalSection lock;
     juce::TimeSliceThread* const loggerThread;
     const juce::String header { "Type, Value, Date, Time\r\n" };
-    const juce::String logExtension { ".csv" };
     juce::File logFile;
     std::vector<LogEvent> events;
     LogWriteStatus writeStatus { "Measurement log" };

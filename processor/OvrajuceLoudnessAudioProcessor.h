@@ -137,6 +137,10 @@ public:
     ChannelLayout getInputLayout() const noexcept { return ChannelLayout::unpack (inputLayout.get()); }
     ChannelLayout getOutputLayout() const noexcept { return ChannelLayout::unpack (outputLayout.get()); }
 
+    /** The chosen forms, as persisted. Message thread only. */
+    const ChannelLayout& getSavedInputLayout() const noexcept { return savedInputLayout; }
+    const ChannelLayout& getSavedOutputLayout() const noexcept { return savedOutputLayout; }
+
     //==============================================================================
     float levelToPosition (float level, int truePeakFlag) const noexcept;
     int levelToPixels (float level, int truePeakFlag) const noexcept;

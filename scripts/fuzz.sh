@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the remote message fuzzer (clang, libFuzzer, AddressSanitizer) in
-# build/fuzz and runs it for the given number of seconds from the seed corpus
-# in fuzz/corpus; any crash fails the script: scripts/fuzz.sh <seconds>
+# Builds the fuzzers (clang, libFuzzer, AddressSanitizer) in build/fuzz and
+# runs them for the given number of seconds in all, half each: the remote
+# message fuzzer from the seeds in fuzz/corpus, the log reader fuzzer from
+# those in fuzz/corpus-logs. Any crash fails the script: scripts/fuzz.sh <seconds>
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-60}"
@@ -16,9 +17,14 @@ fi
 cmake -S "$root/fuzz" -B "$dir" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}"
 cmake --build "$dir" --parallel "$(nproc 2>/dev/null || echo 2)"
 
-# New inputs go to a scratch corpus; the committed seeds stay as they are.
-mkdir -p "$dir/corpus" "$dir/artifacts"
-echo "== fuzzing the remote message handler for ${seconds} s"
-"$dir/RemoteMessageFuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+# New inputs go to scratch corpora; the committed seeds stay as they are.
+each=$(( (seconds + 1) / 2 ))
+mkdir -p "$dir/corpus" "$dir/corpus-logs" "$dir/artifacts"
+echo "== fuzzing the remote message handler for ${each} s"
+"$dir/RemoteMessageFuzzer" -max_total_time="$each" -timeout=10 -rss_limit_mb=2048 \
   -close_fd_mask=1 -print_final_stats=1 -artifact_prefix="$dir/artifacts/" \
   "$dir/corpus" "$root/fuzz/corpus"
+echo "== fuzzing the log and report readers for ${each} s"
+"$dir/LogReaderFuzzer" -max_total_time="$each" -timeout=10 -rss_limit_mb=2048 \
+  -print_final_stats=1 -artifact_prefix="$dir/artifacts/" \
+  "$dir/corpus-logs" "$root/fuzz/corpus-logs"

@@ -2,6 +2,7 @@
 #include "HostTestHelpers.h"
 
 #include "CommandsListener.h"
+#include "OVRAAudioDeviceSelectorComponent.h"
 #include "OVRAStandaloneFilterWindow.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
 #include "PreferencesFileLocation.h"
@@ -514,4 +515,45 @@ TEST_F (MainWindowTest, KeyboardCommandsAreRegisteredOnceTheLoopRunsAndActOnTheW
         CommandsListener::getGlobalCommandManager().getCommandForID (CommandsListener::kioskModeCommand),
         nullptr);
     CommandsListener::deleteGlobalCommandManager();
+}
+
+TEST_F (MainWindowTest, TheAudioSettingsDialogShowsTheDeviceSelectorModallyAndEscapeClosesIt)
+{
+    writePrefs (
+        "<VALUE name=\"audioSetup\"><DEVICESETUP deviceType=\"ALSA\" audioOutputDeviceName=\"zelx absent "
+        "device\" audioInputDeviceName=\"zelx absent device\"/></VALUE>");
+    openWindow();
+    // As the player leaves it after opening a device with no inputs.
+    window->getProcessor()->setPlayConfigDetails (0, 6, 44100.0, 512);
+    window->showAudioSettingsDialog();
+
+    juce::DialogWindow* dialog = nullptr;
+    ASSERT_TRUE (HostTestHelpers::runMessageLoopUntil ([&] {
+        for (int i = 0; i < juce::TopLevelWindow::getNumTopLevelWindows(); ++i)
+            if (auto* d = dynamic_cast<juce::DialogWindow*> (juce::TopLevelWindow::getTopLevelWindow (i)))
+                dialog = d;
+
+        return dialog != nullptr && dialog->isShowing();
+    }));
+    EXPECT_EQ (dialog->getName(), "Audio Settings");
+    EXPECT_TRUE (dialog->isCurrentlyModal());
+    EXPECT_TRUE (dialog->isUsingNativeTitleBar());
+    EXPECT_FALSE (dialog->isResizable());
+    auto* selector = dynamic_cast<OVRAAudioDeviceSelectorComponent*> (dialog->getContentComponent());
+    ASSERT_NE (selector, nullptr);
+    EXPECT_EQ (selector->getBounds().getWidth(), 615);
+    EXPECT_EQ (selector->getBounds().getHeight(), 610);
+    EXPECT_NE (selector->getSettingsPanel()->getInputDeviceBox(), nullptr) << "inputs can be chosen again";
+
+    ASSERT_NE (dialog->getPeer(), nullptr);
+    dialog->getPeer()->handleKeyPress (juce::KeyPress (juce::KeyPress::escapeKey));
+    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (
+        [] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() == 0; }));
+
+    // Open when the window goes: the dialog goes with it, before the device manager it works on.
+    window->showAudioSettingsDialog();
+    HostTestHelpers::drainMessageLoop();
+    window.reset();
+    HostTestHelpers::drainMessageLoop();
+    EXPECT_EQ (juce::TopLevelWindow::getNumTopLevelWindows(), 0);
 }

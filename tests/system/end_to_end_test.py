@@ -422,8 +422,7 @@ def main():
     parser.add_argument("--make-state", required=True)
     parser.add_argument("--shot-dir", help="where the meter's screenshot is kept")
     args = parser.parse_args()
-    return harness.run_system_test(lambda workdir, common_root: EndToEndTest(args, workdir, common_root),
-                                   tools=("tesseract", "convert"))
+    return harness.run_isolated(args, EndToEndTest, tools=("tesseract", "convert"))
 
 
 if __name__ == "__main__":

@@ -178,10 +178,16 @@ def read_channels(path):
     return [[data[i] / 32768.0 for i in range(c, len(data), count)] for c in range(count)]
 
 
-def check_routing(channels, what):
-    """Outputs 1-5 carry their own tone and no other; output 6 is silent."""
+def check_routing(channels, what, expected=(0, 1, 2, 3, 4, None)):
+    """Output n carries the tone of input expected[n] and no other, or is silent where that is None; by default
+    outputs 1-5 carry their own input's tone and output 6 is silent."""
     block = SAMPLE_RATE // 2
-    for channel in range(5):
+    for channel, tone in enumerate(expected):
+        if tone is None:
+            loudest = max(abs(x) for x in channels[channel])
+            log(f"{what}: output {channel + 1} peak {loudest:.6f}")
+            check(loudest < 1e-3, f"{what}: the unrouted output {channel + 1} is not silent (peak {loudest})")
+            continue
         onset = next((i for i, x in enumerate(channels[channel]) if abs(x) > 0.05), None)
         check(onset is not None, f"{what}: no signal reached output {channel + 1}")
         # Skip the moment the connection was made, then look at half a second.
@@ -190,17 +196,13 @@ def check_routing(channels, what):
               f"{what}: too little signal recorded on output {channel + 1} ({len(channels[channel]) - onset})")
         samples = channels[channel][start:start + block]
         levels = [goertzel_amplitude(samples, f) for f in TONES_HZ]
-        own = levels[channel]
+        own = levels[tone]
         log(f"{what}: output {channel + 1}: " + ", ".join(f"{f:.0f} Hz {a:.4f}" for f, a in zip(TONES_HZ, levels)))
-        check(own > 0.2, f"{what}: output {channel + 1} lacks its input's {TONES_HZ[channel]:.0f} Hz tone")
+        check(own > 0.2, f"{what}: output {channel + 1} lacks input {tone + 1}'s {TONES_HZ[tone]:.0f} Hz tone")
         for other, level in enumerate(levels):
-            if other != channel:
+            if other != tone:
                 check(level < own * 0.01,
                       f"{what}: output {channel + 1} carries input {other + 1}'s tone ({level:.4f})")
-
-    loudest = max(abs(x) for x in channels[5])
-    log(f"{what}: output 6 peak {loudest:.6f}")
-    check(loudest < 1e-3, f"{what}: the unrouted output 6 is not silent (peak {loudest})")
 
 
 # ------------------------------------------------------------------------------
@@ -300,27 +302,37 @@ class SystemTest:
         check(sorted(own) == sorted(wanted), f"{what}: unexpected ports {own}")
         log(f"{what}: JACK device open with {len(own) // 2} inputs and {len(own) // 2} outputs")
 
-    def play_and_record(self, what):
+    def start_player(self, what):
+        """The tone player, a JACK client "zelxsrc" with one tone on each of its six outputs."""
         player = self.procs.start("player-" + what, tone_player_command("zelxsrc",
                                                                        [(f, TONE_AMPLITUDE) for f in TONES_HZ]))
         wait_until(lambda: "zelxsrc:out_6" in self.jack_ports(), 10, f"{what}: the player's ports")
+        return player
+
+    def play_and_record(self, what):
+        player = self.start_player(what)
         for n in range(1, 7):
             code, out = self.procs.run(["jack_connect", f"zelxsrc:out_{n}", f"{CLIENT}:in_{n}"], 5)
             check(code == 0, f"{what}: could not connect the player to input {n}: {out}")
+        self.record(what)
+        self.procs.stop(player)
 
+    def record(self, what, expected=(0, 1, 2, 3, 4, None)):
+        """Records the program's first len(expected) outputs for two seconds and checks them with
+        check_routing."""
+        count = len(expected)
         recording = os.path.join(self.workdir, f"recorded-{what}.wav")
-        recorder = self.procs.start("jack-record-" + what, ["jack-record", "-n", "6", "-t", "2", "-f", "0x10002",
-                                                            recording])
+        recorder = self.procs.start("jack-record-" + what, ["jack-record", "-n", str(count), "-t", "2", "-f",
+                                                            "0x10002", recording])
         name = f"jack-record-{recorder.pid}"
-        wait_until(lambda: f"{name}:in_6" in self.jack_ports(), 10, f"{what}: the recorder's ports")
-        for n in range(1, 7):
+        wait_until(lambda: f"{name}:in_{count}" in self.jack_ports(), 10, f"{what}: the recorder's ports")
+        for n in range(1, count + 1):
             code, out = self.procs.run(["jack_connect", f"{CLIENT}:out_{n}", f"{name}:in_{n}"], 5)
             check(code == 0, f"{what}: could not connect output {n} to the recorder: {out}")
 
         wait_until(lambda: recorder.poll() is not None, 15, f"{what}: the recording")
         self.procs.stop(recorder)
-        self.procs.stop(player)
-        check_routing(read_channels(recording), what)
+        check_routing(read_channels(recording), what, expected)
 
     # -- the scenario ------------------------------------------------------------
     def run(self):
@@ -508,10 +520,21 @@ def tone_player_command(client_name, tones):
         [f"{frequency:g}:{amplitude!r}" for frequency, amplitude in tones]
 
 
-def run_system_test(make_test, tools=()):
-    """Runs make_test(workdir, common_root).run() in a private mount namespace with a private /dev/shm (and, as
-    root, a private /opt) and returns the exit code: 0 passed, 1 failed, SKIP. The test's processes are ended
-    on the way out, whatever happens."""
+def main():
+    if sys.argv[1:2] == ["play-tones"]:
+        tones = [(float(f), float(a)) for f, a in (t.split(":") for t in sys.argv[3:])]
+        return play_tones(sys.argv[2], tones or [(f, TONE_AMPLITUDE) for f in TONES_HZ])
+
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--app", required=True)
+    parser.add_argument("--make-state", required=True)
+    return run_isolated(parser.parse_args(), SystemTest)
+
+
+def run_isolated(args, test_class, tools=()):
+    """Runs test_class(args, workdir, common_root).run() in a private mount namespace with its own /dev/shm and
+    common application-data folder; returns the exit code (SKIP when no such namespace can be made). tools: what
+    the test needs beyond the harness's own programs."""
     for tool in ("Xvfb", "openbox", "wmctrl", "xdotool", "jackd", "jack_wait", "jack_lsp", "jack_connect",
                  "jack-record", "import", "identify", "unshare", "mount") + tuple(tools):
         if shutil.which(tool) is None:
@@ -546,7 +569,7 @@ def run_system_test(make_test, tools=()):
             shutil.rmtree(workdir, ignore_errors=True)
             return SKIP
 
-    test = make_test(workdir, common_root)
+    test = test_class(args, workdir, common_root)
     try:
         test.run()
     except (Failure, subprocess.TimeoutExpired, OSError, ET.ParseError) as error:
@@ -561,18 +584,6 @@ def run_system_test(make_test, tools=()):
     log(f"PASSED in {time.monotonic() - started:.1f} s")
     shutil.rmtree(workdir, ignore_errors=True)
     return 0
-
-
-def main():
-    if sys.argv[1:2] == ["play-tones"]:
-        tones = [(float(f), float(a)) for f, a in (t.split(":") for t in sys.argv[3:])]
-        return play_tones(sys.argv[2], tones or [(f, TONE_AMPLITUDE) for f in TONES_HZ])
-
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--app", required=True)
-    parser.add_argument("--make-state", required=True)
-    args = parser.parse_args()
-    return run_system_test(lambda workdir, common_root: SystemTest(args, workdir, common_root))
 
 
 if __name__ == "__main__":

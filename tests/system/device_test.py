@@ -1,0 +1,275 @@
+#!/usr/bin/env python3
+"""System test of the audio device settings, on the harness of system_test.py.
+
+On a private virtual display with a private JACK server (dummy driver, six
+capture and six playback ports) and a tone player "zelxsrc" (six tones on six
+ports), the program's main window is started with its "Audio Settings" dialog
+open (device_selector_window, the program's own window class and preferences).
+With real mouse clicks and key presses (xdotool) the test:
+
+1. takes input channel 6 for slot L (after setting RS to none) and sets the
+   output of RS to none; checks with "jack_lsp -c" that exactly the chosen
+   channels are connected, and with a recorded tone that input 6 now comes out
+   on output 1 and output 6 is silent;
+2. chooses the tone player as input device: its six ports feed the inputs and
+   the input layout is back to the identity, so each output carries its own
+   tone (output 6 still silent); closes the dialog and quits;
+   (then, in a second run of the dialog, it switches the device type to ALSA,
+   whose null device the test declares with a name hint, chooses another buffer
+   size there and checks what is stored);
+3. checks "audioSetup" and "filterState" in the preferences, restarts the real
+   program and checks that the stored setup is opened and routes as before;
+4. starts the dialog on a stored setup naming channels JACK does not have,
+   checks what is opened, then stops the JACK server under the open dialog:
+   the program must stay alive and responsive, quit cleanly and keep the
+   layouts, and open the same channels once the server is back.
+"""
+
+import argparse
+import os
+import sys
+import time
+
+import system_test
+from system_test import CLIENT, Failure, check, log, wait_until
+
+DIALOG_TITLE = "^Audio Settings$"
+IDENTITY = "0;1;2;3;4;5;"
+
+# Centres of the boxes in the dialog's 615 x 610 selector (a type box above, so
+# the settings panel starts at y = 57; boxes are 24 high): input device box,
+# and the six channel boxes of the input and output selectors, 30 apart.
+INPUT_DEVICE_BOX = (206, 169)
+INPUT_CHANNEL_X, OUTPUT_CHANNEL_X, FIRST_CHANNEL_Y, CHANNEL_STEP = 205, 470, 259, 30
+SLOT_L, SLOT_RS = 0, 5
+TYPE_BOX = (307, 27)
+ALSA_BUFFER_SIZE_BOX = (206, 229)
+
+# A device of the test's own for the framework's ALSA type, which lists the
+# devices that ALSA's name hints show.
+ALSA_NULL_DEVICE = """pcm.zelxnull {
+    type null
+    hint {
+        show on
+        description "ZELX null device"
+    }
+}
+"""
+
+# Only the outputs the program opened are recorded: the framework's JACK device
+# takes a port that another client connects to as opened, and the settings
+# panel, on the device's next change, opens its chosen set again, which drops
+# every connection. Output 6 is checked to be unconnected instead.
+OPEN_OUTPUTS_FROM_INPUT_6 = (5, 1, 2, 3, 4)
+OPEN_OUTPUTS_OWN = (0, 1, 2, 3, 4)
+
+
+def channel_box(x, slot):
+    return x, FIRST_CHANNEL_Y + slot * CHANNEL_STEP
+
+
+class DeviceTest(system_test.SystemTest):
+    def prefs_text(self, setup_attributes, filter_state):
+        return ('<?xml version="1.0" encoding="UTF-8"?>\n<PROPERTIES>\n'
+                f'  <VALUE name="audioSetup"><DEVICESETUP deviceType="JACK" {setup_attributes}/></VALUE>\n'
+                f'  <VALUE name="filterState" val="{filter_state}"/>\n'
+                '</PROPERTIES>\n')
+
+    def write_prefs(self, setup_attributes, filter_state):
+        os.makedirs(self.prefs_dir, exist_ok=True)
+        with open(self.prefs, "w", encoding="utf-8") as f:
+            f.write(self.prefs_text(setup_attributes, filter_state))
+
+    def make_state(self, inputs, outputs):
+        code, state = self.procs.run([self.args.make_state, inputs, outputs], 20)
+        check(code == 0 and state.strip(), "make_filter_state failed")
+        return state.strip()
+
+    def connections(self):
+        """Every JACK port with the set of ports it is connected to."""
+        code, out = self.procs.run(["jack_lsp", "-c"], 5)
+        check(code == 0, "jack_lsp -c failed")
+        ports, current = {}, None
+        for line in out.splitlines():
+            if not line.strip():
+                continue
+            if line[0].isspace():
+                ports[current].add(line.strip())
+            else:
+                current = line.strip()
+                ports[current] = set()
+        return ports
+
+    def wait_for_connections(self, wanted, what):
+        """Waits until the program's ports are connected exactly as wanted (port suffix -> set of peers)."""
+        def matches():
+            ports = self.connections()
+            return all(ports.get(f"{CLIENT}:{port}") == peers for port, peers in wanted.items())
+
+
+        try:
+            wait_until(matches, 10, f"{what}: the program's JACK connections")
+        except Failure:
+            own = {p: c for p, c in self.connections().items() if p.startswith(CLIENT + ":")}
+            raise Failure(f"{what}: the program's JACK connections are {own}, wanted {wanted}")
+        log(f"{what}: JACK connections as chosen")
+
+    def start_selector_window(self, what):
+        self.app = self.procs.start("selector-" + what, [self.args.selector_window])
+
+        def find_dialog():
+            check(self.app.poll() is None, f"{what}: the program ended early with code {self.app.returncode}")
+            code, out = self.procs.run(["xdotool", "search", "--onlyvisible", "--name", DIALOG_TITLE], 5)
+            return out.split()[0] if code == 0 and out.split() else None
+
+        dialog = int(wait_until(find_dialog, 20, f"{what}: the Audio Settings dialog"))
+        wait_until(lambda: self.geometry(dialog)[2:] == (615, 610), 5, f"{what}: the dialog at 615 x 610")
+        log(f"{what}: dialog {dialog:#x} is up")
+        return dialog
+
+    def main_window(self):
+        code, out = self.procs.run(["xdotool", "search", "--onlyvisible", "--name", system_test.WINDOW_TITLE], 5)
+        check(code == 0 and out.split(), "the main window is gone")
+        return int(out.split()[0])
+
+    def screenshot(self, name):
+        shot = os.path.join(self.workdir, name + ".png")
+        code, out = self.procs.run(["import", "-window", "root", shot], 20)
+        check(code == 0, f"the screenshot failed: {out}")
+        log(f"screenshot {shot}")
+
+    def press(self, dialog, *keys):
+        code, _ = self.procs.run(["xdotool", "windowactivate", "--sync", str(dialog)], 10)
+        check(code == 0, "xdotool could not activate the dialog")
+        for key in keys:
+            code, _ = self.procs.run(["xdotool", "key", "--clearmodifiers", key], 5)
+            check(code == 0, f"xdotool could not press {key}")
+            time.sleep(0.2)
+
+    def choose(self, dialog, box, steps):
+        """Clicks a box (which opens its list and takes the keyboard focus), closes the list, and moves the
+        choice down (up, when negative) by as many enabled items."""
+        code, _ = self.procs.run(["xdotool", "mousemove", "--window", str(dialog), str(box[0]), str(box[1]),
+                                  "click", "1"], 5)
+        check(code == 0, "xdotool could not click")
+        time.sleep(0.5)
+        self.press(dialog, "Escape", *(["Down" if steps > 0 else "Up"] * abs(steps)))
+
+    # -- the scenario ------------------------------------------------------------
+    def run(self):
+        self.start_display()
+        self.start_jack()
+        self.start_player("devices")
+        playback = {f"out_{n}": {f"system:playback_{n}"} for n in range(1, 7)}
+        capture = {f"in_{n}": {f"system:capture_{n}"} for n in range(1, 7)}
+
+        # 1. Channels chosen in the boxes.
+        self.write_prefs(f'audioOutputDeviceName="system" audioInputDeviceName="system" '
+                         f'audioDeviceRate="{system_test.SAMPLE_RATE}" audioDeviceBufferSize="512"',
+                         self.make_state(IDENTITY, IDENTITY))
+        dialog = self.start_selector_window("channels")
+        self.wait_for_connections({**capture, **playback}, "channels: at start")
+        self.screenshot("dialog-at-start")
+
+        self.choose(dialog, channel_box(INPUT_CHANNEL_X, SLOT_RS), 1)  # channel 6 -> none
+        self.choose(dialog, channel_box(INPUT_CHANNEL_X, SLOT_L), 1)  # channel 1 -> 6, skipping 2-5 (held)
+        self.choose(dialog, channel_box(OUTPUT_CHANNEL_X, SLOT_RS), 1)  # channel 6 -> none
+        self.wait_for_connections({**capture, "in_1": set(), **playback, "out_6": set()}, "channels: chosen")
+        self.screenshot("dialog-channels-chosen")
+        for n in range(2, 7):
+            code, out = self.procs.run(["jack_connect", f"zelxsrc:out_{n}", f"{CLIENT}:in_{n}"], 5)
+            check(code == 0, f"could not connect the player to input {n}: {out}")
+        self.record("channels", expected=OPEN_OUTPUTS_FROM_INPUT_6)
+
+        # 2. Another input device: the tone player itself.
+        self.choose(dialog, INPUT_DEVICE_BOX, 1)
+        from_player = {f"in_{n}": {f"zelxsrc:out_{n}"} for n in range(1, 7)}
+        self.wait_for_connections({**from_player, **playback, "out_6": set()}, "device: the player")
+        self.screenshot("dialog-device-chosen")
+        self.record("device", expected=OPEN_OUTPUTS_OWN)
+
+        self.press(dialog, "Escape")
+        wait_until(lambda: self.procs.run(["xdotool", "search", "--onlyvisible", "--name", DIALOG_TITLE], 5)[0] != 0,
+                   5, "the dialog to close on Escape")
+        self.close_window(self.main_window(), "device")
+
+        # 3. What is stored, and a restart of the real program with it.
+        state = self.make_state(IDENTITY, "0;1;2;3;4;-1;")
+        stored = system_test.read_prefs(self.prefs)
+        setup = stored["audiosetup"][1]
+        check(setup is not None, "no audioSetup stored")
+        wanted = {"deviceType": "JACK", "audioOutputDeviceName": "system", "audioInputDeviceName": "zelxsrc",
+                  "audioDeviceInChans": "111111", "audioDeviceOutChans": "11111"}
+        for name, value in wanted.items():
+            check(setup.get(name) == value, f"stored audioSetup has {name}={setup.get(name)!r}, wanted {value!r}")
+        check(stored["filterstate"][0] == state, "the stored layouts are not the ones chosen")
+        log(f"stored setup: {setup.attrib}")
+
+        self.start_app("restart")
+        self.wait_for_connections({**from_player, **playback, "out_6": set()}, "restart")
+        self.record("restart", expected=OPEN_OUTPUTS_OWN)
+        self.close_window(self.main_window(), "restart")
+
+        # 3b. The other device type, ALSA with a null device of the test's own, and another buffer size there.
+        with open(os.path.join(self.home, ".asoundrc"), "w", encoding="utf-8") as f:
+            f.write(ALSA_NULL_DEVICE)
+        dialog = self.start_selector_window("alsa")
+        self.choose(dialog, TYPE_BOX, -1)
+        self.wait_for_connections({f"in_{n}": None for n in range(1, 7)}, "alsa: the JACK device closed")
+        time.sleep(2)
+        self.screenshot("dialog-alsa")
+        self.choose(dialog, ALSA_BUFFER_SIZE_BOX, 1)
+        time.sleep(1)
+        self.screenshot("dialog-alsa-buffer")
+        self.press(dialog, "Escape")
+        self.close_window(self.main_window(), "alsa")
+        setup = system_test.read_prefs(self.prefs)["audiosetup"][1]
+        log(f"alsa: stored setup {setup.attrib}")
+        # The framework's ALSA list of buffer sizes has 576 after 512.
+        wanted = {"deviceType": "ALSA", "audioOutputDeviceName": "ZELX null device",
+                  "audioInputDeviceName": "ZELX null device", "audioDeviceBufferSize": "576"}
+        for name, value in wanted.items():
+            check(setup.get(name) == value, f"alsa: stored {name}={setup.get(name)!r}, wanted {value!r}")
+
+        # 4. Channels the device lacks, then the device vanishes under the open dialog.
+        self.write_prefs(f'audioOutputDeviceName="system" audioInputDeviceName="system" '
+                         f'audioDeviceRate="{system_test.SAMPLE_RATE}" audioDeviceBufferSize="512" '
+                         'audioDeviceInChans="110000000"', self.make_state("7;0;1;2;3;4;", IDENTITY))
+        dialog = self.start_selector_window("vanishing")
+        self.wait_for_connections({**capture, "in_6": set(), **playback}, "absent channels")
+        self.screenshot("dialog-absent-channels")
+
+        jackd = next(proc for name, proc in self.procs.running if name == "jackd")
+        player = next(proc for name, proc in self.procs.running if name == "player-devices")
+        self.procs.stop(player)
+        self.procs.stop(jackd)
+        log("vanishing: the JACK server is stopped")
+        time.sleep(2)
+        check(self.app.poll() is None, f"vanishing: the program ended with code {self.app.returncode}")
+        self.screenshot("dialog-device-gone")
+        self.choose(dialog, INPUT_DEVICE_BOX, 0)
+        self.press(dialog, "Escape")
+        wait_until(lambda: self.procs.run(["xdotool", "search", "--onlyvisible", "--name", DIALOG_TITLE], 5)[0] != 0,
+                   5, "vanishing: the dialog to close on Escape (the window answers)")
+        self.close_window(self.main_window(), "vanishing")
+        stored = system_test.check_four_keys(self.prefs, "vanishing")
+        check(stored["filterstate"][0] == self.make_state("-1;0;1;2;3;4;", IDENTITY),
+              "vanishing: the layouts were not kept when the device went away")
+
+        # Nothing lost: with the server back the program opens the same channels.
+        self.start_jack()
+        self.start_app("server back")
+        self.wait_for_connections({**capture, "in_6": set(), **playback}, "server back")
+        self.close_window(self.main_window(), "server back")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--app", required=True)
+    parser.add_argument("--make-state", required=True)
+    parser.add_argument("--selector-window", required=True)
+    return system_test.run_isolated(parser.parse_args(), DeviceTest)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

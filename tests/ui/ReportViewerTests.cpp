@@ -1,0 +1,503 @@
+#include "HostTestHelpers.h"
+#include "LogTestFiles.h"
+#include "LoudnessHistory.h"
+#include "OVRAReport.h"
+#include "ProcessorTestHelpers.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <thread>
+#include <vector>
+
+namespace
+{
+using HostTestHelpers::runMessageLoopUntil;
+
+/** The text of the viewer's label at a point (labels take no clicks, so the
+    framework's hit test does not find them). */
+juce::String textAt (OVRAReport& viewer, int x, int y)
+{
+    // The topmost, where captions and values overlap.
+    for (int i = viewer.getNumChildComponents(); --i >= 0;)
+        if (auto* label = dynamic_cast<juce::Label*> (viewer.getChildComponent (i));
+            label != nullptr && label->getBounds().contains (x, y))
+            return label->getText();
+
+    return "<no label>";
+}
+
+// Points inside the value labels; a value label ends where its unit label begins.
+const std::map<juce::String, juce::Point<int>> valuePoints {
+    { "title", { 270, 80 } },          { "integrated", { 535, 110 } }, { "integratedUnit", { 545, 110 } },
+    { "duration", { 690, 110 } },      { "duration2", { 690, 135 } },  { "range", { 535, 135 } },
+    { "rangeUnit", { 545, 135 } },     { "shortTerm", { 535, 160 } },  { "shortTermUnit", { 545, 160 } },
+    { "shortTermTime", { 690, 160 } }, { "momentary", { 535, 185 } },  { "momentaryUnit", { 545, 185 } },
+    { "momentaryTime", { 690, 185 } }, { "truePeak", { 535, 210 } },   { "truePeakUnit", { 545, 210 } },
+    { "truePeakTime", { 690, 210 } },  { "start", { 350, 265 } },      { "end", { 350, 290 } },
+    { "limitUnit", { 890, 245 } },
+};
+
+juce::String shown (OVRAReport& viewer, const juce::String& name)
+{
+    const auto point = valuePoints.at (name);
+    return textAt (viewer, point.x, point.y);
+}
+
+/** Every label's text, to see that nothing changed. */
+juce::String everyLabel (OVRAReport& viewer)
+{
+    juce::StringArray texts;
+
+    for (auto* child : viewer.getChildren())
+        if (auto* label = dynamic_cast<juce::Label*> (child))
+            texts.add (label->getText());
+
+    return texts.joinIntoString ("|");
+}
+
+const char* const completeReport = R"(<?xml version="1.0" encoding="UTF-8"?>
+
+<ZEL5.1Log>
+  <UserSelectedTitle value="ZEL51Log"/>
+  <MeasurementInterval>
+    <StartTime value="6 Dec 2026 9:05:07"/>
+    <StopTime value="6 Dec 2026 10:10:07"/>
+    <UpTime value="1 hr 5 mins"/>
+  </MeasurementInterval>
+  <IntegratedMeasurements>
+    <IntegratedLoudness value="-23.04" unit="LUFS"/>
+    <LoudnessRange value="7.3" unit="LU"/>
+    <MaxShortTerm value="-17.0" unit="LUFS" maxTime="6 Dec 2026 9:30:00"/>
+    <MaxMomentary value="-12.5" unit="LUFS" maxTime="6 Dec 2026 9:31:00"/>
+    <MaxTruePeak value="-1.2" unit="dBTP" maxTime="6 Dec 2026 9:32:00"/>
+  </IntegratedMeasurements>
+</ZEL5.1Log>
+)";
+
+/** A report as the logger leaves it when no maximum was ever reached, with
+    the momentary maximum's unit missing altogether. */
+const char* const unsetMaximaReport = R"(<?xml version="1.0" encoding="UTF-8"?>
+
+<ZEL5.1Log>
+  <UserSelectedTitle value="ZEL51Log"/>
+  <IntegratedMeasurements>
+    <IntegratedLoudness value="-70.0" unit="LKFS"/>
+    <MaxShortTerm value="" unit="" maxTime=""/>
+    <MaxMomentary value="" maxTime=""/>
+    <MaxTruePeak value="" unit="" maxTime=""/>
+  </IntegratedMeasurements>
+</ZEL5.1Log>
+)";
+
+juce::File write (const juce::File& file, const juce::String& text)
+{
+    file.replaceWithText (text, false, false, "\n");
+    return file;
+}
+
+juce::FileTreeComponent& fileTreeOf (OVRAReport& viewer)
+{
+    for (auto* child : viewer.getChildren())
+        if (auto* tree = dynamic_cast<juce::FileTreeComponent*> (child))
+            return *tree;
+
+    throw std::logic_error ("the viewer has no file tree");
+}
+
+juce::Button& buttonOf (OVRAReport& viewer, const juce::String& name)
+{
+    for (auto* child : viewer.getChildren())
+        if (auto* button = dynamic_cast<juce::Button*> (child);
+            button != nullptr && button->getName() == name)
+            return *button;
+
+    throw std::logic_error ("no button " + name.toStdString());
+}
+
+/** A clock that the test moves on by the audio it has fed. */
+class SampleClock : public MeasurementClock
+{
+public:
+    juce::Time now() const noexcept override
+    {
+        return juce::Time (startMillis
+                           + samples.load() * 1000 / (juce::int64) ProcessorTestHelpers::sampleRate);
+    }
+
+    const juce::int64 startMillis = juce::Time (2026, 11, 6, 23, 58, 30).toMilliseconds();
+    std::atomic<juce::int64> samples { 0 };
+};
+
+/** Peak levels of the programme's 10 s segments; a 997 Hz sine of peak level
+    x dBFS on both L and R measures x LUFS. */
+const float segmentLevels[] = {
+    -20, -26, -23, -30, -18, -24, -28, -21, -25, -19, -27, -22, -23, -29, -20, -24
+};
+
+/** What the engine published for the log: one sample per new momentary
+    value, with the short-term value published before it (-71 before the
+    first), and the time of the last. */
+struct Published
+{
+    std::vector<float> momentary, shortTerm;
+    juce::Time lastTime;
+};
+
+/** Measures the programme block by block, with a loudness pass every 100 ms
+    of audio. Waits for the log writer now and then, so that its queue never
+    overflows however fast the feed runs. */
+Published measureProgramme (OvrajuceLoudnessAudioProcessor& processor, SampleClock& clock,
+                            const juce::File& logFolder)
+{
+    using namespace ProcessorTestHelpers;
+    const auto segment = (int64_t) (10 * sampleRate);
+    const auto total = segment * (int64_t) std::size (segmentLevels);
+
+    Published published;
+    float shortTerm = -71.0f;
+    int events = 0, eventsOnDisk = 0;
+    int64_t sinceLastPass = 0;
+    auto& module = processor.loudnessModule;
+
+    const auto linesOnDisk = [&logFolder] {
+        const auto csv = logFolder.findChildFiles (juce::File::findFiles, false, "*.csv");
+        return csv.isEmpty() ? 0 : csv[0].loadFileAsString().retainCharacters ("\n").length() - 1;
+    };
+
+    for (int64_t start = 0; start < total; start += blockSize)
+    {
+        auto block = silentBlock (6);
+        const float gain = TestSignals::dbToGain (segmentLevels[start / segment]);
+        TestSignals::writeSine (block, 0, 997.0, sampleRate, gain, start);
+        TestSignals::writeSine (block, 1, 997.0, sampleRate, gain, start);
+
+        // What this block logs, as the processor decides it.
+        if (module.momentaryUpdated)
+        {
+            published.momentary.push_back (roundToOneDecimal (module.results.momentaryLoudness));
+            published.shortTerm.push_back (shortTerm);
+            published.lastTime = clock.now();
+            ++events;
+        }
+
+        if (module.shortTermUpdated)
+        {
+            shortTerm = roundToOneDecimal (module.results.shortTermLoudness);
+            ++events;
+        }
+
+        process (processor, block);
+        clock.samples += blockSize;
+
+        for (sinceLastPass += blockSize; sinceLastPass >= 4800; sinceLastPass -= 4800)
+            module.computeLoudness();
+
+        if (events - eventsOnDisk > 600)
+        {
+            for (int wait = 0; wait < 2000 && linesOnDisk() < events; ++wait)
+                std::this_thread::sleep_for (std::chrono::milliseconds (5));
+
+            eventsOnDisk = events;
+        }
+    }
+
+    return published;
+}
+
+struct ChangeCounter : juce::ChangeListener
+{
+    void changeListenerCallback (juce::ChangeBroadcaster*) override { ++count; }
+    int count = 0;
+};
+} // namespace
+
+//==============================================================================
+TEST (ReportViewer, ShowsTheSummaryAndUnsetMaximaAsDefaults)
+{
+    LogTestFiles::TemporaryFolder folder;
+    OVRAReport viewer (juce::Font (15.0f));
+
+    viewer.loadReport (write (folder.getChildFile ("Hall_6_Dec.xml"), completeReport).getFullPathName());
+
+    EXPECT_EQ (shown (viewer, "title"), "Hall_6_Dec");
+    EXPECT_EQ (shown (viewer, "integrated"), "-23.0");
+    EXPECT_EQ (shown (viewer, "integratedUnit"), "LUFS");
+    EXPECT_EQ (shown (viewer, "limitUnit"), "LUFS");
+    EXPECT_EQ (shown (viewer, "range"), "7.3");
+    EXPECT_EQ (shown (viewer, "rangeUnit"), "LU");
+    EXPECT_EQ (shown (viewer, "duration"), "1 hr 5 mins");
+    EXPECT_EQ (shown (viewer, "duration2"), "1 hr 5 mins");
+    EXPECT_EQ (shown (viewer, "start"), "6 Dec 2026 9:05:07");
+    EXPECT_EQ (shown (viewer, "end"), "6 Dec 2026 10:10:07");
+    EXPECT_EQ (shown (viewer, "shortTerm"), "-17.0");
+    EXPECT_EQ (shown (viewer, "shortTermTime"), "6 Dec 2026 9:30:00");
+    EXPECT_EQ (shown (viewer, "momentary"), "-12.5");
+    EXPECT_EQ (shown (viewer, "truePeak"), "-1.2");
+    EXPECT_EQ (shown (viewer, "truePeakUnit"), "dBTP");
+    EXPECT_EQ (shown (viewer, "truePeakTime"), "6 Dec 2026 9:32:00");
+
+    viewer.loadReport (write (folder.getChildFile ("Silence.xml"), unsetMaximaReport).getFullPathName());
+
+    EXPECT_EQ (shown (viewer, "title"), "Silence");
+    EXPECT_EQ (shown (viewer, "integratedUnit"), "LKFS");
+    EXPECT_EQ (shown (viewer, "shortTerm"), "0.0");
+    EXPECT_EQ (shown (viewer, "shortTermUnit"), "");
+    EXPECT_EQ (shown (viewer, "shortTermTime"), "");
+    EXPECT_EQ (shown (viewer, "momentary"), "0.0");
+    EXPECT_EQ (shown (viewer, "momentaryUnit"), "-");
+    EXPECT_EQ (shown (viewer, "truePeak"), "-");
+    // What the report lacks stays as it was.
+    EXPECT_EQ (shown (viewer, "range"), "7.3");
+    EXPECT_EQ (shown (viewer, "start"), "6 Dec 2026 9:05:07");
+}
+
+TEST (ReportViewer, AFileThatIsNoReportOfOursChangesNothing)
+{
+    LogTestFiles::TemporaryFolder folder;
+    OVRAReport viewer (juce::Font (15.0f));
+    viewer.loadReport (write (folder.getChildFile ("Good.xml"), completeReport).getFullPathName());
+    HostTestHelpers::drainMessageLoop();
+    const auto before = everyLabel (viewer);
+
+    const juce::String report (completeReport);
+    juce::MemoryBlock binary (4096);
+    juce::Random (7).fillBitsRandomly (binary.getData(), binary.getSize());
+
+    const auto deep = "<ZEL5.1Log>" + juce::String::repeatedString ("<a>", 1000000);
+
+    juce::String huge ("<ZEL5.1Log><UserSelectedTitle value=\"");
+    huge << juce::String::repeatedString ("x", (int) LoudnessHistory::maxReportFileSize)
+         << "\"/></ZEL5.1Log>";
+
+    const struct
+    {
+        const char* name;
+        juce::String text;
+    } cases[] = {
+        { "malformed", report.replace ("<MaxMomentary", "<MaxMomentary <") },
+        { "truncated", report.substring (0, report.indexOf ("<MaxShortTerm") + 20) },
+        { "empty", {} },
+        { "binary", {} },
+        { "foreign", "<html><IntegratedMeasurements><LoudnessRange value=\"1\"/></IntegratedMeasurements>"
+                     "<UserSelectedTitle/></html>" },
+        { "deeplyNested", deep },
+        { "huge", huge },
+    };
+
+    for (const auto& c : cases)
+    {
+        const auto file = folder.getChildFile (juce::String (c.name) + ".xml");
+
+        if (juce::String (c.name) == "binary")
+            file.replaceWithData (binary.getData(), binary.getSize());
+        else
+            write (file, c.text);
+
+        // A log beside it must not reach the drawer either.
+        write (file.withFileExtension (".csv"), "Type, Value, Date, Time\n"
+                                                "MomentaryLoudness, -30.0, 6 Dec 2026, 9:05:07\n");
+        viewer.loadReport (file.getFullPathName());
+        HostTestHelpers::drainMessageLoop();
+        EXPECT_EQ (everyLabel (viewer), before) << c.name;
+        file.deleteFile();
+    }
+}
+
+TEST (ReportViewer, ListsReportsOnlyAndLoadsOnlyTheLowerCaseExtension)
+{
+    LogTestFiles::TemporaryFolder folder;
+    write (folder.getChildFile ("a.xml"), completeReport);
+    write (folder.getChildFile ("B.XML"), unsetMaximaReport);
+    write (folder.getChildFile ("a.csv"), "Type, Value, Date, Time\n");
+    folder.getChildFile ("sub.xml.d").createDirectory();
+    write (folder.getChildFile ("sub.xml.d/c.xml"), completeReport);
+
+    OVRAReport viewer (juce::Font (15.0f));
+    viewer.directoryList.setDirectory (folder.get(), true, true);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return ! viewer.directoryList.isStillLoading(); }));
+
+    juce::StringArray listed;
+    for (int i = 0; i < viewer.directoryList.getNumFiles(); ++i)
+        listed.add (viewer.directoryList.getFile (i).getFileName());
+    listed.sort (true);
+    EXPECT_EQ (listed.joinIntoString (" "), "a.xml B.XML");
+
+    auto& tree = fileTreeOf (viewer);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return tree.getNumRowsInTree() == 2; }));
+
+    // As a click on its row selects it.
+    const auto select = [&tree] (const juce::String& name) {
+        for (int row = 0; row < tree.getNumRowsInTree(); ++row)
+            if (auto* item = tree.getItemOnRow (row); item->getUniqueName().endsWith (name))
+                item->setSelected (true, true);
+
+        EXPECT_EQ (tree.getSelectedFile().getFileName(), name);
+    };
+
+    select ("B.XML");
+    EXPECT_EQ (shown (viewer, "title"), "");
+
+    select ("a.xml");
+    EXPECT_EQ (shown (viewer, "title"), "a");
+}
+
+TEST (ReportViewer, PublishesFolderAndNameTogether)
+{
+    OVRAReport viewer (juce::Font (15.0f));
+    ChangeCounter changes;
+    viewer.addChangeListener (&changes);
+
+    viewer.folderEditor.setText ("/tmp/loudness", false);
+    viewer.nameEditor.setText ("Hall", false);
+    EXPECT_EQ (viewer.getLogFilePath(), "");
+
+    viewer.nameEditor.keyPressed (juce::KeyPress (juce::KeyPress::returnKey));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return changes.count == 1; }));
+    EXPECT_EQ (viewer.getLogFilePath(), "/tmp/loudness");
+    EXPECT_EQ (viewer.getLogFileName(), "Hall");
+
+    viewer.folderEditor.setText ("/tmp/other", false);
+    viewer.folderEditor.keyPressed (juce::KeyPress (juce::KeyPress::returnKey));
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return changes.count == 2; }));
+    EXPECT_EQ (viewer.getLogFilePath(), "/tmp/other");
+
+    viewer.nameEditor.setText ("Studio", false);
+    buttonOf (viewer, "nameButton").triggerClick();
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return changes.count == 3; }));
+    EXPECT_EQ (viewer.getLogFileName(), "Studio");
+
+    viewer.removeChangeListener (&changes);
+}
+
+TEST (ReportViewer, ShowsWhatTheProcessorMeasuredAndItsHistoryAgrees)
+{
+    using namespace ProcessorTestHelpers;
+    LogTestFiles::TemporaryFolder folder;
+    // Only the report's own extension gives the log's name, not the folder's.
+    const auto logFolder = folder.getChildFile ("run.xml.d");
+    SampleClock clock;
+    auto processor = makePreparedProcessor();
+    processor->setMeasurementClock (clock);
+    processor->setInputLayout (layoutOf ({ 0, 1, 2, 3, 4, 5 }));
+    processor->settings.logFilePath = logFolder.getFullPathName();
+    processor->settings.logFileName = "Programme";
+
+    processor->setParameterValue (0, 1.0f);
+    const auto published = measureProgramme (*processor, clock, logFolder);
+    processor->setParameterValue (0, 0.0f);
+
+    const auto reports = logFolder.findChildFiles (juce::File::findFiles, false, "*.xml");
+    ASSERT_EQ (reports.size(), 1);
+    const auto report = juce::XmlDocument::parse (reports[0]);
+    ASSERT_NE (report, nullptr);
+    const auto* measured = report->getChildByName ("IntegratedMeasurements");
+    const auto reported = [measured] (const char* element) {
+        return measured->getChildByName (element)->getStringAttribute ("value");
+    };
+
+    OVRAReport viewer (juce::Font (15.0f));
+    auto& drawer = viewer.historyDrawer;
+    ChangeCounter statistics;
+    drawer.addChangeListener (&statistics);
+    viewer.loadReport (reports[0].getFullPathName());
+
+    // The summary first shows the report's own values...
+    EXPECT_EQ (shown (viewer, "integrated"), reported ("IntegratedLoudness"));
+    EXPECT_EQ (shown (viewer, "range"), reported ("LoudnessRange"));
+    EXPECT_EQ (shown (viewer, "shortTerm"), reported ("MaxShortTerm"));
+    EXPECT_EQ (shown (viewer, "momentary"), reported ("MaxMomentary"));
+    EXPECT_EQ (shown (viewer, "truePeak"), reported ("MaxTruePeak"));
+    double meanPower = 0.0;
+    for (auto level : segmentLevels)
+        meanPower += std::pow (10.0, level / 10.0) / (double) std::size (segmentLevels);
+    EXPECT_NEAR (reported ("IntegratedLoudness").getFloatValue(), 10.0 * std::log10 (meanPower), 0.3);
+    EXPECT_GT (reported ("LoudnessRange").getFloatValue(), 5.0f);
+
+    // ...then the drawer's statistics over the whole record, which agree.
+    ASSERT_EQ (drawer.getNumSamples(), (int) published.momentary.size())
+        << "every published value is in the history";
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return statistics.count > 0; }));
+    EXPECT_EQ (shown (viewer, "start"), "6 Dec 2026 23:58:30");
+    EXPECT_EQ (shown (viewer, "end"), published.lastTime.toString (true, true, true, true));
+    EXPECT_EQ (shown (viewer, "duration"),
+               juce::RelativeTime::seconds ((published.lastTime.toMilliseconds() - clock.startMillis) / 1000)
+                   .getDescription());
+    EXPECT_NEAR (shown (viewer, "integrated").getFloatValue(),
+                 reported ("IntegratedLoudness").getFloatValue(), 0.1001f);
+    EXPECT_NEAR (shown (viewer, "range").getFloatValue(), reported ("LoudnessRange").getFloatValue(),
+                 0.1001f);
+
+    // A marked stretch agrees with the engine's histogram over the same values.
+    const int updates = statistics.count;
+    drawer.getStartMarker().setTopLeftPosition (300, 0);
+    drawer.getEndMarker().setTopLeftPosition (600, 0);
+    const int first = drawer.getSelectionStart(), last = drawer.getSelectionEnd();
+    ASSERT_GT (last - first, 200);
+
+    OVRALoudnessHistogram integrated, range;
+    for (int i = first; i <= last; ++i)
+    {
+        integrated.add (published.momentary[(size_t) i]);
+        range.add (published.shortTerm[(size_t) i]);
+    }
+
+    float expectedRange = 0.0f, low = 0.0f, high = 0.0f;
+    range.getLoudnessRange (expectedRange, low, high);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return statistics.count > updates; }));
+    EXPECT_EQ (shown (viewer, "integrated"), juce::String (integrated.getIntegratedLoudness(), 1));
+    EXPECT_EQ (shown (viewer, "range"), juce::String (expectedRange, 1));
+    EXPECT_NE (shown (viewer, "integrated"), reported ("IntegratedLoudness"));
+    // The units and the true peak stay as the report gave them.
+    EXPECT_EQ (shown (viewer, "integratedUnit"), "LUFS");
+    EXPECT_EQ (shown (viewer, "truePeak"), reported ("MaxTruePeak"));
+    drawer.removeChangeListener (&statistics);
+}
+
+TEST (ReportViewer, TheFolderChooserPublishesWhetherAFolderIsPickedOrNot)
+{
+    LogTestFiles::TemporaryFolder folder;
+    OVRAReport viewer (juce::Font (15.0f));
+    ChangeCounter changes;
+    viewer.addChangeListener (&changes);
+    viewer.folderEditor.setText ("/tmp/before", false);
+    viewer.nameEditor.setText ("Hall", false);
+
+    const auto openDialog = []() -> juce::FileChooserDialogBox* {
+        for (int i = 0; i < juce::TopLevelWindow::getNumTopLevelWindows(); ++i)
+            if (auto* box =
+                    dynamic_cast<juce::FileChooserDialogBox*> (juce::TopLevelWindow::getTopLevelWindow (i)))
+                return box;
+
+        return nullptr;
+    };
+
+    auto& browse = buttonOf (viewer, "browseButton");
+    browse.triggerClick();
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return openDialog() != nullptr; }));
+    openDialog()->exitModalState (0);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return changes.count == 1; }));
+    EXPECT_EQ (viewer.getLogFilePath(), "/tmp/before");
+    EXPECT_EQ (viewer.getLogFileName(), "Hall");
+
+    browse.triggerClick();
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return openDialog() != nullptr; }));
+    auto* dialog = openDialog();
+    juce::FileBrowserComponent* browser = nullptr;
+    std::function<void (juce::Component&)> find = [&] (juce::Component& parent) {
+        for (auto* child : parent.getChildren())
+            if (auto* b = dynamic_cast<juce::FileBrowserComponent*> (child))
+                browser = b;
+            else
+                find (*child);
+    };
+    find (*dialog);
+    ASSERT_NE (browser, nullptr);
+    browser->setRoot (folder.get());
+    dialog->exitModalState (1);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return changes.count == 2; }));
+    EXPECT_EQ (viewer.folderEditor.getText(), folder.get().getFullPathName());
+    EXPECT_EQ (viewer.getLogFilePath(), folder.get().getFullPathName());
+
+    viewer.removeChangeListener (&changes);
+}
