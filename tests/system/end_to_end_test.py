@@ -30,7 +30,6 @@ import os
 import re
 import socket
 import struct
-import subprocess
 import sys
 import threading
 import time
@@ -45,10 +44,10 @@ harness.RUN_LIMIT_S = 100
 # A sine of peak amplitude A in L and R, both of channel weight 1, reads
 # -0.691 + 10 log10(2 * g^2 * A^2 / 2) LUFS, with g the K-weighting gain at the
 # tone's frequency. The -0.691 cancels g at 997 Hz; at 1000 Hz g is 0.698 dB
-# (0.0067 dB more), so the loudness is 20 log10(A) + 0.007 and rounds to the same
-# tenth as the true peak, 20 log10(A). A peak of -23 dBFS in each channel
-# therefore reads -23.0 LUFS momentary, short-term and integrated, and -23.0 dBTP
-# on both channels.
+# (0.0067 dB more), so the loudness is 20 log10(A) + 0.007. The true peak is
+# 20 log10(A) plus the interpolation filter's gain at 1 kHz, 0.009 dB at most.
+# A peak of -23 dBFS in each channel therefore reads -23.0 LUFS momentary,
+# short-term and integrated, and -23.0 dBTP on both channels.
 TONE_HZ = 1000.0
 TONE_LEVEL_DB = -23.0
 TONE_AMPLITUDE = 10.0 ** (TONE_LEVEL_DB / 20.0)
