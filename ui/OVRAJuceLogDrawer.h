@@ -97,6 +97,15 @@ public:
 
     void componentMovedOrResized (juce::Component&, bool wasMoved, bool wasResized) override;
 
+    /** Gating of the marked stretch's statistics; the editor keeps it with the
+        live measurement's. */
+    void setGatingEnabled (bool enabled) noexcept
+    {
+        integratedHistogram.gatingEnabled = enabled;
+        rangeHistogram.gatingEnabled = enabled;
+    }
+    bool isGatingEnabled() const noexcept { return integratedHistogram.gatingEnabled; }
+
 private:
     //==============================================================================
     void replaceHistory (LoudnessHistory&& newHistory);

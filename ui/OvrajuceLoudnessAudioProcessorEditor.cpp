@@ -326,22 +326,36 @@ OvrajuceLoudnessAudioProcessorEditor::OvrajuceLoudnessAudioProcessorEditor (
                                  juce::sendNotificationAsync);
     channelsCombo.setSelectedId (1, juce::sendNotificationAsync);
 
-    // The report viewer and the device selector are built and added here.
+    // The device selector lies under the panels.
+    if (deviceManager != nullptr)
+    {
+        deviceSelector = std::make_unique<OVRAAudioDeviceSelectorComponent> (
+            *deviceManager, processor.getTotalNumInputChannels(), processor.getTotalNumInputChannels(),
+            processor.getTotalNumOutputChannels(), processor.getTotalNumOutputChannels(), &processor);
+        place (*deviceSelector, *this, { 0, 100, 1024, 608 });
+    }
 
     localAddresses = juce::IPAddress::getAllAddresses();
     setText (ipAddressLabel,
              (localAddresses.isEmpty() ? juce::IPAddress() : localAddresses.getLast()).toString());
 
-    for (auto* panel : { &loudnessMeterPanel, &peakPanel, &truePeakPanel, &topBar, &settingsPanel })
-        place (*panel, *this, {});
-    move (loudnessMeterPanel, { 0, 140, 205, 510 });
-    move (peakPanel, { 225, 140, 80, 510 });
-    move (truePeakPanel, { 651, 140, 370, 600 });
-    move (topBar, { 0, 0, 1024, 100 });
-    move (settingsPanel, { 0, 160, 1024, 608 });
+    place (loudnessMeterPanel, *this, { 0, 140, 205, 510 });
+    place (peakPanel, *this, { 225, 140, 80, 510 });
+    place (truePeakPanel, *this, { 651, 140, 370, 600 });
+    place (topBar, *this, { 0, 0, 1024, 100 });
+    place (settingsPanel, *this, { 0, 160, 1024, 608 });
+    place (reportViewer, *this, { 0, 100, 1024, 708 });
+    auto& limitSlider = reportViewer.limitSlider;
+    limitSlider.setColour (juce::Slider::backgroundColourId, juce::Colour (accent[2]));
+    limitSlider.setColour (juce::Slider::thumbColourId, juce::Colour (accent[0]));
+    limitSlider.setColour (juce::Slider::textBoxTextColourId, white);
+    reportViewer.addChangeListener (this);
     place (timePanel, *this, { 0, 650, 323, 100 });
     place (scopePanel, *this, { 336, 140, 300, 600 });
     settingsPanel.setVisible (false);
+    reportViewer.setVisible (false);
+    if (deviceSelector != nullptr)
+        deviceSelector->setVisible (false);
 
     setSize (editorWidth, editorHeight);
     resized();
@@ -371,6 +385,7 @@ OvrajuceLoudnessAudioProcessorEditor::~OvrajuceLoudnessAudioProcessorEditor()
     vectorThread.stopThread (vectorThreadStopTimeoutMs);
     vectorThread.removeTimeSliceClient (&vectroscope);
     stopTimer();
+    reportViewer.removeChangeListener (this);
 }
 
 //==============================================================================
@@ -521,9 +536,12 @@ void OvrajuceLoudnessAudioProcessorEditor::buttonClicked (juce::Button* button)
     if (button == &settingsButton)
         showMode (settingsPanel.isVisible() ? 1 : 2);
     else if (button == &reportsButton)
-        showMode (3); // until the report viewer is built, view 3 shows nothing of its own
+    {
+        reportViewer.directoryList.refresh();
+        showMode (reportViewer.isVisible() ? 1 : 3);
+    }
     else if (button == &deviceButton)
-        showMode (4);
+        showMode (deviceSelector != nullptr && deviceSelector->isVisible() ? 1 : 4);
     else if (button == &metersButton)
     {
         if (! loudnessMeterPanel.isVisible())
@@ -652,9 +670,14 @@ void OvrajuceLoudnessAudioProcessorEditor::comboBoxChanged (juce::ComboBox* comb
     }
 }
 
-void OvrajuceLoudnessAudioProcessorEditor::changeListenerCallback (juce::ChangeBroadcaster*)
+void OvrajuceLoudnessAudioProcessorEditor::changeListenerCallback (juce::ChangeBroadcaster* source)
 {
-    // The report viewer's folder and name are taken over here.
+    // The next measurement's files go where the viewer says.
+    if (source == &reportViewer)
+    {
+        processor.settings.logFilePath = reportViewer.getLogFilePath();
+        processor.settings.logFileName = reportViewer.getLogFileName();
+    }
 }
 
 //==============================================================================
@@ -712,8 +735,10 @@ void OvrajuceLoudnessAudioProcessorEditor::applySettings (const SettingsSnapshot
             break;
     }
 
-    // The report viewer's history gating follows the gating switch here too.
-    gatingButton.setToggleState (settings.gatingOffFlag != 0.0f, juce::dontSendNotification);
+    // The statistics of the viewer's marked stretch follow the same gating.
+    const bool gated = settings.gatingOffFlag == 0.0f;
+    gatingButton.setToggleState (! gated, juce::dontSendNotification);
+    reportViewer.historyDrawer.setGatingEnabled (gated);
 
     switch ((int) std::lround (settings.truePeakRefLevel))
     {
@@ -756,7 +781,20 @@ void OvrajuceLoudnessAudioProcessorEditor::applySettings (const SettingsSnapshot
 
     setPeakHoldTicks();
 
-    // The log folder and name are handed to the report viewer here.
+    if (settings.logFilePath != reportViewer.appliedLogFilePath)
+    {
+        reportViewer.appliedLogFilePath = settings.logFilePath;
+        reportViewer.folderEditor.setText (settings.logFilePath, false);
+        // The folder the next measurement writes to, a relative path included.
+        reportViewer.directoryList.setDirectory (processor.buildLogFilePath().getParentDirectory(), true,
+                                                 true);
+    }
+
+    if (settings.logFileName != reportViewer.appliedLogFileName)
+    {
+        reportViewer.appliedLogFileName = settings.logFileName;
+        reportViewer.nameEditor.setText (settings.logFileName, false);
+    }
 }
 
 int OvrajuceLoudnessAudioProcessorEditor::unitLabelCode (bool ebuOn, bool scaleAOn, bool scaleBOn,
@@ -950,7 +988,9 @@ void OvrajuceLoudnessAudioProcessorEditor::updatePanelVisibility()
         c->setVisible (meters);
 
     settingsPanel.setVisible (displayMode == 2);
-    // The report viewer (3) and the device selector (4) are shown here.
+    reportViewer.setVisible (displayMode == 3);
+    if (deviceSelector != nullptr)
+        deviceSelector->setVisible (displayMode == 4);
     metersButton.setVisible (! meters);
     deviceButton.setVisible (! meters);
 }

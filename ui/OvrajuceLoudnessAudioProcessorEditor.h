@@ -1,11 +1,13 @@
 #pragma once
 
 #include "LockComponent.h"
+#include "OVRAAudioDeviceSelectorComponent.h"
 #include "OVRACorrelationMeter.h"
 #include "OVRADrawVectorscope.h"
 #include "OVRAJuceArrowVU.h"
 #include "OVRAJuceLRVU.h"
 #include "OVRAJuceVU.h"
+#include "OVRAReport.h"
 #include "OVRAVectroscope.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
 #include "ZelxLookAndFeel.h"
@@ -223,7 +225,10 @@ public:
                                                   juce::DrawableButton::ImageStretched };
     juce::Label truePeakSourceCaption, momentarySourceCaption;
 
-    // The report viewer (view 3) and the device selector (view 4) go here.
+    // View 3: saved reports; view 4: the audio device, when there is a device
+    // manager to set up (a processor made without one has none).
+    OVRAReport reportViewer { editorFont };
+    std::unique_ptr<OVRAAudioDeviceSelectorComponent> deviceSelector;
 
     LockComponent lockOverlay;
 

@@ -1,5 +1,6 @@
 #include "../processor/ProcessorTestHelpers.h"
 #include "HostTestHelpers.h"
+#include "LogTestFiles.h"
 #include "OVRASocketConnectionWrapper.h"
 #include "OvrajuceLoudnessAudioProcessorEditor.h"
 
@@ -21,7 +22,7 @@ struct EditorRig
     {
         processor->setInputLayout (ChannelLayout::fromText ("0;1;2;3;4;5;"));
         processor->settings.logFilePath = logFolder.getFullPathName();
-        editor = std::make_unique<Editor> (*processor, nullptr);
+        editor = std::make_unique<Editor> (*processor, &devices);
         editor->stopTimer();
     }
 
@@ -29,7 +30,6 @@ struct EditorRig
     {
         editor.reset();
         processor->stopMeasurementLog();
-        logFolder.deleteRecursively();
     }
 
     void tick (int count = 1)
@@ -53,9 +53,10 @@ struct EditorRig
         editor->buttonClicked (&button);
     }
 
-    const juce::File logFolder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                                     .getNonexistentChildFile ("editor-test", "");
+    LogTestFiles::TemporaryFolder temporaryFolder;
+    const juce::File logFolder = temporaryFolder.get();
     std::unique_ptr<OvrajuceLoudnessAudioProcessor> processor = ProcessorTestHelpers::makePreparedProcessor();
+    juce::AudioDeviceManager devices;
     std::unique_ptr<Editor> editor;
 };
 
@@ -177,6 +178,8 @@ TEST (Editor, ConstructionLaysOutTheMeterView)
         { e.vectroscope, e.scopePanel, { 9, 6, 283, 283 } },
         { *e.correlationMeter[3], e.scopePanel, { 4, 425, 292, 37 } },
         { e.stereoButton, e.scopePanel, { 166, 528, 124, 60 } },
+        { e.reportViewer, e, { 0, 100, 1024, 708 } },
+        { *e.deviceSelector, e, { 0, 100, 1024, 608 } },
         { e.lockOverlay, e, { 0, 0, 1024, 768 } },
     };
     for (const auto& row : table)
@@ -190,9 +193,15 @@ TEST (Editor, ConstructionLaysOutTheMeterView)
              &e.loudnessMeterPanel, &e.peakPanel, &e.timePanel, &e.truePeakPanel, &e.scopePanel,
              &e.soundField })
         EXPECT_TRUE (c->isVisible()) << c->getName();
-    for (auto* c : std::initializer_list<juce::Component*> {
-             &e.settingsPanel, &e.vectroscope, &e.metersButton, &e.deviceButton, &e.lockOverlay })
+    for (auto* c : std::initializer_list<juce::Component*> { &e.settingsPanel, &e.vectroscope,
+                                                             &e.metersButton, &e.deviceButton, &e.lockOverlay,
+                                                             &e.reportViewer, e.deviceSelector.get() })
         EXPECT_FALSE (c->isVisible()) << c->getName();
+
+    // The device selector lies under the panels, the report viewer above them.
+    EXPECT_LT (e.getIndexOfChildComponent (e.deviceSelector.get()),
+               e.getIndexOfChildComponent (&e.loudnessMeterPanel));
+    EXPECT_GT (e.getIndexOfChildComponent (&e.reportViewer), e.getIndexOfChildComponent (&e.settingsPanel));
 
     // The lock toggle lies above the overlay.
     EXPECT_GT (e.getIndexOfChildComponent (&e.lockButton), e.getIndexOfChildComponent (&e.lockOverlay));
@@ -238,20 +247,27 @@ TEST (Editor, ViewButtonsShowTheirViews)
     EXPECT_FALSE (e.loudnessMeterPanel.isVisible() || e.startButton.isVisible() || e.scopePanel.isVisible());
     EXPECT_TRUE (e.metersButton.isVisible() && e.deviceButton.isVisible());
 
+    EXPECT_FALSE (e.reportViewer.isVisible() || e.deviceSelector->isVisible());
+
     rig.click (e.reportsButton);
     EXPECT_EQ (3, e.displayMode);
-    EXPECT_FALSE (e.settingsPanel.isVisible() || e.loudnessMeterPanel.isVisible());
+    EXPECT_TRUE (e.reportViewer.isVisible());
+    EXPECT_FALSE (e.settingsPanel.isVisible() || e.loudnessMeterPanel.isVisible()
+                  || e.deviceSelector->isVisible());
     EXPECT_TRUE (e.metersButton.isVisible() && e.deviceButton.isVisible());
 
     rig.click (e.deviceButton);
     EXPECT_EQ (4, e.displayMode);
-    EXPECT_FALSE (e.settingsPanel.isVisible() || e.loudnessMeterPanel.isVisible());
+    EXPECT_TRUE (e.deviceSelector->isVisible());
+    EXPECT_FALSE (e.settingsPanel.isVisible() || e.loudnessMeterPanel.isVisible()
+                  || e.reportViewer.isVisible());
 
     rig.click (e.metersButton);
     rig.tick();
     EXPECT_EQ (1, e.displayMode);
     EXPECT_TRUE (meterViewShown());
-    EXPECT_FALSE (e.settingsPanel.isVisible() || e.metersButton.isVisible() || e.deviceButton.isVisible());
+    EXPECT_FALSE (e.settingsPanel.isVisible() || e.metersButton.isVisible() || e.deviceButton.isVisible()
+                  || e.reportViewer.isVisible() || e.deviceSelector->isVisible());
 
     // The meters button while the meters are shown changes nothing.
     e.buttonClicked (&e.metersButton);
@@ -323,6 +339,37 @@ TEST (Editor, StartingKeepsTheRestoredSoundFieldSource)
     EXPECT_EQ (2, editor.loudnessCombo.getSelectedId());
     EXPECT_EQ (1, editor.displayCombo.getSelectedId());
     EXPECT_FALSE (editor.vectroscope.isVisible());
+}
+
+TEST (Editor, LogLocationAndGatingGoBothWaysWithTheReportViewer)
+{
+    EditorRig rig;
+    auto& e = *rig.editor;
+    auto& settings = rig.processor->settings;
+    const auto folder = rig.logFolder.getChildFile ("reports");
+    ASSERT_TRUE (folder.createDirectory());
+
+    // Settings to the viewer: shown and listed.
+    settings.logFilePath = folder.getFullPathName();
+    settings.logFileName = "Session";
+    rig.tick();
+    EXPECT_EQ (folder.getFullPathName(), e.reportViewer.folderEditor.getText());
+    EXPECT_EQ (juce::String ("Session"), e.reportViewer.nameEditor.getText());
+    EXPECT_EQ (folder, e.reportViewer.directoryList.getDirectory());
+
+    // The viewer to the settings, when the user confirms.
+    e.reportViewer.folderEditor.setText (rig.logFolder.getFullPathName(), false);
+    e.reportViewer.nameEditor.setText ("Other", false);
+    e.reportViewer.textEditorReturnKeyPressed (e.reportViewer.nameEditor);
+    HostTestHelpers::drainMessageLoop();
+    EXPECT_EQ (rig.logFolder.getFullPathName(), settings.logFilePath);
+    EXPECT_EQ (juce::String ("Other"), settings.logFileName);
+
+    EXPECT_TRUE (e.reportViewer.historyDrawer.isGatingEnabled());
+    settings.gatingOffFlag = 1.0f;
+    rig.tick();
+    EXPECT_FALSE (e.reportViewer.historyDrawer.isGatingEnabled());
+    EXPECT_TRUE (e.gatingButton.getToggleState());
 }
 
 TEST (Editor, ReadoutsInLuAndTheirColours)
