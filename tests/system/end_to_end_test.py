@@ -16,6 +16,8 @@ buttons; a TCP client on 127.0.0.1 reads the remote bundle. In order:
    and is kept as meter.png in the screenshot folder;
 4. a click on the start button stops the measurement; the CSV log and the XML
    report are in the log folder and carry those values;
+5. the reports view lists the report, and selecting it shows its name and
+   integrated loudness;
 6. with the lock on, a click on the start button changes nothing;
 7. the window's close button quits, the remote client is let go, and the
    preferences hold the four keys with the engine state unchanged.
@@ -52,8 +54,9 @@ TONE_HZ = 1000.0
 TONE_LEVEL_DB = -23.0
 TONE_AMPLITUDE = 10.0 ** (TONE_LEVEL_DB / 20.0)
 EXPECTED = "-23.0"
-# Every loudness window of the measurement lies in the tone: the short-term one is 3 s long.
-TONE_LEAD_S = 3.5
+# Between the reset and the start: the meters settle on the sine. (A measurement's loudness windows begin with
+# its first block.)
+TONE_LEAD_S = 1.0
 
 LAYOUT = "0;1;2;3;4;5;"
 LOG_FOLDER = os.path.join(".config", "Tamvo", "ZELX")  # below the home folder
@@ -68,7 +71,10 @@ REPORTS_BUTTON = (624, 50)
 LOCK_BUTTON = (738, 50)
 PORT_FIELD = (668, 528)
 CONNECT_BUTTON = (837, 528)
-REPORT_LIST = (12, 125, 230, 270)  # x, y, width, height
+# The first row of the report list, and the selected report's title and integrated loudness (x, y, width, height).
+FIRST_REPORT = (60, 136, 150, 8)
+REPORT_TITLE = (265, 170, 500, 20)
+REPORT_INTEGRATED = (265, 200, 420, 20)
 
 # Read-outs of the meter view (x, y, width, height).
 READOUTS = {
@@ -347,7 +353,7 @@ class EndToEndTest(harness.SystemTest):
             code, out = self.procs.run(["jack_connect", f"zelxsine:out_{n}", f"{harness.CLIENT}:in_{n}"], 5)
             check(code == 0, f"could not connect the sine player to input {n}: {out}")
         # The true peak read-outs hold the highest peak since the last reset, and the step where the sine
-        # came in overshoots between samples: reset once the sine runs, then let the windows fill again.
+        # came in overshoots between samples: reset once the sine runs.
         time.sleep(0.5)
         self.click(wid, RESET_BUTTON)
         time.sleep(TONE_LEAD_S)
@@ -392,6 +398,22 @@ class EndToEndTest(harness.SystemTest):
         check(self.reports() == [report], f"the log folder holds {self.reports()}")
         counter = self.remote.next_bundle()["/processedSamplesCounter"]
         check(counter > 0, "no audio was counted while the measurement ran")
+
+        # 5. The reports view lists the report; selecting it shows its summary.
+        self.click(wid, REPORTS_BUTTON)
+        name = os.path.splitext(os.path.basename(report))[0]
+        shot = self.screenshot(wid, "reports.png")
+        check(self.has_colour(shot, FIRST_REPORT, (255, 255, 255), tolerance=0),
+              "the reports view lists no report")
+        self.click(wid, FIRST_REPORT[:2])
+        shot = self.screenshot(wid, "report.png")
+        title = self.read_text(shot, REPORT_TITLE, digits=False)
+        # OCR may take an underscore for a blank.
+        check(re.sub(r"[\W_]", "", name) in re.sub(r"[\W_]", "", title), f"the selected report is {title!r}, not {name}")
+        summary = self.read_text(shot, REPORT_INTEGRATED, digits=False)
+        check(f"{EXPECTED} LUFS" in summary, f"the report's summary reads {summary!r}")
+        log(f"reports view: {title!r} selected, {summary!r}")
+        self.click(wid, METERS_BUTTON)
 
         # 6. Locked, the start button takes no click.
         self.click(wid, LOCK_BUTTON)
