@@ -379,7 +379,8 @@ class EndToEndTest(harness.SystemTest):
 
         # 3. The meter view shows the same.
         self.click(wid, METERS_BUTTON)
-        time.sleep(0.5)
+        # The short-term arrow glides to a new value in about 2 s.
+        time.sleep(2.0)
         shot = self.screenshot(wid, "meter.png")
         self.check_readouts(shot)
         if self.args.shot_dir:
