@@ -326,15 +326,6 @@ OvrajuceLoudnessAudioProcessorEditor::OvrajuceLoudnessAudioProcessorEditor (
                                  juce::sendNotificationAsync);
     channelsCombo.setSelectedId (1, juce::sendNotificationAsync);
 
-    // The device selector lies under the panels.
-    if (deviceManager != nullptr)
-    {
-        deviceSelector = std::make_unique<OVRAAudioDeviceSelectorComponent> (
-            *deviceManager, processor.getTotalNumInputChannels(), processor.getTotalNumInputChannels(),
-            processor.getTotalNumOutputChannels(), processor.getTotalNumOutputChannels(), &processor);
-        place (*deviceSelector, *this, { 0, 100, 1024, 608 });
-    }
-
     localAddresses = juce::IPAddress::getAllAddresses();
     setText (ipAddressLabel,
              (localAddresses.isEmpty() ? juce::IPAddress() : localAddresses.getLast()).toString());
@@ -354,8 +345,6 @@ OvrajuceLoudnessAudioProcessorEditor::OvrajuceLoudnessAudioProcessorEditor (
     place (scopePanel, *this, { 336, 140, 300, 600 });
     settingsPanel.setVisible (false);
     reportViewer.setVisible (false);
-    if (deviceSelector != nullptr)
-        deviceSelector->setVisible (false);
 
     setSize (editorWidth, editorHeight);
     resized();
@@ -573,6 +562,21 @@ void OvrajuceLoudnessAudioProcessorEditor::buttonClicked (juce::Button* button)
         passwordEditor.getText(); // the access code is not set from here
     else if (button == &lockButton)
         lockOverlay.setVisible (on);
+}
+
+void OvrajuceLoudnessAudioProcessorEditor::createDeviceSelector()
+{
+    // Built when first shown rather than with the editor: building it applies
+    // its channel choice to the device manager, which reopens the running
+    // device, and the program must not drop audio at every start.
+    if (deviceSelector != nullptr || deviceManager == nullptr)
+        return;
+
+    deviceSelector = std::make_unique<OVRAAudioDeviceSelectorComponent> (
+        *deviceManager, processor.getTotalNumInputChannels(), processor.getTotalNumInputChannels(),
+        processor.getTotalNumOutputChannels(), processor.getTotalNumOutputChannels(), &processor);
+    place (*deviceSelector, *this, { 0, 100, 1024, 608 });
+    deviceSelector->toBack(); // under the panels
 }
 
 void OvrajuceLoudnessAudioProcessorEditor::showMode (int mode)
@@ -989,6 +993,8 @@ void OvrajuceLoudnessAudioProcessorEditor::updatePanelVisibility()
 
     settingsPanel.setVisible (displayMode == 2);
     reportViewer.setVisible (displayMode == 3);
+    if (displayMode == 4)
+        createDeviceSelector();
     if (deviceSelector != nullptr)
         deviceSelector->setVisible (displayMode == 4);
     metersButton.setVisible (! meters);

@@ -225,8 +225,8 @@ public:
                                                   juce::DrawableButton::ImageStretched };
     juce::Label truePeakSourceCaption, momentarySourceCaption;
 
-    // View 3: saved reports; view 4: the audio device, when there is a device
-    // manager to set up (a processor made without one has none).
+    // View 3: saved reports; view 4: the audio device, built when first shown
+    // and only when there is a device manager to set up.
     OVRAReport reportViewer { editorFont };
     std::unique_ptr<OVRAAudioDeviceSelectorComponent> deviceSelector;
 
@@ -257,6 +257,7 @@ private:
     void setShortTermRange (double minimum, double maximum);
 
     void showMode (int mode);
+    void createDeviceSelector();
     void applyStandardPreset();
     void switchRemoteServer (bool on);
     void clearOverloadFlags();

@@ -3,6 +3,7 @@
 #include "LogTestFiles.h"
 #include "OVRASocketConnectionWrapper.h"
 #include "OvrajuceLoudnessAudioProcessorEditor.h"
+#include "TestDeviceType.h"
 
 #include <gtest/gtest.h>
 
@@ -179,7 +180,6 @@ TEST (Editor, ConstructionLaysOutTheMeterView)
         { *e.correlationMeter[3], e.scopePanel, { 4, 425, 292, 37 } },
         { e.stereoButton, e.scopePanel, { 166, 528, 124, 60 } },
         { e.reportViewer, e, { 0, 100, 1024, 708 } },
-        { *e.deviceSelector, e, { 0, 100, 1024, 608 } },
         { e.lockOverlay, e, { 0, 0, 1024, 768 } },
     };
     for (const auto& row : table)
@@ -193,14 +193,13 @@ TEST (Editor, ConstructionLaysOutTheMeterView)
              &e.loudnessMeterPanel, &e.peakPanel, &e.timePanel, &e.truePeakPanel, &e.scopePanel,
              &e.soundField })
         EXPECT_TRUE (c->isVisible()) << c->getName();
-    for (auto* c : std::initializer_list<juce::Component*> { &e.settingsPanel, &e.vectroscope,
-                                                             &e.metersButton, &e.deviceButton, &e.lockOverlay,
-                                                             &e.reportViewer, e.deviceSelector.get() })
+    for (auto* c :
+         std::initializer_list<juce::Component*> { &e.settingsPanel, &e.vectroscope, &e.metersButton,
+                                                   &e.deviceButton, &e.lockOverlay, &e.reportViewer })
         EXPECT_FALSE (c->isVisible()) << c->getName();
 
-    // The device selector lies under the panels, the report viewer above them.
-    EXPECT_LT (e.getIndexOfChildComponent (e.deviceSelector.get()),
-               e.getIndexOfChildComponent (&e.loudnessMeterPanel));
+    // The device selector is built when its view is first shown.
+    EXPECT_EQ (nullptr, e.deviceSelector);
     EXPECT_GT (e.getIndexOfChildComponent (&e.reportViewer), e.getIndexOfChildComponent (&e.settingsPanel));
 
     // The lock toggle lies above the overlay.
@@ -247,17 +246,20 @@ TEST (Editor, ViewButtonsShowTheirViews)
     EXPECT_FALSE (e.loudnessMeterPanel.isVisible() || e.startButton.isVisible() || e.scopePanel.isVisible());
     EXPECT_TRUE (e.metersButton.isVisible() && e.deviceButton.isVisible());
 
-    EXPECT_FALSE (e.reportViewer.isVisible() || e.deviceSelector->isVisible());
+    EXPECT_FALSE (e.reportViewer.isVisible());
 
     rig.click (e.reportsButton);
     EXPECT_EQ (3, e.displayMode);
     EXPECT_TRUE (e.reportViewer.isVisible());
-    EXPECT_FALSE (e.settingsPanel.isVisible() || e.loudnessMeterPanel.isVisible()
-                  || e.deviceSelector->isVisible());
+    EXPECT_FALSE (e.settingsPanel.isVisible() || e.loudnessMeterPanel.isVisible());
     EXPECT_TRUE (e.metersButton.isVisible() && e.deviceButton.isVisible());
 
     rig.click (e.deviceButton);
     EXPECT_EQ (4, e.displayMode);
+    ASSERT_NE (nullptr, e.deviceSelector);
+    EXPECT_EQ (&e, e.deviceSelector->getParentComponent());
+    EXPECT_EQ (juce::Rectangle<int> (0, 100, 1024, 608), e.deviceSelector->getBounds());
+    EXPECT_EQ (0, e.getIndexOfChildComponent (e.deviceSelector.get())) << "under the panels";
     EXPECT_TRUE (e.deviceSelector->isVisible());
     EXPECT_FALSE (e.settingsPanel.isVisible() || e.loudnessMeterPanel.isVisible()
                   || e.reportViewer.isVisible());
@@ -276,6 +278,43 @@ TEST (Editor, ViewButtonsShowTheirViews)
 }
 
 //==============================================================================
+// The window opens the device and then builds the editor: the editor must
+// leave the running device alone until the user opens its view.
+TEST (Editor, StartingLeavesTheOpenDeviceAlone)
+{
+    juce::StringArray inputs, outputs;
+    for (int i = 1; i <= 8; ++i)
+    {
+        inputs.add ("in " + juce::String (i));
+        outputs.add ("out " + juce::String (i));
+    }
+    auto type = std::make_unique<TestDeviceType>();
+    type->addDevice ("Six", inputs, outputs);
+    juce::AudioDeviceManager devices;
+    devices.addAudioDeviceType (std::move (type));
+    ASSERT_EQ (juce::String(), devices.initialise (6, 6, nullptr, false));
+    HostTestHelpers::drainMessageLoop();
+
+    auto processor = ProcessorTestHelpers::makePreparedProcessor();
+    processor->setOutputLayout (ChannelLayout::fromText ("0;1;2;3;4;-1;"));
+
+    struct Counter : juce::ChangeListener
+    {
+        void changeListenerCallback (juce::ChangeBroadcaster*) override { ++changes; }
+        int changes = 0;
+    } counter;
+    devices.addChangeListener (&counter);
+
+    {
+        Editor editor (*processor, &devices);
+        for (int i = 0; i < 5; ++i)
+            HostTestHelpers::drainMessageLoop();
+        EXPECT_EQ (0, counter.changes);
+    }
+
+    devices.removeChangeListener (&counter);
+}
+
 TEST (Editor, StandardPresetsWriteTheSettingsAndShowTheirLevels)
 {
     EditorRig rig;
