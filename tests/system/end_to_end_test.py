@@ -30,6 +30,7 @@ import glob
 import math
 import os
 import re
+import shutil
 import socket
 import struct
 import sys
@@ -385,9 +386,7 @@ class EndToEndTest(harness.SystemTest):
         self.check_readouts(shot)
         if self.args.shot_dir:
             os.makedirs(self.args.shot_dir, exist_ok=True)
-            kept = os.path.join(self.args.shot_dir, "meter.png")
-            with open(shot, "rb") as source, open(kept, "wb") as copy:
-                copy.write(source.read())
+            kept = shutil.copyfile(shot, os.path.join(self.args.shot_dir, "meter.png"))
             log(f"screenshot kept as {kept}")
 
         # 4. A click on the start button stops it; the files hold the values.
@@ -410,7 +409,8 @@ class EndToEndTest(harness.SystemTest):
         shot = self.screenshot(wid, "report.png")
         title = self.read_text(shot, REPORT_TITLE, digits=False)
         # OCR may take an underscore for a blank.
-        check(re.sub(r"[\W_]", "", name) in re.sub(r"[\W_]", "", title), f"the selected report is {title!r}, not {name}")
+        check(re.sub(r"[\W_]", "", name) in re.sub(r"[\W_]", "", title),
+              f"the selected report is {title!r}, not {name}")
         summary = self.read_text(shot, REPORT_INTEGRATED, digits=False)
         check(f"{EXPECTED} LUFS" in summary, f"the report's summary reads {summary!r}")
         log(f"reports view: {title!r} selected, {summary!r}")
