@@ -14,6 +14,7 @@ packages=(
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libebur128-dev
   jackd2 jack-tools python3-jack-client xvfb xauth xdotool openbox wmctrl imagemagick sox
+  tesseract-ocr
   clang libclang-rt-14-dev python3
   # the fresh-machine check (scripts/check-fresh-debian.sh)
   debootstrap

@@ -22,8 +22,9 @@ Every wait has a time limit, the whole run has one, and every process started
 here is ended by its id on the way out. Exit code 77 means skipped. The user's
 own JACK folder in /dev/shm is checked to be left as it was.
 
-"system_test.py play-tones CLIENT" is the tone player the test starts: a JACK
-client with one output per tone, playing until it is terminated.
+"system_test.py play-tones CLIENT [HZ:AMPLITUDE ...]" is the tone player the
+tests start: a JACK client with one output per tone (by default TONES_HZ at
+TONE_AMPLITUDE), playing until it is terminated.
 """
 
 import argparse
@@ -249,9 +250,12 @@ class SystemTest:
         self.procs.start("openbox", ["openbox", "--sm-disable"])
         wait_until(lambda: self.procs.run(["wmctrl", "-m"], 5)[0] == 0, 10, "the window manager")
 
-    def start_jack(self):
-        self.procs.start("jackd", ["jackd", "-n", self.env["JACK_DEFAULT_SERVER"], "--no-realtime", "-d", "dummy",
-                                   "-r", str(SAMPLE_RATE), "-p", "512", "-C", "6", "-P", "6"])
+    def start_jack(self, synchronous=False):
+        """synchronous: every cycle waits for every client, so that a client that is late on a loaded machine
+        delays the audio instead of breaking it."""
+        self.procs.start("jackd", ["jackd", "-n", self.env["JACK_DEFAULT_SERVER"], "--no-realtime"] +
+                         (["--sync"] if synchronous else []) +
+                         ["-d", "dummy", "-r", str(SAMPLE_RATE), "-p", "512", "-C", "6", "-P", "6"])
         code, _ = self.procs.run(["jack_wait", "-w", "-t", "10"], 15)
         check(code == 0, "the JACK server did not come up within 10 s")
         log("JACK server on the dummy driver is up")
@@ -300,8 +304,8 @@ class SystemTest:
 
     def start_player(self, what):
         """The tone player, a JACK client "zelxsrc" with one tone on each of its six outputs."""
-        player = self.procs.start("player-" + what, [sys.executable, os.path.abspath(__file__), "play-tones",
-                                                     "zelxsrc"])
+        player = self.procs.start("player-" + what, tone_player_command("zelxsrc",
+                                                                       [(f, TONE_AMPLITUDE) for f in TONES_HZ]))
         wait_until(lambda: "zelxsrc:out_6" in self.jack_ports(), 10, f"{what}: the player's ports")
         return player
 
@@ -358,10 +362,11 @@ class SystemTest:
         wid = self.start_app("routed")
         self.wait_for_device("routed")
         self.play_and_record("routed")
-        # Where the start put it, then where the user moves it: both must come back.
+        # Where the start put it, then where the user moves it: both must come back. The window stays whole on
+        # the screen there, which a restart would otherwise put it back onto.
         placed = self.geometry(wid)
         check(self.app.poll() is None, "routed: the program ended")
-        code, _ = self.procs.run(["xdotool", "windowmove", "--sync", str(wid), "260", "190"], 10)
+        code, _ = self.procs.run(["xdotool", "windowmove", "--sync", str(wid), "200", "150"], 10)
         check(code == 0, "xdotool could not move the window")
         position = wait_until(lambda: (lambda g: g if g[:2] != placed[:2] else None)(self.geometry(wid)), 5,
                               "the window to move")
@@ -404,8 +409,9 @@ class SystemTest:
 
 
 # ------------------------------------------------------------------------------
-def play_tones(client_name):
-    """Plays TONES_HZ, one on each output port, until terminated; its own process, so that it is ended by id."""
+def play_tones(client_name, tones):
+    """Plays the (frequency, amplitude) tones, one on each output port, until terminated; its own process, so
+    that it is ended by id. Frequencies are whole multiples of 10 Hz."""
     import jack
 
     client = jack.Client(client_name, no_start_server=True)
@@ -414,10 +420,10 @@ def play_tones(client_name):
     period = rate // 10
     repeats = block // period + 2
     tables = []
-    for frequency in TONES_HZ:
-        cycle = [TONE_AMPLITUDE * math.sin(2.0 * math.pi * frequency * i / rate) for i in range(period)]
+    for frequency, amplitude in tones:
+        cycle = [amplitude * math.sin(2.0 * math.pi * frequency * i / rate) for i in range(period)]
         tables.append(array.array("f", cycle).tobytes() * repeats)
-    ports = [client.outports.register(f"out_{n + 1}") for n in range(len(TONES_HZ))]
+    ports = [client.outports.register(f"out_{n + 1}") for n in range(len(tones))]
     position = 0
 
     @client.set_process_callback
@@ -509,9 +515,16 @@ def raise_on_signal(number, _frame):
     raise Failure(f"terminated by signal {number}")
 
 
+def tone_player_command(client_name, tones):
+    """The command line of a tone player for the (frequency, amplitude) tones."""
+    return [sys.executable, os.path.abspath(__file__), "play-tones", client_name] + \
+        [f"{frequency:g}:{amplitude!r}" for frequency, amplitude in tones]
+
+
 def main():
     if sys.argv[1:2] == ["play-tones"]:
-        return play_tones(sys.argv[2])
+        tones = [(float(f), float(a)) for f, a in (t.split(":") for t in sys.argv[3:])]
+        return play_tones(sys.argv[2], tones or [(f, TONE_AMPLITUDE) for f in TONES_HZ])
 
     parser = argparse.ArgumentParser()
     parser.add_argument("--app", required=True)
@@ -519,11 +532,12 @@ def main():
     return run_isolated(parser.parse_args(), SystemTest)
 
 
-def run_isolated(args, test_class):
+def run_isolated(args, test_class, tools=()):
     """Runs test_class(args, workdir, common_root).run() in a private mount namespace with its own /dev/shm and
-    common application-data folder; returns the exit code (SKIP when no such namespace can be made)."""
+    common application-data folder; returns the exit code (SKIP when no such namespace can be made). tools: what
+    the test needs beyond the harness's own programs."""
     for tool in ("Xvfb", "openbox", "wmctrl", "xdotool", "jackd", "jack_wait", "jack_lsp", "jack_connect",
-                 "jack-record", "import", "identify", "unshare", "mount"):
+                 "jack-record", "import", "identify", "unshare", "mount") + tuple(tools):
         if shutil.which(tool) is None:
             print(f"FAILED: {tool} is missing (scripts/setup.sh installs it)", flush=True)
             return 1
