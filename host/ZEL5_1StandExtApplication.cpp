@@ -40,6 +40,13 @@ void ZEL5_1StandExtApplication::styleMainWindow (juce::DocumentWindow& window)
     window.setTitleBarButtonsRequired (juce::DocumentWindow::allButtons, true);
     window.setColour (juce::DocumentWindow::textColourId, juce::Colours::white);
     window.setResizable (true, false);
+
+    // The size was fitted around JUCE's own frame and title bar, which the switch
+    // would keep as a margin: the native window is made at the editor's size.
+    if (auto* content = window.getContentComponent())
+        if (auto* editor = content->getChildComponent (0))
+            window.setSize (editor->getWidth(), editor->getHeight());
+
     window.setUsingNativeTitleBar (true);
     window.setTitleBarTextCentred (true);
     window.setVisible (true);

@@ -431,6 +431,9 @@ TEST_F (MainWindowTest, RestartsUnderAWindowManagerAndLoadKeepThePositionExactly
                                                                PreferencesFileLocation::open (prefsFile));
         ZEL5_1StandExtApplication::styleMainWindow (*window);
         juce::MessageManager::getInstance()->runDispatchLoopUntil (start % 6 * 20);
+        // The client area is the editor, with no margin about it.
+        EXPECT_EQ (window->getContentComponent()->getBounds(), window->getLocalBounds());
+        EXPECT_EQ (window->getLocalBounds(), juce::Rectangle<int> (1024, 768));
 
         const auto prefs = closeWindowAndReadPrefs();
         ASSERT_NE (prefs, nullptr);
