@@ -46,6 +46,8 @@ OVRACorrelationMeter::OVRACorrelationMeter (int widthToUse, juce::Colour backgro
 
     buildColourMap (columns);
 
+    // The background covers the whole meter: nothing behind it needs painting.
+    setOpaque (true);
     backgroundImage = juce::Image (juce::Image::RGB, juce::jmax (1, width), height, true);
     {
         juce::Graphics g (backgroundImage);

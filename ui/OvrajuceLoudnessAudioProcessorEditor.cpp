@@ -130,6 +130,10 @@ OvrajuceLoudnessAudioProcessorEditor::OvrajuceLoudnessAudioProcessorEditor (
     place (loudnessRangeBar, loudnessMeterPanel, { 137, 12, 22, 483 });
     shortTermArrow.setName ("ArrowVUMeter");
     place (shortTermArrow, loudnessMeterPanel, { 161, 12, 24, 483 });
+    // Their faces are opaque pictures of their full size: what lies behind
+    // them need not be painted when they change.
+    momentaryVU.setOpaque (true);
+    loudnessRangeBar.setOpaque (true);
 
     // Read-outs
     setUpLabel (peakLabel, peakPanel, { 2, 6, 80, 24 }, "Peak", 20.0f);
@@ -177,6 +181,7 @@ OvrajuceLoudnessAudioProcessorEditor::OvrajuceLoudnessAudioProcessorEditor (
         vu.setReleaseTime (0.0002f);
         vu.setBallistics (true);
         place (vu, truePeakFace, { truePeakBarX[k], 8, 20, 480 });
+        vu.setOpaque (true);
 
         auto& lamp = overloadLamp[(size_t) k];
         setUpButton (lamp, truePeakPanel, { truePeakFaceOrigin.x + truePeakBarX[k], 0, 20, 9 }, true);
@@ -957,7 +962,7 @@ void OvrajuceLoudnessAudioProcessorEditor::timerCallback()
     checkStereoRouting();
 
     if (soundField.getLevels() != soundFieldBefore)
-        soundField.repaint();
+        soundField.repaintLevels();
 
     for (size_t k = 0; k < truePeakValueLabel.size(); ++k)
         setText (truePeakValueLabel[k], levelToText (displayValues.truePeakValuesPerChannel[k], {}));
