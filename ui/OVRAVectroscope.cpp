@@ -114,6 +114,8 @@ void OVRAVectroscope::paint (juce::Graphics& g)
 
 void OVRAVectroscope::timerCallback() { repaint(); }
 
+void OVRAVectroscope::visibilityChanged() { visible = isVisible(); }
+
 //==============================================================================
 float OVRAVectroscope::toUnit (float sample, int channel) noexcept
 {
@@ -147,7 +149,7 @@ int OVRAVectroscope::useTimeSlice()
     while (--blocks >= 0)
         readBlock();
 
-    return waitMs;
+    return visible ? waitMs : hiddenWaitMs;
 }
 
 void OVRAVectroscope::readBlock()

@@ -282,3 +282,12 @@ TEST (OVRAVectroscope, ThreadStopsInTimeWhileTheFeedIsWritten)
     writing = false;
     audio.join();
 }
+
+TEST (OVRAVectroscope, AHiddenScopeAsksForSlicesOnlyAtTheDisplaysPace)
+{
+    ScopeRig rig;
+    EXPECT_EQ (OVRAVectroscope::hiddenWaitMs, rig.scope.useTimeSlice());
+    rig.scope.setVisible (true);
+    EXPECT_EQ (OVRAVectroscope::waitMs, rig.scope.useTimeSlice());
+    EXPECT_LT (OVRAVectroscope::waitMs, OVRAVectroscope::hiddenWaitMs);
+}
