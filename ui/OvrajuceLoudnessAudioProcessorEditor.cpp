@@ -947,7 +947,7 @@ void OvrajuceLoudnessAudioProcessorEditor::timerCallback()
     for (size_t k = 0; k < truePeakVU.size(); ++k)
         truePeakVU[k]->setLevel (displayValues.truePeakValuesPerChannelPix[k]);
 
-    setText (loudnessRangeValueLabel, levelToText (displayValues.loudnessRange, {}));
+    setLevelText (loudnessRangeValueLabel, displayValues.loudnessRange);
     updateLoudnessReadouts();
 
     for (size_t k = 0; k < correlationMeter.size(); ++k)
@@ -965,7 +965,7 @@ void OvrajuceLoudnessAudioProcessorEditor::timerCallback()
         soundField.repaintLevels();
 
     for (size_t k = 0; k < truePeakValueLabel.size(); ++k)
-        setText (truePeakValueLabel[k], levelToText (displayValues.truePeakValuesPerChannel[k], {}));
+        setLevelText (truePeakValueLabel[k], displayValues.truePeakValuesPerChannel[k]);
 
     if (displayValues.truePeakAlarm == 1)
     {
@@ -1046,6 +1046,18 @@ juce::String OvrajuceLoudnessAudioProcessorEditor::formatTimecode (double sample
            + pad (last, framesPerSecond == 0.0 ? 3 : 2);
 }
 
+void OvrajuceLoudnessAudioProcessorEditor::setLevelText (juce::Label& label, float level)
+{
+    // Turning a number into text is the dearest part of a tick, and steady
+    // readings repeat their levels tick after tick.
+    const auto [shown, first] = shownLevels.try_emplace (&label, level);
+    if (! first && shown->second == level)
+        return;
+
+    shown->second = level;
+    setText (label, levelToText (level, {}));
+}
+
 juce::String OvrajuceLoudnessAudioProcessorEditor::levelToText (float level, const juce::String& unit)
 {
     if (level <= -60.0f)
@@ -1093,9 +1105,9 @@ void OvrajuceLoudnessAudioProcessorEditor::updateLoudnessReadouts()
     }
 
     shortTermValueLabel.setColour (juce::Label::textColourId, threshold <= shortTerm ? red : green);
-    setText (shortTermValueLabel, levelToText (shownShortTerm, {}));
-    setText (integratedValueLabel, levelToText (integrated, {}));
-    setText (momentaryValueLabel, levelToText (momentary, {}));
+    setLevelText (shortTermValueLabel, shownShortTerm);
+    setLevelText (integratedValueLabel, integrated);
+    setLevelText (momentaryValueLabel, momentary);
 }
 
 void OvrajuceLoudnessAudioProcessorEditor::checkStereoRouting()
