@@ -198,7 +198,7 @@ void OVRADrawVectorscope::pushLevels()
     if (full (xHistory) && full (yHistory) && full (previousX) && full (previousY))
     {
         if (xHistory != previousX || yHistory != previousY)
-            repaint (getLevelArea());
+            repaintLevels();
 
         previousX = xHistory;
         previousY = yHistory;
@@ -259,12 +259,38 @@ void OVRADrawVectorscope::drawGrid()
     g.strokePath (gridCircles, gridStroke);
 }
 
-juce::Rectangle<int> OVRADrawVectorscope::getLevelArea() const
+std::pair<juce::Point<float>, juce::Point<float>> OVRADrawVectorscope::levelCorners() const noexcept
 {
-    // The triangle and its lines stay above the centre, within a full-scale level.
-    const auto reach = radius * 0.70710678f + 2.0f;
-    return juce::Rectangle<float> (centre - reach, centre - reach, 2.0f * reach, reach + 4.0f)
-        .getSmallestIntegerContainer();
+    const auto vL = (float) radiusPx * levels[left];
+    const auto vR = (float) radiusPx * levels[right];
+    return { { centre + vL * (float) directions[1], centre + vL * (float) directions[0] },
+             { centre - vR * (float) directions[3], centre - vR * (float) directions[2] } };
+}
+
+void OVRADrawVectorscope::repaintLevels()
+{
+    // Smoothed levels drift by amounts far below what the renderer can show:
+    // only corners that move by one of its sub-pixel steps change the picture.
+    const auto [pointL, pointR] = levelCorners();
+    const std::array<int, 4> corners { juce::roundToInt (pointL.x * 256.0f),
+                                       juce::roundToInt (pointL.y * 256.0f),
+                                       juce::roundToInt (pointR.x * 256.0f),
+                                       juce::roundToInt (pointR.y * 256.0f) };
+    if (corners == drawnCorners)
+        return;
+
+    const auto triangle = [this] (const std::array<int, 4>& c) {
+        return juce::Rectangle<float>::findAreaContainingPoints (
+            std::array<juce::Point<float>, 3> { juce::Point<float> ((float) c[0], (float) c[1]) / 256.0f,
+                                                juce::Point<float> ((float) c[2], (float) c[3]) / 256.0f,
+                                                juce::Point<float> (centre, centre) }
+                .data(),
+            3);
+    };
+    // The lines are 2 pixels thick and anti-aliased.
+    repaint (
+        triangle (drawnCorners).getUnion (triangle (corners)).expanded (3.0f).getSmallestIntegerContainer());
+    drawnCorners = corners;
 }
 
 void OVRADrawVectorscope::paint (juce::Graphics& g)
@@ -282,8 +308,7 @@ void OVRADrawVectorscope::paint (juce::Graphics& g)
     const auto cosL = (float) directions[1], sinL = (float) directions[0];
     const auto cosR = (float) directions[3], sinR = (float) directions[2];
     const juce::Point<float> middle (centre, centre);
-    const juce::Point<float> pointL (centre + vL * cosL, centre + vL * sinL);
-    const juce::Point<float> pointR (centre - vR * cosR, centre - vR * sinR);
+    const auto [pointL, pointR] = levelCorners();
 
     levelShape.clear();
     levelShape.startNewSubPath (pointL);

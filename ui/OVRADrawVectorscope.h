@@ -30,6 +30,9 @@ public:
     /** The smoothed levels, L, R, C, LFE, LS, RS. */
     std::array<float, 6> getLevels() const noexcept { return levels; }
     void pushLevels();
+    /** Repaints the level triangle where it moved since the last request;
+        nothing when its corners stand where they did. */
+    void repaintLevels();
     void setAlarmLevel (float dB);
     void setSampleRate (double rate);
     void setAttack (float newAttack);
@@ -59,7 +62,8 @@ private:
     void setRange (float min, float max);
     void drawGrid();
     void updateReleaseCoefficient();
-    juce::Rectangle<int> getLevelArea() const;
+    /** The triangle's L and R corners as paint draws them. */
+    std::pair<juce::Point<float>, juce::Point<float>> levelCorners() const noexcept;
 
     const int size = 283;
     int range = 0;
@@ -78,6 +82,8 @@ private:
     const juce::PathStrokeType outerStroke { 2.0f, juce::PathStrokeType::curved, juce::PathStrokeType::butt };
     const juce::PathStrokeType gridStroke { 0.4f, juce::PathStrokeType::curved, juce::PathStrokeType::butt };
     juce::Image grid;
+    /** The corners of the last repainted triangle, in the renderer's 1/256 pixel steps. */
+    std::array<int, 4> drawnCorners {};
     bool alarmZone = false;
     std::array<juce::Label, 5> channelLabels;
     std::array<juce::Label, 6> tickLabels;

@@ -16,8 +16,18 @@ void OVRAJuceArrowVU::setLevel (float value)
     if (std::isnan (clamped) || clamped == level)
         return;
 
+    // The arrow moves by whole rows: a change within a row leaves it where it is.
+    const auto before = arrowArea();
     level = clamped;
-    repaint();
+    if (const auto after = arrowArea(); after != before)
+        repaint (before.getUnion (after));
+}
+
+juce::Rectangle<int> OVRAJuceArrowVU::arrowArea() const noexcept
+{
+    const int h = getHeight();
+    return { 0, h - arrowImage.getHeight() / 2 - (int) ((float) h * level), getWidth(),
+             arrowImage.getHeight() };
 }
 
 void OVRAJuceArrowVU::paint (juce::Graphics& g)
@@ -30,5 +40,5 @@ void OVRAJuceArrowVU::paint (juce::Graphics& g)
         g.drawImage (backgroundImage, 0, 0, w, h, 0, 0, w, h);
 
     if (arrowImage.isValid())
-        g.drawImageAt (arrowImage, 0, h - arrowImage.getHeight() / 2 - (int) ((float) h * level));
+        g.drawImageAt (arrowImage, 0, arrowArea().getY());
 }

@@ -10,12 +10,15 @@ public:
     OVRAJuceArrowVU (juce::Image backgroundImage, juce::Image arrowImage);
     ~OVRAJuceArrowVU() override = default;
 
-    /** Clamps to 0..1; repaints only when the level changed. */
+    /** Clamps to 0..1; repaints only when the arrow moves to another row. */
     void setLevel (float value);
 
     void paint (juce::Graphics&) override;
 
 private:
+    /** Where paint puts the arrow image. */
+    juce::Rectangle<int> arrowArea() const noexcept;
+
     float level = 0.0f;
     juce::Image backgroundImage;
     juce::Image arrowImage;

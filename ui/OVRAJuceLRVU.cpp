@@ -17,9 +17,18 @@ void OVRAJuceLRVU::setRange (float newLow, float newHigh)
     if (newLow == low && newHigh == high)
         return;
 
+    // The band moves by whole rows: a change within a row lights no other pixel.
+    const auto before = bandRows();
     low = newLow;
     high = newHigh;
-    repaint();
+    if (bandRows() != before)
+        repaint();
+}
+
+std::pair<int, int> OVRAJuceLRVU::bandRows() const noexcept
+{
+    const auto h = (float) getHeight();
+    return { (int) (h * low), (int) (h * high) };
 }
 
 void OVRAJuceLRVU::paint (juce::Graphics& g)
@@ -31,8 +40,7 @@ void OVRAJuceLRVU::paint (juce::Graphics& g)
     if (backgroundImage.isValid())
         g.drawImage (backgroundImage, 0, 0, w, h, 0, 0, w, h);
 
-    const int bottom = (int) ((float) h * low);
-    const int top = (int) ((float) h * high);
+    const auto [bottom, top] = bandRows();
     if (foregroundImage.isValid() && top > bottom)
         g.drawImage (foregroundImage, 0, h - top, w, top - bottom, 0, h - top, w, top - bottom);
 }

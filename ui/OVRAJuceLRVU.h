@@ -10,12 +10,15 @@ public:
     OVRAJuceLRVU (juce::Image backgroundImage, juce::Image foregroundImage);
     ~OVRAJuceLRVU() override = default;
 
-    /** Clamps both ends to 0..1; repaints once when either changed. */
+    /** Clamps both ends to 0..1; repaints once when either end moved to another row. */
     void setRange (float newLow, float newHigh);
 
     void paint (juce::Graphics&) override;
 
 private:
+    /** The band's lower and upper row, counted from the bottom. */
+    std::pair<int, int> bandRows() const noexcept;
+
     float low = 0.0f;
     float high = 0.0f;
     juce::Image backgroundImage;

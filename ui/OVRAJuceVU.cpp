@@ -68,6 +68,7 @@ void OVRAJuceVU::setLevel (float value)
 {
     const float x = juce::jlimit (0.0f, 1.0f, value);
     level = juce::jlimit (0.0f, 1.0f, level);
+    const auto before = drawnRows();
 
     if (MeterSmoothing::differs (level, x))
     {
@@ -79,22 +80,26 @@ void OVRAJuceVU::setLevel (float value)
         {
             level = x;
         }
-        repaint();
     }
 
     level = juce::jlimit (0.0f, 1.0f, level);
     peak = juce::jlimit (0.0f, 1.0f, peak);
 
-    if (showPeak == 0 || ! MeterSmoothing::differs (level, peak))
-        return;
+    if (showPeak != 0 && MeterSmoothing::differs (level, peak))
+        runPeakHold();
 
+    // A level that moves within a row changes no pixel.
+    repaintChangedRows (before, drawnRows());
+}
+
+void OVRAJuceVU::runPeakHold() noexcept
+{
     if (level > peak)
     {
         peak = level;
         holdCounter = 0;
         fallStep = firstFallStep;
         falling = false;
-        repaint();
     }
     else if (! falling)
     {
@@ -109,7 +114,6 @@ void OVRAJuceVU::setLevel (float value)
     {
         peak -= fallStep;
         fallStep *= 2.0f;
-        repaint();
     }
 }
 
@@ -134,6 +138,31 @@ void OVRAJuceVU::setSampleRate (double rate)
 void OVRAJuceVU::updateReleaseCoefficient() noexcept
 {
     releaseCoefficient = MeterSmoothing::releaseCoefficient (releaseTime, sampleRate);
+}
+
+OVRAJuceVU::Rows OVRAJuceVU::drawnRows() const noexcept
+{
+    const auto rows = [h = (float) getHeight()] (float fraction) {
+        return (int) (h * juce::jlimit (0.0f, 1.0f, fraction));
+    };
+    return { rows (level), showPeak != 0 ? rows (peak) : 0 };
+}
+
+void OVRAJuceVU::repaintChangedRows (Rows before, Rows after)
+{
+    const int w = getWidth();
+    const int h = getHeight();
+
+    if (before.lit != after.lit)
+    {
+        const int top = juce::jmax (before.lit, after.lit);
+        repaint (0, h - top, w, top - juce::jmin (before.lit, after.lit));
+    }
+
+    if (before.peak != after.peak)
+        for (const int p : { before.peak, after.peak })
+            if (p != 0)
+                repaint (0, h - p, w, 2);
 }
 
 void OVRAJuceVU::paint (juce::Graphics& g)

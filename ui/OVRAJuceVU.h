@@ -35,7 +35,16 @@ public:
     int refreshIntervalMs = 50;
 
 private:
+    /** What paint lights, in rows from the bottom: the bar and the peak marker. */
+    struct Rows
+    {
+        int lit = 0, peak = 0;
+    };
+
     void updateReleaseCoefficient() noexcept;
+    void runPeakHold() noexcept;
+    Rows drawnRows() const noexcept;
+    void repaintChangedRows (Rows before, Rows after);
 
     bool falling = false;
     int holdTicks = 20;

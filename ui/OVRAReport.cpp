@@ -30,10 +30,6 @@ OVRAReport::OVRAReport (const juce::Font& font)
                      juce::Colour (0xff90ee90), juce::Colour (0xffff0000), juce::Colour (0xffffffff), -10.0f)
     , labelFont (font)
 {
-    tooltipWindow.setColour (juce::TooltipWindow::backgroundColourId, juce::Colour (0xFF000000));
-    tooltipWindow.setColour (juce::TooltipWindow::outlineColourId, juce::Colour (0xFF000000));
-    tooltipWindow.setColour (juce::TooltipWindow::textColourId, white);
-
     setUpLabel (titleLabel, {}, 17.0f);
     setUpLabel (integratedCaption, "Program Loudness:");
     setUpLabel (firstDurationCaption, "Duration:");
@@ -173,6 +169,23 @@ void OVRAReport::setUpLabel (juce::Label& label, const juce::String& text, float
 
 //==============================================================================
 void OVRAReport::paint (juce::Graphics& g) { g.fillAll (juce::Colour (0xFF000000)); }
+
+void OVRAReport::visibilityChanged()
+{
+    if (! isVisible())
+    {
+        tooltipWindow.reset();
+        return;
+    }
+
+    if (tooltipWindow.has_value())
+        return;
+
+    tooltipWindow.emplace (this, 500);
+    tooltipWindow->setColour (juce::TooltipWindow::backgroundColourId, juce::Colour (0xFF000000));
+    tooltipWindow->setColour (juce::TooltipWindow::outlineColourId, juce::Colour (0xFF000000));
+    tooltipWindow->setColour (juce::TooltipWindow::textColourId, white);
+}
 
 void OVRAReport::resized()
 {

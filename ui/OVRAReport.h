@@ -5,6 +5,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <optional>
+
 /** The editor's page of saved measurements: a file tree of the reports in the
     log folder, the summary of the report the user selects, its loudness
     history in the drawer with the statistics of the marked stretch, and the
@@ -35,6 +37,9 @@ public:
     //==============================================================================
     void paint (juce::Graphics&) override;
     void resized() override;
+    /** The tooltip window, whose timer polls the mouse several times a second,
+        exists only while the report is visible. */
+    void visibilityChanged() override;
 
     void buttonClicked (juce::Button*) override;
     void selectionChanged() override;
@@ -64,7 +69,7 @@ private:
     void setUpLabel (juce::Label&, const juce::String& text, float height = 15.0f);
 
     //==============================================================================
-    juce::TooltipWindow tooltipWindow { this, 500 };
+    std::optional<juce::TooltipWindow> tooltipWindow;
 
     juce::Label titleLabel;
     juce::Label integratedCaption, firstDurationCaption, firstDurationValue, integratedValue, integratedUnit;

@@ -114,6 +114,8 @@ void OVRAVectroscope::paint (juce::Graphics& g)
 
 void OVRAVectroscope::timerCallback() { repaint(); }
 
+void OVRAVectroscope::visibilityChanged() { visible = isVisible(); }
+
 //==============================================================================
 float OVRAVectroscope::toUnit (float sample, int channel) noexcept
 {
@@ -133,13 +135,21 @@ int OVRAVectroscope::useTimeSlice()
     if (feed == nullptr)
         return waitMs;
 
-    // Every whole block waiting is read in one slice: the thread gets about
-    // one slice a millisecond, and at 96 kHz and above one block a slice
-    // would fall ever further behind the feed.
-    for (int blocks = feed->fifo->getNumReady() / blockSize; --blocks >= 0;)
+    // Every whole block waiting is dealt with in one slice, so that the
+    // thread never falls behind the feed. Only the newest trailLength blocks
+    // can be on screen at the next paint: in the linear mode, which keeps no
+    // state between samples, older ones are skipped unread.
+    int blocks = feed->fifo->getNumReady() / blockSize;
+    if (! logarithmic && blocks > trailLength)
+    {
+        feed->fifo->readInPlace ((blocks - trailLength) * blockSize, [] (auto&&...) {});
+        blocks = trailLength;
+    }
+
+    while (--blocks >= 0)
         readBlock();
 
-    return waitMs;
+    return visible ? waitMs : hiddenWaitMs;
 }
 
 void OVRAVectroscope::readBlock()

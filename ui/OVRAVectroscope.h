@@ -45,16 +45,23 @@ public:
 
     void resized() override;
     void paint (juce::Graphics&) override;
+    void visibilityChanged() override;
 
-    /** Reader thread: turns every whole block of 64 waiting frames into the
-        trail, the last one read becoming its newest block. */
+    /** Reader thread: turns the whole blocks of 64 waiting frames into the
+        trail, the last one read becoming its newest block; in the linear mode
+        those older than the trail's length are skipped. */
     int useTimeSlice() override;
 
     void timerCallback() override;
 
     //==============================================================================
     static constexpr bool startOwnTimer = false;
-    static constexpr int waitMs = 0;
+    /** The trail is painted every 50 ms and the audio comes in device blocks:
+        a slice every 10 ms keeps it as fresh as the display needs, where a
+        slice every millisecond kept the thread waking a thousand times a second. */
+    static constexpr int waitMs = 10;
+    /** While hidden the trail is kept current at the display's pace only. */
+    static constexpr int hiddenWaitMs = 50;
     static constexpr int timerIntervalMs = 50;
     static constexpr int blockSize = 64;
     static constexpr int trailLength = 16;
@@ -69,6 +76,7 @@ public:
 
 private:
     std::atomic<bool> logarithmic { false };
+    std::atomic<bool> visible { false };
 
     // Written by resized; radius and centre are read by the reader thread,
     // so those change only under the lock.

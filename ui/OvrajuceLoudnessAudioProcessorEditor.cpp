@@ -130,6 +130,10 @@ OvrajuceLoudnessAudioProcessorEditor::OvrajuceLoudnessAudioProcessorEditor (
     place (loudnessRangeBar, loudnessMeterPanel, { 137, 12, 22, 483 });
     shortTermArrow.setName ("ArrowVUMeter");
     place (shortTermArrow, loudnessMeterPanel, { 161, 12, 24, 483 });
+    // Their faces are opaque pictures of their full size: what lies behind
+    // them need not be painted when they change.
+    momentaryVU.setOpaque (true);
+    loudnessRangeBar.setOpaque (true);
 
     // Read-outs
     setUpLabel (peakLabel, peakPanel, { 2, 6, 80, 24 }, "Peak", 20.0f);
@@ -177,6 +181,7 @@ OvrajuceLoudnessAudioProcessorEditor::OvrajuceLoudnessAudioProcessorEditor (
         vu.setReleaseTime (0.0002f);
         vu.setBallistics (true);
         place (vu, truePeakFace, { truePeakBarX[k], 8, 20, 480 });
+        vu.setOpaque (true);
 
         auto& lamp = overloadLamp[(size_t) k];
         setUpButton (lamp, truePeakPanel, { truePeakFaceOrigin.x + truePeakBarX[k], 0, 20, 9 }, true);
@@ -942,7 +947,7 @@ void OvrajuceLoudnessAudioProcessorEditor::timerCallback()
     for (size_t k = 0; k < truePeakVU.size(); ++k)
         truePeakVU[k]->setLevel (displayValues.truePeakValuesPerChannelPix[k]);
 
-    setText (loudnessRangeValueLabel, levelToText (displayValues.loudnessRange, {}));
+    setLevelText (loudnessRangeValueLabel, displayValues.loudnessRange);
     updateLoudnessReadouts();
 
     for (size_t k = 0; k < correlationMeter.size(); ++k)
@@ -957,10 +962,10 @@ void OvrajuceLoudnessAudioProcessorEditor::timerCallback()
     checkStereoRouting();
 
     if (soundField.getLevels() != soundFieldBefore)
-        soundField.repaint();
+        soundField.repaintLevels();
 
     for (size_t k = 0; k < truePeakValueLabel.size(); ++k)
-        setText (truePeakValueLabel[k], levelToText (displayValues.truePeakValuesPerChannel[k], {}));
+        setLevelText (truePeakValueLabel[k], displayValues.truePeakValuesPerChannel[k]);
 
     if (displayValues.truePeakAlarm == 1)
     {
@@ -1041,6 +1046,18 @@ juce::String OvrajuceLoudnessAudioProcessorEditor::formatTimecode (double sample
            + pad (last, framesPerSecond == 0.0 ? 3 : 2);
 }
 
+void OvrajuceLoudnessAudioProcessorEditor::setLevelText (juce::Label& label, float level)
+{
+    // Turning a number into text is the dearest part of a tick, and steady
+    // readings repeat their levels tick after tick.
+    const auto [shown, first] = shownLevels.try_emplace (&label, level);
+    if (! first && shown->second == level)
+        return;
+
+    shown->second = level;
+    setText (label, levelToText (level, {}));
+}
+
 juce::String OvrajuceLoudnessAudioProcessorEditor::levelToText (float level, const juce::String& unit)
 {
     if (level <= -60.0f)
@@ -1088,9 +1105,9 @@ void OvrajuceLoudnessAudioProcessorEditor::updateLoudnessReadouts()
     }
 
     shortTermValueLabel.setColour (juce::Label::textColourId, threshold <= shortTerm ? red : green);
-    setText (shortTermValueLabel, levelToText (shownShortTerm, {}));
-    setText (integratedValueLabel, levelToText (integrated, {}));
-    setText (momentaryValueLabel, levelToText (momentary, {}));
+    setLevelText (shortTermValueLabel, shownShortTerm);
+    setLevelText (integratedValueLabel, integrated);
+    setLevelText (momentaryValueLabel, momentary);
 }
 
 void OvrajuceLoudnessAudioProcessorEditor::checkStereoRouting()

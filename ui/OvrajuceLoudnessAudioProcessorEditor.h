@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <vector>
 
 /** The meter's window: a fixed 1024 x 768 component with every panel,
@@ -83,6 +84,8 @@ public:
     void updateTimeDisplay (double samples, double sampleRate);
     void updateLoudnessReadouts();
     void clearOverloadLamps();
+    /** A read-out's text by levelToText, formatted only for a level it does not show yet. */
+    void setLevelText (juce::Label& label, float level);
 
     //==============================================================================
     /** "[-]hh:mm:ss:" then milliseconds (fps 0) or frames; all zero at rate 0. */
@@ -140,6 +143,7 @@ public:
     bool overloadHoldCounting = false;
     int overloadHoldCounter = 0;
     float arrowLevel = 0.0f, rangeLow = 0.0f, rangeHigh = 0.0f; // as last given to the two meters
+    std::map<const juce::Label*, float> shownLevels;            // by setLevelText
 
     // Top bar
     juce::Component topBar;

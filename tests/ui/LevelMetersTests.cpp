@@ -327,3 +327,37 @@ TEST (OVRAJuceLRVU, BandRunsBetweenItsLowAndHighRows)
             << c.low << ", " << c.high;
     }
 }
+
+TEST (LevelMeters, AMoveWithinARowRepaintsNothing)
+{
+    // Smoothed readings drift by far less than a row from tick to tick; only a new row is drawn.
+    // The bar: rows = floor (997 × level): 0.5 -> 498.5, 0.5003 -> 498.8, 0.5011 -> 499.6.
+    TestBar bar;
+    bar.meter->setLevel (0.5f);
+    bar.repaints.take();
+    bar.meter->setLevel (0.5003f);
+    EXPECT_EQ (0, bar.repaints.take());
+    bar.meter->setLevel (0.5011f);
+    EXPECT_GT (bar.repaints.take(), 0);
+    EXPECT_EQ (499, bar.litRows());
+
+    // The arrow: 483 × 0.5 = 241.5, × 0.5005 = 241.7; the band: 120.75 .. 362.25, then 120.8 .. 362.3.
+    OVRAJuceArrowVU arrow (
+        embedded (BinaryData::blackArrowVU_png, BinaryData::blackArrowVU_pngSize),
+        embedded (BinaryData::LoudnessArrowBlue_png, BinaryData::LoudnessArrowBlue_pngSize));
+    arrow.setSize (24, 483);
+    RepaintCounter arrowRepaints (arrow);
+    arrow.setLevel (0.5f);
+    EXPECT_EQ (1, arrowRepaints.take());
+    arrow.setLevel (0.5005f);
+    EXPECT_EQ (0, arrowRepaints.take());
+
+    OVRAJuceLRVU band (embedded (BinaryData::blackRangeVU_png, BinaryData::blackRangeVU_pngSize),
+                       embedded (BinaryData::blueRangeVU_png, BinaryData::blueRangeVU_pngSize));
+    band.setSize (22, 483);
+    RepaintCounter bandRepaints (band);
+    band.setRange (0.25f, 0.75f);
+    EXPECT_EQ (1, bandRepaints.take());
+    band.setRange (0.2501f, 0.7501f);
+    EXPECT_EQ (0, bandRepaints.take());
+}

@@ -203,8 +203,8 @@ TEST (OVRAVectroscope, KeepsSixteenBlocksFadingFromTheNewest)
     EXPECT_EQ (16u + 1u, changedPixels (before, after).size()) << "16 dots and the centre";
 }
 
-// Its thread gets about one slice a millisecond; at 192 kHz three blocks
-// arrive in that time, so a slice reads all that waits, the last block newest.
+// Its thread gets a slice every 10 ms; at 192 kHz thirty blocks arrive in
+// that time, so a slice deals with all that waits, the last block newest.
 TEST (OVRAVectroscope, OneSliceCatchesUpWithEverythingWaiting)
 {
     ScopeRig rig;
@@ -281,4 +281,13 @@ TEST (OVRAVectroscope, ThreadStopsInTimeWhileTheFeedIsWritten)
     rig.thread.removeTimeSliceClient (&rig.scope);
     writing = false;
     audio.join();
+}
+
+TEST (OVRAVectroscope, AHiddenScopeAsksForSlicesOnlyAtTheDisplaysPace)
+{
+    ScopeRig rig;
+    EXPECT_EQ (OVRAVectroscope::hiddenWaitMs, rig.scope.useTimeSlice());
+    rig.scope.setVisible (true);
+    EXPECT_EQ (OVRAVectroscope::waitMs, rig.scope.useTimeSlice());
+    EXPECT_LT (OVRAVectroscope::waitMs, OVRAVectroscope::hiddenWaitMs);
 }

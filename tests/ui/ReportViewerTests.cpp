@@ -501,3 +501,21 @@ TEST (ReportViewer, TheFolderChooserPublishesWhetherAFolderIsPickedOrNot)
 
     viewer.removeChangeListener (&changes);
 }
+
+TEST (ReportViewer, PollsForTooltipsOnlyWhileVisible)
+{
+    // A tooltip window polls the mouse several times a second, even in a hidden view.
+    OVRAReport viewer (juce::Font (15.0f));
+    const auto tooltipWindows = [&viewer] {
+        int count = 0;
+        for (auto* child : viewer.getChildren())
+            count += dynamic_cast<juce::TooltipWindow*> (child) != nullptr ? 1 : 0;
+        return count;
+    };
+
+    EXPECT_EQ (0, tooltipWindows());
+    viewer.setVisible (true);
+    EXPECT_EQ (1, tooltipWindows());
+    viewer.setVisible (false);
+    EXPECT_EQ (0, tooltipWindows());
+}
