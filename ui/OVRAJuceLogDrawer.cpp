@@ -66,15 +66,47 @@ void OVRAJuceLogDrawer::loadFromXml (const juce::XmlElement& element)
     replaceHistory (LoudnessHistory::fromDynamicMeasurements (element));
 }
 
+void OVRAJuceLogDrawer::clear() { replaceHistory ({}); }
+
 void OVRAJuceLogDrawer::replaceHistory (LoudnessHistory&& newHistory)
 {
     clearView();
     history = std::move (newHistory);
+
+    // Nothing of the history before may stay: its tooltip and crosshair, and
+    // without a new history its markers' places.
+    setTooltip ({});
+    cursorVisible = false;
+    cursorColumn = -1;
+    tooltipColumn = -1;
+
     repaint();
     buildZoomLevels();
 
     if (! history.isEmpty())
+    {
         setView (0, getNumZoomLevels() - 1);
+    }
+    else
+    {
+        followMarkers = false;
+        startMarker.setTopLeftPosition (0, 0);
+        endMarker.setTopLeftPosition (0, 0);
+        followMarkers = true;
+    }
+}
+
+void OVRAJuceLogDrawer::setGatingEnabled (bool enabled)
+{
+    if (enabled == isGatingEnabled())
+        return;
+
+    integratedHistogram.gatingEnabled = enabled;
+    rangeHistogram.gatingEnabled = enabled;
+
+    // The statistics shown were made with the other setting.
+    if (! history.isEmpty())
+        updateSelectionStatistics (selectionStart, selectionEnd);
 }
 
 void OVRAJuceLogDrawer::setScaleMode (bool narrow)

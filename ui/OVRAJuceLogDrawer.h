@@ -45,6 +45,9 @@ public:
         element; any other element gives none. */
     void loadFromXml (const juce::XmlElement& element);
 
+    /** Shows no history. */
+    void clear();
+
     /** Narrow (-41 to -14) or wide (-59 to -5) scale; shows the whole record again. */
     void setScaleMode (bool narrow);
 
@@ -98,12 +101,8 @@ public:
     void componentMovedOrResized (juce::Component&, bool wasMoved, bool wasResized) override;
 
     /** Gating of the marked stretch's statistics; the editor keeps it with the
-        live measurement's. */
-    void setGatingEnabled (bool enabled) noexcept
-    {
-        integratedHistogram.gatingEnabled = enabled;
-        rangeHistogram.gatingEnabled = enabled;
-    }
+        live measurement's. A change computes the statistics again. */
+    void setGatingEnabled (bool enabled);
     bool isGatingEnabled() const noexcept { return integratedHistogram.gatingEnabled; }
 
 private:

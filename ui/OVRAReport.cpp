@@ -5,6 +5,8 @@
 
 #include <BinaryData.h>
 
+#include <cmath>
+
 namespace
 {
 const juce::Colour white { 0xFFFFFFFF };
@@ -18,7 +20,8 @@ std::unique_ptr<juce::Drawable> picture (const char* data, int size)
     return drawable;
 }
 
-juce::String oneDecimal (double value) { return juce::String (value, 1); }
+// "nan" or "inf" in a report is no figure.
+juce::String oneDecimal (double value) { return std::isfinite (value) ? juce::String (value, 1) : "-"; }
 
 void show (juce::Label& label, const juce::String& text) { label.setText (text, juce::dontSendNotification); }
 
@@ -320,7 +323,10 @@ void OVRAReport::loadReport (const juce::String& path)
     const auto root = LoudnessHistory::parseReport (file);
 
     if (root == nullptr)
+    {
+        showUnreadable (file);
         return;
+    }
 
     reportPath = path;
 
@@ -390,17 +396,32 @@ void OVRAReport::loadReport (const juce::String& path)
         loadCsvBesideReport();
 }
 
+void OVRAReport::showUnreadable (const juce::File& file)
+{
+    // Whatever the last report showed would pass for this file's.
+    reportPath = {};
+
+    for (auto* label :
+         { &firstDurationValue, &integratedValue, &integratedUnit, &secondDurationValue, &rangeValue,
+           &rangeUnit, &shortTermTime, &shortTermValue, &shortTermUnit, &momentaryTime, &momentaryValue,
+           &momentaryUnit, &truePeakTime, &truePeakValue, &truePeakUnit, &startValue, &endValue, &limitUnit })
+        show (*label, {});
+
+    historyDrawer.clear();
+    show (titleLabel, file.getFileName() + " is not a readable report");
+}
+
 void OVRAReport::loadCsvBesideReport()
 {
-    const auto csv = OVRAMeasurementLogger::logFileFor (juce::File (reportPath));
-
-    if (csv.existsAsFile())
-        historyDrawer.loadFromCsv (csv);
+    // A missing log gives an empty history, not the last report's.
+    historyDrawer.loadFromCsv (OVRAMeasurementLogger::logFileFor (juce::File (reportPath)));
 }
 
 void OVRAReport::changeListenerCallback (juce::ChangeBroadcaster* source)
 {
-    if (source != &historyDrawer)
+    // Statistics of an empty history are made of nothing; the report's own
+    // figures stay.
+    if (source != &historyDrawer || historyDrawer.getNumSamples() == 0)
         return;
 
     const auto readout = historyDrawer.selectionReadout;

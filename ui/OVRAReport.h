@@ -51,11 +51,13 @@ public:
     void changeListenerCallback (juce::ChangeBroadcaster*) override;
 
     //==============================================================================
-    /** Shows the summary of a report and its history. A file that is not a
-        readable report of ours changes nothing on screen. */
+    /** Shows the summary of a report and its history. For a file that is not
+        a readable report of ours the title says so, and no figure or history
+        is shown. */
     void loadReport (const juce::String& path);
 
-    /** Hands the CSV log beside the last report to the drawer, when there is one. */
+    /** Hands the CSV log beside the last report to the drawer; without one
+        the drawer shows no history. */
     void loadCsvBesideReport();
 
     /** The folder and name last published. */
@@ -67,6 +69,7 @@ private:
     void publishLogLocation();
     void openFolderChooser();
     void setUpLabel (juce::Label&, const juce::String& text, float height = 15.0f);
+    void showUnreadable (const juce::File&);
 
     //==============================================================================
     std::optional<juce::TooltipWindow> tooltipWindow;

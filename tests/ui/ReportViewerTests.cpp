@@ -44,18 +44,6 @@ juce::String shown (OVRAReport& viewer, const juce::String& name)
     return textAt (viewer, point.x, point.y);
 }
 
-/** Every label's text, to see that nothing changed. */
-juce::String everyLabel (OVRAReport& viewer)
-{
-    juce::StringArray texts;
-
-    for (auto* child : viewer.getChildren())
-        if (auto* label = dynamic_cast<juce::Label*> (child))
-            texts.add (label->getText());
-
-    return texts.joinIntoString ("|");
-}
-
 const char* const completeReport = R"(<?xml version="1.0" encoding="UTF-8"?>
 
 <ZEL5.1Log>
@@ -113,6 +101,64 @@ juce::Button& buttonOf (OVRAReport& viewer, const juce::String& name)
             return *button;
 
     throw std::logic_error ("no button " + name.toStdString());
+}
+
+/** Selects a report in the viewer's file tree, as a click on its row does;
+    lists the report's folder first when the tree does not show it. */
+void select (OVRAReport& viewer, const juce::File& report)
+{
+    auto& tree = fileTreeOf (viewer);
+    const auto rowOf = [&]() -> juce::TreeViewItem* {
+        for (int row = 0; row < tree.getNumRowsInTree(); ++row)
+            if (auto* item = tree.getItemOnRow (row); item->getUniqueName() == report.getFullPathName())
+                return item;
+
+        return nullptr;
+    };
+
+    if (rowOf() == nullptr)
+    {
+        viewer.directoryList.setDirectory (report.getParentDirectory(), true, true);
+        viewer.directoryList.refresh();
+    }
+
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return rowOf() != nullptr; })) << report.getFileName();
+    rowOf()->setSelected (true, true);
+    ASSERT_EQ (tree.getSelectedFile(), report);
+}
+
+/** A CSV log of one short-term and one momentary line per second. */
+juce::File writeLog (const juce::File& file, const std::vector<float>& momentary,
+                     const std::vector<float>& shortTerm)
+{
+    juce::String text ("Type, Value, Date, Time\n");
+
+    for (size_t i = 0; i < momentary.size(); ++i)
+    {
+        const auto stamp =
+            ", 6 Dec 2026, 9:" + juce::String::formatted ("%02d:%02d", (int) i / 60, (int) i % 60);
+        text << "ShortTermLoudness, " << juce::String (shortTerm[i], 1) << stamp << "\n"
+             << "MomentaryLoudness, " << juce::String (momentary[i], 1) << stamp << "\n";
+    }
+
+    return write (file, text);
+}
+
+/** What the drawer shows, and what a drawer without a history shows. */
+juce::Image drawing (OVRAReport& viewer)
+{
+    return viewer.historyDrawer.createComponentSnapshot (viewer.historyDrawer.getLocalBounds(), true, 1.0f);
+}
+
+int differingPixels (const juce::Image& a, const juce::Image& b)
+{
+    int count = 0;
+
+    for (int y = 0; y < a.getHeight(); ++y)
+        for (int x = 0; x < a.getWidth(); ++x)
+            count += a.getPixelAt (x, y) != b.getPixelAt (x, y) ? 1 : 0;
+
+    return count;
 }
 
 /** A clock that the test moves on by the audio it has fed. */
@@ -252,19 +298,22 @@ TEST (ReportViewer, ShowsTheSummaryAndUnsetMaximaAsDefaults)
     EXPECT_EQ (shown (viewer, "start"), "6 Dec 2026 9:05:07");
 }
 
-TEST (ReportViewer, AFileThatIsNoReportOfOursChangesNothing)
+TEST (ReportViewer, AFileThatIsNoReadableReportClearsTheSummaryAndTheHistoryAndSaysSo)
 {
     LogTestFiles::TemporaryFolder folder;
-    OVRAReport viewer (juce::Font (15.0f));
-    viewer.loadReport (write (folder.getChildFile ("Good.xml"), completeReport).getFullPathName());
-    HostTestHelpers::drainMessageLoop();
-    const auto before = everyLabel (viewer);
+    const auto good = write (folder.getChildFile ("Good.xml"), completeReport);
+    writeLog (good.withFileExtension (".csv"), { -30.0f, -20.0f, -25.0f }, { -28.0f, -22.0f, -24.0f });
 
+    const auto bytesOf = [] (const juce::String& text) {
+        return juce::MemoryBlock (text.toRawUTF8(), text.getNumBytesAsUTF8());
+    };
     const juce::String report (completeReport);
     juce::MemoryBlock binary (4096);
     juce::Random (7).fillBitsRandomly (binary.getData(), binary.getSize());
 
-    const auto deep = "<ZEL5.1Log>" + juce::String::repeatedString ("<a>", 1000000);
+    // A Latin-1 title: the rest of the report is well-formed.
+    auto latin1 = bytesOf (report.replace ("ZEL51Log", "Caf_"));
+    latin1[latin1.toString().indexOf ("Caf_") + 3] = (char) 0xe9;
 
     juce::String huge ("<ZEL5.1Log><UserSelectedTitle value=\"");
     huge << juce::String::repeatedString ("x", (int) LoudnessHistory::maxReportFileSize)
@@ -273,35 +322,108 @@ TEST (ReportViewer, AFileThatIsNoReportOfOursChangesNothing)
     const struct
     {
         const char* name;
-        juce::String text;
+        juce::MemoryBlock bytes;
     } cases[] = {
-        { "malformed", report.replace ("<MaxMomentary", "<MaxMomentary <") },
-        { "truncated", report.substring (0, report.indexOf ("<MaxShortTerm") + 20) },
+        { "malformed", bytesOf (report.replace ("<MaxMomentary", "<MaxMomentary <")) },
+        { "cutShort", bytesOf (report.substring (0, report.indexOf ("<MaxShortTerm") + 20)) },
         { "empty", {} },
-        { "binary", {} },
-        { "foreign", "<html><IntegratedMeasurements><LoudnessRange value=\"1\"/></IntegratedMeasurements>"
-                     "<UserSelectedTitle/></html>" },
-        { "deeplyNested", deep },
-        { "huge", huge },
+        { "binary", binary },
+        { "notUtf8", latin1 },
+        { "foreignRoot",
+          bytesOf ("<html><IntegratedMeasurements><LoudnessRange value=\"1\"/></IntegratedMeasurements>"
+                   "<UserSelectedTitle/></html>") },
+        { "deeplyNested", bytesOf ("<ZEL5.1Log>" + juce::String::repeatedString ("<a>", 1000000)) },
+        { "overTheSizeLimit", bytesOf (huge) },
     };
 
     for (const auto& c : cases)
     {
         const auto file = folder.getChildFile (juce::String (c.name) + ".xml");
-
-        if (juce::String (c.name) == "binary")
-            file.replaceWithData (binary.getData(), binary.getSize());
-        else
-            write (file, c.text);
-
+        juce::FileOutputStream (file).write (c.bytes.getData(), c.bytes.getSize()); // an empty one too
         // A log beside it must not reach the drawer either.
-        write (file.withFileExtension (".csv"), "Type, Value, Date, Time\n"
-                                                "MomentaryLoudness, -30.0, 6 Dec 2026, 9:05:07\n");
-        viewer.loadReport (file.getFullPathName());
-        HostTestHelpers::drainMessageLoop();
-        EXPECT_EQ (everyLabel (viewer), before) << c.name;
-        file.deleteFile();
+        writeLog (file.withFileExtension (".csv"), { -18.0f }, { -18.0f });
     }
+
+    OVRAReport viewer (juce::Font (15.0f));
+    const auto noHistory = drawing (viewer);
+
+    for (const auto& c : cases)
+    {
+        select (viewer, good);
+        HostTestHelpers::drainMessageLoop();
+        ASSERT_EQ (shown (viewer, "title"), "Good");
+        ASSERT_EQ (viewer.historyDrawer.getNumSamples(), 3);
+        ASSERT_GT (differingPixels (drawing (viewer), noHistory), 0);
+
+        const auto file = folder.getChildFile (juce::String (c.name) + ".xml");
+        select (viewer, file);
+        HostTestHelpers::drainMessageLoop();
+
+        // The title says what happened; no figure of the good report stays.
+        const auto message = file.getFileName() + " is not a readable report";
+
+        for (const auto& value : valuePoints)
+            EXPECT_EQ (shown (viewer, value.first), value.first == "title" ? message : juce::String())
+                << c.name << " " << value.first;
+
+        EXPECT_EQ (viewer.historyDrawer.getNumSamples(), 0) << c.name;
+        EXPECT_EQ (differingPixels (drawing (viewer), noHistory), 0) << c.name;
+    }
+}
+
+TEST (ReportViewer, AReportWithoutAReadableLogShowsItsOwnFiguresAndNoHistory)
+{
+    LogTestFiles::TemporaryFolder folder;
+    const auto good = write (folder.getChildFile ("Good.xml"), completeReport);
+    writeLog (good.withFileExtension (".csv"), { -30.0f, -30.0f, -30.0f }, { -30.0f, -30.0f, -30.0f });
+
+    const auto missing = write (folder.getChildFile ("NoLog.xml"), completeReport);
+    const auto garbage = write (folder.getChildFile ("GarbageLog.xml"), completeReport);
+    write (garbage.withFileExtension (".csv"), "Type, Value, Date, Time\n"
+                                               "MomentaryLoudness, loud, yesterday, noon\n"
+                                               "\x01\x02 no line of a log\n");
+
+    OVRAReport viewer (juce::Font (15.0f));
+    const auto noHistory = drawing (viewer);
+
+    for (const auto& report : { missing, garbage })
+    {
+        select (viewer, good);
+        HostTestHelpers::drainMessageLoop();
+        ASSERT_EQ (viewer.historyDrawer.getNumSamples(), 3);
+        ASSERT_EQ (shown (viewer, "integrated"), "-30.0") << "the log's statistics, not the report's";
+
+        select (viewer, report);
+        HostTestHelpers::drainMessageLoop();
+
+        const auto name = report.getFileName();
+        EXPECT_EQ (shown (viewer, "title"), report.getFileNameWithoutExtension());
+        EXPECT_EQ (shown (viewer, "integrated"), "-23.0") << name;
+        EXPECT_EQ (shown (viewer, "range"), "7.3") << name;
+        EXPECT_EQ (shown (viewer, "duration"), "1 hr 5 mins") << name;
+        EXPECT_EQ (shown (viewer, "shortTerm"), "-17.0") << name;
+        EXPECT_EQ (shown (viewer, "momentary"), "-12.5") << name;
+        EXPECT_EQ (shown (viewer, "start"), "6 Dec 2026 9:05:07") << name;
+        EXPECT_EQ (shown (viewer, "end"), "6 Dec 2026 10:10:07") << name;
+        EXPECT_EQ (viewer.historyDrawer.getNumSamples(), 0) << name;
+        EXPECT_EQ (differingPixels (drawing (viewer), noHistory), 0) << name;
+    }
+}
+
+TEST (ReportViewer, AFigureThatIsNoFiniteNumberShowsADash)
+{
+    LogTestFiles::TemporaryFolder folder;
+    const auto report = write (folder.getChildFile ("NotANumber.xml"), juce::String (completeReport)
+                                                                           .replace ("-23.04", "nan")
+                                                                           .replace ("7.3", "inf")
+                                                                           .replace ("-17.0", "-inf")
+                                                                           .replace ("-12.5", "NaN")
+                                                                           .replace ("-1.2", "inf"));
+    OVRAReport viewer (juce::Font (15.0f));
+    select (viewer, report);
+
+    for (auto* name : { "integrated", "range", "shortTerm", "momentary", "truePeak" })
+        EXPECT_EQ (shown (viewer, name), "-") << name;
 }
 
 TEST (ReportViewer, ListsReportsOnlyAndLoadsOnlyTheLowerCaseExtension)
@@ -518,4 +640,62 @@ TEST (ReportViewer, PollsForTooltipsOnlyWhileVisible)
     EXPECT_EQ (1, tooltipWindows());
     viewer.setVisible (false);
     EXPECT_EQ (0, tooltipWindows());
+}
+
+TEST (ReportViewer, TheShownStatisticsFollowTheGatingSwitchWithoutAMarkerMove)
+{
+    LogTestFiles::TemporaryFolder folder;
+    const auto report = write (folder.getChildFile ("QuietAndLoud.xml"), completeReport);
+
+    // Every other value far below the rest: only the relative gates leave those out.
+    std::vector<float> momentary, shortTerm;
+
+    for (int i = 0; i < 600; ++i)
+    {
+        momentary.push_back (i % 2 == 0 ? -20.0f : -45.0f);
+        shortTerm.push_back (i % 3 == 0 ? -21.0f : (i % 3 == 1 ? -26.0f : -50.0f));
+    }
+
+    writeLog (report.withFileExtension (".csv"), momentary, shortTerm);
+
+    OVRAReport viewer (juce::Font (15.0f));
+    auto& drawer = viewer.historyDrawer;
+    select (viewer, report);
+    drawer.getStartMarker().setTopLeftPosition (200, 0);
+    drawer.getEndMarker().setTopLeftPosition (700, 0);
+    const int first = drawer.getSelectionStart(), last = drawer.getSelectionEnd();
+    ASSERT_GT (last - first, 100);
+
+    const auto expected = [&] (bool gated) {
+        OVRALoudnessHistogram integrated, range;
+        integrated.gatingEnabled = gated;
+        range.gatingEnabled = gated;
+
+        for (int i = first; i <= last; ++i)
+        {
+            integrated.add (momentary[(size_t) i]);
+            range.add (shortTerm[(size_t) i]);
+        }
+
+        float lra = 0.0f, low = 0.0f, high = 0.0f;
+        range.getLoudnessRange (lra, low, high);
+        return std::make_pair (juce::String (integrated.getIntegratedLoudness(), 1), juce::String (lra, 1));
+    };
+    const auto shownFigures = [&viewer] {
+        return std::make_pair (shown (viewer, "integrated"), shown (viewer, "range"));
+    };
+
+    ASSERT_NE (expected (true).first, expected (false).first);
+    ASSERT_NE (expected (true).second, expected (false).second);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return shownFigures() == expected (true); }));
+
+    for (const bool gated : { false, true })
+    {
+        drawer.setGatingEnabled (gated);
+        EXPECT_EQ (drawer.selectionReadout.integratedLoudness, expected (gated).first) << gated;
+        EXPECT_EQ (drawer.selectionReadout.loudnessRange, expected (gated).second) << gated;
+        EXPECT_TRUE (runMessageLoopUntil ([&] { return shownFigures() == expected (gated); })) << gated;
+        EXPECT_EQ (std::make_pair (drawer.getSelectionStart(), drawer.getSelectionEnd()),
+                   std::make_pair (first, last));
+    }
 }
