@@ -80,6 +80,11 @@ void OVRAJuceLogDrawer::replaceHistory (LoudnessHistory&& newHistory)
     cursorColumn = -1;
     tooltipColumn = -1;
 
+    // Nor its times, which a history without dates would otherwise pass on.
+    startTimeText = {};
+    endTimeText = {};
+    totalText = {};
+
     repaint();
     buildZoomLevels();
 
@@ -394,8 +399,9 @@ void OVRAJuceLogDrawer::updateSelectionStatistics (int start, int end)
         totalText = juce::RelativeTime ((double) seconds).getDescription ("0");
     }
 
-    integratedText = juce::String ((double) integrated, 1);
-    rangeText = juce::String ((double) range, 1);
+    // A figure over no values would be made of nothing.
+    integratedText = history.hasMomentary() ? juce::String ((double) integrated, 1) : "-";
+    rangeText = history.isEmpty() ? "-" : juce::String ((double) range, 1);
     maxMomentaryText = juce::String ((double) maxMomentary, 1);
     maxShortTermText = juce::String ((double) maxShortTerm, 1);
 

@@ -328,6 +328,13 @@ void OVRAReport::loadReport (const juce::String& path)
         return;
     }
 
+    // Nothing of the last report may stay where this one lacks an element; a
+    // figure it lacks shows as one that is no finite number does.
+    clearSummary();
+
+    for (auto* figure : { &integratedValue, &rangeValue, &shortTermValue, &momentaryValue, &truePeakValue })
+        show (*figure, "-");
+
     reportPath = path;
 
     if (root->getChildByName ("UserSelectedTitle") != nullptr)
@@ -396,17 +403,21 @@ void OVRAReport::loadReport (const juce::String& path)
         loadCsvBesideReport();
 }
 
-void OVRAReport::showUnreadable (const juce::File& file)
+void OVRAReport::clearSummary()
 {
-    // Whatever the last report showed would pass for this file's.
+    // Whatever the last report showed would pass for the next file's.
     reportPath = {};
 
-    for (auto* label :
-         { &firstDurationValue, &integratedValue, &integratedUnit, &secondDurationValue, &rangeValue,
-           &rangeUnit, &shortTermTime, &shortTermValue, &shortTermUnit, &momentaryTime, &momentaryValue,
-           &momentaryUnit, &truePeakTime, &truePeakValue, &truePeakUnit, &startValue, &endValue, &limitUnit })
+    for (auto* label : { &titleLabel, &firstDurationValue, &integratedValue, &integratedUnit,
+                         &secondDurationValue, &rangeValue, &rangeUnit, &shortTermTime, &shortTermValue,
+                         &shortTermUnit, &momentaryTime, &momentaryValue, &momentaryUnit, &truePeakTime,
+                         &truePeakValue, &truePeakUnit, &startValue, &endValue, &limitUnit })
         show (*label, {});
+}
 
+void OVRAReport::showUnreadable (const juce::File& file)
+{
+    clearSummary();
     historyDrawer.clear();
     show (titleLabel, file.getFileName() + " is not a readable report");
 }
@@ -427,12 +438,18 @@ void OVRAReport::changeListenerCallback (juce::ChangeBroadcaster* source)
     const auto readout = historyDrawer.selectionReadout;
     show (integratedValue, readout.integratedLoudness);
     show (rangeValue, readout.loudnessRange);
-    show (firstDurationValue, readout.totalTime);
-    show (secondDurationValue, readout.totalTime);
     show (shortTermValue, readout.maxShortTerm);
     show (shortTermTime, readout.maxShortTermTime);
     show (momentaryValue, readout.maxMomentary);
     show (momentaryTime, readout.maxMomentaryTime);
+
+    // A report's own history has no dates, so the drawer gives no times; the
+    // report's stay rather than blanks.
+    if (readout.startTime.isEmpty())
+        return;
+
+    show (firstDurationValue, readout.totalTime);
+    show (secondDurationValue, readout.totalTime);
     show (startValue, readout.startTime);
     show (endValue, readout.endTime);
 }

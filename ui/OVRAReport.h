@@ -51,9 +51,9 @@ public:
     void changeListenerCallback (juce::ChangeBroadcaster*) override;
 
     //==============================================================================
-    /** Shows the summary of a report and its history. For a file that is not
-        a readable report of ours the title says so, and no figure or history
-        is shown. */
+    /** Shows the summary of a report and its history. What the report lacks
+        shows empty, a lacking figure "-". For a file that is not a readable
+        report of ours the title says so, and no figure or history is shown. */
     void loadReport (const juce::String& path);
 
     /** Hands the CSV log beside the last report to the drawer; without one
@@ -69,6 +69,7 @@ private:
     void publishLogLocation();
     void openFolderChooser();
     void setUpLabel (juce::Label&, const juce::String& text, float height = 15.0f);
+    void clearSummary();
     void showUnreadable (const juce::File&);
 
     //==============================================================================

@@ -295,7 +295,7 @@ TEST (LogDrawer, AStretchOverMidnightLastsTwentySecondsAndALogOfNoShortTermShows
     log.get().replaceWithText ("Type, Value, Date, Time\r\n");
     drawer.loadFromCsv (log.get());
     EXPECT_FALSE (drawer.isHistoryShown());
-    EXPECT_EQ (readout.integratedLoudness, "0.0");
+    EXPECT_EQ (readout.integratedLoudness, "-");
     EXPECT_EQ (readout.maxMomentary, "-");
     drawer.press (juce::KeyPress::numberPadAdd);
     drawer.press (juce::KeyPress::rightKey);
@@ -313,16 +313,23 @@ TEST (LogDrawer, AReportHistoryHasShortTermValuesOnlyAndNoMomentaryIsRead)
         value->setAttribute ("time", timeText (i));
     }
 
+    // A log's history first, whose times must not pass for the report's.
+    TemporaryFile log;
+    const auto steady = [] (int) { return -20.0f; };
+    writeLog (log.get(), 20, steady, steady);
     Drawer drawer;
     drawer.showShortTerm = false;
+    drawer.loadFromCsv (log.get());
+    ASSERT_EQ (drawer.selectionReadout.totalTime, "19 secs");
     drawer.loadFromXml (dynamic);
 
     ASSERT_TRUE (drawer.isHistoryShown());
     const auto& readout = drawer.selectionReadout;
-    EXPECT_EQ (readout.integratedLoudness, "0.0");
+    EXPECT_EQ (readout.integratedLoudness, "-");
     EXPECT_EQ (readout.maxMomentary, "-");
     EXPECT_EQ (readout.maxShortTerm, "-18.0");
     EXPECT_EQ (readout.maxShortTermTime, "");
+    EXPECT_EQ (readout.totalTime, "");
     EXPECT_TRUE (drawer.tooltipTextFor (0).startsWith ("Momentary Value: -70.0\nShort Term Value: -24.0"));
     drawer.createComponentSnapshot (drawer.getLocalBounds());
 

@@ -293,9 +293,9 @@ TEST (ReportViewer, ShowsTheSummaryAndUnsetMaximaAsDefaults)
     EXPECT_EQ (shown (viewer, "momentary"), "0.0");
     EXPECT_EQ (shown (viewer, "momentaryUnit"), "-");
     EXPECT_EQ (shown (viewer, "truePeak"), "-");
-    // What the report lacks stays as it was.
-    EXPECT_EQ (shown (viewer, "range"), "7.3");
-    EXPECT_EQ (shown (viewer, "start"), "6 Dec 2026 9:05:07");
+    // Nothing of the report before stays where this one lacks an element.
+    EXPECT_EQ (shown (viewer, "range"), "-");
+    EXPECT_EQ (shown (viewer, "start"), "");
 }
 
 TEST (ReportViewer, AFileThatIsNoReadableReportClearsTheSummaryAndTheHistoryAndSaysSo)
@@ -408,6 +408,39 @@ TEST (ReportViewer, AReportWithoutAReadableLogShowsItsOwnFiguresAndNoHistory)
         EXPECT_EQ (viewer.historyDrawer.getNumSamples(), 0) << name;
         EXPECT_EQ (differingPixels (drawing (viewer), noHistory), 0) << name;
     }
+}
+
+TEST (ReportViewer, AReportsOwnHistoryWithoutMomentaryValuesShowsADashForWhatNeedsThem)
+{
+    LogTestFiles::TemporaryFolder folder;
+    const auto logged = write (folder.getChildFile ("Logged.xml"), completeReport);
+    writeLog (logged.withFileExtension (".csv"), { -30.0f, -20.0f, -25.0f }, { -28.0f, -22.0f, -24.0f });
+
+    juce::String dynamic ("<DynamicMeasurements>");
+
+    for (int i = 0; i < 10; ++i)
+        dynamic << "<ShortTermStampedValue value=\"" << (i == 4 ? "-18.0" : "-24.0") << "\" time=\"9:05:1"
+                << i << "\"/>";
+
+    const auto ownHistory =
+        write (folder.getChildFile ("OwnHistory.xml"),
+               juce::String (completeReport)
+                   .replace ("</ZEL5.1Log>", dynamic + "</DynamicMeasurements></ZEL5.1Log>"));
+
+    OVRAReport viewer (juce::Font (15.0f));
+    select (viewer, logged);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return shown (viewer, "duration") == "2 secs"; }));
+
+    select (viewer, ownHistory);
+    ASSERT_EQ (viewer.historyDrawer.getNumSamples(), 10);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return shown (viewer, "shortTerm") == "-18.0"; }));
+
+    EXPECT_EQ (shown (viewer, "integrated"), "-");
+    EXPECT_EQ (shown (viewer, "momentary"), "-");
+    // Without dates the history gives no times: the report's own stay.
+    EXPECT_EQ (shown (viewer, "start"), "6 Dec 2026 9:05:07");
+    EXPECT_EQ (shown (viewer, "end"), "6 Dec 2026 10:10:07");
+    EXPECT_EQ (shown (viewer, "duration"), "1 hr 5 mins");
 }
 
 TEST (ReportViewer, AFigureThatIsNoFiniteNumberShowsADash)
