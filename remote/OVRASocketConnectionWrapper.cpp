@@ -127,7 +127,8 @@ OVRASocketConnectionWrapper::addConnection (std::unique_ptr<juce::StreamingSocke
     bool full = false;
 
     {
-        // Closed ones that the writer has not deleted yet take no place.
+        // Closed ones take no place, though the writer has not deleted them
+        // yet or their thread has not even seen the close.
         const juce::ScopedLock sl (connectionLock);
         full = std::count_if (connections.begin(), connections.end(),
                               [] (auto* connection) { return connection->isOpen(); })

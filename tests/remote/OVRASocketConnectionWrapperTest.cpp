@@ -397,6 +397,35 @@ TEST_F (ServerFixture, ClientsBeyondTheLimitAreClosedAtOnceWhileTheOthersGoOn)
     EXPECT_EQ (RecordingConnectionWrapper::numberOf (*frame), 2u);
 }
 
+TEST_F (ServerFixture, ClientsThatHaveClosedTakeNoPlaceDuringAReconnectStorm)
+{
+    constexpr int numHealthy = OVRASocketConnectionWrapper::maxConnections - 1;
+    constexpr size_t numRounds = 3000;
+    std::vector<std::unique_ptr<LoopbackClient>> clients;
+
+    for (int i = 0; i < numHealthy; ++i)
+        clients.push_back (connect());
+
+    // One place is left: a client that keeps connecting and closing must get
+    // it every time, however late the server notices each close.
+    PrintedOutput::startCapture();
+
+    for (size_t round = 0; round < numRounds; ++round)
+        LoopbackClient (server.getBoundPort()).close();
+
+    const auto expected = (size_t) numHealthy + numRounds;
+    const bool allServed = server.events.waitFor ([&] { return server.events.openedIds.size() == expected; });
+    const auto printed = PrintedOutput::captured();
+
+    EXPECT_TRUE (allServed) << server.events.getOpened().size() - (size_t) numHealthy << " of " << numRounds;
+    EXPECT_FALSE (juce::String (printed).contains ("Connection refused"));
+
+    // Open clients still count: the last place is taken, and one more refused.
+    clients.push_back (connect());
+    LoopbackClient extra (server.getBoundPort());
+    EXPECT_TRUE (extra.waitUntilClosedByServer());
+}
+
 TEST_F (ServerFixture, OutOfDescriptorsTheAcceptLoopBacksOffAndRecovers)
 {
     std::unique_ptr<LoopbackClient> client;
