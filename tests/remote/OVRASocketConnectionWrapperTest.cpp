@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <limits>
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -108,13 +109,38 @@ int listeningDescriptorFor (int port)
 } // namespace
 
 //==============================================================================
-TEST (OVRASocketConnectionWrapper, PortFieldBelowOneOrNotANumberGivesTheDefaultPort)
+TEST (OVRASocketConnectionWrapper, PortFieldGivesItsLeadingNumberOrTheDefaultPort)
 {
-    for (const auto* text : { "0", "", "-5", "abc", "   " })
-        EXPECT_EQ (OVRASocketConnectionWrapper::portFromText (text), 20000) << text;
+    const struct
+    {
+        const char* text;
+        int port;
+    } table[] = {
+        { "0", 20000 },
+        { "", 20000 },
+        { "-5", 20000 },
+        { "abc", 20000 },
+        { "   ", 20000 },
+        { "-0", 20000 },
+        { "+", 20000 },
+        { "+ 8000", 20000 },
+        { "--5", 20000 },
+        { "+-5", 20000 },
+        { "x8000", 20000 },
+        { "20001", 20001 },
+        { " 31000 ", 31000 },
+        { "+8000", 8000 },
+        { " \t+8000", 8000 },
+        { "8000x", 8000 },
+        { "08000", 8000 },
+        { "80 00", 80 },
+        { "99999999", 99999999 },
+        { "9999999999", std::numeric_limits<int>::max() },
+        { "4294975296", std::numeric_limits<int>::max() }, // 2^32 + 8000 must not wrap to 8000
+    };
 
-    EXPECT_EQ (OVRASocketConnectionWrapper::portFromText ("20001"), 20001);
-    EXPECT_EQ (OVRASocketConnectionWrapper::portFromText (" 31000 "), 31000);
+    for (const auto& row : table)
+        EXPECT_EQ (OVRASocketConnectionWrapper::portFromText (row.text), row.port) << '"' << row.text << '"';
 }
 
 TEST (OVRASocketConnectionWrapper, PortTakenFailsWithoutListeningAndNotStartedSendsToNoOne)
@@ -126,11 +152,19 @@ TEST (OVRASocketConnectionWrapper, PortTakenFailsWithoutListeningAndNotStartedSe
     const auto port = first.getBoundPort();
     ASSERT_GT (port, 0);
 
-    EXPECT_FALSE (second.startServer (port, loopback));
+    PrintedOutput::startCapture();
+    const auto taken = second.startServer (port, loopback);
     EXPECT_EQ (second.getBoundPort(), -1);
-    EXPECT_FALSE (second.startServer (65536, loopback));
+    const auto tooHigh = second.startServer (65536, loopback);
     EXPECT_FALSE (second.startServer (-1, loopback));
     EXPECT_EQ (second.getBoundPort(), -1);
+    const auto printed = PrintedOutput::captured();
+
+    const auto takenMessage = "Port " + juce::String (port) + " cannot be used: it is already in use.";
+    EXPECT_EQ (taken.getErrorMessage(), takenMessage);
+    EXPECT_EQ (tooHigh.getErrorMessage(), "Port 65536 cannot be used: port numbers go from 1 to 65535.");
+    EXPECT_TRUE (juce::String (printed).startsWith (takenMessage + "\n" + tooHigh.getErrorMessage() + "\n"))
+        << printed;
 
     LoopbackClient client (port);
     EXPECT_TRUE (first.events.waitFor ([&] { return first.events.openedIds.size() == 1; }));
