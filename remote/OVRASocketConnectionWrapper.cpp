@@ -7,6 +7,7 @@
 #include "WrappedInterprocessConnectionServer.h"
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 std::atomic<int> OVRASocketConnectionWrapper::nextConnectionId { 0 };
@@ -69,28 +70,45 @@ void OVRASocketConnectionWrapper::connectionFinished() { writer->notify(); }
 //==============================================================================
 int OVRASocketConnectionWrapper::portFromText (const juce::String& text)
 {
-    const auto port = text.trim().getIntValue();
-    return port < 1 ? defaultPort : port;
+    // Blanks, an optional sign, then digits; whatever follows them is ignored.
+    auto next = text.getCharPointer().findEndOfWhitespace();
+    const bool negative = *next == '-';
+
+    if (*next == '-' || *next == '+')
+        ++next;
+
+    // Held at the largest int, so that a long number stays out of range
+    // rather than wrapping round into a port.
+    juce::int64 number = 0;
+
+    for (; *next >= '0' && *next <= '9'; ++next)
+        number = juce::jmin<juce::int64> (number * 10 + (*next - '0'), std::numeric_limits<int>::max());
+
+    return negative || number < 1 ? defaultPort : (int) number;
 }
 
-bool OVRASocketConnectionWrapper::startServer (int portNumber, const juce::String& bindAddress)
+juce::Result OVRASocketConnectionWrapper::startServer (int portNumber, const juce::String& bindAddress)
 {
     stopServer();
 
-    if (portNumber < 0 || portNumber > 65535)
-        return false;
-
-    if (! server->beginWaitingForSocket (portNumber, bindAddress))
-        return false;
+    auto started = portNumber < 0 || portNumber > 65535
+                       ? juce::Result::fail ("port numbers go from 1 to 65535.")
+                       : server->beginWaitingForSocket (portNumber, bindAddress);
 
     // Without the writer nothing would be sent, nor closed connections released.
-    if (! writer->startThread())
+    if (started.wasOk() && ! writer->startThread())
     {
         stopServer();
-        return false;
+        started = juce::Result::fail ("no thread could be started to serve it.");
     }
 
-    return true;
+    if (started.wasOk())
+        return started;
+
+    const auto message =
+        "Port " + juce::String (portNumber) + " cannot be used: " + started.getErrorMessage();
+    DiagnosticPrinter::print (message.toStdString() + "\n");
+    return juce::Result::fail (message);
 }
 
 void OVRASocketConnectionWrapper::stopServer()
@@ -127,7 +145,8 @@ OVRASocketConnectionWrapper::addConnection (std::unique_ptr<juce::StreamingSocke
     bool full = false;
 
     {
-        // Closed ones that the writer has not deleted yet take no place.
+        // Closed ones take no place, though the writer has not deleted them
+        // yet or their thread has not even seen the close.
         const juce::ScopedLock sl (connectionLock);
         full = std::count_if (connections.begin(), connections.end(),
                               [] (auto* connection) { return connection->isOpen(); })

@@ -15,7 +15,9 @@
     client, and deletes the connections that have closed. A client that
     falls more than maxBacklogFrames behind is disconnected and reported
     lost. At most maxConnections clients are served at once; one more is
-    closed as soon as it is accepted, with a line on standard output.
+    closed as soon as it is accepted, with a line on standard output. A
+    client that has closed its end takes no place, even before its thread
+    has seen the close.
 
     Derived classes must call stopServer() in their own destructor, so that no
     connection thread calls back into a half-destroyed object. Their
@@ -65,15 +67,17 @@ public:
     virtual void connectionClosed (int connectionId) = 0;
 
     //==============================================================================
-    /** The port for the text of the port field: a number below 1 (or no
-        number) gives defaultPort. */
+    /** The port for the text of the port field: its leading number (after
+        blanks and an optional sign); a number below 1, or none, gives
+        defaultPort. A number beyond the largest int gives that int. */
     static int portFromText (const juce::String& text);
 
     /** Listens on the port (0 picks a free one) and address (empty: all
-        interfaces). A running server is stopped first. Returns false when
-        the port is no valid port number or could not be bound, or a thread
-        could not be started; nothing is listening then. */
-    bool startServer (int portNumber, const juce::String& bindAddress = {});
+        interfaces). A running server is stopped first. Fails when the port
+        is no valid port number or could not be bound, or a thread could not
+        be started: nothing is listening then, and the error, "Port N cannot
+        be used: " and the reason, has been printed on standard output. */
+    juce::Result startServer (int portNumber, const juce::String& bindAddress = {});
 
     /** Closes the listener and every connection, and stops their threads. */
     void stopServer();

@@ -35,8 +35,24 @@ void OVRASocketConnectionWrapper::WrappedInterprocessConnection::start()
 
 bool OVRASocketConnectionWrapper::WrappedInterprocessConnection::isOpen() const
 {
-    const juce::ScopedLock sl (backlogLock);
-    return open;
+    {
+        const juce::ScopedLock sl (backlogLock);
+
+        if (! open)
+            return false;
+    }
+
+    // The reading thread may not have seen the client's close yet; a peek
+    // sees it at once. Under the socket lock, so the handle is not closed
+    // (and reused) meanwhile.
+    const juce::ScopedLock sl (socketLock);
+
+    if (! socket->isConnected())
+        return false;
+
+    char next = 0;
+    const auto peeked = ::recv (socket->getRawSocketHandle(), &next, 1, MSG_PEEK | MSG_DONTWAIT);
+    return peeked > 0 || (peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR));
 }
 
 bool OVRASocketConnectionWrapper::WrappedInterprocessConnection::queueFrame (

@@ -27,7 +27,9 @@ public:
     /** Reports the connection to the owner and starts reading. */
     void start();
 
-    /** False once the socket has been closed, for whatever reason. */
+    /** False once the socket has been closed, for whatever reason, or the
+        client has closed its end and everything it sent has been read. Any
+        thread; takes the connection's locks. */
     bool isOpen() const;
 
     /** True once the loss has been reported and nothing of this object is

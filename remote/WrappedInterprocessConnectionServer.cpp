@@ -3,9 +3,13 @@
 #include "DiagnosticPrinter.h"
 #include "WrappedInterprocessConnection.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace
 {
@@ -23,6 +27,50 @@ bool isListenerBroken (int error)
 {
     return error == EBADF || error == EINVAL || error == ENOTSOCK || error == EOPNOTSUPP || error == EFAULT;
 }
+
+/** Why a listener cannot be made on the port. StreamingSocket keeps no
+    error (and its clean-up overwrites errno), so a plain socket set up the
+    same way tries again. */
+juce::String whyListenerFails (int portNumber, const juce::String& bindAddress)
+{
+    auto error = 0;
+    const auto handle = ::socket (AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+
+    if (handle < 0)
+    {
+        error = errno;
+    }
+    else
+    {
+        const int reuse = 1;
+        ::setsockopt (handle, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof (reuse));
+
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons ((uint16_t) portNumber);
+        address.sin_addr.s_addr =
+            bindAddress.isNotEmpty() ? ::inet_addr (bindAddress.toRawUTF8()) : htonl (INADDR_ANY);
+
+        if (::bind (handle, reinterpret_cast<const sockaddr*> (&address), sizeof (address)) != 0
+            || ::listen (handle, SOMAXCONN) != 0)
+            error = errno;
+
+        ::close (handle);
+    }
+
+    switch (error)
+    {
+        case EADDRINUSE:
+            return "it is already in use.";
+        case EACCES:
+        case EPERM:
+            return "this user is not allowed to use it.";
+        case 0:
+            return "it could not be opened."; // free again by now
+        default:
+            return juce::String (std::strerror (error)) + ".";
+    }
+}
 } // namespace
 
 OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::WrappedInterprocessConnectionServer (
@@ -38,7 +86,7 @@ OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::~WrappedInterp
 }
 
 //==============================================================================
-bool OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::beginWaitingForSocket (
+juce::Result OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::beginWaitingForSocket (
     int portNumber, const juce::String& bindAddress)
 {
     stop();
@@ -48,7 +96,7 @@ bool OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::beginWait
     if (! listener->createListener (portNumber, bindAddress))
     {
         listener.reset();
-        return false;
+        return juce::Result::fail (whyListenerFails (portNumber, bindAddress));
     }
 
     boundPort = listener->getBoundPort();
@@ -56,10 +104,10 @@ bool OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::beginWait
     if (! startThread())
     {
         stop();
-        return false;
+        return juce::Result::fail ("no thread could be started to serve it.");
     }
 
-    return true;
+    return juce::Result::ok();
 }
 
 void OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::stop()

@@ -17,9 +17,10 @@ public:
     ~WrappedInterprocessConnectionServer() override;
 
     //==============================================================================
-    /** Binds a listener and starts accepting; false (and nothing running)
-        when the port cannot be bound. */
-    bool beginWaitingForSocket (int portNumber, const juce::String& bindAddress);
+    /** Binds a listener and starts accepting; fails (and nothing runs) when
+        the port cannot be bound, with the reason as a clause: "it is already
+        in use." */
+    juce::Result beginWaitingForSocket (int portNumber, const juce::String& bindAddress);
 
     /** Stops accepting and closes the listener. */
     void stop();

@@ -629,8 +629,15 @@ void OvrajuceLoudnessAudioProcessorEditor::switchRemoteServer (bool on)
 {
     if (on)
     {
-        processor.oscRemote.startServer (OVRASocketConnectionWrapper::portFromText (portEditor.getText()));
-        processor.startTimer (remoteTimerIntervalMs);
+        const auto started = processor.oscRemote.startServer (
+            OVRASocketConnectionWrapper::portFromText (portEditor.getText()));
+        remoteServerNotice.update (started.failed(), started.getErrorMessage());
+
+        // Nothing listens: the switch goes back to off, and no bundles are built.
+        if (started.failed())
+            connectButton.setToggleState (false, juce::dontSendNotification);
+        else
+            processor.startTimer (remoteTimerIntervalMs);
     }
     else
     {

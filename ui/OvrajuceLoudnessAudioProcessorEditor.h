@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FailureNotice.h"
 #include "LockComponent.h"
 #include "OVRAAudioDeviceSelectorComponent.h"
 #include "OVRACorrelationMeter.h"
@@ -269,6 +270,7 @@ private:
     void runOverloadHold();
 
     std::vector<Placement> layout;
+    FailureNotice remoteServerNotice { "Remote control not started" };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OvrajuceLoudnessAudioProcessorEditor)
 };

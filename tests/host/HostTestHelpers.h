@@ -3,6 +3,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <functional>
+#include <vector>
 
 namespace HostTestHelpers
 {
@@ -25,4 +26,22 @@ inline bool runMessageLoopUntil (const std::function<bool()>& condition, int tim
 
 /** Lets the message loop deliver what is already queued. */
 inline void drainMessageLoop() { juce::MessageManager::getInstance()->runDispatchLoopUntil (50); }
+
+/** The message boxes that are open. */
+inline std::vector<juce::AlertWindow*> alertWindows()
+{
+    std::vector<juce::AlertWindow*> found;
+
+    for (int i = 0; i < juce::TopLevelWindow::getNumTopLevelWindows(); ++i)
+        if (auto* alert = dynamic_cast<juce::AlertWindow*> (juce::TopLevelWindow::getTopLevelWindow (i)))
+            found.push_back (alert);
+
+    return found;
+}
+
+inline void closeAlertWindows()
+{
+    for (auto* alert : alertWindows())
+        delete alert;
+}
 } // namespace HostTestHelpers

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <limits>
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -108,13 +109,38 @@ int listeningDescriptorFor (int port)
 } // namespace
 
 //==============================================================================
-TEST (OVRASocketConnectionWrapper, PortFieldBelowOneOrNotANumberGivesTheDefaultPort)
+TEST (OVRASocketConnectionWrapper, PortFieldGivesItsLeadingNumberOrTheDefaultPort)
 {
-    for (const auto* text : { "0", "", "-5", "abc", "   " })
-        EXPECT_EQ (OVRASocketConnectionWrapper::portFromText (text), 20000) << text;
+    const struct
+    {
+        const char* text;
+        int port;
+    } table[] = {
+        { "0", 20000 },
+        { "", 20000 },
+        { "-5", 20000 },
+        { "abc", 20000 },
+        { "   ", 20000 },
+        { "-0", 20000 },
+        { "+", 20000 },
+        { "+ 8000", 20000 },
+        { "--5", 20000 },
+        { "+-5", 20000 },
+        { "x8000", 20000 },
+        { "20001", 20001 },
+        { " 31000 ", 31000 },
+        { "+8000", 8000 },
+        { " \t+8000", 8000 },
+        { "8000x", 8000 },
+        { "08000", 8000 },
+        { "80 00", 80 },
+        { "99999999", 99999999 },
+        { "9999999999", std::numeric_limits<int>::max() },
+        { "4294975296", std::numeric_limits<int>::max() }, // 2^32 + 8000 must not wrap to 8000
+    };
 
-    EXPECT_EQ (OVRASocketConnectionWrapper::portFromText ("20001"), 20001);
-    EXPECT_EQ (OVRASocketConnectionWrapper::portFromText (" 31000 "), 31000);
+    for (const auto& row : table)
+        EXPECT_EQ (OVRASocketConnectionWrapper::portFromText (row.text), row.port) << '"' << row.text << '"';
 }
 
 TEST (OVRASocketConnectionWrapper, PortTakenFailsWithoutListeningAndNotStartedSendsToNoOne)
@@ -126,11 +152,19 @@ TEST (OVRASocketConnectionWrapper, PortTakenFailsWithoutListeningAndNotStartedSe
     const auto port = first.getBoundPort();
     ASSERT_GT (port, 0);
 
-    EXPECT_FALSE (second.startServer (port, loopback));
+    PrintedOutput::startCapture();
+    const auto taken = second.startServer (port, loopback);
     EXPECT_EQ (second.getBoundPort(), -1);
-    EXPECT_FALSE (second.startServer (65536, loopback));
+    const auto tooHigh = second.startServer (65536, loopback);
     EXPECT_FALSE (second.startServer (-1, loopback));
     EXPECT_EQ (second.getBoundPort(), -1);
+    const auto printed = PrintedOutput::captured();
+
+    const auto takenMessage = "Port " + juce::String (port) + " cannot be used: it is already in use.";
+    EXPECT_EQ (taken.getErrorMessage(), takenMessage);
+    EXPECT_EQ (tooHigh.getErrorMessage(), "Port 65536 cannot be used: port numbers go from 1 to 65535.");
+    EXPECT_TRUE (juce::String (printed).startsWith (takenMessage + "\n" + tooHigh.getErrorMessage() + "\n"))
+        << printed;
 
     LoopbackClient client (port);
     EXPECT_TRUE (first.events.waitFor ([&] { return first.events.openedIds.size() == 1; }));
@@ -395,6 +429,35 @@ TEST_F (ServerFixture, ClientsBeyondTheLimitAreClosedAtOnceWhileTheOthersGoOn)
     const auto frame = late->readFrame();
     ASSERT_TRUE (frame.has_value());
     EXPECT_EQ (RecordingConnectionWrapper::numberOf (*frame), 2u);
+}
+
+TEST_F (ServerFixture, ClientsThatHaveClosedTakeNoPlaceDuringAReconnectStorm)
+{
+    constexpr int numHealthy = OVRASocketConnectionWrapper::maxConnections - 1;
+    constexpr size_t numRounds = 3000;
+    std::vector<std::unique_ptr<LoopbackClient>> clients;
+
+    for (int i = 0; i < numHealthy; ++i)
+        clients.push_back (connect());
+
+    // One place is left: a client that keeps connecting and closing must get
+    // it every time, however late the server notices each close.
+    PrintedOutput::startCapture();
+
+    for (size_t round = 0; round < numRounds; ++round)
+        LoopbackClient (server.getBoundPort()).close();
+
+    const auto expected = (size_t) numHealthy + numRounds;
+    const bool allServed = server.events.waitFor ([&] { return server.events.openedIds.size() == expected; });
+    const auto printed = PrintedOutput::captured();
+
+    EXPECT_TRUE (allServed) << server.events.getOpened().size() - (size_t) numHealthy << " of " << numRounds;
+    EXPECT_FALSE (juce::String (printed).contains ("Connection refused"));
+
+    // Open clients still count: the last place is taken, and one more refused.
+    clients.push_back (connect());
+    LoopbackClient extra (server.getBoundPort());
+    EXPECT_TRUE (extra.waitUntilClosedByServer());
 }
 
 TEST_F (ServerFixture, OutOfDescriptorsTheAcceptLoopBacksOffAndRecovers)

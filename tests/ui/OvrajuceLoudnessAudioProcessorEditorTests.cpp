@@ -507,6 +507,53 @@ TEST (Editor, ConnectionSwitchRunsTheServerAndTheRemoteTimer)
     EXPECT_FALSE (rig.processor->isTimerRunning());
 }
 
+TEST (Editor, ConnectionSwitchThatCannotListenGoesBackToOffAndSaysWhy)
+{
+    EditorRig rig;
+    auto& e = *rig.editor;
+
+    juce::StreamingSocket otherProgram;
+    ASSERT_TRUE (otherProgram.createListener (0, "127.0.0.1"));
+    const auto heldPort = otherProgram.getBoundPort();
+
+    // The box of each failed click, or "" when none was shown.
+    const auto switchOnWith = [&] (const juce::String& portText) {
+        e.portEditor.setText (portText);
+        rig.click (e.connectButton);
+        HostTestHelpers::drainMessageLoop();
+
+        EXPECT_FALSE (e.connectButton.getToggleState()) << portText;
+        EXPECT_EQ (-1, rig.processor->oscRemote.getBoundPort()) << portText;
+        EXPECT_FALSE (rig.processor->isTimerRunning()) << portText;
+
+        const auto boxes = HostTestHelpers::alertWindows();
+        const auto shown = boxes.empty() ? juce::String() : boxes.front()->getDescription();
+        EXPECT_LE (boxes.size(), 1u);
+        HostTestHelpers::closeAlertWindows();
+        return shown;
+    };
+
+    EXPECT_EQ ("Remote control not started. Port " + juce::String (heldPort)
+                   + " cannot be used: it is already in use.",
+               switchOnWith (juce::String (heldPort)));
+    // Still failing: no second box until the server has started once.
+    EXPECT_EQ (juce::String(), switchOnWith ("99999999"));
+
+    // A free port starts as ever.
+    otherProgram.close();
+    e.portEditor.setText (juce::String (heldPort));
+    rig.click (e.connectButton);
+    EXPECT_TRUE (e.connectButton.getToggleState());
+    EXPECT_EQ (heldPort, rig.processor->oscRemote.getBoundPort());
+    EXPECT_TRUE (rig.processor->isTimerRunning());
+    rig.click (e.connectButton);
+
+    EXPECT_EQ (
+        juce::String ("Remote control not started. Port 99999999 cannot be used: port numbers go from 1 "
+                      "to 65535."),
+        switchOnWith ("99999999"));
+}
+
 //==============================================================================
 namespace
 {
