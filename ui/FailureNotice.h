@@ -4,8 +4,9 @@
 
 /** Tells the user in the window that something they rely on has failed: a
     warning box naming what failed and why, shown once when it starts failing
-    and again only after it has worked in between, so a folder that stays
-    read-only does not raise a box on every write.
+    and again only after it has worked in between or when the failure itself
+    changes, so a folder that stays read-only does not raise a box on every
+    write.
 
         FailureNotice logNotice { "Measurement not saved" };
         logNotice.update (status.failing, status.message);   // on each poll
@@ -19,8 +20,8 @@ public:
     explicit FailureNotice (juce::String boxTitle) : title (std::move (boxTitle)) {}
 
     //==============================================================================
-    /** Something failed: shows the box with this message, unless this failure
-        has been shown already and nothing has worked since. */
+    /** Something failed: shows the box with this message, unless the same
+        message has been shown already and nothing has worked since. */
     void failed (const juce::String& message);
 
     /** It worked: the next failure is shown again. */
@@ -41,6 +42,7 @@ public:
 private:
     const juce::String title;
     bool failing = false;
+    juce::String shownMessage;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FailureNotice)
 };

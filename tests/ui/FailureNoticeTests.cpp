@@ -6,8 +6,8 @@
 using HostTestHelpers::alertWindows;
 using HostTestHelpers::closeAlertWindows;
 
-// A failure that goes on is told once; one that comes back after a success
-// is told again.
+// A failure that goes on is told once; one that comes back after a success,
+// or another failure, is told again.
 TEST (FailureNotice, ShowsABoxOncePerFailureAndAgainAfterASuccess)
 {
     FailureNotice notice { "Measurement not saved" };
@@ -25,6 +25,12 @@ TEST (FailureNotice, ShowsABoxOncePerFailureAndAgainAfterASuccess)
     notice.update (false, {});
     EXPECT_FALSE (notice.isFailing());
     notice.update (true, "read-only folder");
+    notice.failed ("read-only folder");
+    HostTestHelpers::drainMessageLoop();
+    EXPECT_EQ (alertWindows().size(), 1u);
+    closeAlertWindows();
+
+    notice.failed ("folder removed");
     HostTestHelpers::drainMessageLoop();
     EXPECT_EQ (alertWindows().size(), 1u);
     closeAlertWindows();
