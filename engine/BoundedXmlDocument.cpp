@@ -1,6 +1,7 @@
 #include "BoundedXmlDocument.h"
 
 #include <cstring>
+#include <limits>
 
 // The walk reads the UTF-8 bytes: every character that shapes the document is
 // ASCII, and the parser sees each ASCII byte as a character of its own. Where
@@ -100,9 +101,10 @@ const char* skipEntity (const char* p) noexcept
 }
 
 /** Past a start tag whose name begins at p, at the text's end when the tag
-    does not end, or nullptr when it is not one the walk can follow.
+    does not end, or nullptr when it is not one the walk can follow or holds
+    a value longer than maxValueBytes (valueTooLong then tells so).
     selfClosing tells whether it ended with "/>". */
-const char* skipStartTag (const char* p, bool& selfClosing) noexcept
+const char* skipStartTag (const char* p, bool& selfClosing, size_t maxValueBytes, bool& valueTooLong) noexcept
 {
     selfClosing = false;
 
@@ -142,16 +144,25 @@ const char* skipStartTag (const char* p, bool& selfClosing) noexcept
         if (quote != '"' && quote != '\'')
             return quote == 0 ? p : nullptr;
 
-        for (++p; *p != quote;)
-        {
-            if (*p == 0)
-                return p;
+        // The parser reads a value that does not end up to the text's end.
+        const auto* value = ++p;
 
+        while (*p != quote && *p != 0)
+        {
             p = (*p == '&') ? skipEntity (p) : p + 1;
 
             if (p == nullptr)
                 return nullptr;
         }
+
+        if ((size_t) (p - value) > maxValueBytes)
+        {
+            valueTooLong = true;
+            return nullptr;
+        }
+
+        if (*p == 0)
+            return p;
 
         ++p;
     }
@@ -161,14 +172,21 @@ const char* skipStartTag (const char* p, bool& selfClosing) noexcept
 //==============================================================================
 bool BoundedXmlDocument::isSafeToParse (const juce::String& text, int maxDepth)
 {
+    return check (text, maxDepth, std::numeric_limits<size_t>::max()) == Verdict::safe;
+}
+
+BoundedXmlDocument::Verdict BoundedXmlDocument::check (const juce::String& text, int maxDepth,
+                                                       size_t maxValueBytes)
+{
     // The parser reads a single element, and only when nothing but white
     // space, comments and instructions (the header among them) precede it.
     const char* p = skipSpaceCommentsAndInstructions (text.toRawUTF8());
 
     if (*p != '<')
-        return true;
+        return Verdict::safe;
 
     int depth = 0;
+    bool valueTooLong = false;
 
     do
     {
@@ -191,7 +209,7 @@ bool BoundedXmlDocument::isSafeToParse (const juce::String& text, int maxDepth)
         else if (p[1] == '?')
         {
             // Inside an element the parser loops for ever on an instruction that text follows.
-            return false;
+            return Verdict::cannotFollow;
         }
         else if (p[1] == '/')
         {
@@ -202,17 +220,20 @@ bool BoundedXmlDocument::isSafeToParse (const juce::String& text, int maxDepth)
         else
         {
             bool selfClosing = false;
-            p = skipStartTag (p + 1, selfClosing);
+            p = skipStartTag (p + 1, selfClosing, maxValueBytes, valueTooLong);
 
             if (p != nullptr && depth + 1 > maxDepth)
-                return false;
+                return Verdict::tooDeep;
 
             if (! selfClosing)
                 ++depth;
         }
     } while (p != nullptr && *p != 0 && depth > 0);
 
-    return p != nullptr;
+    if (p != nullptr)
+        return Verdict::safe;
+
+    return valueTooLong ? Verdict::valueTooLong : Verdict::cannotFollow;
 }
 
 std::unique_ptr<juce::XmlElement> BoundedXmlDocument::parse (const juce::String& text, int maxDepth)

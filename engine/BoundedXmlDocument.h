@@ -32,6 +32,21 @@ public:
         no element begins, or that ends early, is safe too: the parser stops. */
     static bool isSafeToParse (const juce::String& text, int maxDepth = defaultMaxDepth);
 
+    /** What the check finds. */
+    enum class Verdict
+    {
+        safe,
+        tooDeep,
+        valueTooLong,
+        cannotFollow ///< something the check refuses whatever the bounds
+    };
+
+    /** The same check, telling why the text is refused, and also refusing an
+        attribute value longer than maxValueBytes as written (escaped). The
+        parser copies a value once for each escaped character in it, so its
+        time grows with the square of a long value full of them. */
+    static Verdict check (const juce::String& text, int maxDepth, size_t maxValueBytes);
+
     /** The document element, or nullptr when the text is not XML or is refused. */
     static std::unique_ptr<juce::XmlElement> parse (const juce::String& text, int maxDepth = defaultMaxDepth);
 

@@ -2,6 +2,47 @@
 
 #include "BoundedXmlDocument.h"
 
+namespace
+{
+/** Why the file cannot be read as preferences, or nothing when it can. */
+juce::String findWhyUnreadable (const juce::File& file)
+{
+    const auto size = file.getSize();
+
+    // The start-up itself makes the file empty when it is missing.
+    if (size == 0)
+        return {};
+
+    if (size > PreferencesFileLocation::maxFileBytes)
+        return "it is larger than " + juce::String (PreferencesFileLocation::maxFileBytes) + " bytes";
+
+    // Checked before the parser is given it.
+    const auto text = file.loadFileAsString();
+
+    switch (BoundedXmlDocument::check (text, BoundedXmlDocument::defaultMaxDepth,
+                                       (size_t) PreferencesFileLocation::maxValueBytes))
+    {
+        case BoundedXmlDocument::Verdict::safe:
+            break;
+        case BoundedXmlDocument::Verdict::tooDeep:
+            return "it is nested too deeply";
+        case BoundedXmlDocument::Verdict::valueTooLong:
+            return "a value in it is longer than " + juce::String (PreferencesFileLocation::maxValueBytes)
+                   + " bytes";
+        case BoundedXmlDocument::Verdict::cannotFollow:
+            return "it holds markup that cannot be read safely";
+    }
+
+    // The framework's reader would take it for no values at all, and the
+    // defaults would be saved over it.
+    if (juce::parseXMLIfTagMatches (text, "PROPERTIES") == nullptr)
+        return "it is not a preferences file";
+
+    return {};
+}
+} // namespace
+
+//==============================================================================
 juce::File PreferencesFileLocation::getCompanyDataFolder (const juce::File& appDataRoot)
 {
     return appDataRoot.getChildFile (folderName);
@@ -51,23 +92,23 @@ std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce:
     // The framework would replace a read-only file by renaming a new one over it.
     options.doNotSave = file.existsAsFile() && ! file.hasWriteAccess();
 
-    // The framework's reader would overflow the stack on a deeply nested file,
-    // on every start. Such a file is unreadable: it is moved aside, so that the
-    // defaults apply and the values of this run can be saved in its place.
-    if (! BoundedXmlDocument::isSafeToParse (file.loadFileAsString()))
+    // An unreadable file is moved aside, so that the defaults apply, the values
+    // of this run can be saved in its place, and nothing of it is lost. The
+    // framework's reader would overflow the stack on a deeply nested one, on
+    // every start, and take seconds over a huge one.
+    if (const auto reason = findWhyUnreadable (file); reason.isNotEmpty())
     {
         const auto aside = file.getSiblingFile (file.getFileName() + unreadableSuffix);
+        const auto unreadable = "The preferences in " + file.getFullPathName() + " cannot be read (" + reason
+                                + "); the defaults apply";
 
         if (options.doNotSave || ! file.moveFileTo (aside))
         {
-            juce::Logger::writeToLog ("The preferences in " + file.getFullPathName()
-                                      + " cannot be read; the defaults apply");
+            juce::Logger::writeToLog (unreadable);
             return std::make_unique<juce::PropertiesFile> (juce::File(), options);
         }
 
-        juce::Logger::writeToLog ("The preferences in " + file.getFullPathName()
-                                  + " cannot be read; the defaults apply, and the file was moved to "
-                                  + aside.getFullPathName());
+        juce::Logger::writeToLog (unreadable + ", and the file was moved to " + aside.getFullPathName());
         file.create();
     }
 

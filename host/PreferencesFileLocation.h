@@ -25,6 +25,17 @@ public:
     /** Added to the name of a file that is moved aside because it cannot be read. */
     static constexpr const char* unreadableSuffix = ".unreadable";
 
+    /** The most the program writes is some 50 KB: the engine state, about 36 KB
+        as base-64 text when its log folder and name take the longest paths the
+        system allows (4095 and 255 bytes) in characters written six bytes each,
+        and the device setup, a few KB. The reader's time grows with the square
+        of a value's length when it is full of escaped characters; at these
+        limits the worst file is still read in a fraction of a second, where a
+        few MB would stall the start for seconds. A file or a value beyond them
+        cannot be ours and is not read. */
+    static constexpr int maxFileBytes = 256 * 1024;
+    static constexpr int maxValueBytes = 128 * 1024;
+
     /** The folder "Tamvo" inside the given application-data folder; it need not exist. */
     static juce::File getCompanyDataFolder (const juce::File& appDataRoot);
 
@@ -41,13 +52,15 @@ public:
     /** The options the file is read and written with. */
     static juce::PropertiesFile::Options getOptions();
 
-    /** Loads the file; an unreadable or foreign file gives an empty set of values.
+    /** Loads the file; an empty or missing one gives an empty set of values.
 
-        A file the framework's reader cannot safely be given (nested too deeply)
-        is moved aside with unreadableSuffix and replaced by an empty one; where
-        it cannot be moved, nothing is read from it and nothing saved. Values
-        the writer could not safely be given are dropped. Both go to the logger.
-        A file that cannot be written is read but never saved. */
+        A file that is not a preferences file, or that the framework's reader
+        cannot safely be given (nested too deeply, larger than maxFileBytes or
+        with a value longer than maxValueBytes), is moved aside with
+        unreadableSuffix and replaced by an empty one; where it cannot be
+        moved, nothing is read from it and nothing saved. Values the writer
+        could not safely be given are dropped. Both go to the logger. A file
+        that cannot be written is read but never saved. */
     static std::unique_ptr<juce::PropertiesFile> open (const juce::File& file);
 
 private:

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace
 {
 juce::String repeated (const juce::String& text, int times) { return juce::String::repeatedString (text, times); }
@@ -94,4 +97,28 @@ TEST (BoundedXmlDocument, RefusesWhatTheFrameworkParsesDeeperThanItLooks)
 
     // An instruction followed by text inside an element makes the parser loop for ever.
     EXPECT_FALSE (BoundedXmlDocument::isSafeToParse ("<r><?p?>text</r>"));
+}
+
+TEST (BoundedXmlDocument, CheckTellsWhyAndBoundsEachValueAsWritten)
+{
+    using Verdict = BoundedXmlDocument::Verdict;
+    const size_t maxValueBytes = 10;
+
+    const std::vector<std::pair<juce::String, Verdict>> cases {
+        { "<r a=\"&amp;&lt;x\" b='0123456789'>text longer than ten</r>", Verdict::safe },
+        { "<r a=\"&amp;&amp;x\"/>", Verdict::valueTooLong },
+        { "<r><c b='01234567890'/></r>", Verdict::valueTooLong },
+        { "<r a=\"01234567890", Verdict::valueTooLong }, // the parser reads it to the end
+        { "<r a=\"0123456789", Verdict::safe },
+        { chain (BoundedXmlDocument::defaultMaxDepth + 1), Verdict::tooDeep },
+        { "<r>&e;</r>", Verdict::cannotFollow },
+        { "not xml, and longer than ten", Verdict::safe }
+    };
+
+    for (const auto& [text, verdict] : cases)
+    {
+        SCOPED_TRACE (text.toStdString());
+        EXPECT_EQ (BoundedXmlDocument::check (text, BoundedXmlDocument::defaultMaxDepth, maxValueBytes),
+                   verdict);
+    }
 }

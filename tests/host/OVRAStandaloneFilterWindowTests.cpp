@@ -184,27 +184,51 @@ protected:
 } // namespace
 
 //==============================================================================
-TEST_F (MainWindowTest, BadPreferencesGiveTheDefaultsSilentlyAndAreReplacedOnQuit)
+TEST_F (MainWindowTest, BadPreferencesAreKeptAsideAndGiveTheDefaultsWithoutAMessageBox)
 {
     const auto defaults = defaultState();
+    const auto aside = prefsFile.getSiblingFile ("ZELX51.prefs.unreadable");
+
+    const std::string head =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PROPERTIES><VALUE name=\"windowX\" val=\"40\"/>"
+        "<VALUE name=\"windowY\" val=\"30\"/>";
+    const std::string tail = "</PROPERTIES>\n";
+    const auto valueOf = [] (const std::string& val) { return "<VALUE name=\"k\" val=\"" + val + "\"/>"; };
+    const auto repeat = [] (const std::string& text, int times) {
+        return juce::String::repeatedString (text, times).toStdString();
+    };
 
     struct Case
     {
         const char* name;
         std::string bytes;
         bool exists;
+        const char* reason; // why it is kept aside; nullptr where it is not
     };
 
-    const std::vector<Case> cases { { "missing", "", false },
-                                    { "empty", "", true },
-                                    { "corrupt", "<PROPERTIES><VALUE name=\"windowX\" val=\"40\"", true },
-                                    { "foreign", "<html><VALUE name=\"windowX\" val=\"40\"/></html>", true },
-                                    { "binary", std::string ("\x00\xff\x13\x37 junk", 9), true } };
+    // The large ones are refused by their size alone, before they are parsed.
+    const std::vector<Case> cases {
+        { "missing", "", false, nullptr },
+        { "empty", "", true, nullptr },
+        { "corrupt", "<PROPERTIES><VALUE name=\"windowX\" val=\"40\"", true, "it is not a preferences file" },
+        { "foreign", "<html><VALUE name=\"windowX\" val=\"40\"/></html>", true,
+          "it is not a preferences file" },
+        { "binary", std::string ("\x00\xff\x13\x37 junk", 9), true, "it is not a preferences file" },
+        { "deep", head + repeat ("<a>", 100) + repeat ("</a>", 100) + tail, true, "it is nested too deeply" },
+        { "large file",
+          head + repeat (valueOf (std::string (1000, 'A')), PreferencesFileLocation::maxFileBytes / 1000)
+              + tail,
+          true, "it is larger than" },
+        { "large value",
+          head + valueOf (repeat ("&amp;", PreferencesFileLocation::maxValueBytes / 5 + 1)) + tail, true,
+          "a value in it is longer than" }
+    };
 
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.name);
         prefsFile.deleteFile();
+        aside.deleteFile();
 
         if (c.exists)
         {
@@ -212,12 +236,27 @@ TEST_F (MainWindowTest, BadPreferencesGiveTheDefaultsSilentlyAndAreReplacedOnQui
             ASSERT_TRUE (c.bytes.empty() || prefsFile.replaceWithData (c.bytes.data(), c.bytes.size()));
         }
 
+        const auto original = bytesOf (prefsFile);
+        CapturingLogger logger;
         openWindow();
         ASSERT_NE (window->getProcessor(), nullptr);
         EXPECT_EQ (stateOf (*window->getProcessor()), defaults);
         EXPECT_EQ (window->getPosition(), centredPosition());
         EXPECT_EQ (juce::TopLevelWindow::getNumTopLevelWindows(), 1) << "no message box may appear";
         EXPECT_EQ (juce::ModalComponentManager::getInstance()->getNumModalComponents(), 0);
+
+        if (c.reason == nullptr)
+        {
+            EXPECT_FALSE (aside.exists());
+            EXPECT_EQ (logger.count ("cannot be read"), 0);
+        }
+        else
+        {
+            EXPECT_EQ (bytesOf (aside), original);
+            EXPECT_EQ (logger.count ("cannot be read (" + juce::String (c.reason)), 1)
+                << logger.lines.joinIntoString ("\n");
+            EXPECT_EQ (logger.count ("moved to " + aside.getFullPathName()), 1);
+        }
 
         const auto x = window->getX(), y = window->getY();
         const auto prefs = closeWindowAndReadPrefs();
@@ -237,9 +276,10 @@ TEST_F (MainWindowTest, DeeplyNestedPreferencesGiveTheDefaultsWithoutACrash)
 {
     CapturingLogger logger;
     const auto defaults = defaultState();
-    const int levels = 30000; // some 210 KB
-    const auto deep =
-        juce::String::repeatedString ("<a>", levels) + juce::String::repeatedString ("</a>", levels);
+    const auto nested = [] (int levels) {
+        return juce::String::repeatedString ("<a>", levels) + juce::String::repeatedString ("</a>", levels);
+    };
+    const auto deep = nested (30000); // some 210 KB
     const auto position = value ("windowX", "137") + value ("windowY", "111");
 
     // In the file itself nothing can be read; it is set aside, and good
@@ -259,8 +299,8 @@ TEST_F (MainWindowTest, DeeplyNestedPreferencesGiveTheDefaultsWithoutACrash)
     EXPECT_EQ (bytesOf (prefsFile.getSiblingFile ("ZELX51.prefs.unreadable")), original);
 
     // As the text of a value (the reader takes '<' in a value as it is) only
-    // that value is dropped.
-    writePrefs (position + value ("audioSetup", deep));
+    // that value is dropped, where it is short enough to be read at all.
+    writePrefs (position + value ("audioSetup", nested (1000)));
     openWindow();
     EXPECT_EQ (window->getPosition(), juce::Point<int> (137, 111));
     EXPECT_EQ (logger.count ("cannot be read"), 2);
@@ -275,6 +315,47 @@ TEST_F (MainWindowTest, DeeplyNestedPreferencesGiveTheDefaultsWithoutACrash)
     auto* setup = stored->getChildByAttribute ("name", "audioSetup");
     ASSERT_NE (setup, nullptr);
     EXPECT_EQ (setup->getChildByName ("a"), nullptr) << "the device manager's setup replaces it";
+}
+
+TEST_F (MainWindowTest, PreferencesAsLargeAsTheProgramWritesAreReadWithRoomToSpare)
+{
+    // The longest folder and name the system allows, of the character the
+    // state writes longest, and a device setup of long names that the device
+    // manager keeps as it is because it cannot open that device.
+    const auto quotes = [] (int length) { return juce::String::repeatedString ("\"", length); };
+    juce::XmlElement setup ("DEVICESETUP");
+    setup.setAttribute ("deviceType", "ALSA");
+    setup.setAttribute ("audioOutputDeviceName", quotes (255));
+    setup.setAttribute ("audioInputDeviceName", quotes (255));
+
+    for (int i = 0; i < 16; ++i)
+        setup.createNewChildElement ("MIDIINPUT")->setAttribute ("name", quotes (64) + juce::String (i));
+
+    auto preferences = PreferencesFileLocation::open (prefsFile);
+    preferences->setValue ("audioSetup", &setup);
+    openWindow (std::move (preferences));
+    auto& settings = window->getProcessor()->settings;
+    settings.logFilePath = "/" + quotes (4094);
+    settings.logFileName = quotes (255);
+    const auto state = stateOf (*window->getProcessor());
+    window->setTopLeftPosition (201, 99);
+    const auto written = closeWindowAndReadPrefs();
+    ASSERT_NE (written, nullptr);
+    EXPECT_LE (2 * prefsFile.getSize(), PreferencesFileLocation::maxFileBytes);
+    EXPECT_LE (2 * storedValue (*written, "filterState").length(), PreferencesFileLocation::maxValueBytes);
+
+    CapturingLogger logger;
+    openWindow();
+    EXPECT_EQ (logger.count ("cannot be read"), 0) << logger.lines.joinIntoString ("\n");
+    EXPECT_FALSE (prefsFile.getSiblingFile ("ZELX51.prefs.unreadable").exists());
+    EXPECT_EQ (stateOf (*window->getProcessor()), state);
+    EXPECT_EQ (window->getProcessor()->getSettings().logFilePath, "/" + quotes (4094));
+    EXPECT_EQ (window->getPosition(), juce::Point<int> (201, 99));
+    const auto kept = closeWindowAndReadPrefs();
+    ASSERT_NE (kept, nullptr);
+    auto* keptSetup = kept->getChildByAttribute ("name", "audioSetup");
+    ASSERT_NE (keptSetup, nullptr);
+    EXPECT_TRUE (setup.isEquivalentTo (keptSetup->getChildByName ("DEVICESETUP"), false));
 }
 
 TEST_F (MainWindowTest, AReadOnlyCommonFileIsRestoredFromAndLeftAsItIs)
