@@ -16,14 +16,7 @@ constexpr int numParameters = 17;
 constexpr int loudnessThreadStopTimeoutMs = 1000;
 constexpr int printedOutputTimeoutMs = 500;
 
-constexpr std::array<std::pair<int, int>, Slots::count> correlationPairs { {
-    { Slots::L, Slots::R },
-    { Slots::L, Slots::C },
-    { Slots::R, Slots::C },
-    { Slots::LS, Slots::RS },
-    { Slots::L, Slots::LS },
-    { Slots::R, Slots::RS },
-} };
+using Slots::correlationPairs;
 
 juce::AudioPlayHead::CurrentPositionInfo toCurrentPositionInfo (const juce::AudioPlayHead::PositionInfo& pos)
 {
