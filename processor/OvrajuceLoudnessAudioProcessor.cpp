@@ -221,6 +221,11 @@ void OvrajuceLoudnessAudioProcessor::releaseResources()
         clearReadings();
 
     loudnessThread.removeTimeSliceClient (&loudnessModule);
+
+    // The editor's display timer is left running: the window's controls
+    // follow a click, a preset or the remote only through its ticks. Nor may
+    // this thread, perhaps the device's, reach an editor the message thread
+    // may be deleting.
 }
 
 bool OvrajuceLoudnessAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
