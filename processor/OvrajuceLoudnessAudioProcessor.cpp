@@ -223,9 +223,9 @@ void OvrajuceLoudnessAudioProcessor::releaseResources()
     loudnessThread.removeTimeSliceClient (&loudnessModule);
 
     // The editor's display timer is left running: the window's controls
-    // follow a click, a preset or the remote only through its ticks. Nor may
-    // this thread, perhaps the device's, reach an editor the message thread
-    // may be deleting.
+    // follow a click or a preset only through its ticks, and a reset must
+    // still clear what it shows. Nor may this thread, perhaps the device's,
+    // reach an editor that the message thread may be deleting.
 }
 
 bool OvrajuceLoudnessAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const

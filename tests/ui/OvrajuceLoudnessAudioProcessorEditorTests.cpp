@@ -602,8 +602,8 @@ TEST (Editor, CorrelationCaptionsNameTheSlotsOfTheirPairs)
 }
 
 // The timer does more than show readings: the settings' controls follow a
-// click, a preset or the remote only through its ticks, so it keeps running
-// while no device runs.
+// click or a preset only through its ticks, so it keeps running while no
+// device runs.
 TEST (Editor, DisplayKeepsRunningWhileTheDeviceIsStopped)
 {
     auto processor = ProcessorTestHelpers::makePreparedProcessor();
