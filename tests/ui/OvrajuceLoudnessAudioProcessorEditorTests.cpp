@@ -552,10 +552,10 @@ TEST (Editor, DisplayTickFeedsEachMeterItsReading)
 
     rig.tick();
     for (const auto& row : rows)
-    {
         if (! std::isnan (row.afterOneTick))
+        {
             EXPECT_NEAR (row.shown(), row.afterOneTick, 1e-3) << row.what;
-    }
+        }
 
     rig.tick (400);
     for (const auto& row : rows)
