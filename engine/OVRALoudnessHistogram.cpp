@@ -7,7 +7,8 @@
 namespace
 {
 // Bin 0 holds -70.0, where the meter counts every block at or below the
-// absolute gate of -70 LUFS, so both measures start at bin 1.
+// absolute gate of -70 LUFS, so the gated measures start at bin 1. With
+// gating off every counted value takes part, the floor included.
 constexpr int firstGatedBin = 1;
 constexpr float integratedGateOffset = -10.0f;
 constexpr float rangeGateOffset = -20.0f;
@@ -39,29 +40,31 @@ void OVRALoudnessHistogram::clear() noexcept { counts.fill (0.0f); }
 
 float OVRALoudnessHistogram::getIntegratedLoudness() const
 {
-    const auto all = sumBins (firstGatedBin);
+    const bool gated = gatingEnabled.get();
+    const auto all = sumBins (gated ? firstGatedBin : 0);
 
     if (all.count == 0)
         return levelFloor;
 
     const float ungated = 10.0f * std::log10 (all.energy / (float) all.count);
 
-    if (! gatingEnabled.get())
+    if (! gated)
         return ungated;
 
-    const auto gated = sumBins (gateBin (ungated + integratedGateOffset));
+    const auto kept = sumBins (gateBin (ungated + integratedGateOffset));
 
-    if (gated.count == 0)
+    if (kept.count == 0)
         return ungated;
 
-    return 10.0f * std::log10 (gated.energy / (float) gated.count);
+    return 10.0f * std::log10 (kept.energy / (float) kept.count);
 }
 
 void OVRALoudnessHistogram::getLoudnessRange (float& range, float& low, float& high) const
 {
-    auto totals = sumBins (firstGatedBin);
+    const bool gated = gatingEnabled.get();
+    auto totals = sumBins (gated ? firstGatedBin : 0);
 
-    if (totals.count > 0 && gatingEnabled.get())
+    if (totals.count > 0 && gated)
     {
         const float ungated = 10.0f * std::log10 (totals.energy / (float) totals.count);
         totals = sumBins (gateBin (ungated + rangeGateOffset));

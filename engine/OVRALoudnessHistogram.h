@@ -12,7 +12,8 @@
     (relative gate 10 LU below the level of the values above the absolute
     gate) and the loudness range (relative gate 20 LU below, 10 % and 95 %
     points). The absolute gate of -70 LUFS leaves out the -70.0 bin, where the
-    meter counts every block at or below it.
+    meter counts every block at or below it. With gating off both measures
+    take every counted value, the -70.0 bin included.
 
     Keeping counts makes both measures a fixed 701-bin pass however long a
     measurement runs. Not thread-safe, except gatingEnabled, which another
@@ -33,7 +34,7 @@ public:
     /** Sets every count to zero; tables and gating stay. */
     void clear() noexcept;
 
-    /** Integrated loudness, not rounded; -70 when nothing above the floor is counted. */
+    /** Integrated loudness, not rounded; -70 when nothing that takes part is counted. */
     float getIntegratedLoudness() const;
 
     /** Loudness range (LU) and its low and high points (LUFS). */
@@ -43,9 +44,8 @@ public:
     float getCount (int bin) const noexcept { return counts[(size_t) bin]; }
     float getBinLoudness (int bin) const noexcept { return binLoudness[(size_t) bin]; }
 
-    /** When false both measures are taken over all values above the absolute
-        gate: the switch turns off the relative gates only, since a value on
-        the floor stands for silence of no known level, not for -70.0. */
+    /** When false both measures are taken over all counted values, the -70.0
+        bin included: the switch turns off the absolute and the relative gates. */
     RelaxedAtomic<bool> gatingEnabled { true };
 
 private:

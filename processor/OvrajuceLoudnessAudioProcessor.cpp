@@ -16,14 +16,7 @@ constexpr int numParameters = 17;
 constexpr int loudnessThreadStopTimeoutMs = 1000;
 constexpr int printedOutputTimeoutMs = 500;
 
-constexpr std::array<std::pair<int, int>, Slots::count> correlationPairs { {
-    { Slots::L, Slots::R },
-    { Slots::L, Slots::C },
-    { Slots::R, Slots::C },
-    { Slots::LS, Slots::RS },
-    { Slots::L, Slots::LS },
-    { Slots::R, Slots::RS },
-} };
+using Slots::correlationPairs;
 
 juce::AudioPlayHead::CurrentPositionInfo toCurrentPositionInfo (const juce::AudioPlayHead::PositionInfo& pos)
 {
@@ -228,6 +221,11 @@ void OvrajuceLoudnessAudioProcessor::releaseResources()
         clearReadings();
 
     loudnessThread.removeTimeSliceClient (&loudnessModule);
+
+    // The editor's display timer is left running: the window's controls
+    // follow a click or a preset only through its ticks, and a reset must
+    // still clear what it shows. Nor may this thread, perhaps the device's,
+    // reach an editor that the message thread may be deleting.
 }
 
 bool OvrajuceLoudnessAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const

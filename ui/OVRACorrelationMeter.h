@@ -26,6 +26,12 @@ public:
     void setReleaseTime (float seconds);
     void buildColourMap (int columns);
 
+    /** The displayed (smoothed) correlation. */
+    float getValue() const noexcept { return value; }
+    double getSampleRate() const noexcept { return sampleRate; }
+    /** The pair's name under the strip, "A / B". */
+    juce::String getCaption() const { return nameLabel.getText(); }
+
     void paint (juce::Graphics&) override;
 
 private:

@@ -35,6 +35,7 @@ public:
     void repaintLevels();
     void setAlarmLevel (float dB);
     void setSampleRate (double rate);
+    double getSampleRate() const noexcept { return sampleRate; }
     void setAttack (float newAttack);
     void setReleaseTime (float seconds);
 

@@ -12,6 +12,7 @@ public:
 
     /** Clamps to 0..1; repaints only when the arrow moves to another row. */
     void setLevel (float value);
+    float getLevel() const noexcept { return level; }
 
     void paint (juce::Graphics&) override;
 

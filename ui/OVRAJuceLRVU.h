@@ -12,6 +12,8 @@ public:
 
     /** Clamps both ends to 0..1; repaints once when either end moved to another row. */
     void setRange (float newLow, float newHigh);
+    float getLow() const noexcept { return low; }
+    float getHigh() const noexcept { return high; }
 
     void paint (juce::Graphics&) override;
 

@@ -29,6 +29,11 @@ public:
     void setHoldTicks (int ticks);
     void setSampleRate (double rate);
 
+    float getLevel() const noexcept { return level; }
+    float getSplitPosition() const noexcept { return splitPosition; }
+    int getHoldTicks() const noexcept { return holdTicks; }
+    double getSampleRate() const noexcept { return sampleRate; }
+
     void paint (juce::Graphics&) override;
 
     /** The editor's polling interval, for turning a hold time into ticks. */

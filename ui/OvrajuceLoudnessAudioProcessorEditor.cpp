@@ -24,7 +24,6 @@ constexpr int remoteTimerIntervalMs = 100;
 constexpr const char* versionText = "2.0.2";
 constexpr int buildNumber = 506;
 
-const char* const channelNames[] = { "L", "R", "C", "LFE", "LS", "RS" };
 const char* const truePeakLabelNames[] = { "TPLeftDisplay", "TPRightDisplay", "TPCenterDisplay",
                                            "TPLFEDisplay",  "TPLeftSDisplay", "TPRightSDisplay" };
 
@@ -32,12 +31,10 @@ const char* const truePeakLabelNames[] = { "TPLeftDisplay", "TPRightDisplay", "T
 constexpr int truePeakBarX[] = { 66, 106, 146, 185, 225, 265 };
 const juce::Point<int> truePeakFaceOrigin (5, 8);
 
-// The correlation meters' places and pairs, in the processor's pair order.
+// The correlation meters' places, in the processor's pair order.
 const juce::Rectangle<int> correlationBounds[] = { { 4, 355, 292, 37 },   { 4, 390, 130, 37 },
                                                    { 166, 390, 130, 37 }, { 4, 425, 292, 37 },
                                                    { 4, 460, 130, 37 },   { 166, 460, 130, 37 } };
-const char* const correlationPairs[][2] = { { "L", "R" },   { "L", "C" },  { "R", "C" },
-                                            { "LS", "RS" }, { "L", "LS" }, { "R", "RS" } };
 
 /** An embedded picture by its file name without ".png". */
 juce::Image picture (const char* name)
@@ -196,7 +193,8 @@ OvrajuceLoudnessAudioProcessorEditor::OvrajuceLoudnessAudioProcessorEditor (
         setUpLabel (value, box, { 0, 7, 48, 17 }, {}, 17.0f, centred);
         value.setName (truePeakLabelNames[k]);
         value.setEditable (false);
-        setUpLabel (channelNameLabel[(size_t) k], box, { 0, 37, 48, 17 }, channelNames[k], 24.0f, centred);
+        setUpLabel (channelNameLabel[(size_t) k], box, { 0, 37, 48, 17 }, Slots::names[(size_t) k], 24.0f,
+                    centred);
         channelNameLabel[(size_t) k].setEditable (false);
     }
 
@@ -302,7 +300,8 @@ OvrajuceLoudnessAudioProcessorEditor::OvrajuceLoudnessAudioProcessorEditor (
         const auto bounds = correlationBounds[k];
         auto& meter = *correlationMeter.emplace_back (std::make_unique<OVRACorrelationMeter> (
             bounds.getWidth(), black, juce::Colour (0xffff0000), green, yellow, juce::Colour (palette[1]),
-            editorFont, correlationPairs[k][0], correlationPairs[k][1]));
+            editorFont, Slots::captions[(size_t) Slots::correlationPairs[(size_t) k].first],
+            Slots::captions[(size_t) Slots::correlationPairs[(size_t) k].second]));
         meter.setAttack (0.0001f);
         meter.setReleaseTime (k == 3 ? 0.0004f : 0.0002f);
         place (meter, scopePanel, bounds);

@@ -121,44 +121,42 @@ TEST (OVRALoudnessHistogram, EmptyAndSingleBinHistograms)
 
 TEST (OVRALoudnessHistogram, TwoLevelProgrammes)
 {
-    {
-        // Ten values at -20 and ten at -10: the gate changes nothing, the 95 %
-        // rank (19) falls in the highest bin.
-        OVRALoudnessHistogram histogram;
+    // With gating on the absolute gate drops the floor value and the relative
+    // gates change nothing here; with gating off every counted value takes
+    // part, the floor value included. The 95 % rank of twenty values (19)
+    // falls in the highest bin.
+    const auto tenEach = [] {
         std::vector<float> values;
         for (int i = 0; i < 10; ++i)
-        {
-            histogram.add (-20.0f);
-            histogram.add (-10.0f);
             values.insert (values.end(), { -20.0f, -10.0f });
-        }
+        return values;
+    }();
 
-        for (bool gating : { true, false })
-        {
-            histogram.gatingEnabled = gating;
-            EXPECT_NEAR (histogram.getIntegratedLoudness(), energyMean (values), 1e-4);
-            const auto r = rangeOf (histogram);
-            EXPECT_EQ (r.low, -20.0f);
-            EXPECT_EQ (r.high, -10.0f);
-            EXPECT_FLOAT_EQ (r.range, 10.0f);
-        }
-    }
+    const struct
     {
-        // One value at -23 and one at the floor: the absolute gate drops the
-        // floor value, with the relative gates and without them.
-        OVRALoudnessHistogram histogram;
-        histogram.add (-23.0f);
-        histogram.add (-70.0f);
+        std::vector<float> values;
+        bool gating;
+        float integrated, low, high, range;
+    } cases[] = {
+        { tenEach, true, -12.596f, -20.0f, -10.0f, 10.0f },
+        { tenEach, false, -12.596f, -20.0f, -10.0f, 10.0f },
+        { { -23.0f, -70.0f }, true, -23.0f, -23.0f, -23.0f, 0.0f },
+        { { -23.0f, -70.0f }, false, -26.01f, -70.0f, -23.0f, 47.0f },
+    };
 
-        for (bool gating : { true, false })
-        {
-            histogram.gatingEnabled = gating;
-            EXPECT_NEAR (histogram.getIntegratedLoudness(), -23.0f, 1e-4f);
-            const auto r = rangeOf (histogram);
-            EXPECT_EQ (r.range, 0.0f);
-            EXPECT_EQ (r.low, -23.0f);
-            EXPECT_EQ (r.high, -23.0f);
-        }
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (testing::Message() << c.values.size() << " values, gating " << c.gating);
+        OVRALoudnessHistogram histogram;
+        histogram.gatingEnabled = c.gating;
+        for (float v : c.values)
+            histogram.add (v);
+
+        EXPECT_NEAR (histogram.getIntegratedLoudness(), c.integrated, 0.005f);
+        const auto r = rangeOf (histogram);
+        EXPECT_EQ (r.low, c.low);
+        EXPECT_EQ (r.high, c.high);
+        EXPECT_FLOAT_EQ (r.range, c.range);
     }
 }
 
@@ -203,9 +201,10 @@ TEST (OVRALoudnessHistogram, AVeryQuietProgrammeHasItsGateBelowTheFloor)
 
 TEST (OVRALoudnessHistogram, AgreesWithASortedListOnRandomProgrammes)
 {
-    // A plain reference: keep every value above the floor, gate by their
-    // energy mean, sort, and pick the ranks. The histogram must give the same
-    // bins. Programmes centred near -65 put some values on the floor.
+    // A plain reference: with gating, keep every value above the floor, gate
+    // by their energy mean, sort, and pick the ranks; without, take every
+    // value. The histogram must give the same bins. Programmes centred near
+    // -65 put some values on the floor.
     TestSignals::WhiteNoise random (77);
 
     for (int trial = 0; trial < 20; ++trial)
@@ -239,10 +238,10 @@ TEST (OVRALoudnessHistogram, AgreesWithASortedListOnRandomProgrammes)
         EXPECT_NEAR (r.range, r.high - r.low, 1e-6f);
 
         histogram.gatingEnabled = false;
-        EXPECT_NEAR (histogram.getIntegratedLoudness(), ungated, 0.002) << "trial " << trial;
-        std::sort (counted.begin(), counted.end());
+        EXPECT_NEAR (histogram.getIntegratedLoudness(), energyMean (values), 0.002) << "trial " << trial;
+        std::sort (values.begin(), values.end());
         const auto plain = rangeOf (histogram);
-        EXPECT_EQ (plain.low, counted[(size_t) std::floor ((float) counted.size() * 0.1f)]);
-        EXPECT_EQ (plain.high, counted[(size_t) std::floor ((float) counted.size() * 0.95f)]);
+        EXPECT_EQ (plain.low, values[(size_t) std::floor ((float) values.size() * 0.1f)]);
+        EXPECT_EQ (plain.high, values[(size_t) std::floor ((float) values.size() * 0.95f)]);
     }
 }

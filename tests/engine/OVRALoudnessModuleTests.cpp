@@ -126,8 +126,8 @@ TEST (OVRALoudnessModule, DigitalSilence)
 TEST (OVRALoudnessModule, IntegratedLoudnessWithAndWithoutGating)
 {
     // Alternating 2 s of loud, quiet and silence: with gating off every
-    // momentary value above the floor counts in a plain energy mean; the
-    // floor values of the silence never count.
+    // momentary value counts in a plain energy mean, floor values included;
+    // with gating on the absolute gate drops the floor values of the silence.
     const auto programme = [] (juce::AudioBuffer<float>& block, int64_t start) {
         for (int i = 0; i < block.getNumSamples(); ++i)
         {
@@ -151,9 +151,9 @@ TEST (OVRALoudnessModule, IntegratedLoudnessWithAndWithoutGating)
         int onTheFloor = 0;
         for (const auto& v : rig.momentary)
         {
-            if (v.loudness > levelFloor)
+            if (v.loudness > levelFloor || ! gating)
                 values.push_back (v.loudness);
-            else
+            if (v.loudness <= levelFloor)
                 ++onTheFloor;
         }
 

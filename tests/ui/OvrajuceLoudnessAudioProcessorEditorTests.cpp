@@ -7,9 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <functional>
+#include <limits>
 #include <memory>
 #include <thread>
+#include <vector>
 
 namespace
 {
@@ -481,6 +486,137 @@ TEST (Editor, StereoCheckFollowsTheInputLayout)
     EXPECT_TRUE (e.fiveOneButton.getToggleState());
     EXPECT_FALSE (e.stereoButton.isEnabled() || e.fiveOneButton.isEnabled());
     EXPECT_TRUE (rig.processor->settings.stereoState);
+}
+
+TEST (Editor, DisplayTickFeedsEachMeterItsReading)
+{
+    EditorRig rig;
+    auto& e = *rig.editor;
+    auto& p = *rig.processor;
+    auto& display = p.displaySnapshot;
+    p.settings.truePeakMaxLevel = -6.0f;
+    p.settings.truePeakHoldTime = 3.0f;
+
+    // A different reading in every place, so that one fed to the wrong
+    // meter or channel shows.
+    display.momentaryLoudnessPix = 0.35f;
+    display.arrowSliderValue = 0.8f;
+    display.loudnessRangeVectorMin = 0.3f;
+    display.loudnessRangeVectorMax = 0.6f;
+    for (size_t k = 0; k < 6; ++k)
+    {
+        display.truePeakValuesPerChannelPix[k] = 0.2f + 0.1f * (float) k;
+        display.vurnCorr[k] = 0.9f - 0.35f * (float) k;
+        display.vectroscopeValue[k] = 0.15f * (float) (k + 1);
+    }
+
+    // What a component holds after the first tick (NaN: not checked, its own
+    // smoothing moves it there over several ticks) and once it has settled.
+    constexpr double notChecked = std::numeric_limits<double>::quiet_NaN();
+    const double rate = ProcessorTestHelpers::sampleRate;
+    const double split = p.meterScales.positionOnRow (-6.0f, MeterScales::truePeakRow);
+    struct Row
+    {
+        juce::String what;
+        std::function<double()> shown;
+        double afterOneTick, settled;
+    };
+    std::vector<Row> rows {
+        { "momentary bar", [&] { return e.momentaryVU.getLevel(); }, 0.35, 0.35 },
+        { "short-term arrow", [&] { return e.shortTermArrow.getLevel(); }, 0.08, 0.8 },
+        { "range low", [&] { return e.loudnessRangeBar.getLow(); }, 0.03, 0.3 },
+        { "range high", [&] { return e.loudnessRangeBar.getHigh(); }, 0.06, 0.6 },
+        { "sound field rate", [&] { return e.soundField.getSampleRate(); }, rate, rate },
+    };
+    for (size_t k = 0; k < 6; ++k)
+    {
+        const auto& bar = *e.truePeakVU[k];
+        const auto& meter = *e.correlationMeter[k];
+        const auto slot = " " + juce::String ((int) k);
+        const double pix = display.truePeakValuesPerChannelPix[k];
+        rows.insert (
+            rows.end(),
+            {
+                { "true-peak bar" + slot, [&bar] { return bar.getLevel(); }, pix, pix },
+                { "true-peak bar rate" + slot, [&bar] { return bar.getSampleRate(); }, rate, rate },
+                { "true-peak split" + slot, [&bar] { return bar.getSplitPosition(); }, split, split },
+                { "true-peak hold ticks" + slot, [&bar] { return bar.getHoldTicks(); }, 60, 60 },
+                { "correlation" + slot, [&meter] { return meter.getValue(); }, notChecked,
+                  display.vurnCorr[k] },
+                { "correlation rate" + slot, [&meter] { return meter.getSampleRate(); }, rate, rate },
+                { "sound field" + slot, [&e, k] { return e.soundField.getLevels()[k]; }, notChecked,
+                  display.vectroscopeValue[k] },
+            });
+    }
+    ASSERT_NE (split, 0.5) << "the bars' split before the first tick";
+
+    rig.tick();
+    for (const auto& row : rows)
+        if (! std::isnan (row.afterOneTick))
+        {
+            EXPECT_NEAR (row.shown(), row.afterOneTick, 1e-3) << row.what;
+        }
+
+    rig.tick (400);
+    for (const auto& row : rows)
+        EXPECT_NEAR (row.shown(), row.settled, 1e-3) << row.what;
+
+    // The vectroscope draws the pair each channel choice names, Y first.
+    const auto slotNamed = [] (const juce::String& name) {
+        const auto found = std::find_if (Slots::names.begin(), Slots::names.end(),
+                                         [&name] (const char* slotName) { return name == slotName; });
+        return (int) (found - Slots::names.begin());
+    };
+    e.displayCombo.setSelectedId (2, juce::sendNotificationSync);
+    for (int item = 0; item < e.channelsCombo.getNumItems(); ++item)
+    {
+        e.channelsCombo.setSelectedItemIndex (item, juce::sendNotificationSync);
+        rig.tick();
+        const auto text = e.channelsCombo.getItemText (item);
+        EXPECT_EQ (slotNamed (text.upToFirstOccurrenceOf ("/", false, false)), p.scopeFeed.yChannel.get())
+            << text;
+        EXPECT_EQ (slotNamed (text.fromFirstOccurrenceOf ("/", false, false)), p.scopeFeed.xChannel.get())
+            << text;
+    }
+}
+
+TEST (Editor, CorrelationCaptionsNameTheSlotsOfTheirPairs)
+{
+    // Each meter names the slots of the pair whose reading it shows; a
+    // surround is written as its side with a small s.
+    EditorRig rig;
+    ASSERT_EQ (Slots::correlationPairs.size(), rig.editor->correlationMeter.size());
+
+    const auto written = [] (int slot) {
+        const auto side = slot == Slots::LS ? Slots::L : (slot == Slots::RS ? Slots::R : -1);
+        return side < 0 ? juce::String (Slots::names[(size_t) slot])
+                        : Slots::names[(size_t) side] + juce::String ("s");
+    };
+
+    for (size_t k = 0; k < Slots::correlationPairs.size(); ++k)
+    {
+        const auto caption = rig.editor->correlationMeter[k]->getCaption();
+        const auto [a, b] = Slots::correlationPairs[k];
+        EXPECT_EQ (written (a) + " / " + written (b), caption);
+    }
+}
+
+// The timer does more than show readings: the settings' controls follow a
+// click or a preset only through its ticks, so it keeps running while no
+// device runs.
+TEST (Editor, DisplayKeepsRunningWhileTheDeviceIsStopped)
+{
+    auto processor = ProcessorTestHelpers::makePreparedProcessor();
+    std::unique_ptr<juce::AudioProcessorEditor> created (processor->createEditorIfNeeded());
+    auto& e = dynamic_cast<Editor&> (*created);
+    processor->prepareToPlay (ProcessorTestHelpers::sampleRate, ProcessorTestHelpers::blockSize);
+    processor->releaseResources();
+    EXPECT_TRUE (e.isTimerRunning());
+
+    e.luButton.setToggleState (true, juce::sendNotificationSync);
+    EXPECT_TRUE (
+        HostTestHelpers::runMessageLoopUntil ([&] { return e.shortTermUnitLabel.getText() == "SL  LU"; }));
+    created.reset();
 }
 
 TEST (Editor, ConnectionSwitchRunsTheServerAndTheRemoteTimer)
