@@ -3,25 +3,8 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
-std::vector<juce::AlertWindow*> alertWindows()
-{
-    std::vector<juce::AlertWindow*> found;
-
-    for (int i = 0; i < juce::TopLevelWindow::getNumTopLevelWindows(); ++i)
-        if (auto* alert = dynamic_cast<juce::AlertWindow*> (juce::TopLevelWindow::getTopLevelWindow (i)))
-            found.push_back (alert);
-
-    return found;
-}
-
-void closeAlertWindows()
-{
-    for (auto* alert : alertWindows())
-        delete alert;
-}
-} // namespace
+using HostTestHelpers::alertWindows;
+using HostTestHelpers::closeAlertWindows;
 
 // A failure that goes on is told once; one that comes back after a success
 // is told again.
