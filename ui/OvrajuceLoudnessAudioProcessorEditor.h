@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FailureNotice.h"
 #include "LockComponent.h"
 #include "OVRAAudioDeviceSelectorComponent.h"
 #include "OVRACorrelationMeter.h"
@@ -144,6 +145,11 @@ public:
     int overloadHoldCounter = 0;
     float arrowLevel = 0.0f, rangeLow = 0.0f, rangeHigh = 0.0f; // as last given to the two meters
     std::map<const juce::Label*, float> shownLevels;            // by setLevelText
+
+    // Tells of measurement files that cannot be written; the number of the
+    // last failure it told of.
+    FailureNotice logWriteNotice { "Measurement not saved" };
+    juce::uint32 toldLogWriteFailure = 0;
 
     // Top bar
     juce::Component topBar;
