@@ -125,8 +125,8 @@ juce::Result OVRATextCSVLogger::appendLine (const juce::String& line)
     // Checked per line: a log deleted in the middle of a pass comes back with its header too.
     if (! logFile.existsAsFile())
     {
-        if (const auto folder = logFile.getParentDirectory().createDirectory(); folder.failed())
-            return juce::Result::fail ("Its folder could not be created: " + folder.getErrorMessage());
+        if (const auto folder = WholeAppend::createFolderOf (logFile); folder.failed())
+            return folder;
 
         if (const auto headerWritten = appendToLog (header); headerWritten.failed())
         {

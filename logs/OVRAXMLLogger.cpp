@@ -158,8 +158,8 @@ void OVRAXMLLogger::applyPendingReadings()
 
 juce::Result OVRAXMLLogger::writeTreeToFile()
 {
-    if (const auto folder = reportFile.getParentDirectory().createDirectory(); folder.failed())
-        return juce::Result::fail ("Its folder could not be created: " + folder.getErrorMessage());
+    if (const auto folder = WholeAppend::createFolderOf (reportFile); folder.failed())
+        return folder;
 
     // Hidden, so a process killed mid-write leaves nothing that a folder of
     // reports would list.

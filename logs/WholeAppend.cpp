@@ -33,3 +33,11 @@ juce::Result WholeAppend::toFile (const juce::File& file, const void* data, size
 
     return out.getStatus();
 }
+
+juce::Result WholeAppend::createFolderOf (const juce::File& file)
+{
+    const auto created = file.getParentDirectory().createDirectory();
+    return created.wasOk()
+               ? created
+               : juce::Result::fail ("Its folder could not be created: " + created.getErrorMessage());
+}

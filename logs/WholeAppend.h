@@ -24,4 +24,8 @@ public:
         system's reason. */
     static juce::Result toFile (const juce::File& file, const void* data, size_t numBytes,
                                 Sync sync = Sync::no);
+
+    /** Makes the file's folder (and the folders above it) when missing; the
+        reason, in the writers' words, when that cannot be done. */
+    static juce::Result createFolderOf (const juce::File& file);
 };
