@@ -1,6 +1,8 @@
 #include "OVRAMeasurementLogger.h"
 
-OVRAMeasurementLogger::OVRAMeasurementLogger()
+OVRAMeasurementLogger::OVRAMeasurementLogger (LogWriteFailures* failuresToReport)
+    : csvLogger (&loggerThread, failuresToReport)
+    , xmlLogger (&loggerThread, failuresToReport)
 {
     loggerThread.addTimeSliceClient (&csvLogger);
     loggerThread.addTimeSliceClient (&xmlLogger);

@@ -24,8 +24,9 @@
 class OVRAMeasurementLogger
 {
 public:
-    /** Starts the thread with both writers registered. */
-    OVRAMeasurementLogger();
+    /** Starts the thread with both writers registered. Their write failures
+        go to failuresToReport too, when given; it must outlive this logger. */
+    explicit OVRAMeasurementLogger (LogWriteFailures* failuresToReport = nullptr);
 
     /** Writes the report, then every queued event, then stops the thread. */
     ~OVRAMeasurementLogger() = default;
@@ -53,8 +54,8 @@ private:
 public:
     // Built after the thread and destroyed before it; the XML logger goes
     // first so that its last write waits for no CSV pass.
-    OVRATextCSVLogger csvLogger { &loggerThread };
-    OVRAXMLLogger xmlLogger { &loggerThread };
+    OVRATextCSVLogger csvLogger;
+    OVRAXMLLogger xmlLogger;
 
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAMeasurementLogger)

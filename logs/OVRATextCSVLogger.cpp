@@ -25,9 +25,10 @@ juce::String formatLine (const LogEvent& event)
 } // namespace
 
 //==============================================================================
-OVRATextCSVLogger::OVRATextCSVLogger (juce::TimeSliceThread* threadToUse)
+OVRATextCSVLogger::OVRATextCSVLogger (juce::TimeSliceThread* threadToUse, LogWriteFailures* failuresToReport)
     : loggerThread (threadToUse)
     , events ((size_t) eventCapacity)
+    , writeStatus ("Measurement log", failuresToReport)
 {
 }
 
@@ -74,13 +75,16 @@ int OVRATextCSVLogger::writePendingEvents()
     // After the first failure the rest of the pass is given up: the next pass
     // tries again rather than this one hammering a broken folder.
     juce::String failedLine;
+    auto outcome = juce::Result::ok();
 
     auto writeLines = [&] (int start, int size) {
-        for (int i = start; i < start + size && failedLine.isEmpty(); ++i)
+        for (int i = start; i < start + size && outcome.wasOk(); ++i)
         {
             const auto line = formatLine (events[(size_t) i]);
+            outcome =
+                logFile == juce::File() ? juce::Result::fail ("No file is named yet") : appendLine (line);
 
-            if (logFile == juce::File() || ! appendLine (line))
+            if (outcome.failed())
                 failedLine = line;
         }
     };
@@ -89,9 +93,8 @@ int OVRATextCSVLogger::writePendingEvents()
     writeLines (start2, size2);
 
     fifo.finishedRead (numEvents);
-    const bool written = failedLine.isEmpty();
-    writeStatus.update (written, logFile,
-                        written ? juce::String() : "first line lost: " + failedLine.trimEnd());
+    writeStatus.update (outcome, logFile,
+                        outcome.wasOk() ? juce::String() : "first line lost: " + failedLine.trimEnd());
     return 0;
 }
 
@@ -111,26 +114,26 @@ juce::File OVRATextCSVLogger::getLogFile() const
 }
 
 //==============================================================================
-bool OVRATextCSVLogger::appendToLog (const juce::String& text)
+juce::Result OVRATextCSVLogger::appendToLog (const juce::String& text)
 {
     // One write call, so a killed process leaves no half-written line either.
     return WholeAppend::toFile (logFile, text.toRawUTF8(), text.getNumBytesAsUTF8());
 }
 
-bool OVRATextCSVLogger::appendLine (const juce::String& line)
+juce::Result OVRATextCSVLogger::appendLine (const juce::String& line)
 {
     // Checked per line: a log deleted in the middle of a pass comes back with its header too.
     if (! logFile.existsAsFile())
     {
-        if (! logFile.getParentDirectory().createDirectory().wasOk())
-            return false;
+        if (const auto folder = WholeAppend::createFolderOf (logFile); folder.failed())
+            return folder;
 
-        if (! appendToLog (header))
+        if (const auto headerWritten = appendToLog (header); headerWritten.failed())
         {
             // A file left without its header would never get one.
             if (logFile.existsAsFile())
                 logFile.deleteFile();
-            return false;
+            return headerWritten;
         }
     }
 

@@ -21,7 +21,9 @@
     whose file cannot be written loses its lines from the first that fails,
     which the debug log names, and the next pass tries again; a line that a
     full disk takes only in part is cut off again, so the log holds whole
-    lines only. Destroying the logger writes every event still queued.
+    lines only. The measurement's LogWriteFailures, when given, also learns
+    when the log fails and why. Destroying the logger writes every event
+    still queued.
 */
 class OVRATextCSVLogger : public juce::TimeSliceClient
 {
@@ -32,8 +34,11 @@ public:
     static constexpr int idleIntervalMs = 100;
 
     /** The thread is the owner's and is not started here; the owner registers
-        this client with it. May be null when the owner drains by hand. */
-    explicit OVRATextCSVLogger (juce::TimeSliceThread* threadToUse);
+        this client with it. May be null when the owner drains by hand. The
+        log's failures go to failuresToReport too, when given; it must outlive
+        this logger. */
+    explicit OVRATextCSVLogger (juce::TimeSliceThread* threadToUse,
+                                LogWriteFailures* failuresToReport = nullptr);
 
     /** Leaves the thread (waiting for a pass in progress), then writes every
         event still queued. No pushEvent may run once this has begun. */
@@ -63,8 +68,8 @@ public:
     int getNumQueuedEvents() const noexcept { return fifo.getNumReady(); }
 
 private:
-    bool appendToLog (const juce::String& text);
-    bool appendLine (const juce::String& line);
+    juce::Result appendToLog (const juce::String& text);
+    juce::Result appendLine (const juce::String& line);
 
     juce::AbstractFifo fifo { eventCapacity };
     juce::CriticalSection lock;
@@ -72,7 +77,7 @@ private:
     const juce::String header { "Type, Value, Date, Time\r\n" };
     juce::File logFile;
     std::vector<LogEvent> events;
-    LogWriteStatus writeStatus { "Measurement log" };
+    LogWriteStatus writeStatus;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRATextCSVLogger)
 };

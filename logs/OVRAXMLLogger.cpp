@@ -36,9 +36,10 @@ juce::XmlElement* addElement (juce::XmlElement& parent, const char* tag,
 } // namespace
 
 //==============================================================================
-OVRAXMLLogger::OVRAXMLLogger (juce::TimeSliceThread* threadToUse)
+OVRAXMLLogger::OVRAXMLLogger (juce::TimeSliceThread* threadToUse, LogWriteFailures* failuresToReport)
     : loggerThread (threadToUse)
     , root (std::make_unique<juce::XmlElement> (rootTag))
+    , writeStatus ("Measurement report", failuresToReport)
 {
 }
 
@@ -155,10 +156,10 @@ void OVRAXMLLogger::applyPendingReadings()
     }
 }
 
-bool OVRAXMLLogger::writeTreeToFile()
+juce::Result OVRAXMLLogger::writeTreeToFile()
 {
-    if (! reportFile.getParentDirectory().createDirectory().wasOk())
-        return false;
+    if (const auto folder = WholeAppend::createFolderOf (reportFile); folder.failed())
+        return folder;
 
     // Hidden, so a process killed mid-write leaves nothing that a folder of
     // reports would list.
@@ -173,7 +174,12 @@ bool OVRAXMLLogger::writeTreeToFile()
 
     // Whole and synced, so the rename never exposes a report cut short by a
     // full disk or not yet on it.
-    return WholeAppend::toFile (temporary.getFile(), text.getData(), text.getDataSize(),
-                                WholeAppend::Sync::yes)
-           && temporary.overwriteTargetFileWithTemporary();
+    if (const auto written = WholeAppend::toFile (temporary.getFile(), text.getData(), text.getDataSize(),
+                                                  WholeAppend::Sync::yes);
+        written.failed())
+        return written;
+
+    return temporary.overwriteTargetFileWithTemporary()
+               ? juce::Result::ok()
+               : juce::Result::fail ("The new report could not take the place of the previous one");
 }

@@ -19,7 +19,9 @@
 
     Each write goes to a hidden temporary file beside the report, which then
     replaces the report by renaming, so the file on disk is always a whole
-    document. A write that fails is retried a second later.
+    document. A write that fails is retried a second later; the debug log
+    and the measurement's LogWriteFailures, when given, learn when the
+    report fails and when it is written again.
 */
 class OVRAXMLLogger : public juce::TimeSliceClient
 {
@@ -35,8 +37,9 @@ public:
     static constexpr int rewriteIntervalMs = 1000;
 
     /** The thread is the owner's; the owner registers this client with it.
-        May be null when the owner writes by hand. */
-    explicit OVRAXMLLogger (juce::TimeSliceThread* threadToUse);
+        May be null when the owner writes by hand. The report's failures go
+        to failuresToReport too, when given; it must outlive this logger. */
+    explicit OVRAXMLLogger (juce::TimeSliceThread* threadToUse, LogWriteFailures* failuresToReport = nullptr);
 
     /** Leaves the thread (waiting for a write in progress), then writes the
         report a last time, with every reading handed over before. */
@@ -80,14 +83,14 @@ private:
     static constexpr int numReadings = 4;
 
     void applyPendingReadings();
-    bool writeTreeToFile();
+    juce::Result writeTreeToFile();
 
     juce::CriticalSection lock;
     juce::TimeSliceThread* const loggerThread;
     std::unique_ptr<juce::XmlElement> root;
     juce::File reportFile;
     LatestValueSlot<PendingReading> pendingReadings[numReadings];
-    LogWriteStatus writeStatus { "Measurement report" };
+    LogWriteStatus writeStatus;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAXMLLogger)
 };

@@ -8,7 +8,7 @@
     cut off again, so the file still ends where the last whole append ended
     and the next append does not continue a fragment.
 
-        WholeAppend::toFile (log, line.toRawUTF8(), line.getNumBytesAsUTF8());
+        if (WholeAppend::toFile (log, line.toRawUTF8(), line.getNumBytesAsUTF8()).failed()) ...
 */
 class WholeAppend
 {
@@ -19,7 +19,13 @@ public:
         yes
     };
 
-    /** Creates the file when missing (not its folder). True when every byte
-        reached the file, and with Sync::yes the disk as well. */
-    static bool toFile (const juce::File& file, const void* data, size_t numBytes, Sync sync = Sync::no);
+    /** Creates the file when missing (not its folder). Ok when every byte
+        reached the file, and with Sync::yes the disk as well; otherwise the
+        system's reason. */
+    static juce::Result toFile (const juce::File& file, const void* data, size_t numBytes,
+                                Sync sync = Sync::no);
+
+    /** Makes the file's folder (and the folders above it) when missing; the
+        reason, in the writers' words, when that cannot be done. */
+    static juce::Result createFolderOf (const juce::File& file);
 };

@@ -58,13 +58,9 @@ juce::File MeasurementLogControl::buildLogFilePath()
           << start.getYear() << "_" << start.getHours() << "_" << start.getMinutes() << "_"
           << start.getSeconds();
 
-    const auto folderPath =
-        settings.logFilePath.isNotEmpty() ? settings.logFilePath : getDefaultLogFilePath();
+    const auto folder = getLogFolder (settings.logFilePath);
     const auto name = settings.logFileName.isNotEmpty() ? settings.logFileName : getDefaultLogFileName();
     const auto baseName = name + "_" + stamp;
-
-    // An absolute folder stays as it is; a relative one must not end up as an invalid File.
-    const auto folder = juce::File::getCurrentWorkingDirectory().getChildFile (folderPath);
     auto report = folder.getChildFile (baseName + ".xml");
 
     // A second log started within the same second must neither replace the
@@ -75,13 +71,21 @@ juce::File MeasurementLogControl::buildLogFilePath()
     return report;
 }
 
+juce::File MeasurementLogControl::getLogFolder (const juce::String& logFilePath)
+{
+    const auto path = logFilePath.isNotEmpty() ? logFilePath : getDefaultLogFilePath();
+
+    // An absolute folder stays as it is; a relative one must not end up as an invalid File.
+    return juce::File::getCurrentWorkingDirectory().getChildFile (path);
+}
+
 //==============================================================================
 void MeasurementLogControl::start()
 {
     // The previous log is closed first (deleting it writes its files a last
     // time, without stop values): two loggers never write at once, and no
     // maximum of the old log reaches the new one.
-    detachLogger().reset();
+    closeLogger (detachLogger());
 
     // No block holds a logger now, and a block touches the maxima only
     // through one, so they can be cleared from here.
@@ -92,7 +96,7 @@ void MeasurementLogControl::start()
     const auto reportFile = buildLogFilePath();
     DiagnosticPrinter::print (reportFile.getFullPathName().toStdString());
 
-    auto newLogger = std::make_unique<OVRAMeasurementLogger>();
+    auto newLogger = std::make_unique<OVRAMeasurementLogger> (&writeFailures);
     newLogger->startReport (reportFile);
     newLogger->xmlLogger.setElementAttribute ({}, "UserSelectedTitle", "value", "ZEL51Log");
     newLogger->xmlLogger.setElementAttribute ("MeasurementInterval", "StartTime", "value",
@@ -128,8 +132,16 @@ void MeasurementLogControl::stop()
                                 juce::String ((double) display.loudnessRange.get(), 1));
     report.setElementAttribute ("IntegratedMeasurements", "LoudnessRange", "unit", "LU");
 
-    // Writes the remaining CSV lines and the report a last time.
-    stopped.reset();
+    closeLogger (std::move (stopped));
+}
+
+void MeasurementLogControl::closeLogger (std::unique_ptr<OVRAMeasurementLogger> closing)
+{
+    // Writes the remaining CSV lines and the report a last time; only then
+    // are its files' failures over, so that a failure of those last writes
+    // counts as part of them.
+    closing.reset();
+    writeFailures.filesClosed();
 }
 
 // The audio thread counts itself in before it loads the pointer and out at

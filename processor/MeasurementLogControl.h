@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DisplaySnapshot.h"
+#include "LogWriteFailures.h"
 #include "MeasurementClock.h"
 #include "OVRAMeasurementLogger.h"
 #include "RelaxedAtomic.h"
@@ -59,6 +60,15 @@ public:
         Takes the current time as measurementStartTime. */
     juce::File buildLogFilePath();
 
+    /** The folder a new log's files go to for the given folder setting: the
+        default when it is empty, a relative one taken from the working
+        folder. Changes nothing, so a running log keeps its start. */
+    static juce::File getLogFolder (const juce::String& logFilePath);
+
+    /** What has failed to be written of the logs' files so far: the running
+        log's, and the last ones of logs that have ended. */
+    const LogWriteFailures& getWriteFailures() const noexcept { return writeFailures; }
+
     /** Where the log takes the time from. The clock must outlive this object
         and be set before audio runs. */
     void setClock (const MeasurementClock& newClock) noexcept { clock = &newClock; }
@@ -104,6 +114,7 @@ private:
                                            RelaxedAtomic<float>& maximum, MaximumSetter setMaximum) noexcept;
 
     std::unique_ptr<OVRAMeasurementLogger> detachLogger() noexcept;
+    void closeLogger (std::unique_ptr<OVRAMeasurementLogger> closing);
     void rollOverIfDue();
     juce::StringRef getLoudnessUnit() const noexcept;
 
@@ -122,6 +133,9 @@ private:
     const SettingsSnapshot& settings;
     const DisplaySnapshot& display;
     const std::function<void()> resetMeasurement;
+
+    // Before the logger, whose writers report into it.
+    LogWriteFailures writeFailures;
 
     // Only the message thread touches logger; the audio thread reaches the
     // same object through activeLogger while it counts itself in loggerUsers.

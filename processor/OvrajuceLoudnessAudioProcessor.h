@@ -122,6 +122,16 @@ public:
     juce::File buildLogFilePath() { return measurementLog.buildLogFilePath(); }
     bool isMeasurementLogRunning() const noexcept { return measurementLog.isRunning(); }
 
+    /** The folder a new measurement's files go to for the given folder setting. Any thread. */
+    static juce::File getLogFolder (const juce::String& logFilePath)
+    {
+        return MeasurementLogControl::getLogFolder (logFilePath);
+    }
+
+    /** What has failed to be written of the measurement files; the window
+        polls it. Any thread but the audio thread. */
+    const LogWriteFailures& getLogWriteFailures() const noexcept { return measurementLog.getWriteFailures(); }
+
     /** Where the log takes the time from. The clock must outlive the processor
         and be set before audio runs. */
     void setMeasurementClock (const MeasurementClock& newClock) noexcept

@@ -801,9 +801,10 @@ void OvrajuceLoudnessAudioProcessorEditor::applySettings (const SettingsSnapshot
     {
         reportViewer.appliedLogFilePath = settings.logFilePath;
         reportViewer.folderEditor.setText (settings.logFilePath, false);
-        // The folder the next measurement writes to, a relative path included.
-        reportViewer.directoryList.setDirectory (processor.buildLogFilePath().getParentDirectory(), true,
-                                                 true);
+        // The folder the next measurement writes to, a relative path included;
+        // the running one keeps its start and its files.
+        reportViewer.directoryList.setDirectory (
+            OvrajuceLoudnessAudioProcessor::getLogFolder (settings.logFilePath), true, true);
     }
 
     if (settings.logFileName != reportViewer.appliedLogFileName)
@@ -927,6 +928,17 @@ void OvrajuceLoudnessAudioProcessorEditor::timerCallback()
     updatePanelVisibility();
     displayValues = processor.displaySnapshot;
     applySettings (processor.getSettings());
+
+    // Every failure begun since the last tick gets its box, even one already
+    // over: a new number means the files were fine in between.
+    if (const auto& failures = processor.getLogWriteFailures();
+        failures.getNumFailures() != toldLogWriteFailure)
+    {
+        const auto latest = failures.getLatest();
+        toldLogWriteFailure = latest.number;
+        logWriteNotice.succeeded();
+        logWriteNotice.failed (latest.message + "\n\nThe measurement goes on, and writing is tried again.");
+    }
 
     const double sampleRate = processor.lastSampleRate;
     updateTimeDisplay (displayValues.processedSamplesCounter, sampleRate);

@@ -146,6 +146,11 @@ public:
     float arrowLevel = 0.0f, rangeLow = 0.0f, rangeHigh = 0.0f; // as last given to the two meters
     std::map<const juce::Label*, float> shownLevels;            // by setLevelText
 
+    // Tells of measurement files that cannot be written; the number of the
+    // last failure it told of.
+    FailureNotice logWriteNotice { "Measurement not saved" };
+    juce::uint32 toldLogWriteFailure = 0;
+
     // Top bar
     juce::Component topBar;
     juce::ImageComponent logoImage;

@@ -1,8 +1,12 @@
 #include "OVRAMeasurementLogger.h"
 #include "AllocationCounter.h"
+#include "CapturingLogger.h"
 #include "LogTestFiles.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
 
 TEST (MeasurementLogger, DeletingItWritesEveryQueuedEventBesideTheFinalReport)
 {
@@ -38,6 +42,62 @@ TEST (MeasurementLogger, DeletingItWritesEveryQueuedEventBesideTheFinalReport)
     EXPECT_TRUE (
         text.contains ("<MaxTruePeak value=\"-1.5\" unit=\"dBTP\" maxTime=\"6 Dec 2026 14:30:00\"/>"));
     EXPECT_TRUE (text.contains ("<IntegratedLoudness value=\"-23.0\" unit=\"LUFS\"/>"));
+}
+
+// The report and the log of a folder that cannot be made fail as one
+// failure, told with each file's name and the reason; it ends when both are
+// written again, and a later one gets the next number. The debug log keeps
+// its one line per change.
+TEST (MeasurementLogger, WriteFailuresAreGatheredWithTheirReasons)
+{
+    LogTestFiles::TemporaryFolder folder;
+    const auto blocker = folder.getChildFile ("blocker");
+    const auto report = blocker.getChildFile ("logs/report.xml");
+    const auto csv = OVRAMeasurementLogger::logFileFor (report);
+    const auto blockFolder = [&] {
+        blocker.deleteRecursively();
+        ASSERT_TRUE (blocker.replaceWithText ("not a folder"));
+    };
+    const auto failed = [] (const char* what, const juce::File& file) {
+        return juce::String (what) + " could not be written: " + file.getFullPathName()
+               + "\nIts folder could not be created: " + juce::String (std::strerror (EEXIST));
+    };
+    const auto write = [] (OVRATextCSVLogger& log) {
+        log.pushEvent ({ LogEvent::momentaryLoudness, -23.0f, juce::Time::getCurrentTime() });
+        log.writePendingEvents();
+    };
+
+    CapturingLogger messages;
+    LogWriteFailures failures;
+    OVRAXMLLogger xml (nullptr, &failures);
+    OVRATextCSVLogger log (nullptr, &failures);
+    log.setLogFile (csv);
+
+    blockFolder();
+    xml.startReport (report);
+    write (log);
+    write (log);
+    auto failure = failures.getLatest();
+    EXPECT_EQ (failure.number, 1u);
+    EXPECT_TRUE (failure.isGoingOn);
+    EXPECT_EQ (failure.message,
+               failed ("Measurement report", report) + "\n\n" + failed ("Measurement log", csv));
+
+    ASSERT_TRUE (blocker.deleteFile());
+    xml.writeReport();
+    EXPECT_TRUE (failures.getLatest().isGoingOn) << "the log still fails";
+    write (log);
+    EXPECT_FALSE (failures.getLatest().isGoingOn);
+    EXPECT_EQ (failures.getNumFailures(), 1u);
+
+    blockFolder();
+    xml.writeReport();
+    failure = failures.getLatest();
+    EXPECT_EQ (failure.number, 2u);
+    EXPECT_EQ (failure.message, failed ("Measurement report", report));
+
+    EXPECT_EQ (messages.count ("could not be written"), 3);
+    EXPECT_EQ (messages.count ("is written again"), 2);
 }
 
 TEST (MeasurementLogger, AudioThreadCallsNeverAllocate)

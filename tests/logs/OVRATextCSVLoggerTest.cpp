@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 using LogTestFiles::readBytes;
 using LogTestFiles::readCrLfLines;
 
@@ -136,9 +139,10 @@ TEST (CSVLog, AFullDiskLosesWholeLinesOnlyNamesTheFirstAndLaterLinesFollowWhole)
     LogTestFiles::onSmallDisk ([] (const juce::File& disk) {
         const auto file = disk.getChildFile ("log.csv");
         const auto filler = disk.getChildFile ("filler");
-        OVRATextCSVLogger logger (nullptr);
-        logger.setLogFile (file);
         CapturingLogger messages;
+        LogWriteFailures failures;
+        OVRATextCSVLogger logger (nullptr, &failures);
+        logger.setLogFile (file);
 
         // The filler takes every free page; only the rest of the log's last page stays.
         pushNumbered (logger, 0, 100);
@@ -156,6 +160,8 @@ TEST (CSVLog, AFullDiskLosesWholeLinesOnlyNamesTheFirstAndLaterLinesFollowWhole)
         const auto failure = "Measurement log could not be written: " + file.getFullPathName()
                              + "; first line lost: " + numberedLine (whole);
         EXPECT_EQ (messages.lines.joinIntoString ("\n"), failure);
+        EXPECT_TRUE (failures.getLatest().message.endsWith (std::strerror (ENOSPC)))
+            << "a write that takes only part of a line still learns why";
 
         // Still full: the whole pass is lost, and not reported again.
         const auto size = file.getSize();

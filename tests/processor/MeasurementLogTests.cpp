@@ -13,19 +13,6 @@ using namespace ProcessorTestHelpers;
 
 namespace
 {
-/** A clock the test sets; the audio thread may read it while the test moves it. */
-class ManualClock : public MeasurementClock
-{
-public:
-    explicit ManualClock (juce::Time start) : millis (start.toMilliseconds()) {}
-
-    juce::Time now() const noexcept override { return juce::Time (millis.load()); }
-    void advance (juce::RelativeTime by) noexcept { millis += by.inMilliseconds(); }
-
-private:
-    std::atomic<juce::int64> millis;
-};
-
 // 09:05:07 local time on 6 December 2026.
 juce::Time morning() { return juce::Time (2026, 11, 6, 9, 5, 7); }
 
@@ -328,14 +315,25 @@ TEST (MeasurementLog, EmptyFolderOrNameFallsBackToItsDefault)
     // The settings keep their empty texts: only the file name falls back.
     EXPECT_EQ (processor->settings.logFileName, "");
 
-    // A folder that cannot exist (it runs through a file) loses the files, not the measurement.
+    // A folder that cannot exist (it runs through a file) loses the files, not
+    // the measurement; the failure is there to be told, already at the start,
+    // and each new measurement's files fail anew.
     const auto blocker = folder.getChildFile ("blocker");
     ASSERT_TRUE (blocker.replaceWithText ("x"));
     processor->settings.logFilePath = blocker.getChildFile ("logs").getFullPathName();
-    startLog (*processor);
-    publish (*processor, -23.0f, -23.0f);
-    EXPECT_TRUE (processor->isMeasurementLogRunning());
-    processor->setParameterValue (0, 0.0f);
+    const auto& failures = processor->getLogWriteFailures();
+
+    for (juce::uint32 number : { 1u, 2u })
+    {
+        const auto report = startLog (*processor);
+        EXPECT_EQ (failures.getNumFailures(), number);
+        EXPECT_TRUE (failures.getLatest().message.contains (report));
+        publish (*processor, -23.0f, -23.0f);
+        EXPECT_TRUE (processor->isMeasurementLogRunning());
+        processor->setParameterValue (0, 0.0f);
+        EXPECT_FALSE (failures.getLatest().isGoingOn);
+    }
+
     EXPECT_EQ (folder.list(), "blocker");
 }
 

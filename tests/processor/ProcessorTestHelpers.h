@@ -31,6 +31,19 @@ public:
     PositionInfo position;
 };
 
+/** A clock the test sets; the audio thread may read it while the test moves it. */
+class ManualClock : public MeasurementClock
+{
+public:
+    explicit ManualClock (juce::Time start) : millis (start.toMilliseconds()) {}
+
+    juce::Time now() const noexcept override { return juce::Time (millis.load()); }
+    void advance (juce::RelativeTime by) noexcept { millis += by.inMilliseconds(); }
+
+private:
+    std::atomic<juce::int64> millis;
+};
+
 /** A processor set up as the main window sets it up, with the given device
     channel counts, prepared, and with the loudness module taken off its
     thread, so that a test decides when a measurement pass runs. */

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using HostTestHelpers::findAlertWindow;
+using HostTestHelpers::RecordingLookAndFeel;
 using HostTestHelpers::runMessageLoopUntil;
 using DropBox = AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox;
 
@@ -30,36 +32,6 @@ juce::StringArray itemTexts (const juce::ComboBox& box)
 
     return texts;
 }
-
-juce::AlertWindow* findAlertWindow()
-{
-    for (int i = 0; i < juce::TopLevelWindow::getNumTopLevelWindows(); ++i)
-        if (auto* alert = dynamic_cast<juce::AlertWindow*> (juce::TopLevelWindow::getTopLevelWindow (i)))
-            return alert;
-
-    return nullptr;
-}
-
-/** Keeps the message of every alert box it makes. */
-struct RecordingLookAndFeel : juce::LookAndFeel_V4
-{
-    RecordingLookAndFeel() { juce::LookAndFeel::setDefaultLookAndFeel (this); }
-    ~RecordingLookAndFeel() override { juce::LookAndFeel::setDefaultLookAndFeel (nullptr); }
-
-    juce::AlertWindow* createAlertWindow (const juce::String& title, const juce::String& message,
-                                          const juce::String& button1, const juce::String& button2,
-                                          const juce::String& button3, juce::MessageBoxIconType icon,
-                                          int numButtons, juce::Component* associated) override
-    {
-        messages.add (message);
-        icons.push_back (icon);
-        return LookAndFeel_V4::createAlertWindow (title, message, button1, button2, button3, icon, numButtons,
-                                                  associated);
-    }
-
-    juce::StringArray messages;
-    std::vector<juce::MessageBoxIconType> icons;
-};
 
 ChannelLayout layout (std::initializer_list<int> channels)
 {
@@ -90,8 +62,7 @@ protected:
     {
         selector.reset();
 
-        while (auto* alert = findAlertWindow())
-            delete alert;
+        HostTestHelpers::closeAlertWindows();
     }
 
     void openSelector()

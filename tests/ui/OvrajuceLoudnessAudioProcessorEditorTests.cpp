@@ -416,6 +416,123 @@ TEST (Editor, LogLocationAndGatingGoBothWaysWithTheReportViewer)
     EXPECT_TRUE (e.gatingButton.getToggleState());
 }
 
+// Pointing the viewer at another folder while measuring lists that folder
+// and serves the next measurement; the running one keeps its start and files.
+TEST (Editor, AFolderChosenWhileMeasuringServesTheNextMeasurement)
+{
+    ProcessorTestHelpers::ManualClock clock (juce::Time (2026, 11, 6, 9, 5, 7));
+    EditorRig rig;
+    auto& e = *rig.editor;
+    const auto first = rig.logFolder.getChildFile ("first"), second = rig.logFolder.getChildFile ("second");
+    rig.processor->setMeasurementClock (clock);
+    rig.processor->settings.logFilePath = first.getFullPathName();
+    rig.tick();
+    rig.click (e.startButton);
+    ASSERT_TRUE (rig.processor->isMeasurementLogRunning());
+    const auto started = rig.processor->measurementLog.measurementStartTime.get();
+
+    clock.advance (juce::RelativeTime::seconds (3));
+    e.reportViewer.folderEditor.setText (second.getFullPathName(), false);
+    e.reportViewer.textEditorReturnKeyPressed (e.reportViewer.folderEditor);
+    HostTestHelpers::drainMessageLoop();
+    rig.tick();
+    EXPECT_EQ (second, e.reportViewer.directoryList.getDirectory());
+    EXPECT_EQ (started.toMilliseconds(),
+               rig.processor->measurementLog.measurementStartTime.get().toMilliseconds())
+        << "the one-day roll-over counts from the start";
+
+    rig.click (e.startButton);
+    const auto report = juce::XmlDocument::parse (first.getChildFile ("ZELX51Log_6_Dec_2026_9_5_7.xml"));
+    ASSERT_NE (report, nullptr);
+    EXPECT_EQ (juce::String ("3 secs"), report->getChildByName ("MeasurementInterval")
+                                            ->getChildByName ("UpTime")
+                                            ->getStringAttribute ("value"));
+    EXPECT_FALSE (second.exists());
+
+    rig.click (e.startButton);
+    rig.click (e.startButton);
+    EXPECT_TRUE (second.getChildFile ("ZELX51Log_6_Dec_2026_9_5_10.xml").existsAsFile());
+}
+
+// Files that cannot be written are told in a box naming the file and the
+// reason while the measurement goes on; once they are written again, the
+// next failure is told again.
+TEST (Editor, UnwritableMeasurementFilesAreToldWhileTheMeasurementGoesOn)
+{
+    using HostTestHelpers::alertWindows;
+    using HostTestHelpers::runMessageLoopUntil;
+    ProcessorTestHelpers::ManualClock clock (juce::Time (2026, 11, 6, 9, 5, 7));
+    EditorRig rig;
+    auto& e = *rig.editor;
+    HostTestHelpers::RecordingLookAndFeel alerts;
+    const juce::ScopeGuard closeBoxes { [] { HostTestHelpers::closeAlertWindows(); } };
+    const auto& failures = rig.processor->getLogWriteFailures();
+
+    // A folder through a plain file cannot be made, not even by root.
+    const auto blocker = rig.logFolder.getChildFile ("blocker");
+    const auto report = blocker.getChildFile ("logs/ZELX51Log_6_Dec_2026_9_5_7.xml");
+    const auto log = report.withFileExtension (".csv");
+    ASSERT_TRUE (blocker.replaceWithText ("not a folder"));
+    rig.processor->setMeasurementClock (clock);
+    rig.processor->settings.logFilePath = report.getParentDirectory().getFullPathName();
+    rig.tick();
+    rig.click (e.startButton);
+
+    const auto measure = [&] {
+        ProcessorTestHelpers::measureSine (*rig.processor, 0, 0.1f, 0.3);
+        rig.tick();
+    };
+
+    ASSERT_TRUE (runMessageLoopUntil (
+        [&] {
+            measure();
+            return ! alertWindows().empty() && failures.getLatest().message.contains (log.getFullPathName());
+        },
+        20000));
+    ASSERT_EQ (1, alerts.messages.size()) << "the report and the log fail together, and are told once";
+    EXPECT_EQ (juce::String ("Measurement not saved"), alertWindows().front()->getName());
+    EXPECT_TRUE (
+        alerts.messages[0].contains (report.getFullPathName() + "\nIts folder could not be created: "))
+        << alerts.messages[0];
+
+    // The measurement goes on; more failed writes tell nothing new.
+    const auto elapsed = e.timecodeLabel.getText();
+    measure();
+    HostTestHelpers::drainMessageLoop();
+    EXPECT_NE (elapsed, e.timecodeLabel.getText());
+    EXPECT_TRUE (e.startButton.getToggleState() && rig.processor->isMeasurementLogRunning());
+    EXPECT_EQ (1, alerts.messages.size());
+    HostTestHelpers::closeAlertWindows();
+
+    // Writable again: both files are written, and no box comes.
+    ASSERT_TRUE (blocker.deleteFile());
+    ASSERT_TRUE (runMessageLoopUntil (
+        [&] {
+            measure();
+            return ! failures.getLatest().isGoingOn;
+        },
+        20000));
+    EXPECT_TRUE (report.existsAsFile() && log.existsAsFile());
+    HostTestHelpers::drainMessageLoop();
+    EXPECT_TRUE (alertWindows().empty());
+
+    // The writers may make the folder again in between, so until it holds.
+    ASSERT_TRUE (runMessageLoopUntil ([&] {
+        blocker.deleteRecursively();
+        return blocker.replaceWithText ("not a folder");
+    }));
+    ASSERT_TRUE (runMessageLoopUntil (
+        [&] {
+            measure();
+            return ! alertWindows().empty();
+        },
+        20000));
+    ASSERT_EQ (2, alerts.messages.size());
+    EXPECT_TRUE (alerts.messages[1].contains ("ZELX51Log_6_Dec_2026_9_5_7.")) << alerts.messages[1];
+    EXPECT_TRUE (alerts.messages[1].contains ("Its folder could not be created: ")) << alerts.messages[1];
+    rig.click (e.startButton);
+}
+
 TEST (Editor, ReadoutsInLuAndTheirColours)
 {
     EditorRig rig;
