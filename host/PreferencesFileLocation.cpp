@@ -2,8 +2,32 @@
 
 #include "BoundedXmlDocument.h"
 
+#include <unistd.h>
+
 namespace
 {
+/** What a problem that loses the user's changes means for them. */
+constexpr const char* changesNotKept = "changes made now will not be kept";
+
+juce::String thePreferencesIn (const juce::File& file)
+{
+    return "The preferences in " + file.getFullPathName();
+}
+
+/** Writes the problem to the logger and, where the caller asks for them, adds it to problems. */
+void report (const juce::String& problem, juce::StringArray* problems)
+{
+    juce::Logger::writeToLog (problem);
+
+    if (problems != nullptr)
+        problems->add (problem);
+}
+
+/** Whether this process may write the file. The framework's own check takes
+    root to be able to write anything, which a read-only file system refuses
+    too. */
+bool isWritable (const juce::File& file) { return access (file.getFullPathName().toRawUTF8(), W_OK) == 0; }
+
 /** Why the file cannot be read as preferences, or nothing when it can. */
 juce::String findWhyUnreadable (const juce::File& file)
 {
@@ -49,11 +73,12 @@ juce::File PreferencesFileLocation::getCompanyDataFolder (const juce::File& appD
 }
 
 juce::File PreferencesFileLocation::findOrCreateFile (const juce::File& commonRoot,
-                                                      const juce::File& userRoot)
+                                                      const juce::File& userRoot, juce::StringArray* problems)
 {
     const auto commonFile = getCompanyDataFolder (commonRoot).getChildFile (fileName);
+    const auto userFile = getCompanyDataFolder (userRoot).getChildFile (fileName);
 
-    for (const auto& candidate : { commonFile, getCompanyDataFolder (userRoot).getChildFile (fileName) })
+    for (const auto& candidate : { commonFile, userFile })
     {
         if (! candidate.existsAsFile())
             candidate.create();
@@ -64,6 +89,9 @@ juce::File PreferencesFileLocation::findOrCreateFile (const juce::File& commonRo
             return candidate;
     }
 
+    report ("No preferences file can be read or created, neither " + commonFile.getFullPathName() + " nor "
+                + userFile.getFullPathName() + ": the defaults apply, and " + changesNotKept,
+            problems);
     return commonFile;
 }
 
@@ -85,12 +113,13 @@ juce::PropertiesFile::Options PreferencesFileLocation::getOptions()
     return options;
 }
 
-std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce::File& file)
+std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce::File& file,
+                                                                     juce::StringArray* problems)
 {
     auto options = getOptions();
 
     // The framework would replace a read-only file by renaming a new one over it.
-    options.doNotSave = file.existsAsFile() && ! file.hasWriteAccess();
+    options.doNotSave = file.existsAsFile() && ! isWritable (file);
 
     // An unreadable file is moved aside, so that the defaults apply, the values
     // of this run can be saved in its place, and nothing of it is lost. The
@@ -99,18 +128,26 @@ std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce:
     if (const auto reason = findWhyUnreadable (file); reason.isNotEmpty())
     {
         const auto aside = file.getSiblingFile (file.getFileName() + unreadableSuffix);
-        const auto unreadable = "The preferences in " + file.getFullPathName() + " cannot be read (" + reason
-                                + "); the defaults apply";
+        const auto unreadable =
+            thePreferencesIn (file) + " cannot be read (" + reason + "); the defaults apply";
 
         if (options.doNotSave || ! file.moveFileTo (aside))
         {
-            juce::Logger::writeToLog (unreadable);
+            report (unreadable, problems);
+            report (thePreferencesIn (file)
+                        + (options.doNotSave ? " cannot be written either"
+                                             : " cannot be moved to " + aside.getFullPathName())
+                        + ": " + changesNotKept,
+                    problems);
             return std::make_unique<juce::PropertiesFile> (juce::File(), options);
         }
 
-        juce::Logger::writeToLog (unreadable + ", and the file was moved to " + aside.getFullPathName());
+        report (unreadable + ", and the file was moved to " + aside.getFullPathName(), problems);
         file.create();
     }
+
+    if (options.doNotSave)
+        report (thePreferencesIn (file) + " can be read but not written: " + changesNotKept, problems);
 
     auto properties = std::make_unique<juce::PropertiesFile> (file, options);
     properties->reload();
@@ -123,8 +160,9 @@ std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce:
     {
         if (! BoundedXmlDocument::isSafeToParse (values.getAllValues()[i]))
         {
-            juce::Logger::writeToLog ("The value of \"" + values.getAllKeys()[i] + "\" in "
-                                      + file.getFullPathName() + " cannot be read and is dropped");
+            report ("The value of \"" + values.getAllKeys()[i] + "\" in " + file.getFullPathName()
+                        + " cannot be read and is dropped",
+                    problems);
             values.remove (i);
         }
     }

@@ -12,8 +12,12 @@
     application-data folder keep the values instead, so they are not silently
     lost. A common file that can be read but not written is still the one used.
 
-        auto file = PreferencesFileLocation::findOrCreateFile();
-        auto prefs = PreferencesFileLocation::open (file);
+    What goes wrong on the way, and what it means for the user, is written to
+    the logger and, where the caller asks for it, handed back to be shown:
+
+        juce::StringArray problems;
+        auto file = PreferencesFileLocation::findOrCreateFile (commonRoot, userRoot, &problems);
+        auto prefs = PreferencesFileLocation::open (file, &problems);
 */
 class PreferencesFileLocation
 {
@@ -41,9 +45,11 @@ public:
 
     /** The preferences file under the common root, created empty (with its folder)
         when missing; the one under the user root when the common one cannot be
-        created or read. Failures are not reported: the values are then simply
-        not kept. */
-    static juce::File findOrCreateFile (const juce::File& commonRoot, const juce::File& userRoot);
+        created or read. Where neither can, the common file, and a problem that
+        says nothing will be kept. Problems go to the logger and, where given,
+        are added to problems, one line each. */
+    static juce::File findOrCreateFile (const juce::File& commonRoot, const juce::File& userRoot,
+                                        juce::StringArray* problems = nullptr);
 
     /** The same for the system's own application-data folders. */
     static juce::File findOrCreateFile();
@@ -59,9 +65,11 @@ public:
         with a value longer than maxValueBytes), is moved aside with
         unreadableSuffix and replaced by an empty one; where it cannot be
         moved, nothing is read from it and nothing saved. Values the writer
-        could not safely be given are dropped. Both go to the logger. A file
-        that cannot be written is read but never saved. */
-    static std::unique_ptr<juce::PropertiesFile> open (const juce::File& file);
+        could not safely be given are dropped. A file that cannot be written is
+        read but never saved. Each of these is a problem: it goes to the logger
+        and, where given, is added to problems, one line each. */
+    static std::unique_ptr<juce::PropertiesFile> open (const juce::File& file,
+                                                       juce::StringArray* problems = nullptr);
 
 private:
     PreferencesFileLocation() = delete;

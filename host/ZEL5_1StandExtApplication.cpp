@@ -23,13 +23,27 @@ void ZEL5_1StandExtApplication::initialise (const juce::String&)
 {
     quitSignals = std::make_unique<QuitSignalHandler> ([this] { systemRequestedQuit(); });
 
-    auto properties = PreferencesFileLocation::open (PreferencesFileLocation::findOrCreateFile());
-
     mainWindow.reset();
-    mainWindow = std::make_unique<OVRAStandaloneFilterWindow> (windowTitle, juce::Colours::black,
-                                                               std::move (properties));
+    mainWindow = createMainWindow (
+        juce::File::getSpecialLocation (juce::File::commonApplicationDataDirectory),
+        juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory), preferencesNotice);
+}
 
-    styleMainWindow (*mainWindow);
+std::unique_ptr<OVRAStandaloneFilterWindow>
+ZEL5_1StandExtApplication::createMainWindow (const juce::File& commonRoot, const juce::File& userRoot,
+                                             FailureNotice& preferencesNotice)
+{
+    juce::StringArray problems;
+    const auto file = PreferencesFileLocation::findOrCreateFile (commonRoot, userRoot, &problems);
+    auto window = std::make_unique<OVRAStandaloneFilterWindow> (
+        windowTitle, juce::Colours::black, PreferencesFileLocation::open (file, &problems));
+    styleMainWindow (*window);
+
+    // Once the window is shown, so that the box stands in front of it.
+    if (! problems.isEmpty())
+        preferencesNotice.failed (problems.joinIntoString ("\n"));
+
+    return window;
 }
 
 void ZEL5_1StandExtApplication::styleMainWindow (juce::DocumentWindow& window)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FailureNotice.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <memory>
@@ -8,9 +10,10 @@ class OVRAStandaloneFilterWindow;
 class QuitSignalHandler;
 
 /** The standalone application: it opens the preferences file, creates the
-    main window with it and styles the window; everything else happens in the
-    window. A quit request from the system ends the message loop the same way
-    as the window's close button.
+    main window with it, styles the window and tells the user in a box of what
+    went wrong with the preferences; everything else happens in the window. A
+    quit request from the system ends the message loop the same way as the
+    window's close button.
 */
 class ZEL5_1StandExtApplication : public juce::JUCEApplication
 {
@@ -42,9 +45,18 @@ public:
         does once the window is made. */
     static void styleMainWindow (juce::DocumentWindow& window);
 
+    /** Opens the preferences file found under these application-data folders,
+        creates the main window with it and styles it, as the application does
+        at start; then tells the user in one box, through the notice, of every
+        problem met with the preferences, if there was any. */
+    static std::unique_ptr<OVRAStandaloneFilterWindow> createMainWindow (const juce::File& commonRoot,
+                                                                         const juce::File& userRoot,
+                                                                         FailureNotice& preferencesNotice);
+
 private:
     std::unique_ptr<QuitSignalHandler> quitSignals;
     std::unique_ptr<OVRAStandaloneFilterWindow> mainWindow;
+    FailureNotice preferencesNotice { "Preferences problem" };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ZEL5_1StandExtApplication)
 };

@@ -2,6 +2,7 @@
 #include "HostTestHelpers.h"
 
 #include "CommandsListener.h"
+#include "FailureNotice.h"
 #include "OVRAAudioDeviceSelectorComponent.h"
 #include "OVRAStandaloneFilterWindow.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
@@ -14,6 +15,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <sched.h>
 #include <string>
 #include <sys/mount.h>
@@ -102,11 +104,12 @@ protected:
     {
         const char* display = std::getenv ("DISPLAY");
         ASSERT_TRUE (display != nullptr && *display != 0) << "the window tests need an X display (Xvfb)";
-        folder.createDirectory();
+        prefsFile.getParentDirectory().createDirectory();
     }
 
     void TearDown() override
     {
+        HostTestHelpers::closeAlertWindows();
         window.reset();
         folder.deleteRecursively();
     }
@@ -125,6 +128,14 @@ protected:
     }
 
     void openWindow() { openWindow (PreferencesFileLocation::open (prefsFile)); }
+
+    /** Opens the window as the application does, with these application-data folders. */
+    void startLikeTheApplication (const juce::File& commonRoot, const juce::File& userRoot)
+    {
+        FailureNotice preferencesNotice { "Preferences problem" };
+        window = ZEL5_1StandExtApplication::createMainWindow (commonRoot, userRoot, preferencesNotice);
+        HostTestHelpers::drainMessageLoop();
+    }
 
     void openWindow (std::unique_ptr<juce::PropertiesFile> preferences)
     {
@@ -178,13 +189,14 @@ protected:
     }
 
     juce::File folder = juce::File::createTempFile ("zelx-window-test");
-    juce::File prefsFile = folder.getChildFile ("ZELX51.prefs");
+    juce::File prefsFile =
+        PreferencesFileLocation::getCompanyDataFolder (folder).getChildFile ("ZELX51.prefs");
     std::unique_ptr<OVRAStandaloneFilterWindow> window;
 };
 } // namespace
 
 //==============================================================================
-TEST_F (MainWindowTest, BadPreferencesAreKeptAsideAndGiveTheDefaultsWithoutAMessageBox)
+TEST_F (MainWindowTest, BadPreferencesAreKeptAsideAndGiveTheDefaultsAndAMessageBox)
 {
     const auto defaults = defaultState();
     const auto aside = prefsFile.getSiblingFile ("ZELX51.prefs.unreadable");
@@ -224,11 +236,15 @@ TEST_F (MainWindowTest, BadPreferencesAreKeptAsideAndGiveTheDefaultsWithoutAMess
           "a value in it is longer than" }
     };
 
+    HostTestHelpers::RecordingLookAndFeel boxes;
+    std::optional<juce::Point<int>> positionWithoutPreferences;
+
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.name);
         prefsFile.deleteFile();
         aside.deleteFile();
+        boxes.messages.clear();
 
         if (c.exists)
         {
@@ -238,17 +254,21 @@ TEST_F (MainWindowTest, BadPreferencesAreKeptAsideAndGiveTheDefaultsWithoutAMess
 
         const auto original = bytesOf (prefsFile);
         CapturingLogger logger;
-        openWindow();
+        startLikeTheApplication (folder, folder.getChildFile ("user"));
         ASSERT_NE (window->getProcessor(), nullptr);
         EXPECT_EQ (stateOf (*window->getProcessor()), defaults);
-        EXPECT_EQ (window->getPosition(), centredPosition());
-        EXPECT_EQ (juce::TopLevelWindow::getNumTopLevelWindows(), 1) << "no message box may appear";
-        EXPECT_EQ (juce::ModalComponentManager::getInstance()->getNumModalComponents(), 0);
+
+        // Where the first case, without a file, puts the window.
+        if (! positionWithoutPreferences.has_value())
+            positionWithoutPreferences = window->getPosition();
+
+        EXPECT_EQ (window->getPosition(), *positionWithoutPreferences);
 
         if (c.reason == nullptr)
         {
             EXPECT_FALSE (aside.exists());
             EXPECT_EQ (logger.count ("cannot be read"), 0);
+            EXPECT_EQ (juce::TopLevelWindow::getNumTopLevelWindows(), 1) << "no message box may appear";
         }
         else
         {
@@ -256,6 +276,17 @@ TEST_F (MainWindowTest, BadPreferencesAreKeptAsideAndGiveTheDefaultsWithoutAMess
             EXPECT_EQ (logger.count ("cannot be read (" + juce::String (c.reason)), 1)
                 << logger.lines.joinIntoString ("\n");
             EXPECT_EQ (logger.count ("moved to " + aside.getFullPathName()), 1);
+
+            EXPECT_EQ (HostTestHelpers::alertWindows().size(), 1u);
+            HostTestHelpers::closeAlertWindows();
+            ASSERT_EQ (boxes.messages.size(), 1);
+            const auto message = boxes.messages[0];
+            EXPECT_TRUE (message.startsWith ("The preferences in " + prefsFile.getFullPathName()
+                                             + " cannot be read (" + c.reason))
+                << message;
+            EXPECT_TRUE (
+                message.endsWith ("the defaults apply, and the file was moved to " + aside.getFullPathName()))
+                << message;
         }
 
         const auto x = window->getX(), y = window->getY();
@@ -369,8 +400,9 @@ TEST_F (MainWindowTest, AReadOnlyCommonFileIsRestoredFromAndLeftAsItIs)
     const auto user = folder.getChildFile ("user");
     const auto file = PreferencesFileLocation::getCompanyDataFolder (common).getChildFile ("ZELX51.prefs");
     ASSERT_TRUE (file.getParentDirectory().createDirectory());
+    // With a value that is dropped, so that two problems share the box.
     writePrefs (value ("filterState", state.toBase64Encoding()) + value ("windowX", "137")
-                    + value ("windowY", "111"),
+                    + value ("windowY", "111") + value ("k", juce::String::repeatedString ("&lt;a&gt;", 100)),
                 file);
     const auto original = bytesOf (file);
 
@@ -380,18 +412,40 @@ TEST_F (MainWindowTest, AReadOnlyCommonFileIsRestoredFromAndLeftAsItIs)
         GTEST_SKIP() << "no unwritable file can be made here (root is refused a mount namespace)";
 
     CapturingLogger logger;
-    const auto chosen = PreferencesFileLocation::findOrCreateFile (common, user);
-    EXPECT_EQ (chosen, file);
+    HostTestHelpers::RecordingLookAndFeel boxes;
+    startLikeTheApplication (common, user);
     EXPECT_FALSE (user.exists());
-
-    openWindow (PreferencesFileLocation::open (chosen));
     EXPECT_EQ (stateOf (*window->getProcessor()), state);
     EXPECT_EQ (window->getPosition(), juce::Point<int> (137, 111));
+
+    EXPECT_EQ (HostTestHelpers::alertWindows().size(), 1u);
+    HostTestHelpers::closeAlertWindows();
+    ASSERT_EQ (boxes.messages.size(), 1);
+    const auto lines = juce::StringArray::fromLines (boxes.messages[0]);
+    ASSERT_EQ (lines.size(), 2) << lines.joinIntoString ("\n");
+    EXPECT_TRUE (lines[0].contains (file.getFullPathName() + " can be read but not written")) << lines[0];
+    EXPECT_TRUE (lines[0].endsWith ("changes made now will not be kept")) << lines[0];
+    EXPECT_TRUE (lines[1].contains ("\"k\" in " + file.getFullPathName())) << lines[1];
 
     window->setTopLeftPosition (201, 99);
     window.reset();
     EXPECT_EQ (bytesOf (file), original);
     EXPECT_EQ (logger.count ("could not be saved"), 1) << logger.lines.joinIntoString ("\n");
+}
+
+TEST_F (MainWindowTest, NoPlaceToKeepThePreferencesIsToldInABox)
+{
+    // A plain file where both folders should be: nothing can be made below it, whoever runs the test.
+    const auto blocked = folder.getChildFile ("blocked");
+    ASSERT_TRUE (blocked.replaceWithText ("not a folder"));
+    HostTestHelpers::RecordingLookAndFeel boxes;
+    startLikeTheApplication (blocked.getChildFile ("common"), blocked.getChildFile ("user"));
+
+    ASSERT_EQ (boxes.messages.size(), 1);
+    EXPECT_TRUE (boxes.messages[0].startsWith ("No preferences file can be read or created, neither "
+                                               + blocked.getFullPathName()))
+        << boxes.messages[0];
+    EXPECT_TRUE (boxes.messages[0].endsWith ("changes made now will not be kept")) << boxes.messages[0];
 }
 
 TEST_F (MainWindowTest, UndecodableFilterStateLeavesTheEngineAtItsDefaults)

@@ -43,20 +43,23 @@ TEST (PreferencesFileLocation, FallsBackToTheUserFolderWhereTheCommonOneCannotHo
     const auto common = temp.root.getChildFile ("common");
     common.replaceWithText ("not a folder");
     const auto user = temp.root.getChildFile ("user");
+    juce::StringArray problems;
 
-    const auto file = PreferencesFileLocation::findOrCreateFile (common, user);
+    const auto file = PreferencesFileLocation::findOrCreateFile (common, user, &problems);
 
     EXPECT_EQ (file, user.getChildFile ("Tamvo").getChildFile ("ZELX51.prefs"));
+    EXPECT_TRUE (problems.isEmpty()) << problems.joinIntoString ("\n");
     EXPECT_TRUE (file.existsAsFile());
     EXPECT_EQ (file.getSize(), 0);
     EXPECT_EQ (PreferencesFileLocation::getCompanyDataFolder (user), file.getParentDirectory());
 
-    // Neither can be created: the common file is named, and nothing is reported.
+    // Neither can be created: the common file is named, and that nothing will be kept is told.
     const auto blockedUser = temp.root.getChildFile ("blocked");
     blockedUser.replaceWithText ("not a folder either");
-    const auto nowhere = PreferencesFileLocation::findOrCreateFile (common, blockedUser);
+    const auto nowhere = PreferencesFileLocation::findOrCreateFile (common, blockedUser, &problems);
     EXPECT_EQ (nowhere, common.getChildFile ("Tamvo").getChildFile ("ZELX51.prefs"));
     EXPECT_FALSE (nowhere.exists());
+    EXPECT_EQ (problems.size(), 1);
 }
 
 TEST (PreferencesFileLocation, ValuesSurviveAReopenAndKeysIgnoreLetterCase)
