@@ -1,5 +1,4 @@
 #include "OVRACorrelationMeter.h"
-#include "MeterSmoothing.h"
 
 #include <cmath>
 
@@ -114,17 +113,8 @@ void OVRACorrelationMeter::setValue (float x)
 {
     // A reading that is not a number is treated as unchanged, so it cannot
     // stick in the envelope.
-    if (std::isfinite (x) && MeterSmoothing::differs (value, x))
-    {
-        if (ballistics)
-        {
-            value = MeterSmoothing::smooth (x, envelope, value, attack, releaseCoefficient);
-        }
-        else
-        {
-            value = x;
-        }
-    }
+    if (std::isfinite (x))
+        value = ballistics.follow (x, envelope, value);
 
     previousHistory = history;
     history.push_front ((float) columnFor (value));
@@ -133,25 +123,6 @@ void OVRACorrelationMeter::setValue (float x)
     needsRepaint = history != previousHistory;
     if (needsRepaint)
         repaint (0, 0, width, drawHeight + 3);
-}
-
-void OVRACorrelationMeter::setSampleRate (double rate)
-{
-    sampleRate = rate;
-    updateReleaseCoefficient();
-}
-
-void OVRACorrelationMeter::setAttack (float newAttack) { attack = newAttack; }
-
-void OVRACorrelationMeter::setReleaseTime (float seconds)
-{
-    releaseTime = seconds;
-    updateReleaseCoefficient();
-}
-
-void OVRACorrelationMeter::updateReleaseCoefficient()
-{
-    releaseCoefficient = MeterSmoothing::releaseCoefficient (releaseTime, sampleRate);
 }
 
 void OVRACorrelationMeter::paint (juce::Graphics& g)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MeterBallistics.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <deque>
@@ -20,15 +22,16 @@ public:
 
     /** Smooths the reading and scrolls the trail by one line. */
     void setValue (float correlation);
-    void setSampleRate (double rate);
-    /** Weight of the previous value in the second smoothing stage. */
-    void setAttack (float newAttack);
-    void setReleaseTime (float seconds);
     void buildColourMap (int columns);
 
     /** The displayed (smoothed) correlation. */
     float getValue() const noexcept { return value; }
-    double getSampleRate() const noexcept { return sampleRate; }
+
+    void setSampleRate (double rate) { ballistics.setSampleRate (rate); }
+    double getSampleRate() const noexcept { return ballistics.getSampleRate(); }
+    /** Weight of the previous value in the second smoothing stage. */
+    void setAttack (float newAttack) { ballistics.setAttack (newAttack); }
+    void setReleaseTime (float seconds) { ballistics.setReleaseTime (seconds); }
     /** The pair's name under the strip, "A / B". */
     juce::String getCaption() const { return nameLabel.getText(); }
 
@@ -37,7 +40,6 @@ public:
 private:
     friend struct OVRACorrelationMeterProbe;
 
-    void updateReleaseCoefficient();
     int columnFor (float correlation) const;
 
     int width;
@@ -58,13 +60,9 @@ private:
     juce::Label minusOneLabel, zeroLabel, plusOneLabel, nameLabel;
     juce::Font font;
     juce::String nameA, nameB;
-    float attack = 0.0f;
-    float releaseTime = 0.0f;
-    double sampleRate = 0.0;
-    float releaseCoefficient = 0.0f;
+    MeterBallistics ballistics { true, 0.0 };
     float value = 1.0f;
     float envelope = 1.0f;
-    bool ballistics = true;
     bool needsRepaint = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRACorrelationMeter)

@@ -1,5 +1,4 @@
 #include "OVRADrawVectorscope.h"
-#include "MeterSmoothing.h"
 
 #include <algorithm>
 #include <cmath>
@@ -155,20 +154,7 @@ void OVRADrawVectorscope::setLevels (float l, float r, float c, float lfeLevel, 
     const float values[] = { l, r, c, lfeLevel, ls, rs };
 
     for (size_t k = 0; k < levels.size(); ++k)
-    {
-        const auto v = juce::jlimit (0.0f, 1.0f, values[k]);
-
-        if (! ballistics)
-        {
-            levels[k] = v;
-            continue;
-        }
-
-        // A level above the released envelope falls back to the input at once.
-        const auto candidate = (1.0f - releaseCoefficient) * v + releaseCoefficient * envelopes[k];
-        envelopes[k] = levels[k] > candidate ? v : candidate;
-        levels[k] = (1.0f - attack) * envelopes[k] + attack * v;
-    }
+        levels[k] = ballistics.followField (juce::jlimit (0.0f, 1.0f, values[k]), envelopes[k], levels[k]);
 }
 
 void OVRADrawVectorscope::pushLevels()
@@ -215,25 +201,6 @@ void OVRADrawVectorscope::setAlarmLevel (float dB)
     drawGrid();
     // Without a repaint a silent input would keep showing the old ring.
     repaint();
-}
-
-void OVRADrawVectorscope::setSampleRate (double rate)
-{
-    sampleRate = rate;
-    updateReleaseCoefficient();
-}
-
-void OVRADrawVectorscope::setAttack (float newAttack) { attack = newAttack; }
-
-void OVRADrawVectorscope::setReleaseTime (float seconds)
-{
-    releaseTime = seconds;
-    updateReleaseCoefficient();
-}
-
-void OVRADrawVectorscope::updateReleaseCoefficient()
-{
-    releaseCoefficient = MeterSmoothing::releaseCoefficient (releaseTime, sampleRate);
 }
 
 void OVRADrawVectorscope::drawGrid()

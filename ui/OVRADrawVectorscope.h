@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ExponentialScale.h"
+#include "MeterBallistics.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -34,10 +35,12 @@ public:
         nothing when its corners stand where they did. */
     void repaintLevels();
     void setAlarmLevel (float dB);
-    void setSampleRate (double rate);
-    double getSampleRate() const noexcept { return sampleRate; }
-    void setAttack (float newAttack);
-    void setReleaseTime (float seconds);
+
+    void setSampleRate (double rate) { ballistics.setSampleRate (rate); }
+    double getSampleRate() const noexcept { return ballistics.getSampleRate(); }
+    /** Weight of the new value in the second smoothing stage. */
+    void setAttack (float newAttack) { ballistics.setAttack (newAttack); }
+    void setReleaseTime (float seconds) { ballistics.setReleaseTime (seconds); }
 
     /** Pixel radius of a level on the current scale, clamped to it. */
     int dbToRadius (float dB);
@@ -62,7 +65,6 @@ private:
 
     void setRange (float min, float max);
     void drawGrid();
-    void updateReleaseCoefficient();
     /** The triangle's L and R corners as paint draws them. */
     std::pair<juce::Point<float>, juce::Point<float>> levelCorners() const noexcept;
 
@@ -91,11 +93,7 @@ private:
     juce::Font font;
     std::deque<int> ticks;
     std::deque<float> xHistory, yHistory, previousX, previousY;
-    float attack = 0.0f;
-    float releaseTime = 0.0f;
-    double sampleRate = 48000.0;
-    float releaseCoefficient = 0.0f;
-    bool ballistics = true;
+    MeterBallistics ballistics { true, 48000.0 };
     std::array<float, numChannels> levels {};
     std::array<float, numChannels> envelopes {};
     int scaleId = -3;

@@ -1,5 +1,4 @@
 #include "OVRAJuceVU.h"
-#include "MeterSmoothing.h"
 
 #include <cmath>
 
@@ -70,22 +69,11 @@ void OVRAJuceVU::setLevel (float value)
     level = juce::jlimit (0.0f, 1.0f, level);
     const auto before = drawnRows();
 
-    if (MeterSmoothing::differs (level, x))
-    {
-        if (ballistics)
-        {
-            level = MeterSmoothing::smooth (x, envelope, level, attack, releaseCoefficient);
-        }
-        else
-        {
-            level = x;
-        }
-    }
-
+    level = ballistics.follow (x, envelope, level);
     level = juce::jlimit (0.0f, 1.0f, level);
     peak = juce::jlimit (0.0f, 1.0f, peak);
 
-    if (showPeak != 0 && MeterSmoothing::differs (level, peak))
+    if (showPeak != 0 && MeterBallistics::differs (level, peak))
         runPeakHold();
 
     // A level that moves within a row changes no pixel.
@@ -115,29 +103,6 @@ void OVRAJuceVU::runPeakHold() noexcept
         peak -= fallStep;
         fallStep *= 2.0f;
     }
-}
-
-void OVRAJuceVU::setAttack (float newAttack) { attack = newAttack; }
-
-void OVRAJuceVU::setReleaseTime (float seconds)
-{
-    releaseTime = seconds;
-    updateReleaseCoefficient();
-}
-
-void OVRAJuceVU::setBallistics (bool on) { ballistics = on; }
-
-void OVRAJuceVU::setHoldTicks (int ticks) { holdTicks = ticks; }
-
-void OVRAJuceVU::setSampleRate (double rate)
-{
-    sampleRate = rate;
-    updateReleaseCoefficient();
-}
-
-void OVRAJuceVU::updateReleaseCoefficient() noexcept
-{
-    releaseCoefficient = MeterSmoothing::releaseCoefficient (releaseTime, sampleRate);
 }
 
 OVRAJuceVU::Rows OVRAJuceVU::drawnRows() const noexcept

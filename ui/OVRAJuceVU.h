@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MeterBallistics.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 /** A vertical level bar drawn from images, with its own smoothing, peak hold
@@ -23,16 +25,18 @@ public:
 
     void setLevel (float value);
 
-    void setAttack (float newAttack);
-    void setReleaseTime (float seconds);
-    void setBallistics (bool on);
-    void setHoldTicks (int ticks);
-    void setSampleRate (double rate);
+    void setHoldTicks (int ticks) { holdTicks = ticks; }
+
+    /** Smoothing of the level; off at construction. */
+    void setAttack (float newAttack) { ballistics.setAttack (newAttack); }
+    void setReleaseTime (float seconds) { ballistics.setReleaseTime (seconds); }
+    void setBallistics (bool on) { ballistics.setEnabled (on); }
+    void setSampleRate (double rate) { ballistics.setSampleRate (rate); }
+    double getSampleRate() const noexcept { return ballistics.getSampleRate(); }
 
     float getLevel() const noexcept { return level; }
     float getSplitPosition() const noexcept { return splitPosition; }
     int getHoldTicks() const noexcept { return holdTicks; }
-    double getSampleRate() const noexcept { return sampleRate; }
 
     void paint (juce::Graphics&) override;
 
@@ -46,7 +50,6 @@ private:
         int lit = 0, peak = 0;
     };
 
-    void updateReleaseCoefficient() noexcept;
     void runPeakHold() noexcept;
     Rows drawnRows() const noexcept;
     void repaintChangedRows (Rows before, Rows after);
@@ -60,11 +63,7 @@ private:
     float envelope = 0.0f;
     float peak = 0.0f;
     float splitPosition = 0.0f;
-    double sampleRate = 0.0;
-    float releaseCoefficient = 0.0f;
-    float attack = 0.0f;
-    float releaseTime = 0.0f;
-    bool ballistics = false;
+    MeterBallistics ballistics { false, 0.0 };
     juce::Colour lowColour, highColour;
     juce::Image backgroundImage;
     juce::Image foregroundImage;
