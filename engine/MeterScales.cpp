@@ -10,23 +10,19 @@ namespace
 // match, bit for bit, what the meters draw from the same formula.
 float exponentialMap (float level, float span) noexcept { return std::exp (level / span) * std::exp (span); }
 
-MeterScale makeScale (float minDb, float maxDb, float (*map) (float) noexcept) noexcept
-{
-    MeterScale s;
-    s.minDb = minDb;
-    s.maxDb = maxDb;
-    s.mapMin = map (minDb);
-    s.mapMax = map (maxDb);
-    s.mapRange = s.mapMax - s.mapMin;
-    return s;
-}
 } // namespace
 
 MeterScales::MeterScales()
-    : scales { makeScale (-59.0f, -5.0f, mapScale54), makeScale (-41.0f, -14.0f, mapScale27),
-               makeScale (-60.0f, -6.0f, mapScale54), makeScale (-42.0f, -15.0f, mapScale27),
-               makeScale (-60.0f, 5.0f, mapScale65) }
 {
+    for (int row = 0; row < numRows; ++row)
+    {
+        auto& s = scales[(size_t) row];
+        s.minDb = ranges[(size_t) row].minDb;
+        s.maxDb = ranges[(size_t) row].maxDb;
+        s.mapMin = mapForRow (row, s.minDb);
+        s.mapMax = mapForRow (row, s.maxDb);
+        s.mapRange = s.mapMax - s.mapMin;
+    }
 }
 
 //==============================================================================
@@ -38,8 +34,8 @@ float MeterScales::mapForRow (int row, float level) noexcept
 {
     switch (row)
     {
-        case 1:
-        case 3:
+        case ebuNarrowRow:
+        case atscNarrowRow:
             return mapScale27 (level);
         case truePeakRow:
             return mapScale65 (level);
@@ -58,12 +54,12 @@ int MeterScales::chooseRow (int truePeakFlag, float measurementStandard, float m
 
     // An unknown scale value falls back to the EBU wide row for every standard.
     if (standard == 0)
-        return scale == 1 ? 1 : 0;
+        return scale == 1 ? ebuNarrowRow : ebuWideRow;
 
     if (scale == 0)
-        return 2;
+        return atscWideRow;
 
-    return scale == 1 ? 3 : 0;
+    return scale == 1 ? atscNarrowRow : ebuWideRow;
 }
 
 //==============================================================================

@@ -6,6 +6,8 @@
 #include <cstddef>
 
 /** The processor's five fixed meter scales and the level-to-position maps.
+    The rows' ranges are written here once; the history drawer, the sound
+    field and the vectroscope read them too.
 
     Rows: 0 EBU wide (-59..-5), 1 EBU narrow (-41..-14), 2 ATSC/ARIB wide
     (-60..-6), 3 ATSC/ARIB narrow (-42..-15), 4 true peak (-60..+5).
@@ -19,8 +21,27 @@ class MeterScales
 {
 public:
     static constexpr int meterHeight = 569;
-    static constexpr int truePeakRow = 4;
+    static constexpr int ebuWideRow = 0, ebuNarrowRow = 1, atscWideRow = 2, atscNarrowRow = 3, truePeakRow = 4;
     static constexpr int numRows = 5;
+
+    /** A scale's bottom and top. */
+    struct Range
+    {
+        float minDb, maxDb;
+    };
+
+    /** The rows' ranges in dB. */
+    static constexpr std::array<Range, numRows> ranges { {
+        { -59.0f, -5.0f },
+        { -41.0f, -14.0f },
+        { -60.0f, -6.0f },
+        { -42.0f, -15.0f },
+        { -60.0f, 5.0f },
+    } };
+
+    /** The narrow and the wide loudness scales in LU: each standard's rows
+        moved so that its target level reads 0. */
+    static constexpr Range relativeNarrow { -18.0f, 9.0f }, relativeWide { -36.0f, 18.0f };
 
     MeterScales();
 

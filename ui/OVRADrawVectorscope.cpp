@@ -1,31 +1,36 @@
 #include "OVRADrawVectorscope.h"
 
+#include "MeterScales.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace
 {
-constexpr float fixedMinDb = -60.0f, fixedMaxDb = 5.0f;
+// The alarm ring always stands on the true-peak scale.
+constexpr auto fixedRange = MeterScales::ranges[MeterScales::truePeakRow];
 constexpr int fh = 9; // label height and font height
 
 struct ScaleEntry
 {
     int id;
-    float minDb, maxDb;
+    MeterScales::Range range;
     std::array<int, 5> ticks;
     bool alarmZone;
 };
 
+// The ids are the editor's unit codes: 10 to 13 the standards' narrow and
+// wide rows in LUFS or LKFS, 18 to 21 the same in LU; 4 the true-peak scale.
 constexpr ScaleEntry scaleTable[] = {
-    { 4, -60.0f, 5.0f, { -40, -30, -20, -10, 0 }, true },
-    { 10, -41.0f, -14.0f, { -35, -28, -23, -20, -16 }, false },
-    { 11, -42.0f, -15.0f, { -31, -27, -24, -21, -17 }, false },
-    { 12, -59.0f, -5.0f, { -41, -29, -23, -17, -11 }, false },
-    { 13, -60.0f, -6.0f, { -42, -30, -24, -18, -12 }, false },
-    { 18, -18.0f, 9.0f, { -7, -3, 0, 3, 7 }, false },
-    { 19, -18.0f, 9.0f, { -7, -3, 0, 3, 7 }, false },
-    { 20, -36.0f, 18.0f, { -18, -6, 0, 6, 12 }, false },
-    { 21, -36.0f, 18.0f, { -18, -6, 0, 6, 12 }, false },
+    { 4, fixedRange, { -40, -30, -20, -10, 0 }, true },
+    { 10, MeterScales::ranges[MeterScales::ebuNarrowRow], { -35, -28, -23, -20, -16 }, false },
+    { 11, MeterScales::ranges[MeterScales::atscNarrowRow], { -31, -27, -24, -21, -17 }, false },
+    { 12, MeterScales::ranges[MeterScales::ebuWideRow], { -41, -29, -23, -17, -11 }, false },
+    { 13, MeterScales::ranges[MeterScales::atscWideRow], { -42, -30, -24, -18, -12 }, false },
+    { 18, MeterScales::relativeNarrow, { -7, -3, 0, 3, 7 }, false },
+    { 19, MeterScales::relativeNarrow, { -7, -3, 0, 3, 7 }, false },
+    { 20, MeterScales::relativeWide, { -18, -6, 0, 6, 12 }, false },
+    { 21, MeterScales::relativeWide, { -18, -6, 0, 6, 12 }, false },
 };
 
 int radiusOnScale (const ExponentialScale& scale, float dB, int radiusPx)
@@ -46,8 +51,8 @@ OVRADrawVectorscope::OVRADrawVectorscope (juce::Colour background, juce::Colour 
     setOpaque (true);
 
     // A range before the first scale keeps every map finite.
-    setRange (fixedMinDb, fixedMaxDb);
-    alarmScale.setRange (fixedMinDb, fixedMaxDb);
+    setRange (fixedRange.minDb, fixedRange.maxDb);
+    alarmScale.setRange (fixedRange.minDb, fixedRange.maxDb);
 
     // Screen y grows downwards: L at 225 degrees lies up-left, R at 135 up-right.
     const double angles[] = { 225.0, 135.0, 225.0, 315.0 };
@@ -113,7 +118,7 @@ void OVRADrawVectorscope::setScale (int id)
                                       [id] (const ScaleEntry& e) { return e.id == id; });
     if (entry != std::end (scaleTable))
     {
-        setRange (entry->minDb, entry->maxDb);
+        setRange (entry->range.minDb, entry->range.maxDb);
         ticks.assign (entry->ticks.begin(), entry->ticks.end());
         alarmZone = entry->alarmZone;
     }
@@ -205,11 +210,9 @@ void OVRADrawVectorscope::setAlarmLevel (float dB)
 
 void OVRADrawVectorscope::drawGrid()
 {
-    grid.clear (grid.getBounds());
+    grid.clear (grid.getBounds(), backgroundColour);
     juce::Graphics g (grid);
 
-    g.setColour (backgroundColour);
-    g.fillRect (0, 0, size, size);
 
     g.setColour (textColour);
     g.strokePath (outerCircle, outerStroke);

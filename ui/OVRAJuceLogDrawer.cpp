@@ -1,7 +1,5 @@
 #include "OVRAJuceLogDrawer.h"
 
-#include "MeterScales.h"
-
 namespace
 {
 // Shown for the momentary value of a history that has none (a report's
@@ -13,11 +11,6 @@ const float wideMarks[] { -59.0f, -50.0f, -40.0f, -30.0f, -23.0f, -16.0f, -10.0f
 
 constexpr int markerWidth = 20;
 constexpr int scrollColumns = 10;
-
-float mapLevel (bool narrow, float level) noexcept
-{
-    return narrow ? MeterScales::mapScale27 (level) : MeterScales::mapScale54 (level);
-}
 
 juce::String valueText (float value) { return juce::String (value < -70.0f ? -70.0 : (double) value, 1); }
 } // namespace
@@ -117,11 +110,6 @@ void OVRAJuceLogDrawer::setGatingEnabled (bool enabled)
 void OVRAJuceLogDrawer::setScaleMode (bool narrow)
 {
     narrowScale = narrow;
-    minDb = narrow ? -41.0f : -59.0f;
-    maxDb = narrow ? -14.0f : -5.0f;
-    mapMin = mapLevel (narrow, minDb);
-    mapMax = mapLevel (narrow, maxDb);
-    mapRange = mapMax - mapMin;
 
     buildGridImage();
     targetY = levelToY (targetLevel);
@@ -143,7 +131,8 @@ void OVRAJuceLogDrawer::setTargetLevel (float level)
 
 int OVRAJuceLogDrawer::levelToY (float level) const
 {
-    const float y = (mapLevel (narrowScale, level) - mapMin) / mapRange * (float) plotHeight + 0.5f;
+    const auto row = narrowScale ? MeterScales::ebuNarrowRow : MeterScales::ebuWideRow;
+    const float y = scales.positionOnRow (level, row) * (float) plotHeight + 0.5f;
 
     // Far outside the plot any height will do, but the conversion must stay defined.
     return (int) juce::jlimit (-1.0e6f, 1.0e6f, y);
@@ -152,11 +141,9 @@ int OVRAJuceLogDrawer::levelToY (float level) const
 //==============================================================================
 void OVRAJuceLogDrawer::buildGridImage()
 {
-    gridImage.clear (gridImage.getBounds());
+    gridImage.clear (gridImage.getBounds(), backgroundColour);
     juce::Graphics g (gridImage);
 
-    g.setColour (backgroundColour);
-    g.fillRect (0, 0, displayWidth, displayHeight);
     g.setColour (frameColour);
     g.drawRect (plotLeft - 2, plotTop - 2, plotWidth + 4, plotHeight + 4, 2);
 

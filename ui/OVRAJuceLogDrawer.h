@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LoudnessHistory.h"
+#include "MeterScales.h"
 #include "OVRALoudnessHistogram.h"
 #include "PlaybackMarker.h"
 #include "SelectionReadout.h"
@@ -48,7 +49,8 @@ public:
     /** Shows no history. */
     void clear();
 
-    /** Narrow (-41 to -14) or wide (-59 to -5) scale; shows the whole record again. */
+    /** The EBU narrow (-41 to -14) or wide (-59 to -5) scale of the meters;
+        shows the whole record again. */
     void setScaleMode (bool narrow);
 
     /** Columns whose selected series lies above this level are marked; shows
@@ -146,7 +148,7 @@ private:
     juce::int64 viewOffset = 0, viewLastColumn = 0;
     int zoomLevel = 0;
 
-    float minDb = 0.0f, maxDb = 0.0f, mapMin = 0.0f, mapMax = 0.0f, mapRange = 1.0f;
+    const MeterScales scales;
 
     // Samples per plot column of each zoom level, finest first, and the number
     // of points each level would hold.

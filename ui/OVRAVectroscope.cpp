@@ -1,5 +1,7 @@
 #include "OVRAVectroscope.h"
 
+#include "MeterScales.h"
+
 #include <cmath>
 
 namespace
@@ -24,7 +26,9 @@ OVRAVectroscope::OVRAVectroscope (ScopeFeed* feedToRead, juce::Colour trail, juc
 {
     jassert (feed != nullptr);
     nextPoints.reserve (blockSize);
-    levelScale.setRange (-60.0, 5.0);
+    // The logarithmic mode spans the true-peak meter's range.
+    constexpr auto truePeak = MeterScales::ranges[MeterScales::truePeakRow];
+    levelScale.setRange (truePeak.minDb, truePeak.maxDb);
 
     if (startOwnTimer)
         startTimer (timerIntervalMs);

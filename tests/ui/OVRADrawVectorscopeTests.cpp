@@ -1,3 +1,4 @@
+#include "MeterScales.h"
 #include "OVRADrawVectorscope.h"
 
 #include <gtest/gtest.h>
@@ -76,46 +77,52 @@ juce::Colour pixel (const juce::Image& image, float x, float y)
 }
 } // namespace
 
-TEST (OVRADrawVectorscope, ScaleTableGivesLimitsRadiiAndTickLabels)
+TEST (OVRADrawVectorscope, EachScaleSpansItsMeterRowAndLabelsItsCircles)
 {
-    // radius = (int) ((exp (dB / range) * exp (range) - mapMin) * 129 / (mapMax - mapMin)), worked
-    // out per tick; e.g. scale 10, -23 dB: range 27, (e^(-23/27) - e^(-41/27)) / (e^(-14/27) -
-    // e^(-41/27)) = (0.42668 - 0.21903) / (0.59537 - 0.21903) = 0.55176 -> 71.
-    struct Row
+    // Each id shows a row of the meters' scales, the LU ones moved by the
+    // standard's target (EBU -23, ATSC and ARIB -24) so that it reads 0.
+    struct Case
     {
-        int id, minDb, maxDb;
-        int ticks[5], radii[5];
+        int id, row;
+        float target;
     };
-    const Row rows[] = {
-        { 4, -60, 5, { -40, -30, -20, -10, 0 }, { 27, 44, 63, 86, 113 } },
-        { 10, -41, -14, { -35, -28, -23, -20, -16 }, { 18, 46, 71, 88, 114 } },
-        { 11, -42, -15, { -31, -27, -24, -21, -17 }, { 37, 55, 71, 88, 114 } },
-        { 12, -59, -5, { -41, -29, -23, -17, -11 }, { 29, 55, 71, 88, 107 } },
-        { 13, -60, -6, { -42, -30, -24, -18, -12 }, { 29, 55, 71, 88, 107 } },
-        { 18, -18, 9, { -7, -3, 0, 3, 7 }, { 37, 55, 71, 88, 114 } },
-        { 19, -18, 9, { -7, -3, 0, 3, 7 }, { 37, 55, 71, 88, 114 } },
-        { 20, -36, 18, { -18, -6, 0, 6, 12 }, { 29, 55, 71, 88, 107 } },
-        { 21, -36, 18, { -18, -6, 0, 6, 12 }, { 29, 55, 71, 88, 107 } },
+    const Case cases[] = {
+        { 4, MeterScales::truePeakRow, 0.0f },     { 10, MeterScales::ebuNarrowRow, 0.0f },
+        { 11, MeterScales::atscNarrowRow, 0.0f },  { 12, MeterScales::ebuWideRow, 0.0f },
+        { 13, MeterScales::atscWideRow, 0.0f },    { 18, MeterScales::ebuNarrowRow, -23.0f },
+        { 19, MeterScales::atscNarrowRow, -24.0f }, { 20, MeterScales::ebuWideRow, -23.0f },
+        { 21, MeterScales::atscWideRow, -24.0f },
     };
+    const MeterScales scales;
 
-    for (const auto& row : rows)
+    for (const auto& c : cases)
     {
-        SCOPED_TRACE (row.id);
+        SCOPED_TRACE (c.id);
         Field field;
-        field.setScale (row.id);
+        field.setScale (c.id);
+        const auto minDb = MeterScales::ranges[(size_t) c.row].minDb - c.target;
+        const auto maxDb = MeterScales::ranges[(size_t) c.row].maxDb - c.target;
 
-        EXPECT_EQ (field.dbToRadius ((float) row.minDb), 0);
-        EXPECT_EQ (field.dbToRadius ((float) row.minDb - 10.0f), 0);
-        EXPECT_EQ (field.dbToRadius ((float) row.maxDb), 129);
-        EXPECT_EQ (field.dbToRadius ((float) row.maxDb + 10.0f), 129);
+        EXPECT_EQ (field.dbToRadius (minDb), 0);
+        EXPECT_EQ (field.dbToRadius (minDb - 10.0f), 0);
+        EXPECT_EQ (field.dbToRadius (maxDb), 129);
+        EXPECT_EQ (field.dbToRadius (maxDb + 10.0f), 129);
 
+        // Five circles inside the range, each labelled just inside its bottom,
+        // where the meter's own scale puts the same level.
         const auto labels = field.tickLabels();
         ASSERT_EQ (labels.size(), 6u);
+        float below = minDb;
         for (int i = 0; i < 5; ++i)
         {
-            EXPECT_EQ (field.dbToRadius ((float) row.ticks[i]), row.radii[i]) << row.ticks[i];
-            EXPECT_EQ (labels[(size_t) i]->getText(), juce::String (row.ticks[i]));
-            EXPECT_EQ (labels[(size_t) i]->getBounds(), juce::Rectangle<int> (0, row.radii[i] + 131, 283, 9));
+            const auto tick = labels[(size_t) i]->getText().getFloatValue();
+            EXPECT_GT (tick, below);
+            EXPECT_LT (tick, maxDb);
+            below = tick;
+
+            const auto radius = field.dbToRadius (tick);
+            EXPECT_NEAR (radius, 129.0f * scales.positionOnRow (tick + c.target, c.row), 1.0f) << tick;
+            EXPECT_EQ (labels[(size_t) i]->getBounds(), juce::Rectangle<int> (0, radius + 131, 283, 9));
         }
         EXPECT_EQ (labels[5]->getText(), "");
     }
