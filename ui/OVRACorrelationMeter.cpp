@@ -128,14 +128,9 @@ void OVRACorrelationMeter::setValue (float x)
 void OVRACorrelationMeter::paint (juce::Graphics& g)
 {
     if (backgroundImage.isValid())
-    {
         g.drawImageAt (backgroundImage, 0, 0);
-    }
     else
-    {
-        g.setColour (backgroundColour);
-        g.fillRect (0, 0, width, height);
-    }
+        g.fillAll (backgroundColour);
 
     const auto columns = (size_t) juce::jmax (0, drawWidth - 2);
     if (columnX.size() != columns || columnColours.size() != columns

@@ -268,10 +268,7 @@ void OVRADrawVectorscope::paint (juce::Graphics& g)
     if (grid.isValid())
         g.drawImageAt (grid, 0, 0);
     else
-    {
-        g.setColour (backgroundColour);
-        g.fillRect (0, 0, size, size);
-    }
+        g.fillAll (backgroundColour);
 
     const auto vL = (float) radiusPx * levels[left];
     const auto vR = (float) radiusPx * levels[right];
