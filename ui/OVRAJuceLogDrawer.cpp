@@ -73,11 +73,6 @@ void OVRAJuceLogDrawer::replaceHistory (LoudnessHistory&& newHistory)
     cursorColumn = -1;
     tooltipColumn = -1;
 
-    // Nor its times, which a history without dates would otherwise pass on.
-    startTimeText = {};
-    endTimeText = {};
-    totalText = {};
-
     repaint();
     buildZoomLevels();
 
@@ -99,8 +94,7 @@ void OVRAJuceLogDrawer::setGatingEnabled (bool enabled)
     if (enabled == isGatingEnabled())
         return;
 
-    integratedHistogram.gatingEnabled = enabled;
-    rangeHistogram.gatingEnabled = enabled;
+    statistics.setGatingEnabled (enabled);
 
     // The statistics shown were made with the other setting.
     if (! history.isEmpty())
@@ -321,82 +315,31 @@ void OVRAJuceLogDrawer::zoomTo (int level, int column)
 //==============================================================================
 void OVRAJuceLogDrawer::updateSelectionStatistics (int start, int end)
 {
-    // One pass over the selected values of a series: its histogram and its
-    // highest value above the floor, the first of equal maxima.
-    auto scan = [start, end] (const std::vector<float>& values, OVRALoudnessHistogram& histogram, float& max,
-                              int& maxIndex) {
-        max = -70.0f;
-        maxIndex = 0;
-        histogram.clear();
-        const int last = (int) values.size() - 1;
-        const int first = juce::jlimit (0, last, start);
-        const int final = juce::jlimit (0, last, end);
-
-        for (int i = first; i <= final; ++i)
-        {
-            const float value = values[(size_t) i];
-            histogram.add (value);
-
-            if (value > max)
-            {
-                max = value;
-                maxIndex = i;
-            }
-        }
-    };
-
-    float integrated = 0.0f, range = 0.0f, maxMomentary = -70.0f, maxShortTerm = -70.0f;
-    int maxMomentaryIndex = 0, maxShortTermIndex = 0;
-
-    if (history.hasMomentary())
-    {
-        scan (history.getMomentaryValues(), integratedHistogram, maxMomentary, maxMomentaryIndex);
-        integrated = integratedHistogram.getIntegratedLoudness();
-    }
-
-    if (! history.isEmpty())
-    {
-        scan (history.getShortTermValues(), rangeHistogram, maxShortTerm, maxShortTermIndex);
-        float low = 0.0f, high = 0.0f;
-        rangeHistogram.getLoudnessRange (range, low, high);
-    }
-
-    juce::String maxMomentaryStamp, maxShortTermStamp, startStamp, endStamp;
-
-    if (! history.isEmpty() && history.hasDates())
-    {
-        const int last = history.size() - 1;
-        const int s = juce::jlimit (0, last, start);
-        const int e = juce::jlimit (0, last, end);
-        auto stamp = [this] (int i) { return history.getDateText (i) + " " + history.getTimeText (i); };
-
-        startTimeText = history.getTimeText (s);
-        endTimeText = history.getTimeText (e);
-        maxMomentaryStamp = stamp (maxMomentaryIndex);
-        maxShortTermStamp = stamp (maxShortTermIndex);
-        startStamp = stamp (s);
-        endStamp = stamp (e);
-
-        auto seconds =
-            juce::jmax (0, history.getSecondsOfDay (e)) - juce::jmax (0, history.getSecondsOfDay (s));
-
-        if (history.getDateText (s) != history.getDateText (e))
-            seconds += 24 * 60 * 60;
-
-        totalText = juce::RelativeTime ((double) seconds).getDescription ("0");
-    }
+    const auto result = statistics.compute (history, start, end);
 
     // A figure over no values would be made of nothing.
-    integratedText = history.hasMomentary() ? juce::String ((double) integrated, 1) : "-";
-    rangeText = history.isEmpty() ? "-" : juce::String ((double) range, 1);
-    maxMomentaryText = juce::String ((double) maxMomentary, 1);
-    maxShortTermText = juce::String ((double) maxShortTerm, 1);
+    const auto measure = [] (std::optional<float> value) {
+        return value ? juce::String ((double) *value, 1) : juce::String ("-");
+    };
+    const auto maximum = [] (float value) {
+        return value > SelectionStatistics::floorLevel ? juce::String ((double) value, 1) : juce::String ("-");
+    };
+    const auto stamp = [this] (int i) { return history.getDateText (i) + " " + history.getTimeText (i); };
 
-    selectionReadout = { integratedText,    rangeText,
-                         totalText,         maxShortTerm > -70.0f ? maxShortTermText : "-",
-                         maxShortTermStamp, maxMomentary > -70.0f ? maxMomentaryText : "-",
-                         maxMomentaryStamp, startStamp,
-                         endStamp };
+    selectionReadout = {};
+    selectionReadout.integratedLoudness = measure (result.integratedLoudness);
+    selectionReadout.loudnessRange = measure (result.loudnessRange);
+    selectionReadout.maxShortTerm = maximum (result.maxShortTerm);
+    selectionReadout.maxMomentary = maximum (result.maxMomentary);
+
+    if (result.durationSeconds)
+    {
+        selectionReadout.totalTime = juce::RelativeTime ((double) *result.durationSeconds).getDescription ("0");
+        selectionReadout.maxShortTermTime = stamp (result.maxShortTermIndex);
+        selectionReadout.maxMomentaryTime = stamp (result.maxMomentaryIndex);
+        selectionReadout.startTime = stamp (result.first);
+        selectionReadout.endTime = stamp (result.last);
+    }
 
     sendChangeMessage();
     repaint();

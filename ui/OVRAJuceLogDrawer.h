@@ -2,9 +2,9 @@
 
 #include "LoudnessHistory.h"
 #include "MeterScales.h"
-#include "OVRALoudnessHistogram.h"
 #include "PlaybackMarker.h"
 #include "SelectionReadout.h"
+#include "SelectionStatistics.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -105,7 +105,7 @@ public:
     /** Gating of the marked stretch's statistics; the editor keeps it with the
         live measurement's. A change computes the statistics again. */
     void setGatingEnabled (bool enabled);
-    bool isGatingEnabled() const noexcept { return integratedHistogram.gatingEnabled; }
+    bool isGatingEnabled() const noexcept { return statistics.isGatingEnabled(); }
 
 private:
     //==============================================================================
@@ -155,10 +155,7 @@ private:
     std::vector<float> zoomSteps;
     std::vector<juce::int64> zoomLevelPoints;
 
-    OVRALoudnessHistogram integratedHistogram, rangeHistogram;
-
-    juce::String integratedText, rangeText, maxMomentaryText, maxShortTermText;
-    juce::String startTimeText, endTimeText, totalText;
+    SelectionStatistics statistics;
 
     PlaybackMarker startMarker { "S", juce::Colour (0xffd3d3d3) };
     PlaybackMarker endMarker { "E", juce::Colour (0xffd3d3d3) };
