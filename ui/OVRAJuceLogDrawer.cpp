@@ -416,15 +416,12 @@ void OVRAJuceLogDrawer::paint (juce::Graphics& g)
         }
     }
 
-    if (cursorVisible && juce::isPositiveAndBelow (cursorColumn, (int) viewShortTermY.size()))
+    if (isCrosshairShown())
     {
-        const int cy =
-            showShortTerm ? viewShortTermY[(size_t) cursorColumn] : viewMomentaryY[(size_t) cursorColumn];
+        const auto [x, y] = crosshairCentre();
         g.setColour (frameColour.withAlpha (0.4f));
-        g.drawLine ((float) plotLeft, (float) (plotBottom - cy), (float) plotRight,
-                    (float) (plotBottom - cy));
-        g.drawLine ((float) (plotLeft + cursorColumn), (float) plotTop, (float) (plotLeft + cursorColumn),
-                    (float) plotBottom);
+        g.drawLine ((float) plotLeft, (float) y, (float) plotRight, (float) y);
+        g.drawLine ((float) x, (float) plotTop, (float) x, (float) plotBottom);
     }
 
     if (zoomRectActive)
@@ -453,9 +450,33 @@ bool OVRAJuceLogDrawer::isInsidePlot (juce::Point<int> p) const
     return p.x > plotLeft && p.x < plotRight && p.y > plotTop && p.y < plotBottom && isHistoryShown();
 }
 
+bool OVRAJuceLogDrawer::isCrosshairShown() const noexcept
+{
+    return cursorVisible && juce::isPositiveAndBelow (cursorColumn, (int) viewShortTermY.size());
+}
+
+juce::Point<int> OVRAJuceLogDrawer::crosshairCentre() const noexcept
+{
+    const auto& heights = showShortTerm ? viewShortTermY : viewMomentaryY;
+    return { plotLeft + cursorColumn, plotBottom - heights[(size_t) cursorColumn] };
+}
+
+void OVRAJuceLogDrawer::repaintCrosshair()
+{
+    if (! isCrosshairShown())
+        return;
+
+    // Each line is one pixel thick on a whole coordinate, so anti-aliasing
+    // spreads it over two rows or columns; one more on each side is margin.
+    const auto [x, y] = crosshairCentre();
+    repaint (plotLeft - 1, y - 2, plotWidth + 2, 4);
+    repaint (x - 2, plotTop - 1, 4, plotHeight + 2);
+}
+
 void OVRAJuceLogDrawer::mouseMove (const juce::MouseEvent& event)
 {
     const auto position = event.getPosition();
+    repaintCrosshair();
 
     if (isInsidePlot (position))
     {
@@ -472,15 +493,15 @@ void OVRAJuceLogDrawer::mouseMove (const juce::MouseEvent& event)
         tooltipColumn = -1;
     }
 
-    repaint();
+    repaintCrosshair();
 }
 
 void OVRAJuceLogDrawer::mouseExit (const juce::MouseEvent&)
 {
+    repaintCrosshair();
     setTooltip ({});
     cursorVisible = false;
     cursorColumn = -1;
-    repaint();
 }
 
 void OVRAJuceLogDrawer::mouseDrag (const juce::MouseEvent& event)

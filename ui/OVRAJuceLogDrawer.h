@@ -121,6 +121,11 @@ private:
     void updateSelectionStatistics (int start, int end);
     void clearView();
     bool isInsidePlot (juce::Point<int> position) const;
+    bool isCrosshairShown() const noexcept;
+    /** Where the crosshair's lines cross: the cursor's column at the followed series' height. */
+    juce::Point<int> crosshairCentre() const noexcept;
+    /** Repaints the strips under the crosshair's two lines, where it is shown. */
+    void repaintCrosshair();
     void moveMarkerToCursor (PlaybackMarker& marker);
 
     //==============================================================================

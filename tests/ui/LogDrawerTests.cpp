@@ -365,3 +365,53 @@ TEST (LogDrawer, DrawsTheScalesMarksAtTheirHeightsAndMarksColumnsOverTheTarget)
     EXPECT_GT (over.getRed(), 80);
     EXPECT_LT (under.getRed(), 30);
 }
+
+TEST (LogDrawer, AMouseMoveRepaintsTheCrosshairsOldAndNewStripsOnly)
+{
+    TemporaryFile log;
+    const auto wave = [] (int i) { return -30.0f + 12.0f * std::sin ((float) i * 0.01f); };
+    writeLog (log.get(), 3000, wave, wave);
+    Drawer drawer;
+    drawer.loadFromCsv (log.get());
+
+    // Collects what the drawer marks dirty, and keeps it from the window.
+    struct DirtyAreas : juce::CachedComponentImage
+    {
+        explicit DirtyAreas (juce::Rectangle<int> b) : bounds (b) {}
+        void paint (juce::Graphics&) override {}
+        bool invalidateAll() override { return areas.add (bounds), false; }
+        bool invalidate (const juce::Rectangle<int>& area) override { return areas.add (area), false; }
+        void releaseResources() override {}
+        const juce::Rectangle<int> bounds;
+        juce::RectangleList<int> areas;
+    };
+    auto* dirty = new DirtyAreas (drawer.getLocalBounds());
+    drawer.setCachedComponentImage (dirty);
+
+    auto before = drawer.createComponentSnapshot (drawer.getLocalBounds());
+    for (const auto position : { juce::Point<int> (300, 100), juce::Point<int> (301, 100),
+                                 juce::Point<int> (700, 250), juce::Point<int> (5, 5) })
+    {
+        SCOPED_TRACE (position.toString());
+        dirty->areas.clear();
+        drawer.moveMouseTo (position.x, position.y);
+        const auto after = drawer.createComponentSnapshot (drawer.getLocalBounds());
+
+        // Every pixel that changed is repainted...
+        int changed = 0;
+        for (int y = 0; y < after.getHeight(); ++y)
+            for (int x = 0; x < after.getWidth(); ++x)
+                if (after.getPixelAt (x, y) != before.getPixelAt (x, y) && ! dirty->areas.containsPoint ({ x, y }))
+                    ++changed;
+        EXPECT_EQ (changed, 0);
+
+        // ...and little else: a line across the plot and one down it, where
+        // the crosshair was and where it is.
+        juce::int64 dirtyPixels = 0;
+        for (const auto& area : dirty->areas)
+            dirtyPixels += area.getWidth() * area.getHeight();
+        EXPECT_GT (dirtyPixels, 0);
+        EXPECT_LT (dirtyPixels, 4 * (OVRAJuceLogDrawer::plotWidth + 20) * 5);
+        before = after;
+    }
+}
