@@ -165,63 +165,12 @@ void OVRAJuceLogDrawer::buildGridImage()
 //==============================================================================
 void OVRAJuceLogDrawer::buildZoomLevels()
 {
-    zoomSteps.clear();
-    zoomLevelPoints.clear();
-
     const int n = history.size();
-    const float ratio = (float) n / (float) plotWidth;
-
-    for (float step = 0.02f;; step *= 8.0f)
-    {
-        zoomSteps.push_back (step);
-
-        if (! (ratio > step))
-            break;
-    }
-
-    zoomSteps.back() = ratio;
-
-    // A level holds the points j = 0, 1, ... with j < n / step, compared in
-    // single precision: the first j whose float is not below the count ends it.
-    for (auto step : zoomSteps)
-    {
-        const float count = (float) n / step;
-        juce::int64 low = 0, high = 0;
-
-        if (n > 0 && count > 0.0f)
-        {
-            high = (juce::int64) count + 2;
-
-            while (low < high)
-            {
-                const auto middle = low + (high - low) / 2;
-
-                if ((float) middle < count)
-                    low = middle + 1;
-                else
-                    high = middle;
-            }
-        }
-
-        zoomLevelPoints.push_back (low);
-    }
+    zoom = HistoryZoomLevels (n, plotWidth);
 
     updateSelectionStatistics (0, n - 1);
     selectionStart = 0;
     selectionEnd = n - 1;
-}
-
-juce::int64 OVRAJuceLogDrawer::getNumZoomLevelPoints (int level) const
-{
-    return juce::isPositiveAndBelow (level, getNumZoomLevels()) ? zoomLevelPoints[(size_t) level] : 0;
-}
-
-int OVRAJuceLogDrawer::sampleIndexOfPoint (int level, juce::int64 point) const
-{
-    // The single-precision product, truncated: each point of a level stands
-    // for the sample this gives, as if the level were stored.
-    const auto index = (juce::int64) ((float) point * zoomSteps[(size_t) level]);
-    return (int) juce::jlimit ((juce::int64) 0, (juce::int64) history.size() - 1, index);
 }
 
 void OVRAJuceLogDrawer::clearView()
@@ -237,11 +186,11 @@ void OVRAJuceLogDrawer::setView (juce::int64 offset, int level)
 {
     clearView();
 
-    if (history.isEmpty() || zoomSteps.empty())
+    if (history.isEmpty() || zoom.size() == 0)
         return;
 
     level = juce::jlimit (0, getNumZoomLevels() - 1, level);
-    offset = juce::jmax ((juce::int64) 0, juce::jmin (offset, zoomLevelPoints[(size_t) level] - plotWidth));
+    offset = juce::jmax ((juce::int64) 0, juce::jmin (offset, zoom.getNumPoints (level) - plotWidth));
 
     placeMarkers (offset, level);
 
@@ -256,7 +205,7 @@ void OVRAJuceLogDrawer::setView (juce::int64 offset, int level)
 
     for (int column = 0; column < plotWidth; ++column)
     {
-        const int index = sampleIndexOfPoint (level, offset + column);
+        const int index = zoom.sampleIndexOf (level, offset + column);
         const float s = shortTerm[(size_t) index];
         const float m = momentary.empty() ? noValue : momentary[(size_t) index];
 
@@ -275,7 +224,7 @@ void OVRAJuceLogDrawer::setView (juce::int64 offset, int level)
 
 void OVRAJuceLogDrawer::placeMarkers (juce::int64 offset, int level)
 {
-    const float step = zoomSteps[(size_t) level];
+    const float step = zoom.getStep (level);
     const int n = history.size();
 
     viewFirstIndex =
@@ -306,8 +255,7 @@ void OVRAJuceLogDrawer::zoomTo (int level, int column)
     if (! juce::isPositiveAndBelow (level, getNumZoomLevels()))
         return;
 
-    const float factor =
-        (float) zoomLevelPoints[(size_t) level] / (float) zoomLevelPoints[(size_t) zoomLevel];
+    const float factor = (float) zoom.getNumPoints (level) / (float) zoom.getNumPoints (zoomLevel);
     const auto centre = column != 0 ? viewOffset + column : (viewOffset + viewLastColumn) / 2;
     setView ((juce::int64) ((float) centre * factor) - plotWidth / 2, level);
 }
@@ -473,36 +421,24 @@ void OVRAJuceLogDrawer::repaintCrosshair()
     repaint (x - 2, plotTop - 1, 4, plotHeight + 2);
 }
 
+void OVRAJuceLogDrawer::moveCrosshair (int column)
+{
+    repaintCrosshair();
+    cursorVisible = column >= 0;
+    cursorColumn = column;
+    setTooltip (tooltipTextFor (column));
+    repaintCrosshair();
+}
+
 void OVRAJuceLogDrawer::mouseMove (const juce::MouseEvent& event)
 {
     const auto position = event.getPosition();
-    repaintCrosshair();
-
-    if (isInsidePlot (position))
-    {
-        tooltipColumn = position.x - plotLeft;
-        setTooltip (tooltipTextFor (tooltipColumn));
-        cursorVisible = true;
-        cursorColumn = tooltipColumn;
-    }
-    else
-    {
-        setTooltip ({});
-        cursorVisible = false;
-        cursorColumn = -1;
-        tooltipColumn = -1;
-    }
-
-    repaintCrosshair();
+    tooltipColumn = isInsidePlot (position) ? position.x - plotLeft : -1;
+    moveCrosshair (tooltipColumn);
 }
 
-void OVRAJuceLogDrawer::mouseExit (const juce::MouseEvent&)
-{
-    repaintCrosshair();
-    setTooltip ({});
-    cursorVisible = false;
-    cursorColumn = -1;
-}
+// The tooltip's column stays for the keys that scroll under a resting mouse.
+void OVRAJuceLogDrawer::mouseExit (const juce::MouseEvent&) { moveCrosshair (-1); }
 
 void OVRAJuceLogDrawer::mouseDrag (const juce::MouseEvent& event)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HistoryZoomLevels.h"
 #include "LoudnessHistory.h"
 #include "MeterScales.h"
 #include "PlaybackMarker.h"
@@ -23,9 +24,9 @@
                                    juce::Colour (0xff90ee90), juce::Colours::red, juce::Colours::white, -10.0f
    }; drawer.addChangeListener (this); drawer.loadFromCsv (logFile);
 
-    The zoom levels show 0.02, 0.16, 1.28, ... samples per plot column up to
-    the whole record; each level's points are worked out from their index when
-    a view is built, so no level is ever stored. Message thread only.
+    The zoom levels (HistoryZoomLevels) show 0.02, 0.16, 1.28, ... samples per
+    plot column up to the whole record; the stretch's figures come from
+    SelectionStatistics. Message thread only.
 */
 class OVRAJuceLogDrawer : public juce::Component,
                           public juce::SettableTooltipClient,
@@ -77,9 +78,9 @@ public:
     /** The state a user sees, for the viewer's tests and our own. */
     bool isHistoryShown() const noexcept { return ! viewShortTermY.empty(); }
     int getNumSamples() const noexcept { return history.size(); }
-    int getNumZoomLevels() const noexcept { return (int) zoomSteps.size(); }
+    int getNumZoomLevels() const noexcept { return zoom.size(); }
     int getZoomLevel() const noexcept { return zoomLevel; }
-    juce::int64 getNumZoomLevelPoints (int level) const;
+    juce::int64 getNumZoomLevelPoints (int level) const noexcept { return zoom.getNumPoints (level); }
     juce::int64 getViewOffset() const noexcept { return viewOffset; }
     int getSelectionStart() const noexcept { return selectionStart; }
     int getSelectionEnd() const noexcept { return selectionEnd; }
@@ -111,7 +112,6 @@ private:
     //==============================================================================
     void replaceHistory (LoudnessHistory&& newHistory);
     void buildZoomLevels();
-    int sampleIndexOfPoint (int level, juce::int64 point) const;
     void setView (juce::int64 offset, int level);
     void placeMarkers (juce::int64 offset, int level);
     void zoomIn (int column);
@@ -126,6 +126,8 @@ private:
     juce::Point<int> crosshairCentre() const noexcept;
     /** Repaints the strips under the crosshair's two lines, where it is shown. */
     void repaintCrosshair();
+    /** Shows the crosshair and its tooltip at a plot column; -1 hides both. */
+    void moveCrosshair (int column);
     void moveMarkerToCursor (PlaybackMarker& marker);
 
     //==============================================================================
@@ -155,10 +157,7 @@ private:
 
     const MeterScales scales;
 
-    // Samples per plot column of each zoom level, finest first, and the number
-    // of points each level would hold.
-    std::vector<float> zoomSteps;
-    std::vector<juce::int64> zoomLevelPoints;
+    HistoryZoomLevels zoom;
 
     SelectionStatistics statistics;
 
