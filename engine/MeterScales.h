@@ -5,13 +5,11 @@
 #include <array>
 #include <cstddef>
 
-/** The processor's five fixed meter scales and the level-to-position maps.
-    The rows' ranges are written here once; the history drawer, the sound
-    field and the vectroscope read them too.
-
-    Rows: 0 EBU wide (-59..-5), 1 EBU narrow (-41..-14), 2 ATSC/ARIB wide
-    (-60..-6), 3 ATSC/ARIB narrow (-42..-15), 4 true peak (-60..+5).
-    Positions are not clamped; meters limit what they draw.
+/** The processor's five fixed meter scales and the level-to-position maps:
+    EBU wide and narrow, ATSC/ARIB wide and narrow, and true peak. Their
+    ranges are written here once; the history drawer, the sound field and the
+    vectroscope read them too. Positions are not clamped; meters limit what
+    they draw.
 
         MeterScales scales;
         auto p = scales.levelToPosition (-23.0f, 0, standard, scale);
@@ -21,7 +19,8 @@ class MeterScales
 {
 public:
     static constexpr int meterHeight = 569;
-    static constexpr int ebuWideRow = 0, ebuNarrowRow = 1, atscWideRow = 2, atscNarrowRow = 3, truePeakRow = 4;
+    static constexpr int ebuWideRow = 0, ebuNarrowRow = 1, atscWideRow = 2, atscNarrowRow = 3,
+                         truePeakRow = 4;
     static constexpr int numRows = 5;
 
     /** A scale's bottom and top. */
@@ -32,11 +31,11 @@ public:
 
     /** The rows' ranges in dB. */
     static constexpr std::array<Range, numRows> ranges { {
-        { -59.0f, -5.0f },
-        { -41.0f, -14.0f },
-        { -60.0f, -6.0f },
-        { -42.0f, -15.0f },
-        { -60.0f, 5.0f },
+        { -59.0f, -5.0f },  // EBU wide
+        { -41.0f, -14.0f }, // EBU narrow
+        { -60.0f, -6.0f },  // ATSC/ARIB wide
+        { -42.0f, -15.0f }, // ATSC/ARIB narrow
+        { -60.0f, 5.0f },   // true peak
     } };
 
     /** The narrow and the wide loudness scales in LU: each standard's rows

@@ -38,7 +38,8 @@ SelectionStatistics::Result SelectionStatistics::compute (const LoudnessHistory&
     return result;
 }
 
-void SelectionStatistics::scan (const std::vector<float>& values, int first, int last, float& max, int& maxIndex)
+void SelectionStatistics::scan (const std::vector<float>& values, int first, int last, float& max,
+                                int& maxIndex)
 {
     histogram.clear();
 

@@ -1,7 +1,6 @@
 #include "HistoryZoomLevels.h"
 
-HistoryZoomLevels::HistoryZoomLevels (int samples, int plotColumns)
-    : numSamples (samples)
+HistoryZoomLevels::HistoryZoomLevels (int samples, int plotColumns) : numSamples (samples)
 {
     const int n = numSamples;
     const float ratio = (float) n / (float) plotColumns;

@@ -2,11 +2,7 @@
 
 #include <cmath>
 
-MeterBallistics::MeterBallistics (bool on, double rate) noexcept
-    : sampleRate (rate)
-    , enabled (on)
-{
-}
+MeterBallistics::MeterBallistics (bool on, double rate) noexcept : sampleRate (rate), enabled (on) {}
 
 void MeterBallistics::setReleaseTime (float seconds) noexcept
 {

@@ -213,7 +213,6 @@ void OVRADrawVectorscope::drawGrid()
     grid.clear (grid.getBounds(), backgroundColour);
     juce::Graphics g (grid);
 
-
     g.setColour (textColour);
     g.strokePath (outerCircle, outerStroke);
 

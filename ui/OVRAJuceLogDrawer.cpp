@@ -270,7 +270,8 @@ void OVRAJuceLogDrawer::updateSelectionStatistics (int start, int end)
         return value ? juce::String ((double) *value, 1) : juce::String ("-");
     };
     const auto maximum = [] (float value) {
-        return value > SelectionStatistics::floorLevel ? juce::String ((double) value, 1) : juce::String ("-");
+        return value > SelectionStatistics::floorLevel ? juce::String ((double) value, 1)
+                                                       : juce::String ("-");
     };
     const auto stamp = [this] (int i) { return history.getDateText (i) + " " + history.getTimeText (i); };
 
@@ -282,7 +283,8 @@ void OVRAJuceLogDrawer::updateSelectionStatistics (int start, int end)
 
     if (result.durationSeconds)
     {
-        selectionReadout.totalTime = juce::RelativeTime ((double) *result.durationSeconds).getDescription ("0");
+        selectionReadout.totalTime =
+            juce::RelativeTime ((double) *result.durationSeconds).getDescription ("0");
         selectionReadout.maxShortTermTime = stamp (result.maxShortTermIndex);
         selectionReadout.maxMomentaryTime = stamp (result.maxMomentaryIndex);
         selectionReadout.startTime = stamp (result.first);

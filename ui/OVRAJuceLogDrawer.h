@@ -50,8 +50,7 @@ public:
     /** Shows no history. */
     void clear();
 
-    /** The EBU narrow (-41 to -14) or wide (-59 to -5) scale of the meters;
-        shows the whole record again. */
+    /** The meters' EBU narrow or wide scale; shows the whole record again. */
     void setScaleMode (bool narrow);
 
     /** Columns whose selected series lies above this level are marked; shows

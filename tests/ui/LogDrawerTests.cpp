@@ -401,7 +401,8 @@ TEST (LogDrawer, AMouseMoveRepaintsTheCrosshairsOldAndNewStripsOnly)
         int changed = 0;
         for (int y = 0; y < after.getHeight(); ++y)
             for (int x = 0; x < after.getWidth(); ++x)
-                if (after.getPixelAt (x, y) != before.getPixelAt (x, y) && ! dirty->areas.containsPoint ({ x, y }))
+                if (after.getPixelAt (x, y) != before.getPixelAt (x, y)
+                    && ! dirty->areas.containsPoint ({ x, y }))
                     ++changed;
         EXPECT_EQ (changed, 0);
 

@@ -87,9 +87,9 @@ TEST (OVRADrawVectorscope, EachScaleSpansItsMeterRowAndLabelsItsCircles)
         float target;
     };
     const Case cases[] = {
-        { 4, MeterScales::truePeakRow, 0.0f },     { 10, MeterScales::ebuNarrowRow, 0.0f },
-        { 11, MeterScales::atscNarrowRow, 0.0f },  { 12, MeterScales::ebuWideRow, 0.0f },
-        { 13, MeterScales::atscWideRow, 0.0f },    { 18, MeterScales::ebuNarrowRow, -23.0f },
+        { 4, MeterScales::truePeakRow, 0.0f },      { 10, MeterScales::ebuNarrowRow, 0.0f },
+        { 11, MeterScales::atscNarrowRow, 0.0f },   { 12, MeterScales::ebuWideRow, 0.0f },
+        { 13, MeterScales::atscWideRow, 0.0f },     { 18, MeterScales::ebuNarrowRow, -23.0f },
         { 19, MeterScales::atscNarrowRow, -24.0f }, { 20, MeterScales::ebuWideRow, -23.0f },
         { 21, MeterScales::atscWideRow, -24.0f },
     };
