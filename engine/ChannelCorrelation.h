@@ -8,8 +8,9 @@
 
 /** The correlation meter's reading of a pair of channels, from -1 to 1: the
     sum of l * r over the root of the sums of l * l and r * r, in single
-    precision and in sample order. A channel quieter than an RMS of 0.0001,
-    a pair with no samples and sums that are not finite read 1.0.
+    precision and in sample order. A channel quieter than an RMS of 0.0001
+    and a pair with no samples read 1.0, and so does a reading that would be
+    NaN (a NaN sample, sums beyond the float range).
 
     measurePairs forms the six pairs of Slots::correlationPairs at once, one
     pair per vector lane, and gives each the very bits calculate gives it.
