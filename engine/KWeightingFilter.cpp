@@ -6,9 +6,6 @@
 
 namespace
 {
-using Floats4 = float __attribute__ ((vector_size (16)));
-using Floats8 = float __attribute__ ((vector_size (32)));
-
 /** One stage's coefficients spread over the lanes, and its state. */
 template <typename Floats>
 struct StageLanes
@@ -88,7 +85,7 @@ template <int width>
 void runStagesSse2 (float* const* channels, int n, const float* const* coefficients, float* const* v1,
                     float* const* v2) noexcept
 {
-    runStages<Floats4, width> (channels, n, coefficients, v1, v2);
+    runStages<VectorPath::Floats4, width> (channels, n, coefficients, v1, v2);
 }
 
 template <int width>
@@ -96,7 +93,7 @@ __attribute__ ((target ("avx"))) void runStagesAvx (float* const* channels, int 
                                                     const float* const* coefficients, float* const* v1,
                                                     float* const* v2) noexcept
 {
-    runStages<Floats8, width> (channels, n, coefficients, v1, v2);
+    runStages<VectorPath::Floats8, width> (channels, n, coefficients, v1, v2);
 }
 
 /** What the framework's filter does to its state at the end of a block. */

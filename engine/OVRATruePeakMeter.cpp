@@ -47,11 +47,6 @@ PhaseSelection selectionFor (int tableSet) noexcept
     }
 }
 
-using Doubles2 = double __attribute__ ((vector_size (16)));
-using Floats2 = float __attribute__ ((vector_size (8)));
-using Doubles4 = double __attribute__ ((vector_size (32)));
-using Floats4 = float __attribute__ ((vector_size (16)));
-
 constexpr int numTaps = OVRATruePeakMeter::numTaps;
 constexpr int historyLength = numTaps - 1;
 
@@ -153,14 +148,14 @@ using Interpolator = float (*) (double*, float*, int, const double* const*) noex
 template <int numRows>
 float interpolateSse2 (double* line, float* samples, int n, const double* const* rows) noexcept
 {
-    return interpolate<Doubles2, Floats2, numRows> (line, samples, n, rows);
+    return interpolate<VectorPath::Doubles2, VectorPath::Floats2, numRows> (line, samples, n, rows);
 }
 
 template <int numRows>
 __attribute__ ((target ("avx"))) float interpolateAvx (double* line, float* samples, int n,
                                                        const double* const* rows) noexcept
 {
-    return interpolate<Doubles4, Floats4, numRows> (line, samples, n, rows);
+    return interpolate<VectorPath::Doubles4, VectorPath::Floats4, numRows> (line, samples, n, rows);
 }
 
 /** The loop for a number of phases (2 or 4) on this machine. */

@@ -1,9 +1,9 @@
 #include "ScopeFeed.h"
 
-ScopeFeed::ScopeFeed()
-    : channelIndexByName { { "L", 0 }, { "R", 1 }, { "C", 2 }, { "LFE", 3 }, { "LS", 4 }, { "RS", 5 } }
-    , fifo (std::make_unique<OVRAAudioFifo> (fifoCapacity, 0.0f))
+ScopeFeed::ScopeFeed() : fifo (std::make_unique<OVRAAudioFifo> (fifoCapacity, 0.0f))
 {
+    for (int slot = 0; slot < Slots::count; ++slot)
+        channelIndexByName.emplace (Slots::names[(size_t) slot], slot);
 }
 
 ScopeFeed::~ScopeFeed() = default;

@@ -3,6 +3,7 @@
 #include "OVRAAudioFifo.h"
 #include "OVRATruePeakMeter.h"
 #include "RelaxedAtomic.h"
+#include "Slots.h"
 
 #include <juce_core/juce_core.h>
 
@@ -27,8 +28,8 @@ public:
     ~ScopeFeed();
 
     //==============================================================================
-    /** Chooses the slot of each axis by name: "L", "R", "C", "LFE", "LS", "RS";
-        any other name picks slot 0. */
+    /** Chooses the slot of each axis by its name in Slots::names; any other
+        name picks slot 0. */
     void setXChannel (const juce::String& name);
     void setYChannel (const juce::String& name);
 

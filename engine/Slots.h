@@ -24,7 +24,7 @@ enum Index
 constexpr std::array<const char*, count> names { "L", "R", "C", "LFE", "LS", "RS" };
 
 /** The slots as written in a caption, the surrounds with a small s. */
-constexpr std::array<const char*, count> captions { "L", "R", "C", "LFE", "Ls", "Rs" };
+constexpr std::array<const char*, count> captions { names[L], names[R], names[C], names[LFE], "Ls", "Rs" };
 
 /** The pairs whose correlations are published, in the order of their readings. */
 constexpr std::array<std::pair<int, int>, 6> correlationPairs { {

@@ -14,6 +14,15 @@ public:
     /** Any thread, without locking. */
     static bool useAvx() noexcept { return avx; }
 
+    //==============================================================================
+    /** The compiler's vector types the loops are written in: one SSE2 register
+        (16 bytes), one AVX register (32 bytes), or half an SSE2 one. */
+    using Floats2 = float __attribute__ ((vector_size (8)));
+    using Floats4 = float __attribute__ ((vector_size (16)));
+    using Floats8 = float __attribute__ ((vector_size (32)));
+    using Doubles2 = double __attribute__ ((vector_size (16)));
+    using Doubles4 = double __attribute__ ((vector_size (32)));
+
 private:
     static const bool avx;
 };

@@ -2,142 +2,11 @@
 
 #include "DiagnosticPrinter.h"
 #include "ProcessorState.h"
-#include "VectorPath.h"
-
-#include <cmath>
-#include <cstring>
-#include <limits>
 
 namespace
 {
-constexpr float downmixGain = 0.7071f;
-constexpr float correlationFloorRms = 0.0001f;
 constexpr int numParameters = 17;
-constexpr int loudnessThreadStopTimeoutMs = 1000;
-constexpr int printedOutputTimeoutMs = 500;
-
-using Slots::correlationPairs;
-
-juce::AudioPlayHead::CurrentPositionInfo toCurrentPositionInfo (const juce::AudioPlayHead::PositionInfo& pos)
-{
-    juce::AudioPlayHead::CurrentPositionInfo info;
-
-    if (const auto sig = pos.getTimeSignature())
-    {
-        info.timeSigNumerator = sig->numerator;
-        info.timeSigDenominator = sig->denominator;
-    }
-
-    if (const auto loop = pos.getLoopPoints())
-    {
-        info.ppqLoopStart = loop->ppqStart;
-        info.ppqLoopEnd = loop->ppqEnd;
-    }
-
-    if (const auto frame = pos.getFrameRate())
-        info.frameRate = *frame;
-
-    if (const auto seconds = pos.getTimeInSeconds())
-        info.timeInSeconds = *seconds;
-
-    if (const auto barStart = pos.getPpqPositionOfLastBarStart())
-        info.ppqPositionOfLastBarStart = *barStart;
-
-    if (const auto ppq = pos.getPpqPosition())
-        info.ppqPosition = *ppq;
-
-    if (const auto origin = pos.getEditOriginTime())
-        info.editOriginTime = *origin;
-
-    if (const auto bpm = pos.getBpm())
-        info.bpm = *bpm;
-
-    if (const auto samples = pos.getTimeInSamples())
-        info.timeInSamples = *samples;
-
-    info.isPlaying = pos.getIsPlaying();
-    info.isRecording = pos.getIsRecording();
-    info.isLooping = pos.getIsLooping();
-    return info;
-}
-
 constexpr int stereoStateParameter = 16;
-
-/** The reading from a pair's single-precision sums of squares and products. */
-float correlationFromSums (float sll, float srr, float slr, int numSamples) noexcept
-{
-    const float rmsL = std::sqrt (sll / (float) numSamples);
-    const float rmsR = std::sqrt (srr / (float) numSamples);
-
-    // The comparisons are false for NaN, which therefore reads as uncorrelated
-    // silence rather than a NaN on the meter.
-    if (! (rmsL >= correlationFloorRms && rmsR >= correlationFloorRms))
-        return 1.0f;
-
-    const float correlation = slr / std::sqrt (sll * srr);
-
-    // Sums that overflowed to infinity give NaN here; read them the same way.
-    if (std::isnan (correlation))
-        return 1.0f;
-
-    return juce::jlimit (-1.0f, 1.0f, correlation);
-}
-
-using Floats4 = float __attribute__ ((vector_size (16)));
-using Floats8 = float __attribute__ ((vector_size (32)));
-
-/** Lanes of the pairs' sums: the six pairs, padded to a whole AVX vector. */
-constexpr int pairLanes = 8;
-
-/** Adds n samples of each lane's pair of channels to the lane's sums of
-    l * l, r * r and l * r, each in sample order. The additions' latency
-    leaves room to gather the lanes in the same loop. */
-template <typename Floats>
-inline __attribute__ ((always_inline)) void
-addPairProducts (const float* const* lefts, const float* const* rights, int n, float* sums) noexcept
-{
-    constexpr int lanes = (int) (sizeof (Floats) / sizeof (float));
-    constexpr int vectors = pairLanes / lanes;
-    Floats ll[vectors], rr[vectors], lr[vectors];
-    std::memcpy (ll, sums, sizeof (ll));
-    std::memcpy (rr, sums + pairLanes, sizeof (rr));
-    std::memcpy (lr, sums + 2 * pairLanes, sizeof (lr));
-
-    for (int i = 0; i < n; ++i)
-    {
-        for (int v = 0; v < vectors; ++v)
-        {
-            Floats l, r;
-
-            for (int lane = 0; lane < lanes; ++lane)
-            {
-                l[lane] = lefts[v * lanes + lane][i];
-                r[lane] = rights[v * lanes + lane][i];
-            }
-
-            ll[v] = ll[v] + l * l;
-            rr[v] = rr[v] + r * r;
-            lr[v] = lr[v] + l * r;
-        }
-    }
-
-    std::memcpy (sums, ll, sizeof (ll));
-    std::memcpy (sums + pairLanes, rr, sizeof (rr));
-    std::memcpy (sums + 2 * pairLanes, lr, sizeof (lr));
-}
-
-using PairProductAdder = void (*) (const float* const*, const float* const*, int, float*) noexcept;
-
-void addPairProductsSse2 (const float* const* lefts, const float* const* rights, int n, float* sums) noexcept
-{
-    addPairProducts<Floats4> (lefts, rights, n, sums);
-}
-
-__attribute__ ((target ("avx"))) void
-addPairProductsAvx (const float* const* lefts, const float* const* rights, int n, float* sums) noexcept
-{
-    addPairProducts<Floats8> (lefts, rights, n, sums);
-}
 } // namespace
 
 //==============================================================================
@@ -166,6 +35,9 @@ OvrajuceLoudnessAudioProcessor::OvrajuceLoudnessAudioProcessor (juce::AudioDevic
 
 OvrajuceLoudnessAudioProcessor::~OvrajuceLoudnessAudioProcessor()
 {
+    constexpr int loudnessThreadStopTimeoutMs = 1000;
+    constexpr int printedOutputTimeoutMs = 500;
+
     stopTimer();
     stopMeasurementLog();
     loudnessThread.removeTimeSliceClient (&loudnessModule);
@@ -259,93 +131,64 @@ void OvrajuceLoudnessAudioProcessor::processBlock (juce::AudioBuffer<float>& buf
     lastBlockSize = numSamples;
     readTransport (numSamples);
 
-    const bool gatingOff = juce::roundToInt (settings.gatingOffFlag.get()) != 0;
-    loudnessModule.momentaryHistogram.gatingEnabled = ! gatingOff;
-    loudnessModule.shortTermHistogram.gatingEnabled = ! gatingOff;
-
-    workBuffer.setSize (numSlots, numSamples, false, false, true);
-    workBuffer.clear();
-
     routeInputs (buffer, numInputs, inputs);
 
     if (settings.stereoMixdownFlag.get() != 0.0f)
         downmixToStereo (workBuffer);
 
-    // A module that was never prepared has no windows to fill.
-    if (loudnessModule.momentaryFifo != nullptr && loudnessModule.shortTermFifo != nullptr)
-    {
-        auto& moduleInput = loudnessModule.inputBuffer;
-        moduleInput.setSize (workBuffer.getNumChannels(), numSamples, false, false, true);
-
-        for (int slot = 0; slot < workBuffer.getNumChannels(); ++slot)
-            moduleInput.copyFrom (slot, 0, workBuffer, slot, 0, numSamples);
-
-        loudnessModule.pushSamples();
-    }
-
-    // The flags before the results: the module stores a pass's results before
-    // its flags, so results read after a set flag are at least that pass's.
-    const bool newMomentary = loudnessModule.momentaryUpdated.load (std::memory_order_acquire);
-    const bool newShortTerm = loudnessModule.shortTermUpdated.load (std::memory_order_acquire);
-    loudnessResults = loudnessModule.results;
+    const auto newValues = measureLoudness();
 
     if (scopeFeed.fifo != nullptr)
         scopeFeed.fifo->write (workBuffer);
 
-    publishNewValues (numBlockChannels, newMomentary, newShortTerm);
+    publishNewValues (numBlockChannels, newValues);
     measureTruePeaks();
 
     if (numBlockChannels > 0 && numSamples > 0)
         routeOutputs (buffer, numInputs, inputs, outputs);
 
     publishSoundField (numBlockChannels);
-    publishCorrelations (numSamples);
+    publishCorrelations();
     measurementLog.endBlock();
 }
 
 void OvrajuceLoudnessAudioProcessor::readTransport (int numSamples) noexcept
 {
+    // JUCE's own conversion into the older record that lastPosInfo keeps.
+    juce::AudioPlayHead::CurrentPositionInfo info;
+    auto* playHead = getPlayHead();
     bool moving = false;
-    bool havePosition = false;
 
-    if (auto* playHead = getPlayHead())
+    if (playHead != nullptr && playHead->getCurrentPosition (info))
     {
-        if (const auto position = playHead->getPosition())
-        {
-            const auto info = toCurrentPositionInfo (*position);
-            moving = (info != lastPosInfo);
-            lastPosInfo = info;
-            havePosition = true;
-        }
-    }
-
-    if (! havePosition)
-        lastPosInfo.resetToDefault();
-
-    if (juce::roundToInt (settings.followTransportFlag.get()) != 0)
-    {
-        settings.isMeasuring = moving ? 1.0f : 0.0f;
-        loudnessModule.setIntegrating (moving ? 1 : 0);
-
-        if (moving)
-            displaySnapshot.processedSamplesCounter = displaySnapshot.processedSamplesCounter + numSamples;
+        moving = (info != lastPosInfo);
+        lastPosInfo = info;
     }
     else
     {
-        // Any value other than 0 counts as measuring, for the counter and the
-        // histograms alike, so the two can never disagree.
-        const bool measuring = settings.isMeasuring.get() != 0.0f;
-        loudnessModule.setIntegrating (measuring ? 1 : 0);
-
-        if (measuring)
-            displaySnapshot.processedSamplesCounter = displaySnapshot.processedSamplesCounter + numSamples;
+        lastPosInfo.resetToDefault();
     }
+
+    // Any value other than 0 counts as measuring, for the counter and the
+    // histograms alike, so the two can never disagree.
+    const bool following = juce::roundToInt (settings.followTransportFlag.get()) != 0;
+    const bool measuring = following ? moving : settings.isMeasuring.get() != 0.0f;
+
+    if (following)
+        settings.isMeasuring = moving ? 1.0f : 0.0f;
+
+    loudnessModule.setIntegrating (measuring ? 1 : 0);
+
+    if (measuring)
+        displaySnapshot.processedSamplesCounter = displaySnapshot.processedSamplesCounter + numSamples;
 }
 
 void OvrajuceLoudnessAudioProcessor::routeInputs (const juce::AudioBuffer<float>& block, int numInputs,
                                                   ChannelLayout layout) noexcept
 {
     const int numSamples = block.getNumSamples();
+    workBuffer.setSize (numSlots, numSamples, false, false, true);
+    workBuffer.clear();
 
     for (int slot = 0; slot < numSlots; ++slot)
     {
@@ -356,8 +199,32 @@ void OvrajuceLoudnessAudioProcessor::routeInputs (const juce::AudioBuffer<float>
     }
 }
 
+OvrajuceLoudnessAudioProcessor::NewValues OvrajuceLoudnessAudioProcessor::measureLoudness() noexcept
+{
+    const bool gatingOff = juce::roundToInt (settings.gatingOffFlag.get()) != 0;
+    loudnessModule.momentaryHistogram.gatingEnabled = ! gatingOff;
+    loudnessModule.shortTermHistogram.gatingEnabled = ! gatingOff;
+
+    // A module that was never prepared has no windows to fill.
+    if (loudnessModule.momentaryFifo != nullptr && loudnessModule.shortTermFifo != nullptr)
+    {
+        loudnessModule.inputBuffer.makeCopyOf (workBuffer, true);
+        loudnessModule.pushSamples();
+    }
+
+    // The flags before the results: the module stores a pass's results before
+    // its flags, so results read after a set flag are at least that pass's.
+    NewValues newValues;
+    newValues.momentary = loudnessModule.momentaryUpdated.load (std::memory_order_acquire);
+    newValues.shortTerm = loudnessModule.shortTermUpdated.load (std::memory_order_acquire);
+    loudnessResults = loudnessModule.results;
+    return newValues;
+}
+
 void OvrajuceLoudnessAudioProcessor::downmixToStereo (juce::AudioBuffer<float>& sixSlots) noexcept
 {
+    constexpr float downmixGain = 0.7071f;
+
     if (sixSlots.getNumChannels() < numSlots)
         return;
 
@@ -376,12 +243,11 @@ void OvrajuceLoudnessAudioProcessor::downmixToStereo (juce::AudioBuffer<float>& 
         sixSlots.clear (slot, 0, numSamples);
 }
 
-void OvrajuceLoudnessAudioProcessor::publishNewValues (int numBlockChannels, bool newMomentary,
-                                                       bool newShortTerm) noexcept
+void OvrajuceLoudnessAudioProcessor::publishNewValues (int numBlockChannels, NewValues newValues) noexcept
 {
     auto& display = displaySnapshot;
 
-    if (newMomentary)
+    if (newValues.momentary)
     {
         const float momentary = loudnessResults.momentaryLoudness;
         display.momentaryLoudness = momentary;
@@ -394,7 +260,7 @@ void OvrajuceLoudnessAudioProcessor::publishNewValues (int numBlockChannels, boo
                 loudnessModule.channelMomentaryLevels[(size_t) slot].get();
     }
 
-    if (newShortTerm)
+    if (newValues.shortTerm)
     {
         const float shortTerm = loudnessResults.shortTermLoudness;
         const auto quantised = [this] (float level) {
@@ -412,13 +278,7 @@ void OvrajuceLoudnessAudioProcessor::publishNewValues (int numBlockChannels, boo
 
 void OvrajuceLoudnessAudioProcessor::measureTruePeaks() noexcept
 {
-    auto& meterInput = truePeakMeter.workBuffer;
-    const int numSamples = workBuffer.getNumSamples();
-    meterInput.setSize (workBuffer.getNumChannels(), numSamples, false, false, true);
-
-    for (int slot = 0; slot < workBuffer.getNumChannels(); ++slot)
-        meterInput.copyFrom (slot, 0, workBuffer, slot, 0, numSamples);
-
+    truePeakMeter.workBuffer.makeCopyOf (workBuffer, true);
     truePeakMeter.processBlock();
 
     for (int slot = 0; slot < numSlots; ++slot)
@@ -496,67 +356,12 @@ void OvrajuceLoudnessAudioProcessor::publishSoundField (int numBlockChannels) no
     }
 }
 
-void OvrajuceLoudnessAudioProcessor::publishCorrelations (int numSamples) noexcept
+void OvrajuceLoudnessAudioProcessor::publishCorrelations() noexcept
 {
-    static_assert (correlationPairs.size() <= (size_t) pairLanes);
+    const auto readings = ChannelCorrelation::measurePairs (workBuffer);
 
-    if (numSamples <= 0)
-    {
-        for (size_t pair = 0; pair < correlationPairs.size(); ++pair)
-            displaySnapshot.vurnCorr[pair] = 1.0f;
-
-        return;
-    }
-
-    // All pairs at once, one per lane: each pair's sums are formed in sample
-    // order, exactly as calculateCorrelation forms them. The spare lanes
-    // repeat the first pair and are not read.
-    const PairProductAdder add = VectorPath::useAvx() ? addPairProductsAvx : addPairProductsSse2;
-    const float* lefts[pairLanes];
-    const float* rights[pairLanes];
-    float sums[3 * pairLanes] {};
-
-    for (size_t lane = 0; lane < (size_t) pairLanes; ++lane)
-    {
-        const auto pair = correlationPairs[lane < correlationPairs.size() ? lane : 0];
-        lefts[lane] = workBuffer.getReadPointer (pair.first);
-        rights[lane] = workBuffer.getReadPointer (pair.second);
-    }
-
-    add (lefts, rights, numSamples, sums);
-
-    for (size_t pair = 0; pair < correlationPairs.size(); ++pair)
-        displaySnapshot.vurnCorr[pair] =
-            correlationFromSums (sums[pair], sums[pairLanes + pair], sums[2 * pairLanes + pair], numSamples);
-}
-
-float OvrajuceLoudnessAudioProcessor::calculateCorrelation (const juce::AudioBuffer<float>& pair) noexcept
-{
-    if (pair.getNumChannels() < 2)
-        return 1.0f;
-
-    return calculateCorrelation (pair.getReadPointer (0), pair.getReadPointer (1), pair.getNumSamples());
-}
-
-float OvrajuceLoudnessAudioProcessor::calculateCorrelation (const float* left, const float* right,
-                                                            int numSamples) noexcept
-{
-    if (numSamples <= 0)
-        return 1.0f;
-
-    // Single precision and in sample order throughout, as the meter defines
-    // its reading.
-    float sll = 0.0f, srr = 0.0f, slr = 0.0f;
-
-    for (int i = 0; i < numSamples; ++i)
-    {
-        const float l = left[i], r = right[i];
-        sll += l * l;
-        srr += r * r;
-        slr += l * r;
-    }
-
-    return correlationFromSums (sll, srr, slr, numSamples);
+    for (size_t pair = 0; pair < readings.size(); ++pair)
+        displaySnapshot.vurnCorr[pair] = readings[pair];
 }
 
 //==============================================================================
@@ -608,6 +413,8 @@ SettingsSnapshot OvrajuceLoudnessAudioProcessor::getSettings() const { return se
 
 void OvrajuceLoudnessAudioProcessor::setParameterValue (int index, float value)
 {
+    JUCE_ASSERT_MESSAGE_THREAD
+
     if (index == stereoStateParameter)
     {
         settings.stereoState = (value != 0.0f);
@@ -632,6 +439,8 @@ void OvrajuceLoudnessAudioProcessor::resetDisplayValues() noexcept { displaySnap
 
 void OvrajuceLoudnessAudioProcessor::resetMeasurement()
 {
+    JUCE_ASSERT_MESSAGE_THREAD
+
     // The module first: once it returns, no pass publishes a value from
     // before the reset, so the block that clears the readings sees none.
     loudnessModule.resetMeasurement();
@@ -700,6 +509,8 @@ void OvrajuceLoudnessAudioProcessor::getStateInformation (juce::MemoryBlock& des
 
 void OvrajuceLoudnessAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
+    JUCE_ASSERT_MESSAGE_THREAD
+
     auto inputs = savedInputLayout, outputs = savedOutputLayout;
 
     switch (ProcessorState::read (data, sizeInBytes, settings, inputs, outputs))
@@ -721,6 +532,8 @@ void OvrajuceLoudnessAudioProcessor::setStateInformation (const void* data, int 
 //==============================================================================
 void OvrajuceLoudnessAudioProcessor::timerCallback()
 {
+    JUCE_ASSERT_MESSAGE_THREAD
+
     oscRemote.setDisplayValues (displaySnapshot);
     oscRemote.setSettings (settings);
     oscRemote.sendToAll();

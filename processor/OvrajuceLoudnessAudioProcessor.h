@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChannelCorrelation.h"
 #include "ChannelLayout.h"
 #include "DisplaySnapshot.h"
 #include "LoudnessResults.h"
@@ -166,8 +167,15 @@ public:
     /** Correlation of channels 0 and 1 from -1 to 1; 1.0 when either is
         quieter than an RMS of 0.0001 or the buffer has fewer than two
         channels or no samples. */
-    static float calculateCorrelation (const juce::AudioBuffer<float>& pair) noexcept;
-    static float calculateCorrelation (const float* left, const float* right, int numSamples) noexcept;
+    static float calculateCorrelation (const juce::AudioBuffer<float>& pair) noexcept
+    {
+        return ChannelCorrelation::calculate (pair);
+    }
+
+    static float calculateCorrelation (const float* left, const float* right, int numSamples) noexcept
+    {
+        return ChannelCorrelation::calculate (left, right, numSamples);
+    }
 
     /** Process-wide defaults of the log folder and name. */
     static juce::String getDefaultLogFilePath() { return MeasurementLogControl::getDefaultLogFilePath(); }
@@ -212,9 +220,17 @@ public:
 
 private:
     //==============================================================================
+    /** Which of the loudness module's values a block found new. */
+    struct NewValues
+    {
+        bool momentary = false, shortTerm = false;
+    };
+
+    // The steps of a block, in their order.
     void readTransport (int numSamples) noexcept;
     void routeInputs (const juce::AudioBuffer<float>& block, int numInputs, ChannelLayout layout) noexcept;
-    void publishNewValues (int numBlockChannels, bool newMomentary, bool newShortTerm) noexcept;
+    NewValues measureLoudness() noexcept;
+    void publishNewValues (int numBlockChannels, NewValues newValues) noexcept;
     void measureTruePeaks() noexcept;
     void updateTruePeakChannel (float roundedLevel, int slot) noexcept;
 
@@ -225,7 +241,7 @@ private:
     void routeOutputs (juce::AudioBuffer<float>& block, int numInputs, ChannelLayout inputs,
                        ChannelLayout outputs) noexcept;
     void publishSoundField (int numBlockChannels) noexcept;
-    void publishCorrelations (int numSamples) noexcept;
+    void publishCorrelations() noexcept;
 
     void restoreDefaultSettings();
 

@@ -1,15 +1,13 @@
 #include "ZELOSCStandalone.h"
 
 #include "DiagnosticPrinter.h"
+#include "Slots.h"
 
 #include <cstring>
 #include <sstream>
 
 namespace
 {
-const char* const slotSuffixes[] = { "L", "R", "C", "LFE", "LS", "RS" };
-const char* const correlationSuffixes[] = { "L-R", "L-C", "R-C", "LS-RS", "L-LS", "R-RS" };
-
 template <typename Value>
 void writeMessage (osc::OutboundPacketStream& stream, const juce::String& address, Value value)
 {
@@ -28,16 +26,17 @@ ZELOSCStandalone::ZELOSCStandalone()
 
     for (auto* row :
          { "truePeakValuesPerChannel", "truePeakValuesPerChannelPix", "truePeakAlarmsPerChannel" })
-        for (auto* suffix : slotSuffixes)
-            outgoingAddresses[a++] = juce::String ("/") + row + suffix;
+        for (auto* slot : Slots::names)
+            outgoingAddresses[a++] = juce::String ("/") + row + slot;
 
     outgoingAddresses[a++] = "/processedSamplesCounter";
 
-    for (auto* suffix : slotSuffixes)
-        outgoingAddresses[a++] = juce::String ("/vectroscopeValue") + suffix;
+    for (auto* slot : Slots::names)
+        outgoingAddresses[a++] = juce::String ("/vectroscopeValue") + slot;
 
-    for (auto* suffix : correlationSuffixes)
-        outgoingAddresses[a++] = juce::String ("/vurnCorr") + suffix;
+    for (auto [left, right] : Slots::correlationPairs)
+        outgoingAddresses[a++] = juce::String ("/vurnCorr") + Slots::names[(size_t) left] + "-"
+                                 + Slots::names[(size_t) right];
 
     jassert (a == outgoingAddresses.size());
 

@@ -1,6 +1,7 @@
 #include "AudioDeviceSettingsPanel.h"
 
 #include "OvrajuceLoudnessAudioProcessor.h"
+#include "Slots.h"
 
 namespace
 {
@@ -388,8 +389,6 @@ AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::OVRAChannelSelectorDropBox
     , channelKind (kind)
     , font (fontToUse)
 {
-    static const char* const slotNames[] = { "L", "R", "C", "LFE", "LS", "RS" };
-
     for (int slot = 0; slot < ChannelLayout::numSlots; ++slot)
     {
         auto& box = channelBoxes[(size_t) slot];
@@ -398,7 +397,7 @@ AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::OVRAChannelSelectorDropBox
         addAndMakeVisible (*box);
 
         auto& label = channelLabels[(size_t) slot];
-        label = std::make_unique<juce::Label> (juce::String(), slotNames[slot]);
+        label = std::make_unique<juce::Label> (juce::String(), Slots::names[(size_t) slot]);
         label->setColour (juce::Label::textColourId, juce::Colours::white);
         label->attachToComponent (box.get(), true);
         label->setFont (

@@ -34,8 +34,8 @@ public:
     ~OVRAVectroscope() override;
 
     //==============================================================================
-    /** Picks the slot drawn on each axis by its name ("L", "R", "C", "LFE",
-        "LS", "RS"; any other name shows slot 0) and names the axis. */
+    /** Picks the slot drawn on each axis by its name in Slots::names (any
+        other name shows slot 0) and names the axis. */
     void setXChannel (const juce::String& name);
     void setYChannel (const juce::String& name);
 

@@ -23,13 +23,14 @@ TEST (ScopeFeed, AxesFollowTheChosenChannelNames)
     ScopeFeed feed;
     juce::AudioBuffer<float> xy;
 
-    const juce::StringArray names { "L", "R", "C", "LFE", "LS", "RS" };
+    // Each slot's name picks that slot.
+    const auto& names = Slots::names;
     const float* firstBuffer = nullptr;
-    for (int x = 0; x < names.size(); ++x)
+    for (int x = 0; x < Slots::count; ++x)
     {
-        const int y = (x + 1) % names.size();
-        feed.setXChannel (names[x]);
-        feed.setYChannel (names[y]);
+        const int y = (x + 1) % Slots::count;
+        feed.setXChannel (names[(size_t) x]);
+        feed.setYChannel (names[(size_t) y]);
         EXPECT_EQ ((int) feed.xChannel, x);
         EXPECT_EQ ((int) feed.yChannel, y);
 
@@ -45,8 +46,8 @@ TEST (ScopeFeed, AxesFollowTheChosenChannelNames)
 
         for (int f = 0; f < 64; ++f)
         {
-            ASSERT_EQ (xy.getSample (0, f), numbered (x, f)) << names[x] << " frame " << f;
-            ASSERT_EQ (xy.getSample (1, f), numbered (y, f)) << names[y] << " frame " << f;
+            ASSERT_EQ (xy.getSample (0, f), numbered (x, f)) << names[(size_t) x] << " frame " << f;
+            ASSERT_EQ (xy.getSample (1, f), numbered (y, f)) << names[(size_t) y] << " frame " << f;
         }
     }
 
