@@ -147,21 +147,25 @@ OvrajuceLoudnessAudioProcessorEditor::OvrajuceLoudnessAudioProcessorEditor (
     }
 
     const auto centred = juce::Justification::centred;
+    // As the first tick shows them: EBU's unit, the momentary in LU.
+    const auto absoluteCaptions = captionsIn (LoudnessStandard::all[LoudnessStandard::ebu].unit);
     setUpLabel (modeValueLabel, readoutBox[0], { 0, 9, 76, 24 }, {}, 25.0f, centred);
     setUpLabel (modeLabel, readoutBox[0], { 0, 52, 76, 24 }, "Mode", 18.0f, centred);
     setUpLabel (integratedValueLabel, readoutBox[1], { 0, 9, 76, 25 }, {}, 25.0f, centred);
-    setUpLabel (integratedUnitLabel, readoutBox[1], { 0, 55, 76, 18 }, "IL  LUFS", 18.0f, centred);
+    setUpLabel (integratedUnitLabel, readoutBox[1], { 0, 55, 76, 18 }, absoluteCaptions[1], 18.0f, centred);
     setUpLabel (integratedUnitMark, readoutBox[1], { 19, 65, 76, 16 }, "k", 11.0f);
     setUpLabel (shortTermValueLabel, readoutBox[2], { 0, 9, 76, 25 }, {}, 25.0f, centred);
-    setUpLabel (shortTermUnitLabel, readoutBox[2], { 0, 55, 76, 18 }, "SL  LUFS", 18.0f, centred);
+    setUpLabel (shortTermUnitLabel, readoutBox[2], { 0, 55, 76, 18 }, absoluteCaptions[0], 18.0f, centred);
     setUpLabel (shortTermUnitMark, readoutBox[2], { 21, 60, 76, 24 }, "k", 11.0f);
     setUpLabel (loudnessRangeValueLabel, readoutBox[3], { 0, 9, 76, 24 }, {}, 25.0f, centred);
-    setUpLabel (loudnessRangeUnitLabel, readoutBox[3], { 0, 52, 76, 24 }, "LRA LU", 18.0f, centred);
+    setUpLabel (loudnessRangeUnitLabel, readoutBox[3], { 0, 52, 76, 24 }, "LRA " + juce::String (LoudnessStandard::relativeUnit), 18.0f,
+                centred);
 
     place (momentaryBox, timePanel, { 42, 16, 101, 61 });
     momentaryBox.setImage (picture ("momentaryBox"));
     setUpLabel (momentaryValueLabel, momentaryBox, { 0, 6, 101, 24 }, "-", 19.0f, centred);
-    setUpLabel (momentaryUnitLabel, momentaryBox, { 0, 36, 101, 24 }, "ML    LU", 20.0f, centred);
+    setUpLabel (momentaryUnitLabel, momentaryBox, { 0, 36, 101, 24 }, captionsIn (LoudnessStandard::relativeUnit)[2], 20.0f,
+                centred);
     setUpLabel (momentaryUnitMark, momentaryBox, { 29, 47, 20, 14 }, "k", 14.0f);
     setUpLabel (timecodeLabel, timePanel, { 177, 13, 145, 23 }, "00:00:00:00", 23.0f, centred);
     setUpLabel (timeLabel, timePanel, { 177, 50, 145, 25 }, "Time", 25.0f, centred);
@@ -236,11 +240,9 @@ OvrajuceLoudnessAudioProcessorEditor::OvrajuceLoudnessAudioProcessorEditor (
     setUpLabel (gatingCaption, settingsPanel, { 130, 140, 360, 18 }, "Integrated loudness gatting off",
                 18.0f);
 
-    setUpLabel (truePeakMaxCaption, settingsPanel, { 87, 195, 396, 18 }, "True peak max. level   [dBTP]",
-                18.0f);
+    setUpLabel (truePeakMaxCaption, settingsPanel, { 87, 195, 396, 18 }, "True peak max. level   [" + juce::String (LoudnessStandard::truePeakUnit) + "]", 18.0f);
     setUpSlider (truePeakMaxSlider, { 85, 220, 396, 30 }, -12.0, 0.0);
-    setUpLabel (shortTermMaxCaption, settingsPanel, { 87, 275, 396, 18 }, "Short term max. level   [LUFS]",
-                18.0f);
+    setUpLabel (shortTermMaxCaption, settingsPanel, { 87, 275, 396, 18 }, absoluteCaptions[3], 18.0f);
     setUpSlider (shortTermMaxSlider, { 85, 300, 396, 30 }, 0.0, 24.0);
     setUpLabel (peakHoldCaption, settingsPanel, { 87, 355, 396, 18 }, "Peak hold   [sec]", 18.0f);
     setUpSlider (peakHoldSlider, { 85, 380, 396, 30 }, 0.0, 10.0);
@@ -474,14 +476,31 @@ void OvrajuceLoudnessAudioProcessorEditor::setShortTermRange (double minimum, do
         shortTermMaxSlider.setRange (minimum, maximum, 1.0);
 }
 
-void OvrajuceLoudnessAudioProcessorEditor::setLufsImages (bool lkfs)
+void OvrajuceLoudnessAudioProcessorEditor::showUnitPictures (const juce::String& unit)
 {
-    if (lkfs)
-        setPictures (lufsButton,
-                     { "bLkfs", nullptr, nullptr, "bLkfs", "bLkfsOn", nullptr, nullptr, "bLkfsOn" });
-    else
-        setPictures (lufsButton,
-                     { "bLufs", nullptr, nullptr, "bLkfs", "bLufsOn", nullptr, nullptr, "bLkfsOn" });
+    // The pictures are named after the unit word they show: "bLufs", "bLkfsOn".
+    const auto off = "b" + unit.substring (0, 1) + unit.substring (1).toLowerCase();
+    const auto on = off + "On";
+    setPictures (lufsButton,
+                 { off.toRawUTF8(), nullptr, nullptr, "bLkfs", on.toRawUTF8(), nullptr, nullptr, "bLkfsOn" });
+}
+
+std::array<juce::DrawableButton*, LoudnessStandard::count> OvrajuceLoudnessAudioProcessorEditor::standardButtons()
+{
+    return { &ebuButton, &atscButton, &aribButton };
+}
+
+int OvrajuceLoudnessAudioProcessorEditor::standardShown()
+{
+    const auto buttons = standardButtons();
+    const auto on = std::find_if (buttons.begin(), buttons.end(), [] (auto* b) { return b->getToggleState(); });
+    return on == buttons.end() ? -1 : (int) (on - buttons.begin());
+}
+
+const LoudnessStandard& OvrajuceLoudnessAudioProcessorEditor::rowOf (bool ebu) noexcept
+{
+    // ATSC and ARIB share their levels: the other standards' row.
+    return LoudnessStandard::all[ebu ? LoudnessStandard::ebu : LoudnessStandard::atsc];
 }
 
 //==============================================================================
@@ -592,36 +611,25 @@ void OvrajuceLoudnessAudioProcessorEditor::showMode (int mode)
 
 void OvrajuceLoudnessAudioProcessorEditor::applyStandardPreset()
 {
-    struct Preset
-    {
-        float standard, reference, truePeakMax, shortTermMax;
-    };
-    static constexpr Preset presets[] = { { 0.0f, 0.0f, -1.0f, -18.0f },
-                                          { 1.0f, 1.0f, -2.0f, -10.0f },
-                                          { 2.0f, 1.0f, -2.0f, -10.0f } };
-
-    const juce::DrawableButton* buttons[] = { &ebuButton, &atscButton, &aribButton };
-    for (int i = 0; i < 3; ++i)
-    {
-        if (! buttons[i]->getToggleState())
-            continue;
-
-        const auto& preset = presets[i];
-        auto& settings = processor.settings;
-        settings.measurementStandard = preset.standard;
-        settings.truePeakRefLevel = preset.reference;
-
-        // The two levels are written here as well as through the sliders'
-        // notifications: a display tick in between re-sets the sliders from
-        // the settings, which would otherwise put the old levels back.
-        settings.truePeakMaxLevel = preset.truePeakMax;
-        settings.shtMaxLevel = preset.shortTermMax;
-
-        truePeakMaxSlider.setValue (preset.truePeakMax, juce::sendNotificationAsync);
-        const auto shown = luButton.getToggleState() ? preset.shortTermMax + luOffset : preset.shortTermMax;
-        shortTermMaxSlider.setValue (shown, juce::sendNotificationAsync);
+    const auto index = standardShown();
+    if (index < 0)
         return;
-    }
+
+    const auto& preset = LoudnessStandard::all[(size_t) index];
+    auto& settings = processor.settings;
+    settings.measurementStandard = (float) index;
+    settings.truePeakRefLevel = preset.truePeakRefLevel;
+
+    // The two levels are written here as well as through the sliders'
+    // notifications: a display tick in between re-sets the sliders from
+    // the settings, which would otherwise put the old levels back.
+    settings.truePeakMaxLevel = preset.truePeakMaxLevel;
+    settings.shtMaxLevel = preset.shortTermMaxLevel;
+
+    truePeakMaxSlider.setValue (preset.truePeakMaxLevel, juce::sendNotificationAsync);
+    const auto shortTermMax = preset.shortTermMaxLevel;
+    shortTermMaxSlider.setValue (luButton.getToggleState() ? shortTermMax + luOffset : shortTermMax,
+                                 juce::sendNotificationAsync);
 }
 
 void OvrajuceLoudnessAudioProcessorEditor::switchRemoteServer (bool on)
@@ -703,22 +711,12 @@ void OvrajuceLoudnessAudioProcessorEditor::applySettings (const SettingsSnapshot
 
     if ((float) lastStandard != settings.measurementStandard)
     {
-        switch ((int) std::lround (settings.measurementStandard))
+        if (const auto index = LoudnessStandard::indexOf (settings.measurementStandard); index >= 0)
         {
-            case 0:
-                ebuButton.setToggleState (true, juce::dontSendNotification);
-                setLufsImages (false);
-                luOffset = 23.0f;
-                break;
-            case 1:
-            case 2:
-                (std::lround (settings.measurementStandard) == 1 ? atscButton : aribButton)
-                    .setToggleState (true, juce::dontSendNotification);
-                setLufsImages (true);
-                luOffset = 24.0f;
-                break;
-            default:
-                break;
+            const auto& standard = LoudnessStandard::all[(size_t) index];
+            standardButtons()[(size_t) index]->setToggleState (true, juce::dontSendNotification);
+            showUnitPictures (standard.unit);
+            luOffset = standard.luOffset;
         }
         lastStandard = (int) settings.measurementStandard;
     }
@@ -823,28 +821,27 @@ int OvrajuceLoudnessAudioProcessorEditor::unitLabelCode (bool ebuOn, bool scaleA
 
 juce::StringArray OvrajuceLoudnessAudioProcessorEditor::unitCaptions (int code)
 {
-    const auto captions = [] (const char* unit, const char* spacing) {
-        const juce::String u (unit);
-        return juce::StringArray { "SL  " + u, "IL  " + u, juce::String ("ML") + spacing + u,
-                                   "Short term max. level   [" + u + "]" };
-    };
-
     switch (code)
     {
         case 10:
         case 12:
-            return captions ("LUFS", "    ");
+            return captionsIn (LoudnessStandard::all[LoudnessStandard::ebu].unit);
         case 11:
         case 13:
-            return captions ("LKFS", "    ");
+            return captionsIn (LoudnessStandard::all[LoudnessStandard::atsc].unit);
         case 18:
         case 19:
         case 20:
         case 21:
-            return captions ("LU", "    ");
+            return captionsIn (LoudnessStandard::relativeUnit);
         default:
             return {};
     }
+}
+
+juce::StringArray OvrajuceLoudnessAudioProcessorEditor::captionsIn (const juce::String& unit)
+{
+    return { "SL  " + unit, "IL  " + unit, "ML    " + unit, "Short term max. level   [" + unit + "]" };
 }
 
 void OvrajuceLoudnessAudioProcessorEditor::updateUnitLabels()
@@ -903,14 +900,11 @@ void OvrajuceLoudnessAudioProcessorEditor::updateUnitLabels()
 
 void OvrajuceLoudnessAudioProcessorEditor::setStandardTexts()
 {
-    const char* name = ebuButton.getToggleState()    ? "EBU"
-                       : atscButton.getToggleState() ? "ATSC"
-                       : aribButton.getToggleState() ? "ARIB"
-                                                     : nullptr;
-    if (name == nullptr)
+    const auto index = standardShown();
+    if (index < 0)
         return;
 
-    setText (modeValueLabel, name);
+    setText (modeValueLabel, LoudnessStandard::all[(size_t) index].name);
     modeValueLabel.setColour (juce::Label::textColourId, gatingButton.getToggleState() ? red : green);
 }
 
@@ -1091,21 +1085,22 @@ float OvrajuceLoudnessAudioProcessorEditor::toRelative (float level, float offse
 
 juce::Colour OvrajuceLoudnessAudioProcessorEditor::integratedColour (float integrated, bool ebu)
 {
-    const auto& t = targetThresholds[ebu ? 0 : 1];
-    const float upperTolerance = t[0], upperTarget = t[1], lowerTarget = t[2], lowerTolerance = t[3];
-
-    if (lowerTarget <= integrated && integrated <= upperTarget)
-        return green;
-    if ((upperTarget < integrated && integrated <= upperTolerance)
-        || (lowerTolerance <= integrated && integrated < lowerTarget))
-        return yellow;
+    switch (rowOf (ebu).zoneOf (integrated))
+    {
+        case LoudnessStandard::Zone::onTarget:
+            return green;
+        case LoudnessStandard::Zone::withinTolerance:
+            return yellow;
+        case LoudnessStandard::Zone::outside:
+            break;
+    }
     return red;
 }
 
 void OvrajuceLoudnessAudioProcessorEditor::updateLoudnessReadouts()
 {
     const bool ebu = ebuButton.getToggleState();
-    const float offset = ebu ? 23.0f : 24.0f;
+    const float offset = rowOf (ebu).luOffset;
     float momentary = displayValues.momentaryLoudness;
     const float shortTerm = displayValues.shortTermLoudness;
     float shownShortTerm = shortTerm;

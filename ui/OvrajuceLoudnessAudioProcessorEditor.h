@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FailureNotice.h"
+#include "LoudnessStandard.h"
 #include "LockComponent.h"
 #include "OVRAAudioDeviceSelectorComponent.h"
 #include "OVRACorrelationMeter.h"
@@ -116,10 +117,6 @@ public:
     static constexpr std::array<juce::uint32, 3> accent { 0xff16a085, 0xff1abc9c, 0xff3e454d };
     static const juce::Colour green, red, yellow, dimGrey;
 
-    /** Per row: upper tolerance, upper target, lower target, lower tolerance. */
-    static constexpr float targetThresholds[2][4] { { -20.6f, -22.0f, -24.0f, -28.4f },
-                                                    { -20.6f, -22.0f, -26.0f, -28.4f } };
-
     //==============================================================================
     OvrajuceLoudnessAudioProcessor& processor;
     juce::AudioDeviceManager* const deviceManager;
@@ -130,7 +127,7 @@ public:
     juce::Array<juce::IPAddress> localAddresses;
 
     int displayMode = 0;
-    float luOffset = 24.0f;
+    float luOffset = LoudnessStandard::all[LoudnessStandard::atsc].luOffset; // until a standard is applied
     int lastStandard = -1;
     int unitLabelState = -1;
     int soundFieldScaleState = -1;
@@ -263,7 +260,13 @@ private:
     void setUpSlider (juce::Slider& slider, juce::Rectangle<int> bounds, double minimum, double maximum);
     void setUpCombo (juce::ComboBox& combo, juce::Rectangle<int> bounds, const juce::StringArray& items);
     void setUpTextEditor (juce::TextEditor& editor, juce::Rectangle<int> bounds);
-    void setLufsImages (bool lkfs);
+    void showUnitPictures (const juce::String& unit);
+    std::array<juce::DrawableButton*, LoudnessStandard::count> standardButtons();
+    /** The standard whose button is on, -1 for none. */
+    int standardShown();
+    /** The EBU row, or the row of the other standards. */
+    static const LoudnessStandard& rowOf (bool ebu) noexcept;
+    static juce::StringArray captionsIn (const juce::String& unit);
     void setShortTermRange (double minimum, double maximum);
 
     void showMode (int mode);
