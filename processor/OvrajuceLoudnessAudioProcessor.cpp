@@ -61,8 +61,6 @@ juce::AudioPlayHead::CurrentPositionInfo toCurrentPositionInfo (const juce::Audi
     return info;
 }
 
-constexpr int stereoStateParameter = 16;
-
 /** The reading from a pair's single-precision sums of squares and products. */
 float correlationFromSums (float sll, float srr, float slr, int numSamples) noexcept
 {
@@ -619,7 +617,7 @@ void OvrajuceLoudnessAudioProcessor::setParameterValue (int index, float value)
 
     settings.*SettingsSnapshot::floatFields[(size_t) index].field = value;
 
-    if (index == 0)
+    if (index == isMeasuringParameter)
     {
         if (value != 0.0f)
             startMeasurementLog();

@@ -560,7 +560,7 @@ void OvrajuceLoudnessAudioProcessorEditor::buttonClicked (juce::Button* button)
             showMode (1);
     }
     else if (button == &startButton)
-        processor.setParameterValue (0, on ? 1.0f : 0.0f);
+        processor.setParameterValue (OvrajuceLoudnessAudioProcessor::isMeasuringParameter, on ? 1.0f : 0.0f);
     else if (button == &resetButton)
         processor.resetMeasurement();
     else if (button == &truePeakAlarmLamp
@@ -1136,7 +1136,7 @@ void OvrajuceLoudnessAudioProcessorEditor::checkStereoRouting()
 
     stereoButton.setEnabled (! surroundMissing);
     fiveOneButton.setEnabled (! surroundMissing);
-    processor.setParameterValue (16, stereo ? 1.0f : 0.0f);
+    processor.setParameterValue (OvrajuceLoudnessAudioProcessor::stereoStateParameter, stereo ? 1.0f : 0.0f);
 }
 
 void OvrajuceLoudnessAudioProcessorEditor::clearOverloadLamps()
