@@ -449,10 +449,6 @@ void OvrajuceLoudnessAudioProcessorEditor::setUpCombo (juce::ComboBox& combo, ju
                                                        const juce::StringArray& items)
 {
     combo.addItemList (items, 1);
-    combo.setColour (juce::ComboBox::backgroundColourId, juce::Colour (palette[0]));
-    combo.setColour (juce::ComboBox::outlineColourId, juce::Colour (accent[2]));
-    combo.setColour (juce::ComboBox::buttonColourId, juce::Colour (accent[2]));
-    combo.setColour (juce::ComboBox::arrowColourId, juce::Colour (accent[1]));
     combo.setLookAndFeel (&lookAndFeel);
     combo.addListener (this);
     place (combo, scopePanel, bounds);
