@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <utility>
 
 // The controls: the listeners write the user's choices into the processor's
 // live settings, and applySettings brings the controls back into line with a
