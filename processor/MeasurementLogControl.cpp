@@ -1,5 +1,6 @@
 #include "MeasurementLogControl.h"
 #include "DiagnosticPrinter.h"
+#include "LoudnessStandard.h"
 
 #include <limits>
 #include <thread>
@@ -130,7 +131,8 @@ void MeasurementLogControl::stop()
     stopped->setIntegratedLoudness (display.programLoudness.get(), getLoudnessUnit());
     report.setElementAttribute ("IntegratedMeasurements", "LoudnessRange", "value",
                                 juce::String ((double) display.loudnessRange.get(), 1));
-    report.setElementAttribute ("IntegratedMeasurements", "LoudnessRange", "unit", "LU");
+    report.setElementAttribute ("IntegratedMeasurements", "LoudnessRange", "unit",
+                                LoudnessStandard::relativeUnit);
 
     closeLogger (std::move (stopped));
 }
@@ -178,7 +180,9 @@ void MeasurementLogControl::rollOverIfDue()
 
 juce::StringRef MeasurementLogControl::getLoudnessUnit() const noexcept
 {
-    return settings.measurementStandard.get() == 0.0f ? "LUFS" : "LKFS";
+    // Any standard but EBU's reads in the other standards' unit.
+    const bool ebu = settings.measurementStandard.get() == 0.0f;
+    return LoudnessStandard::all[ebu ? LoudnessStandard::ebu : LoudnessStandard::atsc].unit;
 }
 
 //==============================================================================
@@ -259,6 +263,6 @@ void MeasurementLogControl::logTruePeak() noexcept
         const float rounded = roundToOneDecimal (loudest);
         maxTruePeak = rounded;
         maxTruePeakTime = now;
-        blockLogger->setMaxTruePeak (rounded, "dBTP", now);
+        blockLogger->setMaxTruePeak (rounded, LoudnessStandard::truePeakUnit, now);
     }
 }

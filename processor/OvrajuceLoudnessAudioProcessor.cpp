@@ -6,7 +6,6 @@
 namespace
 {
 constexpr int numParameters = 17;
-constexpr int stereoStateParameter = 16;
 } // namespace
 
 //==============================================================================
@@ -426,7 +425,7 @@ void OvrajuceLoudnessAudioProcessor::setParameterValue (int index, float value)
 
     settings.*SettingsSnapshot::floatFields[(size_t) index].field = value;
 
-    if (index == 0)
+    if (index == isMeasuringParameter)
     {
         if (value != 0.0f)
             startMeasurementLog();

@@ -104,6 +104,10 @@ public:
         (value != 0). Any other index does nothing. */
     void setParameterValue (int index, float value);
 
+    /** The indices of setParameterValue that the editor writes. */
+    static constexpr int isMeasuringParameter = 0;
+    static constexpr int stereoStateParameter = 16;
+
     /** Every display value to its reset value. Audio thread, or any thread
         while no audio runs. */
     void resetDisplayValues() noexcept;

@@ -9,14 +9,6 @@ constexpr float labelFontHeight = 18.0f;
 constexpr int boxHeight = 24;
 constexpr double fallbackSampleRate = 48000.0;
 
-void setBoxColours (juce::ComboBox& box)
-{
-    box.setColour (juce::ComboBox::backgroundColourId, juce::Colour (0xffd8d8d8));
-    box.setColour (juce::ComboBox::outlineColourId, juce::Colour (0xff3e454d));
-    box.setColour (juce::ComboBox::buttonColourId, juce::Colour (0xff3e454d));
-    box.setColour (juce::ComboBox::arrowColourId, juce::Colour (0xff1abc9c));
-}
-
 int roundedFraction (int length, float fraction) { return juce::roundToInt ((float) length * fraction); }
 
 ChannelLayout identityLayout()
@@ -152,7 +144,6 @@ std::unique_ptr<juce::ComboBox> AudioDeviceSettingsPanel::makeBox()
     box->addListener (this);
     box->setLookAndFeel (&lookAndFeel);
     addAndMakeVisible (*box);
-    setBoxColours (*box);
     return box;
 }
 
@@ -406,10 +397,7 @@ AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::OVRAChannelSelectorDropBox
     }
 
     for (auto& box : channelBoxes)
-    {
         box->setLookAndFeel (&lookAndFeel);
-        setBoxColours (*box);
-    }
 
     chosenChannels = identityLayout();
     processor = processorToUse;

@@ -2,6 +2,7 @@
 
 #include "FailureNotice.h"
 #include "LockComponent.h"
+#include "LoudnessStandard.h"
 #include "OVRAAudioDeviceSelectorComponent.h"
 #include "OVRACorrelationMeter.h"
 #include "OVRADrawVectorscope.h"
@@ -11,6 +12,7 @@
 #include "OVRAReport.h"
 #include "OVRAVectroscope.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
+#include "Slots.h"
 #include "ZelxLookAndFeel.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -32,6 +34,15 @@
         auto* editor = processor.createEditorIfNeeded();   // this class
         content.addAndMakeVisible (editor);
 
+    The definition is split by concern, one file each:
+    - OvrajuceLoudnessAudioProcessorEditor.cpp: lifecycle, views, paint and layout;
+    - OvrajuceLoudnessAudioProcessorEditorChildren.cpp: building the children
+      from their tables;
+    - OvrajuceLoudnessAudioProcessorEditorControls.cpp: the listeners and
+      applySettings;
+    - OvrajuceLoudnessAudioProcessorEditorDisplay.cpp: the display timer with
+      its read-outs, lamps and overload hold.
+
     Message thread only, apart from the vectroscope's slices on vectorThread.
 */
 class OvrajuceLoudnessAudioProcessorEditor : public juce::AudioProcessorEditor,
@@ -43,6 +54,9 @@ class OvrajuceLoudnessAudioProcessorEditor : public juce::AudioProcessorEditor,
                                              public juce::ComboBox::Listener
 {
 public:
+    //==============================================================================
+    // Lifecycle, views and layout (OvrajuceLoudnessAudioProcessorEditor.cpp)
+
     static constexpr int editorWidth = 1024;
     static constexpr int editorHeight = 768;
     static constexpr int timerIntervalMs = 50;
@@ -56,9 +70,16 @@ public:
                                           juce::AudioDeviceManager* deviceManager);
     ~OvrajuceLoudnessAudioProcessorEditor() override;
 
-    //==============================================================================
     void paint (juce::Graphics&) override;
     void resized() override;
+
+    /** Shows the panels of displayMode; mode 0 leaves them as built. */
+    void updatePanelVisibility();
+
+    //==============================================================================
+    // The controls (OvrajuceLoudnessAudioProcessorEditorControls.cpp): the
+    // user's choices into the processor's settings, and the settings back into
+    // the controls on every tick
 
     void buttonClicked (juce::Button*) override;
     void buttonStateChanged (juce::Button*) override {}
@@ -72,23 +93,32 @@ public:
     void changeListenerCallback (juce::ChangeBroadcaster*) override;
     void comboBoxChanged (juce::ComboBox*) override;
 
-    /** One display tick: views, readings, settings, meters, lamps, hold. */
-    void timerCallback() override;
-
-    //==============================================================================
     /** Brings every control into line with a copy of the settings. */
     void applySettings (const SettingsSnapshot& settings);
     void updateUnitLabels();
     void setStandardTexts();
     void setPeakHoldTicks();
-    void updatePanelVisibility();
+
+    /** The unit-label code of the button states (10 .. 21 are shown). */
+    static int unitLabelCode (bool ebuOn, bool scaleAOn, bool scaleBOn, bool lufsOn, bool luOn) noexcept;
+
+    /** Captions for a code: short-term, integrated, momentary, short-term
+        maximum; empty for a code that is not shown. */
+    static juce::StringArray unitCaptions (int code);
+
+    //==============================================================================
+    // The display timer (OvrajuceLoudnessAudioProcessorEditorDisplay.cpp):
+    // readings, read-outs, lamps and the overload hold
+
+    /** One display tick: views, readings, settings, meters, lamps, hold. */
+    void timerCallback() override;
+
     void updateTimeDisplay (double samples, double sampleRate);
     void updateLoudnessReadouts();
     void clearOverloadLamps();
     /** A read-out's text by levelToText, formatted only for a level it does not show yet. */
     void setLevelText (juce::Label& label, float level);
 
-    //==============================================================================
     /** "[-]hh:mm:ss:" then milliseconds (fps 0) or frames; all zero at rate 0. */
     static juce::String formatTimecode (double samples, double framesPerSecond, double sampleRate);
 
@@ -102,25 +132,15 @@ public:
         tolerance, red outside (EBU row or the row of the other standards). */
     static juce::Colour integratedColour (float integrated, bool ebu);
 
-    /** The unit-label code of the button states (10 .. 21 are shown). */
-    static int unitLabelCode (bool ebuOn, bool scaleAOn, bool scaleBOn, bool lufsOn, bool luOn) noexcept;
-
-    /** Captions for a code: short-term, integrated, momentary, short-term
-        maximum; empty for a code that is not shown. */
-    static juce::StringArray unitCaptions (int code);
-
     //==============================================================================
     // Colours
     static constexpr std::array<juce::uint32, 5> palette { 0xffd8d8d8, 0xff979797, 0xff3a93dd, 0xff81ca2f,
                                                            0xffd70014 };
     static constexpr std::array<juce::uint32, 3> accent { 0xff16a085, 0xff1abc9c, 0xff3e454d };
-    static const juce::Colour green, red, yellow, dimGrey;
-
-    /** Per row: upper tolerance, upper target, lower target, lower tolerance. */
-    static constexpr float targetThresholds[2][4] { { -20.6f, -22.0f, -24.0f, -28.4f },
-                                                    { -20.6f, -22.0f, -26.0f, -28.4f } };
+    static const juce::Colour green, red, yellow, dimGrey, white, black;
 
     //==============================================================================
+    // State
     OvrajuceLoudnessAudioProcessor& processor;
     juce::AudioDeviceManager* const deviceManager;
 
@@ -129,13 +149,15 @@ public:
     ZelxLookAndFeel lookAndFeel;
     juce::Array<juce::IPAddress> localAddresses;
 
+    // What the controls last applied.
     int displayMode = 0;
-    float luOffset = 24.0f;
+    float luOffset = LoudnessStandard::all[LoudnessStandard::atsc].luOffset; // until a standard is applied
     int lastStandard = -1;
     int unitLabelState = -1;
     int soundFieldScaleState = -1;
     int refLevelImageState = -1;
 
+    // What the display timer keeps from tick to tick.
     DisplaySnapshot displayValues;
     double meterSampleRate = 0.0;
     bool overloadHoldEnabled = false;
@@ -151,16 +173,21 @@ public:
     FailureNotice logWriteNotice { "Measurement not saved" };
     juce::uint32 toldLogWriteFailure = 0;
 
+    //==============================================================================
+    // The children, by panel (built in OvrajuceLoudnessAudioProcessorEditorChildren.cpp)
+
+    /** A button drawn from pictures; its name, style, place and pictures come
+        from the editor's table of buttons. */
+    struct PictureButton : public juce::DrawableButton
+    {
+        PictureButton() : juce::DrawableButton ({}, juce::DrawableButton::ImageRaw) {}
+    };
+
     // Top bar
     juce::Component topBar;
     juce::ImageComponent logoImage;
-    juce::DrawableButton startButton { "startButton", juce::DrawableButton::ImageRaw };
-    juce::DrawableButton metersButton { "metersButton", juce::DrawableButton::ImageRaw };
-    juce::DrawableButton resetButton { "resetButton", juce::DrawableButton::ImageRaw };
-    juce::DrawableButton deviceButton { "deviceButton", juce::DrawableButton::ImageRaw };
-    juce::DrawableButton settingsButton { "settingsButton", juce::DrawableButton::ImageRaw };
-    juce::DrawableButton reportsButton { "reportsButton", juce::DrawableButton::ImageRaw };
-    juce::DrawableButton lockButton { "lockButton", juce::DrawableButton::ImageStretched };
+    PictureButton startButton, metersButton, resetButton, deviceButton, settingsButton, reportsButton;
+    PictureButton lockButton;
 
     // Loudness meters
     juce::Component loudnessMeterPanel;
@@ -172,7 +199,7 @@ public:
     // Read-outs
     juce::Component peakPanel;
     juce::Label peakLabel;
-    juce::DrawableButton truePeakAlarmLamp { "truePeakAlarmLamp", juce::DrawableButton::ImageRaw };
+    PictureButton truePeakAlarmLamp;
     std::array<juce::ImageComponent, 4> readoutBox;
     juce::Label modeValueLabel, modeLabel;
     juce::Label integratedValueLabel, integratedUnitLabel, integratedUnitMark;
@@ -188,36 +215,21 @@ public:
     juce::Component truePeakPanel;
     juce::ImageComponent truePeakFace;
     std::vector<std::unique_ptr<OVRAJuceVU>> truePeakVU;
-    std::array<juce::DrawableButton, 6> overloadLamp {
-        juce::DrawableButton { "overloadLampL", juce::DrawableButton::ImageRaw },
-        juce::DrawableButton { "overloadLampR", juce::DrawableButton::ImageRaw },
-        juce::DrawableButton { "overloadLampC", juce::DrawableButton::ImageRaw },
-        juce::DrawableButton { "overloadLampLFE", juce::DrawableButton::ImageRaw },
-        juce::DrawableButton { "overloadLampLS", juce::DrawableButton::ImageRaw },
-        juce::DrawableButton { "overloadLampRS", juce::DrawableButton::ImageRaw }
-    };
-    std::array<juce::ImageComponent, 6> truePeakBox;
-    std::array<juce::Label, 6> truePeakValueLabel, channelNameLabel;
+    std::array<PictureButton, Slots::count> overloadLamp;
+    std::array<juce::ImageComponent, Slots::count> truePeakBox;
+    std::array<juce::Label, Slots::count> truePeakValueLabel, channelNameLabel;
 
     // Settings
     juce::Component settingsPanel;
     juce::Label standardCaption, scaleCaption, unitCaption, referenceCaption;
-    juce::DrawableButton ebuButton { "ebuButton", juce::DrawableButton::ImageRaw };
-    juce::DrawableButton atscButton { "atscButton", juce::DrawableButton::ImageRaw };
-    juce::DrawableButton aribButton { "aribButton", juce::DrawableButton::ImageRaw };
-    juce::DrawableButton scaleButtonA { "scaleButtonA", juce::DrawableButton::ImageRaw };
-    juce::DrawableButton scaleButtonB { "scaleButtonB", juce::DrawableButton::ImageRaw };
-    juce::DrawableButton lufsButton { "lufsButton", juce::DrawableButton::ImageStretched };
-    juce::DrawableButton luButton { "luButton", juce::DrawableButton::ImageRaw };
-    juce::DrawableButton refLevelButtonA { "refLevelButtonA", juce::DrawableButton::ImageRaw };
-    juce::DrawableButton refLevelButtonB { "refLevelButtonB", juce::DrawableButton::ImageRaw };
-    juce::DrawableButton gatingButton { "gatingButton", juce::DrawableButton::ImageRaw };
+    PictureButton ebuButton, atscButton, aribButton;
+    PictureButton scaleButtonA, scaleButtonB, lufsButton, luButton, refLevelButtonA, refLevelButtonB;
+    PictureButton gatingButton;
     juce::Label gatingCaption, truePeakMaxCaption, shortTermMaxCaption, peakHoldCaption, overloadHoldCaption;
     juce::Slider truePeakMaxSlider, shortTermMaxSlider, peakHoldSlider, overloadHoldSlider;
     juce::Label connectionCaption, addressCaption, ipAddressLabel, portCaption, passwordCaption;
     juce::TextEditor portEditor, passwordEditor;
-    juce::DrawableButton connectButton { "connectButton", juce::DrawableButton::ImageStretched };
-    juce::DrawableButton passwordButton { "passwordButton", juce::DrawableButton::ImageStretched };
+    PictureButton connectButton, passwordButton;
     juce::HyperlinkButton contactLink { "CONTACT US", juce::URL (contactUrl) };
     juce::HyperlinkButton guideLink { "USER GUIDE", juce::URL (supportUrl) };
     juce::Label productLabel, versionLabel, noticeLabel;
@@ -229,10 +241,8 @@ public:
     juce::Label displayCaption, channelsCaption, loudnessCaption;
     juce::ComboBox displayCombo, channelsCombo, loudnessCombo;
     std::vector<std::unique_ptr<OVRACorrelationMeter>> correlationMeter;
-    juce::DrawableButton fiveOneButton { "fiveOneButton", juce::DrawableButton::ImageRaw };
-    juce::DrawableButton stereoButton { "stereoButton", juce::DrawableButton::ImageRaw };
-    juce::DrawableButton soundFieldSourceSwitch { "soundFieldSourceSwitch",
-                                                  juce::DrawableButton::ImageStretched };
+    PictureButton fiveOneButton, stereoButton;
+    PictureButton soundFieldSourceSwitch;
     juce::Label truePeakSourceCaption, momentarySourceCaption;
 
     // View 3: saved reports; view 4: the audio device, built when first shown
@@ -244,6 +254,8 @@ public:
 
 private:
     //==============================================================================
+    // Building the children
+
     /** A child's place in its parent; resized applies them all. */
     struct Placement
     {
@@ -251,26 +263,70 @@ private:
         juce::Rectangle<int> bounds;
     };
 
+    /** A button's pictures by state, "" for a state without one. */
+    struct Pictures
+    {
+        const char *off, *over, *on, *overOn, *disabled, *disabledOn;
+    };
+
     void place (juce::Component& child, juce::Component& parent, juce::Rectangle<int> bounds);
     void move (juce::Component& child, juce::Rectangle<int> bounds);
+
+    void buildPanels();
+    void buildTopBar();
+    void buildLoudnessMeters();
+    void buildReadouts();
+    void buildTruePeak();
+    void buildSettings();
+    void buildScopes();
+    void buildButtons();
 
     juce::Font latoFont (float height) const;
     void setUpLabel (juce::Label& label, juce::Component& parent, juce::Rectangle<int> bounds,
                      const juce::String& text, float fontHeight,
                      juce::Justification justification = juce::Justification::centredLeft);
-    void setUpButton (juce::DrawableButton& button, juce::Component& parent, juce::Rectangle<int> bounds,
-                      bool toggles, int radioGroup = 0);
     void setUpSlider (juce::Slider& slider, juce::Rectangle<int> bounds, double minimum, double maximum);
     void setUpCombo (juce::ComboBox& combo, juce::Rectangle<int> bounds, const juce::StringArray& items);
     void setUpTextEditor (juce::TextEditor& editor, juce::Rectangle<int> bounds);
-    void setLufsImages (bool lkfs);
-    void setShortTermRange (double minimum, double maximum);
+    static void setSliderColours (juce::Slider& slider);
 
+    /** An embedded picture by its file name without ".png". */
+    static juce::Image picture (const char* name);
+    static void setPictures (juce::DrawableButton& button, const Pictures& pictures);
+    static void setText (juce::Label& label, const juce::String& text);
+
+    //==============================================================================
+    // Views
     void showMode (int mode);
     void createDeviceSelector();
+
+    //==============================================================================
+    // The controls
     void applyStandardPreset();
     void switchRemoteServer (bool on);
     void clearOverloadFlags();
+    void setShortTermRange (double minimum, double maximum);
+    void showUnitPictures (const juce::String& unit);
+    /** The vectroscope's channel pairs as its box lists them, "L/R" and so on. */
+    static juce::StringArray vectroscopePairNames();
+    void showVectroscopePair (int index);
+
+    /** The standards' buttons, in the standards' order. */
+    std::array<PictureButton*, LoudnessStandard::count> standardButtons() noexcept;
+    /** The standard whose button is on, -1 for none. */
+    int standardShown() noexcept;
+    /** The four captions of unitCaptions in one unit. */
+    static juce::StringArray captionsIn (const juce::String& unit);
+
+    //==============================================================================
+    // The display timer
+    void tellLogWriteFailures();
+    void setMeterSampleRate (double sampleRate);
+    void showMeterLevels();
+    void showScopes();
+    void showOverloadLamps();
+    /** The EBU row, or the row of the other standards. */
+    static const LoudnessStandard& rowOf (bool ebu) noexcept;
     void checkStereoRouting();
     void runOverloadHold();
 

@@ -18,6 +18,14 @@ juce::Colour createBaseColour (juce::Colour buttonColour, bool hasKeyboardFocus,
 }
 } // namespace
 
+ZelxLookAndFeel::ZelxLookAndFeel()
+{
+    setColour (juce::ComboBox::backgroundColourId, juce::Colour (0xffd8d8d8));
+    setColour (juce::ComboBox::outlineColourId, juce::Colour (0xff3e454d));
+    setColour (juce::ComboBox::buttonColourId, juce::Colour (0xff3e454d));
+    setColour (juce::ComboBox::arrowColourId, juce::Colour (0xff1abc9c));
+}
+
 void ZelxLookAndFeel::drawComboBox (juce::Graphics& g, int width, int height, bool isMouseButtonDown,
                                     int buttonX, int buttonY, int buttonW, int buttonH, juce::ComboBox& box)
 {

@@ -2,13 +2,14 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-/** The program's own look and feel: flat combo boxes and bar sliders where the
-    framework draws them glossy, and a diagnostic log line for every slider
-    thumb it paints. Everything else is the framework's V2 look. */
+/** The program's own look and feel: flat combo boxes in the meter's colours
+    and bar sliders where the framework draws them glossy, and a diagnostic log
+    line for every slider thumb it paints. Everything else is the framework's
+    V2 look. A component's own colours still come first. */
 class ZelxLookAndFeel : public juce::LookAndFeel_V2
 {
 public:
-    ZelxLookAndFeel() = default;
+    ZelxLookAndFeel();
     ~ZelxLookAndFeel() override = default;
 
     void drawComboBox (juce::Graphics&, int width, int height, bool isMouseButtonDown, int buttonX,

@@ -119,12 +119,23 @@ TEST (EditorRules, UnitLabelCodesAndTheirCaptions)
     EXPECT_EQ (18, Editor::unitLabelCode (true, true, false, false, true));
     EXPECT_EQ (21, Editor::unitLabelCode (false, false, true, false, true));
 
-    EXPECT_EQ (juce::StringArray ({ "SL  LUFS", "IL  LUFS", "ML    LUFS", "Short term max. level   [LUFS]" }),
-               Editor::unitCaptions (12));
-    EXPECT_EQ (juce::StringArray ({ "SL  LKFS", "IL  LKFS", "ML    LKFS", "Short term max. level   [LKFS]" }),
-               Editor::unitCaptions (11));
-    EXPECT_EQ (juce::StringArray ({ "SL  LU", "IL  LU", "ML    LU", "Short term max. level   [LU]" }),
-               Editor::unitCaptions (19));
+    // Each caption of a shown code names the unit of its buttons: an absolute
+    // level in the unit of the standard (EBU's or the others'), a relative
+    // one in LU; the two scales share their captions.
+    const juce::String ebuUnit (LoudnessStandard::all[LoudnessStandard::ebu].unit);
+    const juce::String otherUnit (LoudnessStandard::all[LoudnessStandard::atsc].unit);
+    const juce::String relativeUnit (LoudnessStandard::relativeUnit);
+    for (const auto& [code, unit] :
+         { std::pair (10, ebuUnit), std::pair (12, ebuUnit), std::pair (11, otherUnit),
+           std::pair (13, otherUnit), std::pair (18, relativeUnit), std::pair (19, relativeUnit),
+           std::pair (20, relativeUnit), std::pair (21, relativeUnit) })
+    {
+        const auto captions = Editor::unitCaptions (code);
+        ASSERT_EQ (4, captions.size()) << code;
+        for (int k = 0; k < 3; ++k)
+            EXPECT_TRUE (captions[k].endsWith (" " + unit)) << code << ": " << captions[k];
+        EXPECT_TRUE (captions[3].endsWith ("[" + unit + "]")) << code << ": " << captions[3];
+    }
     for (int code : { 0, 8, 14, 16, 22, 42 })
         EXPECT_TRUE (Editor::unitCaptions (code).isEmpty()) << code;
 }
@@ -153,45 +164,70 @@ TEST (Editor, ConstructionLaysOutTheMeterView)
 {
     EditorRig rig;
     auto& e = *rig.editor;
-
-    const struct
-    {
-        juce::Component& child;
-        juce::Component& parent;
-        juce::Rectangle<int> bounds;
-    } table[] = {
-        { e.topBar, e, { 0, 0, 1024, 100 } },
-        { e.startButton, e.topBar, { 232, 0, 100, 100 } },
-        { e.resetButton, e.topBar, { 346, 0, 100, 100 } },
-        { e.settingsButton, e.topBar, { 460, 0, 100, 100 } },
-        { e.reportsButton, e.topBar, { 574, 0, 100, 100 } },
-        { e.lockButton, e, { 688, 0, 100, 100 } },
-        { e.loudnessMeterPanel, e, { 0, 140, 205, 510 } },
-        { e.momentaryVU, e.loudnessMeterPanel, { 67, 10, 34, 483 } },
-        { e.shortTermArrow, e.loudnessMeterPanel, { 161, 12, 24, 483 } },
-        { e.peakPanel, e, { 225, 140, 80, 510 } },
-        { e.integratedValueLabel, e.readoutBox[1], { 0, 9, 76, 25 } },
-        { e.shortTermUnitMark, e.readoutBox[2], { 21, 60, 76, 24 } },
-        { e.timePanel, e, { 0, 650, 323, 100 } },
-        { e.timecodeLabel, e.timePanel, { 177, 13, 145, 23 } },
-        { e.truePeakPanel, e, { 651, 140, 370, 600 } },
-        { *e.truePeakVU[5], e.truePeakFace, { 265, 8, 20, 480 } },
-        { e.truePeakValueLabel[2], e.truePeakBox[2], { 0, 7, 48, 17 } },
-        { e.settingsPanel, e, { 0, 160, 1024, 608 } },
-        { e.connectButton, e.settingsPanel, { 796, 353, 82, 30 } },
-        { e.scopePanel, e, { 336, 140, 300, 600 } },
-        { e.soundField, e.scopePanel, { 9, 15, 283, 283 } },
-        { e.vectroscope, e.scopePanel, { 9, 6, 283, 283 } },
-        { *e.correlationMeter[3], e.scopePanel, { 4, 425, 292, 37 } },
-        { e.stereoButton, e.scopePanel, { 166, 528, 124, 60 } },
-        { e.reportViewer, e, { 0, 100, 1024, 708 } },
-        { e.lockOverlay, e, { 0, 0, 1024, 768 } },
+    const auto inEditor = [&e] (juce::Component& c) { return e.getLocalArea (&c, c.getLocalBounds()); };
+    const auto shownInEditor = [&e] (juce::Component& c) {
+        auto* shown = &c;
+        while (shown != nullptr && shown != &e && shown->isVisible())
+            shown = shown->getParentComponent();
+        return shown == &e;
     };
-    for (const auto& row : table)
+
+    // The meter view's panels tile the editor without overlapping.
+    const std::vector<juce::Component*> panels { &e.topBar,    &e.loudnessMeterPanel, &e.peakPanel,
+                                                 &e.timePanel, &e.scopePanel,         &e.truePeakPanel };
+    for (auto* panel : panels)
     {
-        EXPECT_EQ (&row.parent, row.child.getParentComponent()) << row.child.getName();
-        EXPECT_EQ (row.bounds, row.child.getBounds()) << row.child.getName();
+        EXPECT_EQ (&e, panel->getParentComponent());
+        EXPECT_TRUE (e.getLocalBounds().contains (panel->getBounds())) << panel->getName();
+        for (auto* other : panels)
+            EXPECT_TRUE (panel == other || ! panel->getBounds().intersects (other->getBounds()));
     }
+
+    // The lock overlay covers the whole editor; the other views open below the top bar.
+    EXPECT_EQ (e.getLocalBounds(), e.lockOverlay.getBounds());
+    for (auto* view : std::initializer_list<juce::Component*> { &e.settingsPanel, &e.reportViewer })
+        EXPECT_GE (view->getY(), e.topBar.getBottom()) << view->getName();
+
+    // No two controls or meters that are shown lie over one another, and
+    // each lies on the editor; the correlation meters' rows overlap by their
+    // frames, so they are kept apart from the others only.
+    std::vector<juce::Component*> controls { &e.startButton,   &e.resetButton,      &e.settingsButton,
+                                             &e.reportsButton, &e.lockButton,       &e.truePeakAlarmLamp,
+                                             &e.momentaryVU,   &e.loudnessRangeBar, &e.shortTermArrow,
+                                             &e.soundField,    &e.displayCombo,     &e.channelsCombo,
+                                             &e.loudnessCombo, &e.fiveOneButton,    &e.stereoButton };
+    std::vector<juce::Component*> correlationMeters;
+    for (size_t k = 0; k < Slots::count; ++k)
+    {
+        controls.insert (controls.end(), { e.truePeakVU[k].get(), &e.overloadLamp[k], &e.truePeakBox[k] });
+        correlationMeters.push_back (e.correlationMeter[k].get());
+    }
+    for (auto* c : controls)
+    {
+        EXPECT_TRUE (shownInEditor (*c)) << c->getName();
+        EXPECT_TRUE (e.getLocalBounds().contains (inEditor (*c))) << c->getName();
+        for (auto* other : controls)
+            EXPECT_TRUE (c == other || ! inEditor (*c).intersects (inEditor (*other)))
+                << inEditor (*c).toString() << " over " << inEditor (*other).toString();
+        for (auto* meter : correlationMeters)
+            EXPECT_FALSE (inEditor (*c).intersects (inEditor (*meter)))
+                << inEditor (*c).toString() << " over " << inEditor (*meter).toString();
+    }
+
+    // Each value read-out and its caption sit centred on their box's quarter
+    // and three-quarter lines.
+    const auto expectOnQuarterLines = [] (juce::Component& box, juce::Label& value, juce::Label& caption) {
+        EXPECT_EQ (&box, value.getParentComponent()) << value.getName();
+        EXPECT_EQ (&box, caption.getParentComponent()) << caption.getName();
+        EXPECT_EQ (box.getHeight() / 4 - value.getHeight() / 2, value.getY()) << value.getName();
+        EXPECT_EQ (3 * box.getHeight() / 4 - caption.getHeight() / 2, caption.getY()) << caption.getText();
+    };
+    expectOnQuarterLines (e.readoutBox[0], e.modeValueLabel, e.modeLabel);
+    expectOnQuarterLines (e.readoutBox[1], e.integratedValueLabel, e.integratedUnitLabel);
+    expectOnQuarterLines (e.readoutBox[2], e.shortTermValueLabel, e.shortTermUnitLabel);
+    expectOnQuarterLines (e.readoutBox[3], e.loudnessRangeValueLabel, e.loudnessRangeUnitLabel);
+    for (size_t k = 0; k < Slots::count; ++k)
+        expectOnQuarterLines (e.truePeakBox[k], e.truePeakValueLabel[k], e.channelNameLabel[k]);
 
     for (auto* c : std::initializer_list<juce::Component*> {
              &e.topBar, &e.startButton, &e.resetButton, &e.settingsButton, &e.reportsButton, &e.lockButton,

@@ -77,6 +77,29 @@ TEST (ZelxLookAndFeel, ComboBoxIsFlatWithOutlineAndArrowsByState)
     EXPECT_EQ (background, focused.getPixelAt (2, 15));
 }
 
+// Every combo box of the meter takes its colours from the look, written there
+// once; colours a box sets itself still come first.
+TEST (ZelxLookAndFeel, ComboBoxesWithoutColoursOfTheirOwnTakeTheLooks)
+{
+    ZelxLookAndFeel lookAndFeel;
+    const juce::LookAndFeel_V2 framework;
+    juce::ComboBox plain, own;
+    plain.setLookAndFeel (&lookAndFeel);
+    own.setLookAndFeel (&lookAndFeel);
+    own.setColour (juce::ComboBox::arrowColourId, arrow);
+
+    for (auto id : { juce::ComboBox::backgroundColourId, juce::ComboBox::outlineColourId,
+                     juce::ComboBox::buttonColourId, juce::ComboBox::arrowColourId })
+    {
+        EXPECT_NE (framework.findColour (id), lookAndFeel.findColour (id)) << id;
+        EXPECT_EQ (lookAndFeel.findColour (id), plain.findColour (id)) << id;
+    }
+    EXPECT_EQ (arrow, own.findColour (juce::ComboBox::arrowColourId));
+
+    plain.setLookAndFeel (nullptr);
+    own.setLookAndFeel (nullptr);
+}
+
 TEST (ZelxLookAndFeel, BarSliderIsFlatAndEmptyAtItsMinimum)
 {
     ZelxLookAndFeel lookAndFeel;

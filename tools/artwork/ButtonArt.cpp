@@ -1,4 +1,5 @@
 #include "Artwork.h"
+#include "LoudnessStandard.h"
 
 // clang-format off
 // Picture names: b<Control>[Over|Down][On|Disabled]. A state that looks like
@@ -406,10 +407,19 @@ std::vector<Picture> makeButtonPictures()
     add ("bLock", 100, 100, bigTile (false, false, padlockOpen, "LOCK"));
     add ("bUnlock", 100, 100, bigTile (true, false, padlockClosed, "UNLOCK"));
 
+    // The standards' and units' tiles show the words the meter uses for them.
+    const auto& standards = LoudnessStandard::all;
     const std::pair<const char*, const char*> settingTiles[] = {
-        { "bEbu", "EBU" },     { "bAtsc", "ATSC" }, { "bArib", "ARIB" }, { "bScale9", "+9" },
-        { "bScale18", "+18" }, { "bLufs", "LUFS" }, { "bLkfs", "LKFS" }, { "bLu", "LU" },
-        { "bRef18", "-18" },   { "bRef20", "-20" },
+        { "bEbu", standards[LoudnessStandard::ebu].name },
+        { "bAtsc", standards[LoudnessStandard::atsc].name },
+        { "bArib", standards[LoudnessStandard::arib].name },
+        { "bScale9", "+9" },
+        { "bScale18", "+18" },
+        { "bLufs", standards[LoudnessStandard::ebu].unit },
+        { "bLkfs", standards[LoudnessStandard::atsc].unit },
+        { "bLu", LoudnessStandard::relativeUnit },
+        { "bRef18", "-18" },
+        { "bRef20", "-20" },
     };
     for (const auto& [name, text] : settingTiles)
     {

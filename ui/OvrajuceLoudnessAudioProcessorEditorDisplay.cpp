@@ -1,0 +1,282 @@
+#include "OvrajuceLoudnessAudioProcessorEditor.h"
+
+#include <cmath>
+
+// The display timer: every 50 ms it copies the processor's readings, brings
+// the controls into line with the settings, and drives every meter, read-out,
+// lamp and text of the window. Nothing here is told of a new reading: the
+// tick polls.
+
+void OvrajuceLoudnessAudioProcessorEditor::timerCallback()
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+    updatePanelVisibility();
+    displayValues = processor.displaySnapshot;
+    applySettings (processor.getSettings());
+    tellLogWriteFailures();
+
+    const double sampleRate = processor.lastSampleRate;
+    updateTimeDisplay (displayValues.processedSamplesCounter, sampleRate);
+    setMeterSampleRate (sampleRate);
+
+    showMeterLevels();
+    setLevelText (loudnessRangeValueLabel, displayValues.loudnessRange);
+    updateLoudnessReadouts();
+    showScopes();
+    checkStereoRouting();
+
+    for (size_t k = 0; k < truePeakValueLabel.size(); ++k)
+        setLevelText (truePeakValueLabel[k], displayValues.truePeakValuesPerChannel[k]);
+
+    showOverloadLamps();
+    runOverloadHold();
+}
+
+void OvrajuceLoudnessAudioProcessorEditor::tellLogWriteFailures()
+{
+    // Every failure begun since the last tick gets its box, even one already
+    // over: a new number means the files were fine in between.
+    const auto& failures = processor.getLogWriteFailures();
+    if (failures.getNumFailures() == toldLogWriteFailure)
+        return;
+
+    const auto latest = failures.getLatest();
+    toldLogWriteFailure = latest.number;
+    logWriteNotice.succeeded();
+    logWriteNotice.failed (latest.message + "\n\nThe measurement goes on, and writing is tried again.");
+}
+
+void OvrajuceLoudnessAudioProcessorEditor::setMeterSampleRate (double sampleRate)
+{
+    // The momentary bar has no ballistics of its own and needs no rate.
+    if (sampleRate == 0.0 || sampleRate == meterSampleRate)
+        return;
+
+    for (auto& vu : truePeakVU)
+        vu->setSampleRate (sampleRate);
+    soundField.setSampleRate (sampleRate);
+    for (auto& meter : correlationMeter)
+        meter->setSampleRate (sampleRate);
+    meterSampleRate = sampleRate;
+}
+
+void OvrajuceLoudnessAudioProcessorEditor::showMeterLevels()
+{
+    momentaryVU.setLevel (displayValues.momentaryLoudnessPix);
+
+    // The arrow and the range band are smoothed here, a tenth of the way per tick.
+    arrowLevel = juce::jlimit (0.0f, 1.0f, 0.1f * displayValues.arrowSliderValue + 0.9f * arrowLevel);
+    shortTermArrow.setLevel (arrowLevel);
+
+    rangeLow = juce::jlimit (0.0f, 1.0f, 0.1f * displayValues.loudnessRangeVectorMin + 0.9f * rangeLow);
+    rangeHigh = juce::jlimit (0.0f, 1.0f, 0.1f * displayValues.loudnessRangeVectorMax + 0.9f * rangeHigh);
+    loudnessRangeBar.setRange (rangeLow, rangeHigh);
+
+    for (size_t k = 0; k < truePeakVU.size(); ++k)
+        truePeakVU[k]->setLevel (displayValues.truePeakValuesPerChannelPix[k]);
+}
+
+void OvrajuceLoudnessAudioProcessorEditor::showScopes()
+{
+    for (size_t k = 0; k < correlationMeter.size(); ++k)
+        correlationMeter[k]->setValue (displayValues.vurnCorr[k]);
+
+    const auto& v = displayValues.vectroscopeValue;
+    const auto soundFieldBefore = soundField.getLevels();
+    soundField.setLevels (v[0], v[1], v[2], v[3], v[4], v[5]);
+    soundField.pushLevels();
+    if (soundField.getLevels() != soundFieldBefore)
+        soundField.repaintLevels();
+
+    // Its drawing thread never repaints it itself.
+    vectroscope.repaint();
+}
+
+//==============================================================================
+void OvrajuceLoudnessAudioProcessorEditor::updateTimeDisplay (double samples, double sampleRate)
+{
+    setText (timecodeLabel, formatTimecode (samples, 0.0, sampleRate));
+}
+
+juce::String OvrajuceLoudnessAudioProcessorEditor::formatTimecode (double samples, double framesPerSecond,
+                                                                   double sampleRate)
+{
+    // 64-bit throughout: a day of audio is far more than 2^31 samples. A
+    // negative count reads as its magnitude behind a minus sign.
+    const auto rate = (juce::int64) sampleRate;
+    const double magnitude = std::abs (samples);
+    juce::int64 hours = 0, minutes = 0, seconds = 0, last = 0;
+
+    if (rate > 0)
+    {
+        const auto total = (juce::int64) (magnitude / sampleRate);
+        hours = total / 3600;
+        minutes = (total - hours * 3600) / 60;
+        seconds = total % 60;
+
+        if (framesPerSecond == 0.0)
+            last = (juce::int64) ((double) ((juce::int64) magnitude % rate) / sampleRate * 1000.0);
+        else
+        {
+            const auto samplesPerFrame =
+                juce::jmax ((juce::int64) 1, (juce::int64) (sampleRate / framesPerSecond));
+            last = ((juce::int64) magnitude / samplesPerFrame)
+                   % juce::jmax ((juce::int64) 1, (juce::int64) framesPerSecond);
+        }
+    }
+
+    const auto pad = [] (juce::int64 value, int digits) {
+        return juce::String (value).paddedLeft ('0', digits);
+    };
+    return (samples < 0.0 ? "-" : "") + pad (hours, 2) + ":" + pad (minutes, 2) + ":" + pad (seconds, 2) + ":"
+           + pad (last, framesPerSecond == 0.0 ? 3 : 2);
+}
+
+//==============================================================================
+void OvrajuceLoudnessAudioProcessorEditor::setLevelText (juce::Label& label, float level)
+{
+    // Turning a number into text is the dearest part of a tick, and steady
+    // readings repeat their levels tick after tick.
+    const auto [shown, first] = shownLevels.try_emplace (&label, level);
+    if (! first && shown->second == level)
+        return;
+
+    shown->second = level;
+    setText (label, levelToText (level, {}));
+}
+
+juce::String OvrajuceLoudnessAudioProcessorEditor::levelToText (float level, const juce::String& unit)
+{
+    if (level <= -60.0f)
+        return "-";
+
+    return juce::String (level, 1) + " " + unit;
+}
+
+float OvrajuceLoudnessAudioProcessorEditor::toRelative (float level, float offset) noexcept
+{
+    return level > levelFloor ? level + offset : levelFloor;
+}
+
+const LoudnessStandard& OvrajuceLoudnessAudioProcessorEditor::rowOf (bool ebu) noexcept
+{
+    // ATSC and ARIB share their levels: the other standards' row.
+    return LoudnessStandard::all[ebu ? LoudnessStandard::ebu : LoudnessStandard::atsc];
+}
+
+juce::Colour OvrajuceLoudnessAudioProcessorEditor::integratedColour (float integrated, bool ebu)
+{
+    switch (rowOf (ebu).zoneOf (integrated))
+    {
+        case LoudnessStandard::Zone::onTarget:
+            return green;
+        case LoudnessStandard::Zone::withinTolerance:
+            return yellow;
+        case LoudnessStandard::Zone::outside:
+            break;
+    }
+    return red;
+}
+
+void OvrajuceLoudnessAudioProcessorEditor::updateLoudnessReadouts()
+{
+    const bool ebu = ebuButton.getToggleState();
+    const float offset = rowOf (ebu).luOffset;
+    float momentary = displayValues.momentaryLoudness;
+    const float shortTerm = displayValues.shortTermLoudness;
+    float shownShortTerm = shortTerm;
+    float integrated = displayValues.programLoudness;
+
+    integratedValueLabel.setColour (juce::Label::textColourId, integratedColour (integrated, ebu));
+
+    auto threshold = (float) shortTermMaxSlider.getValue();
+    if (luButton.getToggleState())
+    {
+        momentary = toRelative (momentary, offset);
+        shownShortTerm = toRelative (shortTerm, offset);
+        integrated = toRelative (integrated, offset);
+        threshold -= offset;
+    }
+
+    shortTermValueLabel.setColour (juce::Label::textColourId, threshold <= shortTerm ? red : green);
+    setLevelText (shortTermValueLabel, shownShortTerm);
+    setLevelText (integratedValueLabel, integrated);
+    setLevelText (momentaryValueLabel, momentary);
+}
+
+//==============================================================================
+void OvrajuceLoudnessAudioProcessorEditor::checkStereoRouting()
+{
+    bool stereo = stereoButton.getToggleState();
+    const auto inputs = processor.getInputLayout();
+    const bool surroundMissing =
+        inputs[Slots::C] == ChannelLayout::none || inputs[Slots::LFE] == ChannelLayout::none
+        || inputs[Slots::LS] == ChannelLayout::none || inputs[Slots::RS] == ChannelLayout::none;
+
+    if (surroundMissing)
+        stereo = true;
+
+    stereoButton.setEnabled (! surroundMissing);
+    fiveOneButton.setEnabled (! surroundMissing);
+    processor.setParameterValue (OvrajuceLoudnessAudioProcessor::stereoStateParameter, stereo ? 1.0f : 0.0f);
+}
+
+//==============================================================================
+void OvrajuceLoudnessAudioProcessorEditor::showOverloadLamps()
+{
+    if (displayValues.truePeakAlarm != 1)
+    {
+        clearOverloadLamps();
+        return;
+    }
+
+    // A channel's lamp that is lit stays lit until all are cleared.
+    truePeakAlarmLamp.setEnabled (true);
+    truePeakAlarmLamp.setToggleState (true, juce::dontSendNotification);
+    for (size_t k = 0; k < overloadLamp.size(); ++k)
+        if (displayValues.truePeakAlarmsPerChannel[k] == 1)
+        {
+            overloadLamp[k].setEnabled (true);
+            overloadLamp[k].setToggleState (true, juce::dontSendNotification);
+        }
+}
+
+void OvrajuceLoudnessAudioProcessorEditor::clearOverloadLamps()
+{
+    truePeakAlarmLamp.setToggleState (false, juce::dontSendNotification);
+    truePeakAlarmLamp.setEnabled (false);
+    for (auto& lamp : overloadLamp)
+    {
+        lamp.setToggleState (false, juce::dontSendNotification);
+        lamp.setEnabled (false);
+    }
+}
+
+void OvrajuceLoudnessAudioProcessorEditor::runOverloadHold()
+{
+    // The processor's flags, not the lamps, are held: a lamp goes out on the
+    // tick after its flag is cleared.
+    if (overloadHoldEnabled)
+    {
+        if (displayValues.truePeakAlarm != 1)
+            return;
+
+        if (! overloadHoldCounting)
+        {
+            overloadHoldCounting = true;
+            overloadHoldCounter = 0;
+            return;
+        }
+
+        if (overloadHoldCounter < overloadHoldTicks)
+        {
+            ++overloadHoldCounter;
+            return;
+        }
+
+        overloadHoldCounting = false;
+        overloadHoldCounter = 0;
+    }
+
+    clearOverloadFlags();
+}
