@@ -1,6 +1,7 @@
 #include "OVRADrawVectorscope.h"
 
 #include "MeterScales.h"
+#include "Slots.h"
 
 #include <algorithm>
 #include <cmath>
@@ -70,7 +71,9 @@ OVRADrawVectorscope::OVRADrawVectorscope (juce::Colour background, juce::Colour 
 
     const int a = size / 40, b = size / 60;
     const float s = 0.70710678f, c = centre, r = radius;
-    const char* names[] = { "L", "R", "C", "LS", "RS" };
+    // The five main channels, the LFE left out.
+    const char* names[] = { Slots::names[Slots::L], Slots::names[Slots::R], Slots::names[Slots::C],
+                            Slots::names[Slots::LS], Slots::names[Slots::RS] };
     const juce::Rectangle<int> bounds[] = {
         { (int) (c - r * s - (float) a - (float) b), (int) (c - r * s - (float) a), 2 * fh, fh },
         { (int) (c + r * s), (int) (c - r * s - (float) a), size / 2, fh },
