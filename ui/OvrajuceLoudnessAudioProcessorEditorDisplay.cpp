@@ -10,13 +10,67 @@
 void OvrajuceLoudnessAudioProcessorEditor::timerCallback()
 {
     JUCE_ASSERT_MESSAGE_THREAD
+    if (isTimerRunning() && getTimerInterval() == refreshWatchdogMs)
+    {
+        if (juce::Time::getMillisecondCounterHiRes() - lastRefreshMs < refreshWatchdogMs)
+            return;
+
+        // The refresh stopped coming (the window went): the timer paces again.
+        startTimer (timerIntervalMs);
+    }
+
+    runTick();
+}
+
+void OvrajuceLoudnessAudioProcessorEditor::windowRefreshed()
+{
+    // A refresh comes up to this much early for a tick due after it.
+    constexpr double earlyMs = 5.0;
+
+    if (! isTimerRunning())
+        return;
+
+    const auto now = juce::Time::getMillisecondCounterHiRes();
+    lastRefreshMs = now;
+
+    if (getTimerInterval() != refreshWatchdogMs)
+    {
+        startTimer (refreshWatchdogMs);
+        nextTickMs = now;
+    }
+
+    if (now + earlyMs < nextTickMs)
+        return;
+
+    // Ticks keep to the 50 ms grid; after a stall the grid starts again
+    // rather than making up the missed ticks in a burst, as the timer does.
+    nextTickMs = now - nextTickMs > timerIntervalMs ? now + timerIntervalMs : nextTickMs + timerIntervalMs;
+    runTick();
+}
+
+void OvrajuceLoudnessAudioProcessorEditor::runTick()
+{
+    // The framework asks the display server whether a window is minimised,
+    // so it is asked now and then; the window's first paint once it shows
+    // again opens the gate at once.
+    if (--ticksUntilScreenCheck <= 0)
+    {
+        repaintGate->setOpen (isShowing());
+        ticksUntilScreenCheck = screenCheckTicks;
+    }
+
     updatePanelVisibility();
     displayValues = processor.displaySnapshot;
     applySettings (processor.getSettings());
     tellLogWriteFailures();
 
+    // The time stands still between measurements: no text is made for it then.
     const double sampleRate = processor.lastSampleRate;
-    updateTimeDisplay (displayValues.processedSamplesCounter, sampleRate);
+    if (displayValues.processedSamplesCounter != shownTime.samples || sampleRate != shownTime.rate)
+    {
+        shownTime = { displayValues.processedSamplesCounter, sampleRate };
+        updateTimeDisplay (shownTime.samples, shownTime.rate);
+    }
     setMeterSampleRate (sampleRate);
 
     showMeterLevels();
@@ -88,8 +142,16 @@ void OvrajuceLoudnessAudioProcessorEditor::showScopes()
     if (soundField.getLevels() != soundFieldBefore)
         soundField.repaintLevels();
 
-    // Its drawing thread never repaints it itself.
-    vectroscope.repaint();
+    // It reads the feed only for a picture that can be seen.
+    if (isOnScreen() && isVectroscopeShown())
+        vectroscope.refresh();
+    else
+        vectroscope.skipWaitingAudio();
+}
+
+bool OvrajuceLoudnessAudioProcessorEditor::isVectroscopeShown() const noexcept
+{
+    return vectroscope.isVisible() && scopePanel.isVisible();
 }
 
 //==============================================================================
