@@ -131,8 +131,8 @@ public:
         still comes. */
     void timerCallback() override;
 
-    /** Whether the window could be seen at the last tick; while it cannot,
-        nothing is repainted. */
+    /** Whether the window could be seen when last asked (every few ticks)
+        or since it last painted; while it cannot, nothing is repainted. */
     bool isOnScreen() const noexcept { return repaintGate->isOpen(); }
 
     void updateTimeDisplay (double samples, double sampleRate);

@@ -11,7 +11,8 @@
     there and caches nothing: it paints the component straight through. The
     component keeps changing while the gate is shut (meters, read-outs and
     lamps take every reading); only their pictures wait. The window's first
-    paint once it shows again opens the gate at once.
+    paint once it shows again opens the gate at once. The component must lie
+    inside a window: a window itself is painted past this slot.
 
         auto* gate = new RepaintGate (editor);
         editor.setCachedComponentImage (gate);        // the editor owns it
