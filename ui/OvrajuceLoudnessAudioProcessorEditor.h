@@ -189,7 +189,7 @@ public:
     int overloadHoldCounter = 0;
     float arrowLevel = 0.0f, rangeLow = 0.0f, rangeHigh = 0.0f; // as last given to the two meters
     int ticksUntilScreenCheck = 0;
-    std::map<const juce::Label*, float> shownLevels;            // by setLevelText
+    std::map<const juce::Label*, float> shownLevels; // by setLevelText
     struct
     {
         double samples = -1.0, rate = -1.0;

@@ -990,7 +990,8 @@ void processLeft (OvrajuceLoudnessAudioProcessor& processor, float y)
 bool showsAsDrawn (juce::Component& editor, juce::Rectangle<int> area)
 {
     const auto file = juce::File::createTempFile (".png");
-    const auto window = juce::String::toHexString ((juce::pointer_sized_int) editor.getPeer()->getNativeHandle());
+    const auto window =
+        juce::String::toHexString ((juce::pointer_sized_int) editor.getPeer()->getNativeHandle());
     const auto geometry = juce::String (area.getWidth()) + "x" + juce::String (area.getHeight()) + "+"
                           + juce::String (area.getX()) + "+" + juce::String (area.getY());
     juce::ChildProcess import;
@@ -1107,11 +1108,14 @@ TEST (Editor, AWindowsRefreshPacesTheTicksAndWithoutOneTheTimerDoes)
     EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (
         [&] { return e.getTimerInterval() == Editor::refreshWatchdogMs; }));
     peaks[0] = -6.0f;
-    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil ([&] { return e.truePeakValueLabel[0].getText() == "-6.0 "; }));
+    EXPECT_TRUE (
+        HostTestHelpers::runMessageLoopUntil ([&] { return e.truePeakValueLabel[0].getText() == "-6.0 "; }));
 
     window.removeFromDesktop();
-    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil ([&] { return e.getTimerInterval() == Editor::timerIntervalMs; }));
+    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (
+        [&] { return e.getTimerInterval() == Editor::timerIntervalMs; }));
     peaks[0] = -9.0f;
-    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil ([&] { return e.truePeakValueLabel[0].getText() == "-9.0 "; }));
+    EXPECT_TRUE (
+        HostTestHelpers::runMessageLoopUntil ([&] { return e.truePeakValueLabel[0].getText() == "-9.0 "; }));
     window.removeChildComponent (&e);
 }
