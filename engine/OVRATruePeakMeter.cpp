@@ -65,7 +65,6 @@ inline __attribute__ ((always_inline)) void interpolateVectors (const double* li
                                                                 Floats& largest) noexcept
 {
     constexpr int lanes = (int) (sizeof (Doubles) / sizeof (double));
-    using Bits = decltype (Doubles {} < 0.0);
     Doubles sums[numRows][numVectors];
 
 #pragma GCC unroll 12
@@ -99,12 +98,14 @@ inline __attribute__ ((always_inline)) void interpolateVectors (const double* li
         // The peak starts at +0 and only a larger magnitude replaces it, so
         // neither the sign of a zero sum nor the phase order can change the
         // result: clearing the sign bit gives the same peak as negating.
+        using Bits = decltype (Doubles {} < 0.0);
+        const Bits allButSign = ~(Bits) (-Doubles {});
         Doubles peak {};
 
 #pragma GCC unroll 4
         for (int r = 0; r < numRows; ++r)
         {
-            const Doubles magnitude = (Doubles) ((Bits) sums[r][v] & ~(Bits) (-Doubles {}));
+            const Doubles magnitude = (Doubles) ((Bits) sums[r][v] & allButSign);
             peak = magnitude > peak ? magnitude : peak;
         }
 
