@@ -50,11 +50,70 @@ PhaseSelection selectionFor (int tableSet) noexcept
 constexpr int numTaps = OVRATruePeakMeter::numTaps;
 constexpr int historyLength = numTaps - 1;
 
+/** Interpolates numVectors vectors of frames from frame i on into samples
+    and raises largest to the largest output. Each phase's sum is formed tap
+    by tap as processSample forms it, one output per lane; the sums of the
+    vectors and phases are independent chains that the processor overlaps. */
+template <typename Doubles, typename Floats, int numRows, int numVectors>
+inline __attribute__ ((always_inline)) void interpolateVectors (const double* line, float* samples, int i,
+                                                                const Doubles (&coefficients)[numRows][numTaps],
+                                                                Floats& largest) noexcept
+{
+    constexpr int lanes = (int) (sizeof (Doubles) / sizeof (double));
+    Doubles sums[numRows][numVectors];
+
+#pragma GCC unroll 12
+    for (int k = 0; k < numTaps; ++k)
+    {
+        Doubles taps[numVectors];
+
+#pragma GCC unroll 4
+        for (int v = 0; v < numVectors; ++v)
+            std::memcpy (&taps[v], line + historyLength + i + v * lanes - k, sizeof (Doubles));
+
+#pragma GCC unroll 4
+        for (int r = 0; r < numRows; ++r)
+#pragma GCC unroll 4
+            for (int v = 0; v < numVectors; ++v)
+                sums[r][v] = k == 0 ? coefficients[r][0] * taps[v] : sums[r][v] + coefficients[r][k] * taps[v];
+
+        // Left alone, the compiler emits one chain after another, and a chain
+        // of a dozen dependent adds waits on each one. Holding every sum here
+        // after each tap keeps the chains interleaved.
+#pragma GCC unroll 4
+        for (int r = 0; r < numRows; ++r)
+#pragma GCC unroll 4
+            for (int v = 0; v < numVectors; ++v)
+                asm volatile ("" : "+x"(sums[r][v]));
+    }
+
+#pragma GCC unroll 4
+    for (int v = 0; v < numVectors; ++v)
+    {
+        // The peak starts at +0 and only a larger magnitude replaces it, so
+        // neither the sign of a zero sum nor the phase order can change the
+        // result: clearing the sign bit gives the same peak as negating.
+        using Bits = decltype (Doubles {} < 0.0);
+        const Bits allButSign = ~(Bits) (-Doubles {});
+        Doubles peak {};
+
+#pragma GCC unroll 4
+        for (int r = 0; r < numRows; ++r)
+        {
+            const Doubles magnitude = (Doubles) ((Bits) sums[r][v] & allButSign);
+            peak = magnitude > peak ? magnitude : peak;
+        }
+
+        const Floats result = __builtin_convertvector(peak, Floats);
+        std::memcpy (samples + i + v * lanes, &result, sizeof (Floats));
+        largest = result > largest ? result : largest;
+    }
+}
+
 /** Replaces n samples by the magnitudes of their interpolated values and
     returns the largest. line holds the historyLength samples before them;
     the samples follow there in double, a NaN or infinity as 0. rows are the
-    coefficients of the phases to evaluate. Each phase's sum is formed tap by
-    tap as processSample forms it, one output per lane. */
+    coefficients of the phases to evaluate. */
 template <typename Doubles, typename Floats, int numRows>
 inline __attribute__ ((always_inline)) float interpolate (double* line, float* samples, int n,
                                                           const double* const* rows) noexcept
@@ -88,33 +147,15 @@ inline __attribute__ ((always_inline)) float interpolate (double* line, float* s
     Floats largest {};
     int i = 0;
 
+    // Vectors per step as measured fastest: SSE2 with two phases wants four,
+    // to keep eight sums going; AVX runs slower with four than with two.
+    constexpr int numVectors = lanes == 2 && numRows == 2 ? 4 : 2;
+
+    for (; i + numVectors * lanes <= n; i += numVectors * lanes)
+        interpolateVectors<Doubles, Floats, numRows, numVectors> (line, samples, i, coefficients, largest);
+
     for (; i + lanes <= n; i += lanes)
-    {
-        Doubles taps[numTaps];
-
-#pragma GCC unroll 12
-        for (int k = 0; k < numTaps; ++k)
-            std::memcpy (&taps[k], line + historyLength + i - k, sizeof (Doubles));
-
-        // The peak starts at +0 and only a larger magnitude replaces it, so
-        // neither a -0 sum nor the phase order can change the result.
-        Doubles peak {};
-
-        for (int r = 0; r < numRows; ++r)
-        {
-            Doubles y = coefficients[r][0] * taps[0];
-
-            for (int k = 1; k < numTaps; ++k)
-                y = y + coefficients[r][k] * taps[k];
-
-            const Doubles magnitude = y < 0.0 ? -y : y;
-            peak = magnitude > peak ? magnitude : peak;
-        }
-
-        const Floats result = __builtin_convertvector(peak, Floats);
-        std::memcpy (samples + i, &result, sizeof (Floats));
-        largest = result > largest ? result : largest;
-    }
+        interpolateVectors<Doubles, Floats, numRows, 1> (line, samples, i, coefficients, largest);
 
     float blockPeak = 0.0f;
 
