@@ -12,15 +12,6 @@ juce::String typeName (uint32_t type)
 
     return "ShortTermLoudness";
 }
-
-juce::String formatLine (const LogEvent& event)
-{
-    juce::String line;
-    line << typeName (event.type) << ", " << juce::String ((double) event.value, 1) << ", "
-         << event.time.toString (true, false, false, false) << ", "
-         << event.time.toString (false, true, true, true) << "\r\n";
-    return line;
-}
 } // namespace
 
 //==============================================================================
@@ -103,6 +94,15 @@ int OVRATextCSVLogger::writePendingEvents()
 }
 
 int OVRATextCSVLogger::useTimeSlice() { return writePendingEvents(); }
+
+juce::String OVRATextCSVLogger::formatLine (const LogEvent& event)
+{
+    juce::String line;
+    line << typeName (event.type) << ", " << juce::String ((double) event.value, 1) << ", "
+         << event.time.toString (true, false, false, false) << ", "
+         << event.time.toString (false, true, true, true) << "\r\n";
+    return line;
+}
 
 //==============================================================================
 void OVRATextCSVLogger::setLogFile (const juce::File& newLogFile)

@@ -70,6 +70,9 @@ public:
     /** The CSV log's extension, ".csv". */
     static juce::String getLogExtension() { return ".csv"; }
 
+    /** The log line of an event, its CR LF included. */
+    static juce::String formatLine (const LogEvent& event);
+
     /** Events waiting in the queue. */
     int getNumQueuedEvents() const noexcept { return fifo.getNumReady(); }
 
