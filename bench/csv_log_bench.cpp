@@ -46,8 +46,8 @@ LogEvent eventNumber (int i)
     static const juce::Time start (2026, 11, 6, 12, 0, 0, 0, true);
 
     // Five momentary values to one short-term value, as the processor logs them.
-    return { i % 6 == 5 ? LogEvent::shortTermLoudness : LogEvent::momentaryLoudness, -(float) (i % 700) / 10.0f,
-             start + juce::RelativeTime::milliseconds (i * 18) };
+    return { i % 6 == 5 ? LogEvent::shortTermLoudness : LogEvent::momentaryLoudness,
+             -(float) (i % 700) / 10.0f, start + juce::RelativeTime::milliseconds (i * 18) };
 }
 
 /** The log as it was written before: each line checked for, opened, written, closed. */

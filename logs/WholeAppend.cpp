@@ -9,10 +9,7 @@
 
 namespace
 {
-juce::Result failureFromErrno()
-{
-    return juce::Result::fail (juce::String (std::strerror (errno)));
-}
+juce::Result failureFromErrno() { return juce::Result::fail (juce::String (std::strerror (errno))); }
 } // namespace
 
 //==============================================================================
@@ -24,7 +21,8 @@ juce::Result WholeAppend::open (const juce::File& file)
 
     // Appending mode puts each write at the end even when someone else has
     // added to or cut the file since; not inherited by child processes.
-    const int opened = ::open (file.getFullPathName().toRawUTF8(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int opened =
+        ::open (file.getFullPathName().toRawUTF8(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
 
     if (opened < 0)
         return failureFromErrno();
@@ -78,9 +76,10 @@ juce::Result WholeAppend::append (const void* data, size_t numBytes, Sync sync)
     // rest, offered once more, is refused with the reason. Appends leave the
     // offset at the end of what they wrote.
     const auto wholeLength = ::lseek (descriptor, 0, SEEK_CUR) - taken;
-    const auto failure = ::write (descriptor, static_cast<const char*> (data) + taken, numBytes - (size_t) taken) < 0
-                             ? failureFromErrno()
-                             : juce::Result::fail ("Only part of it could be written");
+    const auto failure =
+        ::write (descriptor, static_cast<const char*> (data) + taken, numBytes - (size_t) taken) < 0
+            ? failureFromErrno()
+            : juce::Result::fail ("Only part of it could be written");
 
     // Should the cut fail as well, the write's failure is still the one to tell.
     if (wholeLength >= 0)

@@ -238,7 +238,8 @@ TEST (CSVLog, KeepsTheLogOpenButFollowsItsPathAndClosesItAtTheEnd)
             c.change (file);
             pushNumbered (logger, 1, 2);
             logger.writePendingEvents();
-            EXPECT_EQ (readBytes (file), c.keptBefore + numberedLine (1) + "\r\n" + numberedLine (2) + "\r\n");
+            EXPECT_EQ (readBytes (file),
+                       c.keptBefore + numberedLine (1) + "\r\n" + numberedLine (2) + "\r\n");
             EXPECT_EQ (descriptorsOpenOn (file), 1);
         }
 
