@@ -702,22 +702,29 @@ void OvrajuceLoudnessAudioProcessor::getStateInformation (juce::MemoryBlock& des
 
 void OvrajuceLoudnessAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
+    restoreState (data, sizeInBytes);
+}
+
+bool OvrajuceLoudnessAudioProcessor::restoreState (const void* data, int sizeInBytes)
+{
     auto inputs = savedInputLayout, outputs = savedOutputLayout;
 
     switch (ProcessorState::read (data, sizeInBytes, settings, inputs, outputs))
     {
         case ProcessorState::Outcome::unreadable:
             restoreDefaultSettings();
-            break;
+            return false;
 
         case ProcessorState::Outcome::foreign:
-            break;
+            return false;
 
         case ProcessorState::Outcome::restored:
-            setInputLayout (inputs);
-            setOutputLayout (outputs);
             break;
     }
+
+    setInputLayout (inputs);
+    setOutputLayout (outputs);
+    return true;
 }
 
 //==============================================================================
