@@ -148,12 +148,13 @@ def check_four_keys(path, what):
 
 
 def write_prefs(path, window_x, window_y, filter_state):
+    """Preferences with the JACK device setup; without an engine state when filter_state is None."""
     text = ('<?xml version="1.0" encoding="UTF-8"?>\n<PROPERTIES>\n'
             f'  <VALUE name="windowX" val="{window_x}"/>\n'
             f'  <VALUE name="windowY" val="{window_y}"/>\n'
             '  <VALUE name="audioSetup"><DEVICESETUP deviceType="JACK" audioOutputDeviceName="system" '
             f'audioInputDeviceName="system" audioDeviceRate="{SAMPLE_RATE}" audioDeviceBufferSize="512"/></VALUE>\n'
-            f'  <VALUE name="filterState" val="{filter_state}"/>\n'
+            + ('' if filter_state is None else f'  <VALUE name="filterState" val="{filter_state}"/>\n') +
             '</PROPERTIES>\n')
     with open(path, "w", encoding="utf-8") as f:
         f.write(text)
