@@ -369,7 +369,7 @@ class SystemTest:
         check(self.app.poll() is None, "routed: the program ended")
         code, _ = self.procs.run(["xdotool", "windowmove", "--sync", str(wid), "200", "150"], 10)
         check(code == 0, "xdotool could not move the window")
-        position = wait_until(lambda: (lambda g: g if g[:2] != placed[:2] else None)(self.geometry(wid)), 5,
+        position = wait_until(lambda: (lambda g: g if g[:2] != placed[:2] else None)(self.geometry(wid)), 15,
                               "the window to move")
         log(f"routed: placed at {placed[:2]}, moved to {position[:2]}")
         self.close_window(wid, "routed")
@@ -382,7 +382,7 @@ class SystemTest:
         # 3. Restart: position and engine state come back; keyboard commands.
         wid = self.start_app("restart")
         # The position is corrected once the window manager has framed the window.
-        wait_until(lambda: self.geometry(wid)[:2] == position[:2], 5, f"the window to return to {position[:2]}")
+        wait_until(lambda: self.geometry(wid)[:2] == position[:2], 15, f"the window to return to {position[:2]}")
         width, height = self.geometry(wid)[2:]
         self.wait_for_device("restart")
         self.play_and_record("restart")
@@ -393,11 +393,11 @@ class SystemTest:
         check(code == 0 and self.app.poll() is None, "restart: the program did not survive the r key")
         code, _ = self.procs.run(["xdotool", "key", "--clearmodifiers", "ctrl+f"], 5)
         check(code == 0, "xdotool could not press ctrl+f")
-        wait_until(lambda: self.geometry(wid)[2:] == SCREEN, 10, "kiosk mode to fill the screen")
+        wait_until(lambda: self.geometry(wid)[2:] == SCREEN, 15, "kiosk mode to fill the screen")
         log("restart: kiosk mode fills the screen")
         code, _ = self.procs.run(["xdotool", "key", "--clearmodifiers", "ctrl+f"], 5)
         check(code == 0, "xdotool could not press ctrl+f")
-        wait_until(lambda: self.geometry(wid)[2:] == (width, height), 10, "kiosk mode to end")
+        wait_until(lambda: self.geometry(wid)[2:] == (width, height), 15, "kiosk mode to end")
         log("restart: kiosk mode ended")
 
         # A quit asked for by the system writes the preferences as well.
