@@ -172,9 +172,12 @@ def goertzel_amplitude(samples, frequency):
 
 
 def read_channels(path):
-    with wave.open(path, "rb") as w:
-        check(w.getsampwidth() == 2, f"{path}: expected 16-bit samples")
-        count, frames = w.getnchannels(), w.readframes(w.getnframes())
+    try:
+        with wave.open(path, "rb") as w:
+            check(w.getsampwidth() == 2, f"{path}: expected 16-bit samples")
+            count, frames = w.getnchannels(), w.readframes(w.getnframes())
+    except (wave.Error, EOFError) as error:
+        raise Failure(f"{path} is no recording: {error}")
     data = memoryview(frames).cast("h")
     return [[data[i] / 32768.0 for i in range(c, len(data), count)] for c in range(count)]
 
@@ -323,8 +326,10 @@ class SystemTest:
         check_routing."""
         count = len(expected)
         recording = os.path.join(self.workdir, f"recorded-{what}.wav")
+        # A ring buffer of four seconds: its writer thread may be late on a loaded machine, and jack-record
+        # gives up on an overflow.
         recorder = self.procs.start("jack-record-" + what, ["jack-record", "-n", str(count), "-t", "2", "-f",
-                                                            "0x10002", recording])
+                                                            "0x10002", "-b", str(4 * SAMPLE_RATE), recording])
         name = f"jack-record-{recorder.pid}"
         wait_until(lambda: f"{name}:in_{count}" in self.jack_ports(), 10, f"{what}: the recorder's ports")
         for n in range(1, count + 1):
