@@ -134,13 +134,24 @@ class DeviceTest(system_test.SystemTest):
     def start_selector_window(self, what):
         self.app = self.procs.start("selector-" + what, [self.args.selector_window])
 
+        seen = {}
+
         def find_dialog():
+            """The dialog once it has its size; it is looked for anew each time, since the framework may give
+            it another native window meanwhile."""
             check(self.app.poll() is None, f"{what}: the program ended early with code {self.app.returncode}")
             code, out = self.procs.run(["xdotool", "search", "--onlyvisible", "--name", DIALOG_TITLE], 5)
-            return out.split()[0] if code == 0 and out.split() else None
+            for wid in (out.split() if code == 0 else []):
+                code, geometry = self.procs.run(["xdotool", "getwindowgeometry", "--shell", wid], 5)
+                seen[wid] = geometry.split()
+                if code == 0 and "WIDTH=615" in seen[wid] and "HEIGHT=610" in seen[wid]:
+                    return wid
+            return None
 
-        dialog = int(wait_until(find_dialog, 30, f"{what}: the Audio Settings dialog"))
-        wait_until(lambda: self.geometry(dialog)[2:] == (615, 610), 20, f"{what}: the dialog at 615 x 610")
+        try:
+            dialog = int(wait_until(find_dialog, 40, f"{what}: the Audio Settings dialog at 615 x 610"))
+        except Failure:
+            raise Failure(f"{what}: no Audio Settings dialog at 615 x 610; seen {seen}")
         # The windows that are not lists: the program's two, the window manager's.
         self.windows = self.top_windows()
         log(f"{what}: dialog {dialog:#x} is up")
