@@ -110,7 +110,8 @@ juce::String describeDeviceFailure (const juce::XmlElement* storedSetup, juce::A
         what << " " << TRANS ("could not be opened") << (error.isNotEmpty() ? ":\n" + error : ".");
     }
 
-    return what + "\n\n" + TRANS ("Nothing is measured until a device is open: choose one under AUDIO SETTINGS.");
+    return what + "\n\n"
+           + TRANS ("Nothing is measured until a device is open: choose one under AUDIO SETTINGS.");
 }
 } // namespace
 
@@ -147,8 +148,8 @@ OVRAStandaloneFilterWindow::OVRAStandaloneFilterWindow (const juce::String& titl
     // Without stored layouts (a first start) the device's channels are
     // measured in their order, as when a device is picked in the settings.
     if (! stateRestored)
-        AudioDeviceSettingsPanel::resetLayoutsToIdentity (*processor, deviceManager->getCurrentAudioDevice(), true,
-                                                          true);
+        AudioDeviceSettingsPanel::resetLayoutsToIdentity (*processor, deviceManager->getCurrentAudioDevice(),
+                                                          true, true);
 
     content = std::make_unique<CommandsListener>();
 

@@ -140,8 +140,9 @@ void AudioDeviceSettingsPanel::resetLayoutsToIdentity (OvrajuceLoudnessAudioProc
     // one that comes: a slot that a device lacks is simply silent.
     const auto layoutFor = [device] (bool input) {
         const auto numChannels =
-            device == nullptr ? 0
-                              : (input ? device->getInputChannelNames() : device->getOutputChannelNames()).size();
+            device == nullptr
+                ? 0
+                : (input ? device->getInputChannelNames() : device->getOutputChannelNames()).size();
         return identityLayout (numChannels > 0 ? numChannels : ChannelLayout::numSlots);
     };
 
@@ -369,7 +370,8 @@ void AudioDeviceSettingsPanel::comboBoxChanged (juce::ComboBox* box)
         selectCurrentDevices();
 
         if (processor != nullptr)
-            resetLayoutsToIdentity (*processor, manager.getCurrentAudioDevice(), inputChanged, ! inputChanged);
+            resetLayoutsToIdentity (*processor, manager.getCurrentAudioDevice(), inputChanged,
+                                    ! inputChanged);
 
         resized();
     }

@@ -119,7 +119,8 @@ protected:
     static std::unique_ptr<juce::AudioDeviceManager> testDevices()
     {
         auto type = std::make_unique<TestDeviceType>();
-        type->addDevice ("Test device", { "in 1", "in 2" }, { "out 1", "out 2", "out 3", "out 4", "out 5", "out 6" });
+        type->addDevice ("Test device", { "in 1", "in 2" },
+                         { "out 1", "out 2", "out 3", "out 4", "out 5", "out 6" });
         auto manager = std::make_unique<juce::AudioDeviceManager>();
         manager->addAudioDeviceType (std::move (type));
         return manager;
