@@ -508,6 +508,11 @@ void OvrajuceLoudnessAudioProcessor::getStateInformation (juce::MemoryBlock& des
 
 void OvrajuceLoudnessAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
+    restoreState (data, sizeInBytes);
+}
+
+bool OvrajuceLoudnessAudioProcessor::restoreState (const void* data, int sizeInBytes)
+{
     JUCE_ASSERT_MESSAGE_THREAD
 
     auto inputs = savedInputLayout, outputs = savedOutputLayout;
@@ -516,16 +521,18 @@ void OvrajuceLoudnessAudioProcessor::setStateInformation (const void* data, int 
     {
         case ProcessorState::Outcome::unreadable:
             restoreDefaultSettings();
-            break;
+            return false;
 
         case ProcessorState::Outcome::foreign:
-            break;
+            return false;
 
         case ProcessorState::Outcome::restored:
-            setInputLayout (inputs);
-            setOutputLayout (outputs);
             break;
     }
+
+    setInputLayout (inputs);
+    setOutputLayout (outputs);
+    return true;
 }
 
 //==============================================================================
