@@ -227,11 +227,11 @@ class CpuVersusPeers(harness.SystemTest):
 
     def report(self, state, feed, runs, goal):
         """Prints the medians of one state and feed; returns the ratio as printed."""
-        def median(name, part):
-            return statistics.median(load[name][part] for load, _ in runs)
+        def median(name, parts=slice(0, 2)):
+            return statistics.median(sum(load[name][parts]) for load, _ in runs)
 
         print(f"{state}, {feed}: " + ", ".join(
-            f"{name} {median(name, 0) + median(name, 1):.2f} % (display {median(name, 1):.2f} %)"
+            f"{name} {median(name):.2f} % (display {median(name, slice(1, 2)):.2f} %)"
             for name in ("ZELX51", "x42-meter", "ebumeter")))
         names = {name for _, threads in runs for name in threads}
         split = sorted(((statistics.median(threads.get(n, 0.0) for _, threads in runs), n) for n in names),
