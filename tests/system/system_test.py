@@ -232,8 +232,10 @@ class SystemTest:
 
     # -- environment -------------------------------------------------------------
     def start_display(self):
+        """Starts a virtual display with a window manager, makes it this test's DISPLAY and returns the display
+        server's process."""
         read_end, write_end = os.pipe()
-        self.procs.start("xvfb", ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+        server = self.procs.start("xvfb", ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
                                   f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"], pass_fds=(write_end,))
         os.close(write_end)
         number = b""
@@ -253,6 +255,7 @@ class SystemTest:
 
         self.procs.start("openbox", ["openbox", "--sm-disable"])
         wait_until(lambda: self.procs.run(["wmctrl", "-m"], 5)[0] == 0, 10, "the window manager")
+        return server
 
     def start_jack(self, synchronous=False):
         """synchronous: every cycle waits for every client, so that a client that is late on a loaded machine
