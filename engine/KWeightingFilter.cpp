@@ -20,7 +20,7 @@ struct StageLanes
     The recursion's latency leaves room to gather and scatter the lanes in
     the same loop. */
 template <typename Floats, int width>
-inline __attribute__ ((always_inline)) void runStages (float* const* channels, int n,
+inline __attribute__ ((always_inline)) void runStages (const float* const* inputs, float* const* outputs, int n,
                                                        const float* const* coefficients, float* const* v1,
                                                        float* const* v2) noexcept
 {
@@ -49,7 +49,7 @@ inline __attribute__ ((always_inline)) void runStages (float* const* channels, i
     {
         for (int g = 0; g < vectors; ++g)
         {
-            float* const* lanes = channels + g * lanesPerVector;
+            const float* const* lanes = inputs + g * lanesPerVector;
             Floats in;
 
             for (int lane = 0; lane < lanesPerVector; ++lane)
@@ -65,7 +65,7 @@ inline __attribute__ ((always_inline)) void runStages (float* const* channels, i
             }
 
             for (int lane = 0; lane < lanesPerVector; ++lane)
-                lanes[lane][i] = in[lane];
+                outputs[g * lanesPerVector + lane][i] = in[lane];
         }
     }
 
@@ -79,21 +79,22 @@ inline __attribute__ ((always_inline)) void runStages (float* const* channels, i
     }
 }
 
-using StageRunner = void (*) (float* const*, int, const float* const*, float* const*, float* const*) noexcept;
+using StageRunner = void (*) (const float* const*, float* const*, int, const float* const*, float* const*,
+                              float* const*) noexcept;
 
 template <int width>
-void runStagesSse2 (float* const* channels, int n, const float* const* coefficients, float* const* v1,
+void runStagesSse2 (const float* const* inputs, float* const* outputs, int n, const float* const* coefficients, float* const* v1,
                     float* const* v2) noexcept
 {
-    runStages<VectorPath::Floats4, width> (channels, n, coefficients, v1, v2);
+    runStages<VectorPath::Floats4, width> (inputs, outputs, n, coefficients, v1, v2);
 }
 
 template <int width>
-__attribute__ ((target ("avx"))) void runStagesAvx (float* const* channels, int n,
+__attribute__ ((target ("avx"))) void runStagesAvx (const float* const* inputs, float* const* outputs, int n,
                                                     const float* const* coefficients, float* const* v1,
                                                     float* const* v2) noexcept
 {
-    runStages<VectorPath::Floats8, width> (channels, n, coefficients, v1, v2);
+    runStages<VectorPath::Floats8, width> (inputs, outputs, n, coefficients, v1, v2);
 }
 
 /** What the framework's filter does to its state at the end of a block. */
@@ -115,11 +116,28 @@ void KWeightingFilter::setCoefficients (const juce::IIRCoefficients& shelf,
 
 void KWeightingFilter::process (juce::AudioBuffer<float>& block, int channels) noexcept
 {
-    channels = juce::jlimit (0, juce::jmin (numChannels, block.getNumChannels()), channels);
-    const int numSamples = block.getNumSamples();
+    process (block, block, channels);
+}
 
-    if (! active || channels == 0 || numSamples <= 0)
+void KWeightingFilter::process (const juce::AudioBuffer<float>& source, juce::AudioBuffer<float>& destination,
+                                int channels) noexcept
+{
+    channels = juce::jlimit (0, juce::jmin (numChannels, source.getNumChannels(), destination.getNumChannels()),
+                             channels);
+    const int numSamples = juce::jmin (source.getNumSamples(), destination.getNumSamples());
+
+    if (channels == 0 || numSamples <= 0)
         return;
+
+    if (! active)
+    {
+        // Left as they are, as a block filtered in place without coefficients.
+        if (&source != &destination)
+            for (int ch = 0; ch < channels; ++ch)
+                destination.copyFrom (ch, 0, source, ch, 0, numSamples);
+
+        return;
+    }
 
     // Lanes without a channel run on a scratch run of their own; their
     // states are put back afterwards, so they never change.
@@ -130,17 +148,23 @@ void KWeightingFilter::process (juce::AudioBuffer<float>& block, int channels) n
     float* v2[] = { stages[0].v2.data(), stages[1].v2.data() };
     const StageRunner run = VectorPath::useAvx() ? runStagesAvx<lanes> : runStagesSse2<lanes>;
 
-    float* lanePointers[lanes];
+    const float* inputs[lanes];
+    float* outputs[lanes];
 
     for (int start = 0; start < numSamples; start += chunkLength)
     {
         const int n = juce::jmin (chunkLength, numSamples - start);
 
         for (int ch = 0; ch < lanes; ++ch)
-            lanePointers[ch] = ch < channels ? block.getWritePointer (ch, start) : discarded.data();
+        {
+            // The read pointer first: for a block filtered in place the write
+            // pointer clears its "cleared" flag.
+            inputs[ch] = ch < channels ? source.getReadPointer (ch, start) : discarded.data();
+            outputs[ch] = ch < channels ? destination.getWritePointer (ch, start) : discarded.data();
+        }
 
         std::fill (discarded.begin(), discarded.begin() + n, 0.0f);
-        run (lanePointers, n, coefficients, v1, v2);
+        run (inputs, outputs, n, coefficients, v1, v2);
     }
 
     for (auto& stage : stages)

@@ -29,6 +29,11 @@ public:
         other channels stay as they are. */
     void process (juce::AudioBuffer<float>& block, int channels) noexcept;
 
+    /** The same on a source, into the first channels of a destination of at
+        least its length, which may be the source itself. */
+    void process (const juce::AudioBuffer<float>& source, juce::AudioBuffer<float>& destination,
+                  int channels) noexcept;
+
     /** Restarts every channel. */
     void reset() noexcept;
 

@@ -260,7 +260,9 @@ void OVRALoudnessModule::setIntegrating (int shouldIntegrate) noexcept
     integrating = shouldIntegrate;
 }
 
-void OVRALoudnessModule::pushSamples() noexcept
+void OVRALoudnessModule::pushSamples() noexcept { pushSamples (inputBuffer); }
+
+void OVRALoudnessModule::pushSamples (const juce::AudioBuffer<float>& source) noexcept
 {
     if (filterResetRequested.get())
     {
@@ -268,10 +270,14 @@ void OVRALoudnessModule::pushSamples() noexcept
         reset();
     }
 
-    const int channels = juce::jmin (inputBuffer.getNumChannels(), numChannels);
-    const int numSamples = inputBuffer.getNumSamples();
+    const int channels = juce::jmin (source.getNumChannels(), numChannels);
+    const int numSamples = source.getNumSamples();
 
-    kWeighting.process (inputBuffer, channels);
+    // The filter reads the source and writes inputBuffer: no copy first.
+    if (&source != &inputBuffer)
+        inputBuffer.setSize (channels, numSamples, false, false, true);
+
+    kWeighting.process (source, inputBuffer, channels);
 
     for (int k = 0; k < channels; ++k)
     {

@@ -59,6 +59,10 @@ public:
         A channel whose block holds a NaN or infinity is counted as silence. */
     void pushSamples() noexcept;
 
+    /** pushSamples on a copy of the source, without the copy: the filter
+        reads the source and writes inputBuffer. */
+    void pushSamples (const juce::AudioBuffer<float>& source) noexcept;
+
     /** Loudness thread: one measurement pass. */
     void computeLoudness();
 

@@ -50,14 +50,73 @@ PhaseSelection selectionFor (int tableSet) noexcept
 constexpr int numTaps = OVRATruePeakMeter::numTaps;
 constexpr int historyLength = numTaps - 1;
 
-/** Replaces n samples by the magnitudes of their interpolated values and
-    returns the largest. line holds the historyLength samples before them;
-    the samples follow there in double, a NaN or infinity as 0. rows are the
-    coefficients of the phases to evaluate. Each phase's sum is formed tap by
-    tap as processSample forms it, one output per lane. */
+/** Interpolates numVectors vectors of frames from frame i on into samples
+    and raises largest to the largest output. Each phase's sum is formed tap
+    by tap as processSample forms it, one output per lane; the sums of the
+    vectors and phases are independent chains that the processor overlaps. */
+template <typename Doubles, typename Floats, int numRows, int numVectors>
+inline __attribute__ ((always_inline)) void interpolateVectors (const double* line, float* samples, int i,
+                                                                const Doubles (&coefficients)[numRows][numTaps],
+                                                                Floats& largest) noexcept
+{
+    constexpr int lanes = (int) (sizeof (Doubles) / sizeof (double));
+    Doubles sums[numRows][numVectors];
+
+#pragma GCC unroll 12
+    for (int k = 0; k < numTaps; ++k)
+    {
+        Doubles taps[numVectors];
+
+#pragma GCC unroll 4
+        for (int v = 0; v < numVectors; ++v)
+            std::memcpy (&taps[v], line + historyLength + i + v * lanes - k, sizeof (Doubles));
+
+#pragma GCC unroll 4
+        for (int r = 0; r < numRows; ++r)
+#pragma GCC unroll 4
+            for (int v = 0; v < numVectors; ++v)
+                sums[r][v] = k == 0 ? coefficients[r][0] * taps[v] : sums[r][v] + coefficients[r][k] * taps[v];
+
+        // Left alone, the compiler emits one chain after another, and a chain
+        // of a dozen dependent adds waits on each one. Holding every sum here
+        // after each tap keeps the chains interleaved.
+#pragma GCC unroll 4
+        for (int r = 0; r < numRows; ++r)
+#pragma GCC unroll 4
+            for (int v = 0; v < numVectors; ++v)
+                asm volatile ("" : "+x"(sums[r][v]));
+    }
+
+#pragma GCC unroll 4
+    for (int v = 0; v < numVectors; ++v)
+    {
+        // The peak starts at +0 and only a larger magnitude replaces it, so
+        // neither the sign of a zero sum nor the phase order can change the
+        // result: clearing the sign bit gives the same peak as negating.
+        using Bits = decltype (Doubles {} < 0.0);
+        const Bits allButSign = ~(Bits) (-Doubles {});
+        Doubles peak {};
+
+#pragma GCC unroll 4
+        for (int r = 0; r < numRows; ++r)
+        {
+            const Doubles magnitude = (Doubles) ((Bits) sums[r][v] & allButSign);
+            peak = magnitude > peak ? magnitude : peak;
+        }
+
+        const Floats result = __builtin_convertvector(peak, Floats);
+        std::memcpy (samples + i + v * lanes, &result, sizeof (Floats));
+        largest = result > largest ? result : largest;
+    }
+}
+
+/** Writes the magnitudes of n interpolated source samples into samples (the
+    source itself or another run) and returns the largest. line holds the
+    historyLength samples before them; the source follows there in double, a
+    NaN or infinity as 0. rows are the coefficients of the phases to evaluate. */
 template <typename Doubles, typename Floats, int numRows>
-inline __attribute__ ((always_inline)) float interpolate (double* line, float* samples, int n,
-                                                          const double* const* rows) noexcept
+inline __attribute__ ((always_inline)) float interpolate (double* line, const float* source, float* samples,
+                                                          int n, const double* const* rows) noexcept
 {
     constexpr int lanes = (int) (sizeof (Doubles) / sizeof (double));
 
@@ -67,14 +126,14 @@ inline __attribute__ ((always_inline)) float interpolate (double* line, float* s
         for (; i + lanes <= n; i += lanes)
         {
             Floats x;
-            std::memcpy (&x, samples + i, sizeof (Floats));
+            std::memcpy (&x, source + i, sizeof (Floats));
             x = (x - x) == 0.0f ? x : Floats {}; // false for NaN and infinities
             const Doubles wide = __builtin_convertvector(x, Doubles);
             std::memcpy (line + historyLength + i, &wide, sizeof (Doubles));
         }
 
         for (; i < n; ++i)
-            line[historyLength + i] = std::isfinite (samples[i]) ? (double) samples[i] : 0.0;
+            line[historyLength + i] = std::isfinite (source[i]) ? (double) source[i] : 0.0;
     }
 
     // Coefficients spread over the lanes once, not in every step.
@@ -88,33 +147,15 @@ inline __attribute__ ((always_inline)) float interpolate (double* line, float* s
     Floats largest {};
     int i = 0;
 
+    // Vectors per step as measured fastest: SSE2 with two phases wants four,
+    // to keep eight sums going; AVX runs slower with four than with two.
+    constexpr int numVectors = lanes == 2 && numRows == 2 ? 4 : 2;
+
+    for (; i + numVectors * lanes <= n; i += numVectors * lanes)
+        interpolateVectors<Doubles, Floats, numRows, numVectors> (line, samples, i, coefficients, largest);
+
     for (; i + lanes <= n; i += lanes)
-    {
-        Doubles taps[numTaps];
-
-#pragma GCC unroll 12
-        for (int k = 0; k < numTaps; ++k)
-            std::memcpy (&taps[k], line + historyLength + i - k, sizeof (Doubles));
-
-        // The peak starts at +0 and only a larger magnitude replaces it, so
-        // neither a -0 sum nor the phase order can change the result.
-        Doubles peak {};
-
-        for (int r = 0; r < numRows; ++r)
-        {
-            Doubles y = coefficients[r][0] * taps[0];
-
-            for (int k = 1; k < numTaps; ++k)
-                y = y + coefficients[r][k] * taps[k];
-
-            const Doubles magnitude = y < 0.0 ? -y : y;
-            peak = magnitude > peak ? magnitude : peak;
-        }
-
-        const Floats result = __builtin_convertvector(peak, Floats);
-        std::memcpy (samples + i, &result, sizeof (Floats));
-        largest = result > largest ? result : largest;
-    }
+        interpolateVectors<Doubles, Floats, numRows, 1> (line, samples, i, coefficients, largest);
 
     float blockPeak = 0.0f;
 
@@ -143,19 +184,20 @@ inline __attribute__ ((always_inline)) float interpolate (double* line, float* s
     return blockPeak;
 }
 
-using Interpolator = float (*) (double*, float*, int, const double* const*) noexcept;
+using Interpolator = float (*) (double*, const float*, float*, int, const double* const*) noexcept;
 
 template <int numRows>
-float interpolateSse2 (double* line, float* samples, int n, const double* const* rows) noexcept
+float interpolateSse2 (double* line, const float* source, float* samples, int n,
+                       const double* const* rows) noexcept
 {
-    return interpolate<VectorPath::Doubles2, VectorPath::Floats2, numRows> (line, samples, n, rows);
+    return interpolate<VectorPath::Doubles2, VectorPath::Floats2, numRows> (line, source, samples, n, rows);
 }
 
 template <int numRows>
-__attribute__ ((target ("avx"))) float interpolateAvx (double* line, float* samples, int n,
-                                                       const double* const* rows) noexcept
+__attribute__ ((target ("avx"))) float interpolateAvx (double* line, const float* source, float* samples,
+                                                       int n, const double* const* rows) noexcept
 {
-    return interpolate<VectorPath::Doubles4, VectorPath::Floats4, numRows> (line, samples, n, rows);
+    return interpolate<VectorPath::Doubles4, VectorPath::Floats4, numRows> (line, source, samples, n, rows);
 }
 
 /** The loop for a number of phases (2 or 4) on this machine. */
@@ -237,10 +279,18 @@ float OVRATruePeakMeter::processSample (float sample, int channel) noexcept
     return (float) peak;
 }
 
-void OVRATruePeakMeter::processBlock() noexcept
+void OVRATruePeakMeter::processBlock() noexcept { process (workBuffer); }
+
+void OVRATruePeakMeter::processBlock (const juce::AudioBuffer<float>& source) noexcept
 {
-    const int channels = juce::jmin (workBuffer.getNumChannels(), numChannels);
-    const int numSamples = workBuffer.getNumSamples();
+    workBuffer.setSize (source.getNumChannels(), source.getNumSamples(), false, false, true);
+    process (source);
+}
+
+void OVRATruePeakMeter::process (const juce::AudioBuffer<float>& source) noexcept
+{
+    const int channels = juce::jmin (source.getNumChannels(), workBuffer.getNumChannels(), numChannels);
+    const int numSamples = juce::jmin (source.getNumSamples(), workBuffer.getNumSamples());
 
     // One configuration for the whole block.
     const auto selection = selectionFor (tableSet.get());
@@ -253,6 +303,9 @@ void OVRATruePeakMeter::processBlock() noexcept
 
     for (int ch = 0; ch < channels; ++ch)
     {
+        // Read before the write pointer is taken: for workBuffer itself the
+        // write pointer marks the buffer as not cleared.
+        const auto* input = source.getReadPointer (ch);
         auto* data = workBuffer.getWritePointer (ch);
         auto& delayLine = delayLines[(size_t) ch];
         float blockPeak = 0.0f;
@@ -260,13 +313,14 @@ void OVRATruePeakMeter::processBlock() noexcept
         for (int start = 0; start < numSamples; start += chunkLength)
         {
             const int n = juce::jmin (chunkLength, numSamples - start);
+            const float* in = input + start;
             float* samples = data + start;
 
             if (selection.count == 0)
             {
                 for (int i = 0; i < n; ++i)
                 {
-                    samples[i] = std::isfinite (samples[i]) ? std::abs (samples[i]) : 0.0f;
+                    samples[i] = std::isfinite (in[i]) ? std::abs (in[i]) : 0.0f;
                     blockPeak = std::max (blockPeak, samples[i]);
                 }
 
@@ -278,7 +332,7 @@ void OVRATruePeakMeter::processBlock() noexcept
             for (int k = 0; k < historyLength; ++k)
                 scratchLine[(size_t) (historyLength - 1 - k)] = delayLine[(size_t) k];
 
-            blockPeak = std::max (blockPeak, interpolator (scratchLine.data(), samples, n, rows));
+            blockPeak = std::max (blockPeak, interpolator (scratchLine.data(), in, samples, n, rows));
 
             for (int k = 0; k < numTaps; ++k)
                 delayLine[(size_t) k] = scratchLine[(size_t) (historyLength - 1 + n - k)];

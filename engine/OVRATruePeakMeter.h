@@ -49,6 +49,10 @@ public:
         silence). */
     void processBlock() noexcept;
 
+    /** processBlock on a copy of the source without making the copy:
+        workBuffer takes the source's shape and receives the magnitudes. */
+    void processBlock (const juce::AudioBuffer<float>& source) noexcept;
+
     //==============================================================================
     double sampleRate = 0.0;
 
@@ -71,6 +75,9 @@ private:
 
     std::array<std::array<double, numTaps>, numChannels> delayLines {};
     std::array<double, numTaps - 1 + chunkLength> scratchLine {};
+
+    /** Measures the source into workBuffer, which may be the source itself. */
+    void process (const juce::AudioBuffer<float>& source) noexcept;
 
     JUCE_LEAK_DETECTOR (OVRATruePeakMeter)
 };

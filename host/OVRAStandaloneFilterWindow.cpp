@@ -1,5 +1,6 @@
 #include "OVRAStandaloneFilterWindow.h"
 
+#include "AudioDeviceSettingsPanel.h"
 #include "BoundedXmlDocument.h"
 #include "CommandsListener.h"
 #include "OVRAAudioDeviceSelectorComponent.h"
@@ -65,11 +66,59 @@ std::optional<juce::Point<int>> findReachablePosition (juce::Rectangle<int> boun
 
     return strip.constrainedWithin (*overlapped).getPosition();
 }
+
+/** What the user is told when no device is open after start: the device that
+    did not open and why, and where another is chosen. The device is the
+    stored one, else the device type's default. */
+juce::String describeDeviceFailure (const juce::XmlElement* storedSetup, juce::AudioDeviceManager& manager,
+                                    const juce::String& error)
+{
+    auto typeName = manager.getCurrentAudioDeviceType();
+    juce::StringArray names;
+
+    if (storedSetup != nullptr && storedSetup->hasTagName ("DEVICESETUP"))
+    {
+        typeName = storedSetup->getStringAttribute ("deviceType", typeName);
+
+        for (auto* attribute : { "audioDeviceName", "audioOutputDeviceName", "audioInputDeviceName" })
+            names.addIfNotAlreadyThere (storedSetup->getStringAttribute (attribute));
+    }
+    else if (auto* type = manager.getCurrentDeviceTypeObject())
+    {
+        for (auto input : { false, true })
+            names.addIfNotAlreadyThere (type->getDeviceNames (input)[type->getDefaultDeviceIndex (input)]);
+    }
+
+    names.removeEmptyStrings();
+
+    juce::String what;
+
+    if (names.isEmpty() && error.isEmpty())
+    {
+        what = TRANS ("No audio device was found.");
+    }
+    else
+    {
+        what = TRANS ("The audio device");
+
+        if (! names.isEmpty())
+            what << " \"" << names.joinIntoString ("\" / \"") << "\"";
+
+        if (typeName.isNotEmpty())
+            what << " (" << typeName << ")";
+
+        what << " " << TRANS ("could not be opened") << (error.isNotEmpty() ? ":\n" + error : ".");
+    }
+
+    return what + "\n\n"
+           + TRANS ("Nothing is measured until a device is open: choose one under AUDIO SETTINGS.");
+}
 } // namespace
 
 //==============================================================================
 OVRAStandaloneFilterWindow::OVRAStandaloneFilterWindow (const juce::String& title, juce::Colour,
-                                                        std::unique_ptr<juce::PropertiesFile> preferences)
+                                                        std::unique_ptr<juce::PropertiesFile> preferences,
+                                                        std::unique_ptr<juce::AudioDeviceManager> devices)
     : juce::DocumentWindow (title, juce::Colours::black, juce::DocumentWindow::allButtons, true)
     , settings (std::move (preferences))
 {
@@ -79,7 +128,7 @@ OVRAStandaloneFilterWindow::OVRAStandaloneFilterWindow (const juce::String& titl
     // policy of its own (under load, in the middle of the screen).
     setConstrainer (nullptr);
 
-    deviceManager = std::make_unique<juce::AudioDeviceManager>();
+    deviceManager = devices != nullptr ? std::move (devices) : std::make_unique<juce::AudioDeviceManager>();
     deviceManager->addAudioCallback (&player);
     deviceManager->addMidiInputDeviceCallback ({}, &player);
 
@@ -93,8 +142,14 @@ OVRAStandaloneFilterWindow::OVRAStandaloneFilterWindow (const juce::String& titl
 
     processor->setPlayConfigDetails (Slots::count, Slots::count, initialSampleRate, initialBlockSize);
 
-    restoreFilterState();
+    const bool stateRestored = restoreFilterState();
     openAudioDevice();
+
+    // Without stored layouts (a first start) the device's channels are
+    // measured in their order, as when a device is picked in the settings.
+    if (! stateRestored)
+        AudioDeviceSettingsPanel::resetLayoutsToIdentity (*processor, deviceManager->getCurrentAudioDevice(),
+                                                          true, true);
 
     content = std::make_unique<CommandsListener>();
 
@@ -246,6 +301,9 @@ void OVRAStandaloneFilterWindow::handleAsyncUpdate()
         commandManager.registerAllCommandsForTarget (content.get());
 
     commandManager.registerAllCommandsForTarget (juce::JUCEApplication::getInstance());
+
+    if (deviceFailure.isNotEmpty())
+        deviceNotice.failed (std::exchange (deviceFailure, {}));
 }
 
 void OVRAStandaloneFilterWindow::buttonClicked (juce::Button*) {}
@@ -260,26 +318,27 @@ std::unique_ptr<OvrajuceLoudnessAudioProcessor> OVRAStandaloneFilterWindow::crea
     return filter;
 }
 
-void OVRAStandaloneFilterWindow::restoreFilterState()
+bool OVRAStandaloneFilterWindow::restoreFilterState()
 {
     if (settings == nullptr)
-        return;
+        return false;
 
     juce::MemoryBlock state;
 
-    if (decodeStoredState (settings->getValue (filterStateKey), state) && state.getSize() > 0)
-        processor->setStateInformation (state.getData(), (int) state.getSize());
+    return decodeStoredState (settings->getValue (filterStateKey), state) && state.getSize() > 0
+           && processor->restoreState (state.getData(), (int) state.getSize());
 }
 
 void OVRAStandaloneFilterWindow::openAudioDevice()
 {
     const int numInputs = processor->getTotalNumInputChannels();
     const int numOutputs = processor->getTotalNumOutputChannels();
+    std::unique_ptr<juce::XmlElement> savedSetup;
     juce::String error;
 
     if (settings != nullptr)
     {
-        const auto savedSetup = BoundedXmlDocument::parse (settings->getValue (audioSetupKey));
+        savedSetup = BoundedXmlDocument::parse (settings->getValue (audioSetupKey));
         error = deviceManager->initialise (numInputs, numOutputs, savedSetup.get(), false);
     }
     else
@@ -287,10 +346,12 @@ void OVRAStandaloneFilterWindow::openAudioDevice()
         error = deviceManager->initialise (numInputs, numOutputs, nullptr, true);
     }
 
-    // At start-up a device that cannot be opened is not the user's business yet:
-    // the editor's device selector lets them pick another.
     if (error.isNotEmpty())
         juce::Logger::writeToLog (error);
+
+    // Without a device the meters show silence, which looks like a quiet signal.
+    if (deviceManager->getCurrentAudioDevice() == nullptr)
+        deviceFailure = describeDeviceFailure (savedSetup.get(), *deviceManager, error);
 }
 
 void OVRAStandaloneFilterWindow::restoreWindowPosition()

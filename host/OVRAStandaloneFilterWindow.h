@@ -4,6 +4,8 @@
 #include <juce_audio_utils/juce_audio_utils.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "FailureNotice.h"
+
 #include <memory>
 #include <optional>
 
@@ -35,9 +37,12 @@ public:
     static constexpr int noStoredPosition = -100;
 
     /** Takes ownership of the preferences, which may be null (nothing is then
-        restored or kept). The background is black whatever the caller asks. */
+        restored or kept). The background is black whatever the caller asks.
+        The device manager is the framework's own unless one is given (one
+        with device types added already, say). */
     OVRAStandaloneFilterWindow (const juce::String& title, juce::Colour backgroundColour,
-                                std::unique_ptr<juce::PropertiesFile> preferences);
+                                std::unique_ptr<juce::PropertiesFile> preferences,
+                                std::unique_ptr<juce::AudioDeviceManager> devices = {});
     ~OVRAStandaloneFilterWindow() override;
 
     //==============================================================================
@@ -60,7 +65,7 @@ public:
 private:
     //==============================================================================
     std::unique_ptr<OvrajuceLoudnessAudioProcessor> createFilter();
-    void restoreFilterState();
+    bool restoreFilterState(); // true when a stored state was taken
     void openAudioDevice();
     void restoreWindowPosition();
     void keepPlacedPosition();
@@ -80,6 +85,10 @@ private:
 
     std::optional<juce::Point<int>> placedPosition;
     void* placementShownOn = nullptr;
+
+    // Why no device opened at start; told once the window is up.
+    juce::String deviceFailure;
+    FailureNotice deviceNotice { TRANS ("No audio device is open") };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAStandaloneFilterWindow)
 };

@@ -31,12 +31,13 @@ void ZEL5_1StandExtApplication::initialise (const juce::String&)
 
 std::unique_ptr<OVRAStandaloneFilterWindow>
 ZEL5_1StandExtApplication::createMainWindow (const juce::File& commonRoot, const juce::File& userRoot,
-                                             FailureNotice& preferencesNotice)
+                                             FailureNotice& preferencesNotice,
+                                             std::unique_ptr<juce::AudioDeviceManager> devices)
 {
     juce::StringArray problems;
     const auto file = PreferencesFileLocation::findOrCreateFile (commonRoot, userRoot, &problems);
     auto window = std::make_unique<OVRAStandaloneFilterWindow> (
-        windowTitle, juce::Colours::black, PreferencesFileLocation::open (file, &problems));
+        windowTitle, juce::Colours::black, PreferencesFileLocation::open (file, &problems), std::move (devices));
     styleMainWindow (*window);
 
     // Once the window is shown, so that the box stands in front of it.

@@ -2,6 +2,7 @@
 
 #include "FailureNotice.h"
 
+#include <juce_audio_devices/juce_audio_devices.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <memory>
@@ -48,10 +49,11 @@ public:
     /** Opens the preferences file found under these application-data folders,
         creates the main window with it and styles it, as the application does
         at start; then tells the user in one box, through the notice, of every
-        problem met with the preferences, if there was any. */
-    static std::unique_ptr<OVRAStandaloneFilterWindow> createMainWindow (const juce::File& commonRoot,
-                                                                         const juce::File& userRoot,
-                                                                         FailureNotice& preferencesNotice);
+        problem met with the preferences, if there was any. The device manager
+        is the framework's own unless one is given. */
+    static std::unique_ptr<OVRAStandaloneFilterWindow>
+        createMainWindow (const juce::File& commonRoot, const juce::File& userRoot, FailureNotice& preferencesNotice,
+                          std::unique_ptr<juce::AudioDeviceManager> devices = {});
 
 private:
     std::unique_ptr<QuitSignalHandler> quitSignals;

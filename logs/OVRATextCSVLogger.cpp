@@ -1,5 +1,4 @@
 #include "OVRATextCSVLogger.h"
-#include "WholeAppend.h"
 
 namespace
 {
@@ -12,15 +11,6 @@ juce::String typeName (uint32_t type)
         return "TruePeak";
 
     return "ShortTermLoudness";
-}
-
-juce::String formatLine (const LogEvent& event)
-{
-    juce::String line;
-    line << typeName (event.type) << ", " << juce::String ((double) event.value, 1) << ", "
-         << event.time.toString (true, false, false, false) << ", "
-         << event.time.toString (false, true, true, true) << "\r\n";
-    return line;
 }
 } // namespace
 
@@ -75,14 +65,15 @@ int OVRATextCSVLogger::writePendingEvents()
     // After the first failure the rest of the pass is given up: the next pass
     // tries again rather than this one hammering a broken folder.
     juce::String failedLine;
-    auto outcome = juce::Result::ok();
+    auto outcome = openLog();
 
     auto writeLines = [&] (int start, int size) {
-        for (int i = start; i < start + size && outcome.wasOk(); ++i)
+        for (int i = start; i < start + size && failedLine.isEmpty(); ++i)
         {
             const auto line = formatLine (events[(size_t) i]);
-            outcome =
-                logFile == juce::File() ? juce::Result::fail ("No file is named yet") : appendLine (line);
+
+            if (outcome.wasOk())
+                outcome = append (line);
 
             if (outcome.failed())
                 failedLine = line;
@@ -92,6 +83,10 @@ int OVRATextCSVLogger::writePendingEvents()
     writeLines (start1, size1);
     writeLines (start2, size2);
 
+    // Opened afresh next pass, in case the file is no longer what it was.
+    if (outcome.failed())
+        log.close();
+
     fifo.finishedRead (numEvents);
     writeStatus.update (outcome, logFile,
                         outcome.wasOk() ? juce::String() : "first line lost: " + failedLine.trimEnd());
@@ -100,11 +95,21 @@ int OVRATextCSVLogger::writePendingEvents()
 
 int OVRATextCSVLogger::useTimeSlice() { return writePendingEvents(); }
 
+juce::String OVRATextCSVLogger::formatLine (const LogEvent& event)
+{
+    juce::String line;
+    line << typeName (event.type) << ", " << juce::String ((double) event.value, 1) << ", "
+         << event.time.toString (true, false, false, false) << ", "
+         << event.time.toString (false, true, true, true) << "\r\n";
+    return line;
+}
+
 //==============================================================================
 void OVRATextCSVLogger::setLogFile (const juce::File& newLogFile)
 {
     const juce::ScopedLock sl (lock);
     logFile = newLogFile;
+    log.close();
 }
 
 juce::File OVRATextCSVLogger::getLogFile() const
@@ -114,28 +119,42 @@ juce::File OVRATextCSVLogger::getLogFile() const
 }
 
 //==============================================================================
-juce::Result OVRATextCSVLogger::appendToLog (const juce::String& text)
+juce::Result OVRATextCSVLogger::openLog()
 {
-    // One write call, so a killed process leaves no half-written line either.
-    return WholeAppend::toFile (logFile, text.toRawUTF8(), text.getNumBytesAsUTF8());
-}
+    if (logFile == juce::File())
+        return juce::Result::fail ("No file is named yet");
 
-juce::Result OVRATextCSVLogger::appendLine (const juce::String& line)
-{
-    // Checked per line: a log deleted in the middle of a pass comes back with its header too.
-    if (! logFile.existsAsFile())
+    // Checked once a pass rather than per line: a log removed in the middle
+    // of a pass takes that pass's later lines with it, but a pass lasts
+    // microseconds and the gap between passes a tenth of a second.
+    if (log.isOpenAt (logFile))
+        return juce::Result::ok();
+
+    if (logFile.existsAsFile())
+        return log.open (logFile);
+
+    if (const auto folder = WholeAppend::createFolderOf (logFile); folder.failed())
+        return folder;
+
+    auto written = log.open (logFile);
+
+    if (written.wasOk())
+        written = append (header);
+
+    if (written.failed())
     {
-        if (const auto folder = WholeAppend::createFolderOf (logFile); folder.failed())
-            return folder;
+        // A file left without its header would never get one.
+        log.close();
 
-        if (const auto headerWritten = appendToLog (header); headerWritten.failed())
-        {
-            // A file left without its header would never get one.
-            if (logFile.existsAsFile())
-                logFile.deleteFile();
-            return headerWritten;
-        }
+        if (logFile.existsAsFile())
+            logFile.deleteFile();
     }
 
-    return appendToLog (line);
+    return written;
+}
+
+juce::Result OVRATextCSVLogger::append (const juce::String& text)
+{
+    // One write call, so a killed process leaves no half-written line either.
+    return log.append (text.toRawUTF8(), text.getNumBytesAsUTF8());
 }

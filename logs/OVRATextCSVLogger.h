@@ -2,6 +2,7 @@
 
 #include "LogEvent.h"
 #include "LogWriteStatus.h"
+#include "WholeAppend.h"
 
 #include <juce_core/juce_core.h>
 
@@ -16,14 +17,17 @@
         Type, Value, Date, Time
         MomentaryLoudness, -23.4, 6 Dec 2026, 14:30:00
 
-    Lines end with CR LF. The header is written whenever the pass finds the
-    file missing, so a log deleted during a measurement comes back. A pass
-    whose file cannot be written loses its lines from the first that fails,
-    which the debug log names, and the next pass tries again; a line that a
+    Lines end with CR LF, one write call each. The log stays open from pass
+    to pass; each pass with events first checks, with one stat call, that
+    the file at the log's path is still the open one. A log removed or
+    replaced during a measurement, or whose folder went, is opened anew, and
+    made again with its header when missing. A pass whose file cannot be
+    written loses its lines from the first that fails, which the debug log
+    names, and the next pass opens the file again and retries; a line that a
     full disk takes only in part is cut off again, so the log holds whole
     lines only. The measurement's LogWriteFailures, when given, also learns
     when the log fails and why. Destroying the logger writes every event
-    still queued.
+    still queued, then closes the log.
 */
 class OVRATextCSVLogger : public juce::TimeSliceClient
 {
@@ -41,7 +45,8 @@ public:
                                 LogWriteFailures* failuresToReport = nullptr);
 
     /** Leaves the thread (waiting for a pass in progress), then writes every
-        event still queued. No pushEvent may run once this has begun. */
+        event still queued and closes the log. No pushEvent may run once this
+        has begun. */
     ~OVRATextCSVLogger() override;
 
     //==============================================================================
@@ -57,19 +62,23 @@ public:
     int useTimeSlice() override;
 
     //==============================================================================
-    /** Names the CSV log. Until it is set, passes with events lose them. */
+    /** Names the CSV log, closing any open before. Until it is set, passes
+        with events lose them. */
     void setLogFile (const juce::File& newLogFile);
     juce::File getLogFile() const;
 
     /** The CSV log's extension, ".csv". */
     static juce::String getLogExtension() { return ".csv"; }
 
+    /** The log line of an event, its CR LF included. */
+    static juce::String formatLine (const LogEvent& event);
+
     /** Events waiting in the queue. */
     int getNumQueuedEvents() const noexcept { return fifo.getNumReady(); }
 
 private:
-    juce::Result appendToLog (const juce::String& text);
-    juce::Result appendLine (const juce::String& line);
+    juce::Result openLog();
+    juce::Result append (const juce::String& text);
 
     juce::AbstractFifo fifo { eventCapacity };
     juce::CriticalSection lock;
@@ -77,6 +86,7 @@ private:
     const juce::String header { "Type, Value, Date, Time\r\n" };
     juce::File logFile;
     std::vector<LogEvent> events;
+    WholeAppend log;
     LogWriteStatus writeStatus;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRATextCSVLogger)

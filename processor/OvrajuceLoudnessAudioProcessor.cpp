@@ -187,14 +187,23 @@ void OvrajuceLoudnessAudioProcessor::routeInputs (const juce::AudioBuffer<float>
 {
     const int numSamples = block.getNumSamples();
     workBuffer.setSize (numSlots, numSamples, false, false, true);
-    workBuffer.clear();
+
+    const auto fed = [&layout, numInputs] (int slot) { return layout[slot] >= 0 && layout[slot] < numInputs; };
+    bool anyFed = false;
+
+    for (int slot = 0; slot < numSlots; ++slot)
+        anyFed = anyFed || fed (slot);
+
+    // Only the slots that no channel feeds need clearing.
+    if (! anyFed)
+        workBuffer.clear();
 
     for (int slot = 0; slot < numSlots; ++slot)
     {
-        const int channel = layout[slot];
-
-        if (channel >= 0 && channel < numInputs)
-            workBuffer.copyFrom (slot, 0, block, channel, 0, numSamples);
+        if (fed (slot))
+            workBuffer.copyFrom (slot, 0, block, layout[slot], 0, numSamples);
+        else if (anyFed)
+            workBuffer.clear (slot, 0, numSamples);
     }
 }
 
@@ -206,10 +215,7 @@ OvrajuceLoudnessAudioProcessor::NewValues OvrajuceLoudnessAudioProcessor::measur
 
     // A module that was never prepared has no windows to fill.
     if (loudnessModule.momentaryFifo != nullptr && loudnessModule.shortTermFifo != nullptr)
-    {
-        loudnessModule.inputBuffer.makeCopyOf (workBuffer, true);
-        loudnessModule.pushSamples();
-    }
+        loudnessModule.pushSamples (workBuffer);
 
     // The flags before the results: the module stores a pass's results before
     // its flags, so results read after a set flag are at least that pass's.
@@ -277,8 +283,7 @@ void OvrajuceLoudnessAudioProcessor::publishNewValues (int numBlockChannels, New
 
 void OvrajuceLoudnessAudioProcessor::measureTruePeaks() noexcept
 {
-    truePeakMeter.workBuffer.makeCopyOf (workBuffer, true);
-    truePeakMeter.processBlock();
+    truePeakMeter.processBlock (workBuffer);
 
     for (int slot = 0; slot < numSlots; ++slot)
     {
@@ -324,22 +329,43 @@ void OvrajuceLoudnessAudioProcessor::routeOutputs (juce::AudioBuffer<float>& blo
     const int numSamples = block.getNumSamples();
     const int numChannels = block.getNumChannels();
 
-    // The block as received is the source, so route into a scratch buffer
-    // first; outputs that no slot names stay silent.
+    // Which input an output ends up with (a later slot wins), -1 for none.
+    const auto sourceOf = [&] (int channel) {
+        int found = -1;
+
+        for (int slot = 0; slot < numSlots; ++slot)
+            if (inputs[slot] >= 0 && inputs[slot] < numInputs && outputs[slot] == channel)
+                found = inputs[slot];
+
+        return found;
+    };
+
+    // An output that carries its own input is left as it is. The block as
+    // received is the source of the others, so they are routed through a
+    // scratch buffer; outputs that no slot names become silent.
+    std::array<bool, numSlots> kept {};
+
+    for (int channel = 0; channel < juce::jmin (numChannels, numSlots); ++channel)
+        kept[(size_t) channel] = sourceOf (channel) == channel;
+
+    const auto moved = [&kept] (int channel) { return channel >= numSlots || ! kept[(size_t) channel]; };
+
     outputBuffer.setSize (numChannels, numSamples, false, false, true);
-    outputBuffer.clear();
 
-    for (int slot = 0; slot < numSlots; ++slot)
+    for (int channel = 0; channel < numChannels; ++channel)
     {
-        const int source = inputs[slot];
-        const int destination = outputs[slot];
+        if (! moved (channel))
+            continue;
 
-        if (source >= 0 && source < numInputs && destination >= 0 && destination < numChannels)
-            outputBuffer.copyFrom (destination, 0, block, source, 0, numSamples);
+        if (const int source = sourceOf (channel); source >= 0)
+            outputBuffer.copyFrom (channel, 0, block, source, 0, numSamples);
+        else
+            outputBuffer.clear (channel, 0, numSamples);
     }
 
     for (int channel = 0; channel < numChannels; ++channel)
-        block.copyFrom (channel, 0, outputBuffer, channel, 0, numSamples);
+        if (moved (channel))
+            block.copyFrom (channel, 0, outputBuffer, channel, 0, numSamples);
 }
 
 void OvrajuceLoudnessAudioProcessor::publishSoundField (int numBlockChannels) noexcept
@@ -508,6 +534,11 @@ void OvrajuceLoudnessAudioProcessor::getStateInformation (juce::MemoryBlock& des
 
 void OvrajuceLoudnessAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
+    restoreState (data, sizeInBytes);
+}
+
+bool OvrajuceLoudnessAudioProcessor::restoreState (const void* data, int sizeInBytes)
+{
     JUCE_ASSERT_MESSAGE_THREAD
 
     auto inputs = savedInputLayout, outputs = savedOutputLayout;
@@ -516,16 +547,18 @@ void OvrajuceLoudnessAudioProcessor::setStateInformation (const void* data, int 
     {
         case ProcessorState::Outcome::unreadable:
             restoreDefaultSettings();
-            break;
+            return false;
 
         case ProcessorState::Outcome::foreign:
-            break;
+            return false;
 
         case ProcessorState::Outcome::restored:
-            setInputLayout (inputs);
-            setOutputLayout (outputs);
             break;
     }
+
+    setInputLayout (inputs);
+    setOutputLayout (outputs);
+    return true;
 }
 
 //==============================================================================

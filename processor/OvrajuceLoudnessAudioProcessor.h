@@ -90,6 +90,10 @@ public:
     void getStateInformation (juce::MemoryBlock& destData) override;
     void setStateInformation (const void* data, int sizeInBytes) override;
 
+    /** setStateInformation, telling whether the data held a state whose
+        settings and layouts were taken (not one unreadable or foreign). */
+    bool restoreState (const void* data, int sizeInBytes);
+
     void numChannelsChanged() override;
 
     void timerCallback() override;

@@ -10,11 +10,7 @@ for b in "$root"/build/release/bench/*; do
     "$b"
   fi
 done
-# The whole program's CPU against a peer meter on the same live audio; the
-# peer is not among the project's packages.
+# The whole program's CPU against two peer meters on the same live audio; the
+# script installs the peers, which are not among the project's packages.
 echo "== cpu_vs_peer"
-if command -v x42-meter >/dev/null 2>&1; then
-  "$root/bench/cpu_vs_peer.py"
-else
-  echo "skipped: needs x42-meter (apt-get install x42-plugins)"
-fi
+"$root/bench/cpu_vs_peer.py"

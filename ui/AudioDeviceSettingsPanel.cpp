@@ -11,11 +11,12 @@ constexpr double fallbackSampleRate = 48000.0;
 
 int roundedFraction (int length, float fraction) { return juce::roundToInt ((float) length * fraction); }
 
-ChannelLayout identityLayout()
+/** Slot i takes channel i, for as many slots as there are channels. */
+ChannelLayout identityLayout (int numChannels)
 {
     ChannelLayout layout;
 
-    for (int slot = 0; slot < ChannelLayout::numSlots; ++slot)
+    for (int slot = 0; slot < juce::jmin (numChannels, ChannelLayout::numSlots); ++slot)
         layout[slot] = slot;
 
     return layout;
@@ -123,6 +124,26 @@ void AudioDeviceSettingsPanel::updateAllControls()
         bottom = juce::jmax (bottom, child->getBottom());
 
     setSize (getWidth(), bottom + 4);
+}
+
+void AudioDeviceSettingsPanel::resetLayoutsToIdentity (OvrajuceLoudnessAudioProcessor& target,
+                                                       juce::AudioIODevice* device, bool inputs, bool outputs)
+{
+    // Without a device that has channels all six slots are kept ready for the
+    // one that comes: a slot that a device lacks is simply silent.
+    const auto layoutFor = [device] (bool input) {
+        const auto numChannels =
+            device == nullptr
+                ? 0
+                : (input ? device->getInputChannelNames() : device->getOutputChannelNames()).size();
+        return identityLayout (numChannels > 0 ? numChannels : ChannelLayout::numSlots);
+    };
+
+    if (inputs)
+        target.setInputLayout (layoutFor (true));
+
+    if (outputs)
+        target.setOutputLayout (layoutFor (false));
 }
 
 juce::AudioIODevice* AudioDeviceSettingsPanel::getWorkingDevice() const
@@ -341,12 +362,8 @@ void AudioDeviceSettingsPanel::comboBoxChanged (juce::ComboBox* box)
         selectCurrentDevices();
 
         if (processor != nullptr)
-        {
-            if (inputChanged)
-                processor->setInputLayout (identityLayout());
-            else
-                processor->setOutputLayout (identityLayout());
-        }
+            resetLayoutsToIdentity (*processor, manager.getCurrentAudioDevice(), inputChanged,
+                                    ! inputChanged);
 
         resized();
     }
@@ -399,7 +416,7 @@ AudioDeviceSettingsPanel::OVRAChannelSelectorDropBox::OVRAChannelSelectorDropBox
     for (auto& box : channelBoxes)
         box->setLookAndFeel (&lookAndFeel);
 
-    chosenChannels = identityLayout();
+    chosenChannels = identityLayout (ChannelLayout::numSlots);
     processor = processorToUse;
 
     updateChannelBoxes();

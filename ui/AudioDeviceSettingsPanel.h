@@ -67,6 +67,13 @@ public:
 
     static constexpr const char* errorTitle = "Error when trying to open audio device!";
 
+    /** What a newly opened device starts with, for its inputs, its outputs or
+        both: slot L takes the device's first channel, R its second, and so on
+        as far as the device has channels; the other slots take none. With no
+        device, or one without channels, the six slots take channels 1 to 6. */
+    static void resetLayoutsToIdentity (OvrajuceLoudnessAudioProcessor& target, juce::AudioIODevice* device,
+                                        bool inputs, bool outputs);
+
 private:
     //==============================================================================
     void updateOutputsComboBox();

@@ -7,6 +7,7 @@
 #include "OVRAStandaloneFilterWindow.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
 #include "PreferencesFileLocation.h"
+#include "TestDeviceType.h"
 #include "WindowManagerProcess.h"
 #include "ZEL5_1StandExtApplication.h"
 
@@ -114,6 +115,36 @@ protected:
         folder.deleteRecursively();
     }
 
+    /** A device manager with one device type, whose only device, "Test device",
+        has two inputs and six outputs; what the window opens does not hang on
+        the machine's sound hardware. */
+    static std::unique_ptr<juce::AudioDeviceManager> testDevices()
+    {
+        auto type = std::make_unique<TestDeviceType>();
+        type->addDevice ("Test device", { "in 1", "in 2" },
+                         { "out 1", "out 2", "out 3", "out 4", "out 5", "out 6" });
+        auto manager = std::make_unique<juce::AudioDeviceManager>();
+        manager->addAudioDeviceType (std::move (type));
+        return manager;
+    }
+
+    /** The alert boxes shown, each as its title and message; closes them. */
+    static juce::StringArray closeAlertWindows()
+    {
+        juce::StringArray shown;
+
+        for (int i = juce::TopLevelWindow::getNumTopLevelWindows(); --i >= 0;)
+        {
+            if (auto* alert = dynamic_cast<juce::AlertWindow*> (juce::TopLevelWindow::getTopLevelWindow (i)))
+            {
+                shown.add (alert->getDescription());
+                delete alert;
+            }
+        }
+
+        return shown;
+    }
+
     void writePrefs (const juce::String& valuesXml, const juce::File& file)
     {
         ASSERT_TRUE (file.replaceWithText ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PROPERTIES>"
@@ -133,14 +164,14 @@ protected:
     void startLikeTheApplication (const juce::File& commonRoot, const juce::File& userRoot)
     {
         FailureNotice preferencesNotice { "Preferences problem" };
-        window = ZEL5_1StandExtApplication::createMainWindow (commonRoot, userRoot, preferencesNotice);
+        window = ZEL5_1StandExtApplication::createMainWindow (commonRoot, userRoot, preferencesNotice, testDevices());
         HostTestHelpers::drainMessageLoop();
     }
 
     void openWindow (std::unique_ptr<juce::PropertiesFile> preferences)
     {
         window = std::make_unique<OVRAStandaloneFilterWindow> ("ZELx 5.1", juce::Colours::red,
-                                                               std::move (preferences));
+                                                               std::move (preferences), testDevices());
         window->setVisible (true);
         HostTestHelpers::drainMessageLoop();
     }
@@ -176,9 +207,13 @@ protected:
         return block;
     }
 
-    static juce::MemoryBlock defaultState()
+    /** What a start without a stored state has: the defaults, and the test
+        device's channels in their order for as many slots as it has them. */
+    static juce::MemoryBlock firstStartState()
     {
         OvrajuceLoudnessAudioProcessor fresh;
+        fresh.setInputLayout (ChannelLayout::fromText ("0;1;-1;-1;-1;-1;"));
+        fresh.setOutputLayout (ChannelLayout::fromText ("0;1;2;3;4;5;"));
         return stateOf (fresh);
     }
 
@@ -198,7 +233,7 @@ protected:
 //==============================================================================
 TEST_F (MainWindowTest, BadPreferencesAreKeptAsideAndGiveTheDefaultsAndAMessageBox)
 {
-    const auto defaults = defaultState();
+    const auto defaults = firstStartState();
     const auto aside = prefsFile.getSiblingFile ("ZELX51.prefs.unreadable");
 
     const std::string head =
@@ -306,7 +341,7 @@ TEST_F (MainWindowTest, BadPreferencesAreKeptAsideAndGiveTheDefaultsAndAMessageB
 TEST_F (MainWindowTest, DeeplyNestedPreferencesGiveTheDefaultsWithoutACrash)
 {
     CapturingLogger logger;
-    const auto defaults = defaultState();
+    const auto defaults = firstStartState();
     const auto nested = [] (int levels) {
         return juce::String::repeatedString ("<a>", levels) + juce::String::repeatedString ("</a>", levels);
     };
@@ -394,7 +429,7 @@ TEST_F (MainWindowTest, AReadOnlyCommonFileIsRestoredFromAndLeftAsItIs)
     OvrajuceLoudnessAudioProcessor source;
     source.setParameterValue (1, 2.0f);
     const auto state = stateOf (source);
-    ASSERT_NE (state, defaultState());
+    ASSERT_NE (state, firstStartState());
 
     const auto common = folder.getChildFile ("common");
     const auto user = folder.getChildFile ("user");
@@ -448,9 +483,9 @@ TEST_F (MainWindowTest, NoPlaceToKeepThePreferencesIsToldInABox)
     EXPECT_TRUE (boxes.messages[0].endsWith ("changes made now will not be kept")) << boxes.messages[0];
 }
 
-TEST_F (MainWindowTest, UndecodableFilterStateLeavesTheEngineAtItsDefaults)
+TEST_F (MainWindowTest, UndecodableFilterStateCountsAsAFirstStart)
 {
-    const auto defaults = defaultState();
+    const auto defaults = firstStartState();
 
     const char* garbageBytes = "this is not a state block";
     juce::MemoryBlock foreignBlock (garbageBytes, strlen (garbageBytes));
@@ -479,7 +514,7 @@ TEST_F (MainWindowTest, StoredStateAndPositionComeBackAndAreStoredAgain)
     source.setInputLayout (ChannelLayout::fromText ("5;4;3;2;1;0;"));
     source.setOutputLayout (ChannelLayout::fromText ("1;0;-1;-1;-1;-1;"));
     const auto state = stateOf (source);
-    ASSERT_NE (state, defaultState());
+    ASSERT_NE (state, firstStartState());
 
     // Key names in other letter case are found all the same.
     writePrefs (value ("filterState", state.toBase64Encoding()) + value ("WINDOWX", "137")
@@ -562,8 +597,8 @@ TEST_F (MainWindowTest, RestartsUnderAWindowManagerAndLoadKeepThePositionExactly
     for (int start = 0; start < 12; ++start)
     {
         SCOPED_TRACE ("start " + std::to_string (start));
-        window = std::make_unique<OVRAStandaloneFilterWindow> ("ZELx 5.1", juce::Colours::black,
-                                                               PreferencesFileLocation::open (prefsFile));
+        window = std::make_unique<OVRAStandaloneFilterWindow> (
+            "ZELx 5.1", juce::Colours::black, PreferencesFileLocation::open (prefsFile), testDevices());
         ZEL5_1StandExtApplication::styleMainWindow (*window);
         juce::MessageManager::getInstance()->runDispatchLoopUntil (start % 6 * 20);
         // The client area is the editor, with no margin about it.
@@ -577,19 +612,39 @@ TEST_F (MainWindowTest, RestartsUnderAWindowManagerAndLoadKeepThePositionExactly
     }
 }
 
-TEST_F (MainWindowTest, AnAbsentStoredDeviceLeavesNoDeviceOpenAndKeepsTheStoredSetup)
+TEST_F (MainWindowTest, AStoredLayoutIsKeptEvenWhenItTakesNoChannel)
+{
+    OvrajuceLoudnessAudioProcessor source;
+    source.setParameterValue (1, 2.0f);
+    writePrefs (value ("filterState", stateOf (source).toBase64Encoding()));
+
+    openWindow();
+    EXPECT_EQ (window->getProcessor()->getSavedInputLayout(), ChannelLayout());
+    EXPECT_EQ (window->getProcessor()->getSavedOutputLayout(), ChannelLayout());
+}
+
+TEST_F (MainWindowTest, AStoredDeviceThatIsGoneIsToldAndItsSetupKept)
 {
     CapturingLogger logger;
     const juce::String setup =
-        "<DEVICESETUP deviceType=\"ALSA\" audioOutputDeviceName=\"zelx absent device\" "
+        "<DEVICESETUP deviceType=\"Test\" audioOutputDeviceName=\"zelx absent device\" "
         "audioInputDeviceName=\"zelx absent device\" audioDeviceRate=\"48000\"/>";
     writePrefs ("<VALUE name=\"audioSetup\">" + setup + "</VALUE>");
 
     openWindow();
     EXPECT_EQ (window->getDeviceManager()->getCurrentAudioDevice(), nullptr);
-    EXPECT_FALSE (logger.lines.isEmpty()) << "the open failure goes to the logger";
-    EXPECT_EQ (juce::TopLevelWindow::getNumTopLevelWindows(), 1) << "no message box may appear";
-    EXPECT_EQ (juce::ModalComponentManager::getInstance()->getNumModalComponents(), 0);
+    EXPECT_EQ (logger.count ("No such device: zelx absent device"), 1) << "the reason goes to the logger";
+
+    const auto shown = closeAlertWindows();
+    ASSERT_EQ (shown.size(), 1) << "one box tells that no device is open";
+    EXPECT_TRUE (shown[0].startsWith ("No audio device is open. ")) << shown[0];
+    EXPECT_TRUE (shown[0].contains ("\"zelx absent device\" (Test)")) << shown[0];
+    EXPECT_TRUE (shown[0].contains ("No such device: zelx absent device")) << shown[0];
+    EXPECT_TRUE (shown[0].contains ("AUDIO SETTINGS")) << shown[0];
+    EXPECT_TRUE (window->isShowing());
+    EXPECT_NE (window->getProcessor()->getActiveEditor(), nullptr);
+    // A device picked later is measured on all of its first six channels.
+    EXPECT_EQ (window->getProcessor()->getSavedInputLayout(), ChannelLayout::fromText ("0;1;2;3;4;5;"));
 
     const auto prefs = closeWindowAndReadPrefs();
     ASSERT_NE (prefs, nullptr);
@@ -661,6 +716,7 @@ TEST_F (MainWindowTest, TheAudioSettingsDialogShowsTheDeviceSelectorModallyAndEs
         "<VALUE name=\"audioSetup\"><DEVICESETUP deviceType=\"ALSA\" audioOutputDeviceName=\"zelx absent "
         "device\" audioInputDeviceName=\"zelx absent device\"/></VALUE>");
     openWindow();
+    EXPECT_EQ (closeAlertWindows().size(), 1) << "the box telling that no device is open";
     // As the player leaves it after opening a device with no inputs.
     window->getProcessor()->setPlayConfigDetails (0, 6, 44100.0, 512);
     window->showAudioSettingsDialog();

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 
 using LogTestFiles::readBytes;
 using LogTestFiles::readCrLfLines;
@@ -43,6 +45,20 @@ void expectNumberedLines (const juce::StringArray& lines, int firstLine, int fir
 
     for (int i = 0; i < count; ++i)
         ASSERT_EQ (lines[firstLine + i], numberedLine (firstValue + i));
+}
+
+/** This process's descriptors that are open on the file now at the path. */
+int descriptorsOpenOn (const juce::File& file)
+{
+    int count = 0;
+
+    for (const auto& entry : std::filesystem::directory_iterator ("/proc/self/fd"))
+    {
+        std::error_code error;
+        count += std::filesystem::read_symlink (entry.path(), error) == file.getFullPathName().toStdString();
+    }
+
+    return count;
 }
 
 } // namespace
@@ -179,4 +195,54 @@ TEST (CSVLog, AFullDiskLosesWholeLinesOnlyNamesTheFirstAndLaterLinesFollowWhole)
         EXPECT_EQ (messages.lines.joinIntoString ("\n"),
                    failure + "\nMeasurement log is written again: " + file.getFullPathName());
     });
+}
+
+// The log stays open from pass to pass, yet a log removed, left without its
+// folder or replaced by another file is found at its path again rather than
+// written where nobody looks; the logger closes it when it goes.
+TEST (CSVLog, KeepsTheLogOpenButFollowsItsPathAndClosesItAtTheEnd)
+{
+    struct Case
+    {
+        const char* what;
+        std::function<void (const juce::File&)> change;
+        juce::String keptBefore;
+    };
+
+    const Case cases[] = {
+        { "removed", [] (const juce::File& log) { log.deleteFile(); }, header + "\r\n" },
+        { "folder removed", [] (const juce::File& log) { log.getParentDirectory().deleteRecursively(); },
+          header + "\r\n" },
+        { "replaced",
+          [] (const juce::File& log) {
+              const auto other = log.getSiblingFile ("other.csv");
+              ASSERT_TRUE (other.replaceWithText ("kept\r\n"));
+              ASSERT_TRUE (other.replaceFileIn (log));
+          },
+          "kept\r\n" },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        LogTestFiles::TemporaryFolder folder;
+        const auto file = folder.getChildFile ("logs/log.csv");
+
+        {
+            OVRATextCSVLogger logger (nullptr);
+            logger.setLogFile (file);
+            pushNumbered (logger, 0, 1);
+            logger.writePendingEvents();
+            EXPECT_EQ (descriptorsOpenOn (file), 1);
+
+            c.change (file);
+            pushNumbered (logger, 1, 2);
+            logger.writePendingEvents();
+            EXPECT_EQ (readBytes (file),
+                       c.keptBefore + numberedLine (1) + "\r\n" + numberedLine (2) + "\r\n");
+            EXPECT_EQ (descriptorsOpenOn (file), 1);
+        }
+
+        EXPECT_EQ (descriptorsOpenOn (file), 0);
+    }
 }

@@ -124,6 +124,19 @@ TEST (ProcessorRouting, OutputsCarryTheUnmixedInputByTheOutputLayout)
     process (*processor, block);
     expectChannelIsConstant (block, 0, 0.0f);
     expectChannelIsConstant (block, 1, labelOf (0));
+
+    // An output that keeps its own channel, beside two that swap theirs and
+    // three that no slot names.
+    processor->setInputLayout (layoutOf ({ 0, 1, 2, 3, 4, 5 }));
+    processor->setOutputLayout (layoutOf ({ 0, 2, 1, -1, -1, -1 }));
+    block = makeLabelledBlock (6, blockSize);
+    process (*processor, block);
+    expectChannelIsConstant (block, 0, labelOf (0));
+    expectChannelIsConstant (block, 1, labelOf (2));
+    expectChannelIsConstant (block, 2, labelOf (1));
+
+    for (int channel = 3; channel < 6; ++channel)
+        expectChannelIsConstant (block, channel, 0.0f);
 }
 
 TEST (ProcessorRouting, DownmixFeedsTheMeasurementButNotTheOutputs)

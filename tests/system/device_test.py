@@ -23,10 +23,18 @@ With real mouse clicks and key presses (xdotool) the test:
    checks what is opened, then stops the JACK server under the open dialog:
    the program must stay alive and responsive, quit cleanly and keep the
    layouts, and open the same channels once the server is back.
+
+Every choice is made as a user makes it with the keyboard: a click gives the box
+the keyboard focus, which the box shows with a thicker outline, and the arrow
+keys move its choice. A click is repeated until the box shows the focus, and a
+choice is taken as made once the box shows another item. The box's list, which
+the click may open, is not relied on: on a loaded machine it may close at once
+or stay open, and the arrow keys that move the choice reach the box either way.
 """
 
 import argparse
 import os
+import subprocess
 import sys
 import time
 
@@ -44,6 +52,15 @@ INPUT_CHANNEL_X, OUTPUT_CHANNEL_X, FIRST_CHANNEL_Y, CHANNEL_STEP = 205, 470, 259
 SLOT_L, SLOT_RS = 0, 5
 TYPE_BOX = (307, 27)
 ALSA_BUFFER_SIZE_BOX = (206, 229)
+# An empty spot of the dialog: a click there closes a list that is open, and does nothing else.
+EMPTY_SPOT = (50, 100)
+
+# The boxes of the settings panel have a one-pixel outline, two pixels wide while the box has the keyboard
+# focus, in this colour; their background is light grey. (The type box above the panel shows no focus.)
+BOX_HALF_HEIGHT = 12
+OUTLINE = (0x3e, 0x45, 0x4d)
+# The part of a box that shows its item: inside the outline, left of the arrows.
+ITEM_AREA = (-90, -8, 150, 16)
 
 # A device of the test's own for the framework's ALSA type, which lists the
 # devices that ALSA's name hints show.
@@ -108,7 +125,7 @@ class DeviceTest(system_test.SystemTest):
 
 
         try:
-            wait_until(matches, 10, f"{what}: the program's JACK connections")
+            wait_until(matches, 20, f"{what}: the program's JACK connections")
         except Failure:
             own = {p: c for p, c in self.connections().items() if p.startswith(CLIENT + ":")}
             raise Failure(f"{what}: the program's JACK connections are {own}, wanted {wanted}")
@@ -117,13 +134,26 @@ class DeviceTest(system_test.SystemTest):
     def start_selector_window(self, what):
         self.app = self.procs.start("selector-" + what, [self.args.selector_window])
 
+        seen = {}
+
         def find_dialog():
+            """The dialog once it has its size; it is looked for anew each time, since the framework may give
+            it another native window meanwhile."""
             check(self.app.poll() is None, f"{what}: the program ended early with code {self.app.returncode}")
             code, out = self.procs.run(["xdotool", "search", "--onlyvisible", "--name", DIALOG_TITLE], 5)
-            return out.split()[0] if code == 0 and out.split() else None
+            for wid in (out.split() if code == 0 else []):
+                code, geometry = self.procs.run(["xdotool", "getwindowgeometry", "--shell", wid], 5)
+                seen[wid] = geometry.split()
+                if code == 0 and "WIDTH=615" in seen[wid] and "HEIGHT=610" in seen[wid]:
+                    return wid
+            return None
 
-        dialog = int(wait_until(find_dialog, 20, f"{what}: the Audio Settings dialog"))
-        wait_until(lambda: self.geometry(dialog)[2:] == (615, 610), 5, f"{what}: the dialog at 615 x 610")
+        try:
+            dialog = int(wait_until(find_dialog, 40, f"{what}: the Audio Settings dialog at 615 x 610"))
+        except Failure:
+            raise Failure(f"{what}: no Audio Settings dialog at 615 x 610; seen {seen}")
+        # The windows that are not lists: the program's two, the window manager's.
+        self.windows = self.top_windows()
         log(f"{what}: dialog {dialog:#x} is up")
         return dialog
 
@@ -138,12 +168,29 @@ class DeviceTest(system_test.SystemTest):
         check(code == 0, f"the screenshot failed: {out}")
         log(f"screenshot {shot}")
 
+    def pixels(self, dialog, x, y, width, height):
+        """The dialog's pixels in a rectangle, as 8-bit RGB bytes."""
+        result = subprocess.run(["import", "-window", str(dialog), "-crop", f"{width}x{height}+{x}+{y}", "+repage",
+                                 "-depth", "8", "rgb:-"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                env=self.env, timeout=20, stdin=subprocess.DEVNULL)
+        check(result.returncode == 0 and len(result.stdout) == 3 * width * height,
+              f"could not read the dialog's pixels at {x}, {y}")
+        return result.stdout
+
+    def has_focus(self, dialog, box):
+        """Whether a box of the settings panel shows the keyboard focus: its second row of pixels is outline."""
+        row = self.pixels(dialog, box[0] - 60, box[1] - BOX_HALF_HEIGHT + 1, 120, 1)
+        return all(abs(row[i + c] - OUTLINE[c]) <= 8 for i in range(0, len(row), 3) for c in range(3))
+
+    def shown_item(self, dialog, box):
+        x, y, width, height = ITEM_AREA
+        return self.pixels(dialog, box[0] + x, box[1] + y, width, height)
+
     def press(self, dialog, *keys):
         self.activate(dialog)
         for key in keys:
             code, _ = self.procs.run(["xdotool", "key", "--clearmodifiers", key], 5)
             check(code == 0, f"xdotool could not press {key}")
-            time.sleep(0.2)
 
     def top_windows(self):
         code, out = self.procs.run(["xdotool", "search", "--onlyvisible", "--maxdepth", "1", "--name", ""], 5)
@@ -153,25 +200,84 @@ class DeviceTest(system_test.SystemTest):
         code, _ = self.procs.run(["xdotool", "windowactivate", "--sync", str(dialog)], 10)
         check(code == 0, "xdotool could not activate the dialog")
 
-    def choose(self, dialog, box, steps):
-        """Clicks a box (which opens its list and takes the keyboard focus), closes the list, and moves the
-        choice down (up, when negative) by as many enabled items. The dialog is activated first: a list opened
-        while the program has no focused window closes at once. The list opens late on a loaded machine: an
-        Escape before it is up would close the dialog instead."""
+    def click(self, dialog, point):
         self.activate(dialog)
-        before = self.top_windows()
-        code, _ = self.procs.run(["xdotool", "mousemove", "--window", str(dialog), str(box[0]), str(box[1]),
+        code, _ = self.procs.run(["xdotool", "mousemove", "--window", str(dialog), str(point[0]), str(point[1]),
                                   "click", "1"], 5)
         check(code == 0, "xdotool could not click")
-        wait_until(lambda: self.top_windows() - before, 10, f"the list of the box at {box} to open")
-        self.press(dialog, "Escape")
-        wait_until(lambda: not self.top_windows() - before, 10, f"the list of the box at {box} to close")
-        self.press(dialog, *(["Down" if steps > 0 else "Up"] * abs(steps)))
+
+    def close_lists(self, dialog):
+        """Closes a list that a click left open, with a click beside it, which would close it on a user's
+        screen too."""
+        for _ in range(3):
+            if not self.top_windows() - self.windows:
+                return
+            self.click(dialog, EMPTY_SPOT)
+            try:
+                wait_until(lambda: not self.top_windows() - self.windows, 10, "an open list to close")
+                return
+            except Failure:
+                log("an open list is still there; clicking beside it again")
+        raise Failure(f"a list or box stays open: windows {self.top_windows() - self.windows}")
+
+    def focus(self, dialog, box, focus_shown=True):
+        """Clicks a box until it has the keyboard focus, which a box of the settings panel shows, and so does its
+        list when the click leaves it open (a list may cover its box). A click can be lost on a loaded machine.
+        Of a box that shows no focus only one click is made."""
+        for attempt in range(1, 5):
+            self.click(dialog, box)
+            if not focus_shown:
+                return
+            try:
+                wait_until(lambda: self.top_windows() - self.windows or self.has_focus(dialog, box), 8,
+                           f"the box at {box} to take the focus")
+                return
+            except Failure:
+                log(f"the box at {box} shows no focus after click {attempt}; clicking again")
+        raise Failure(f"the box at {box} did not take the focus after 4 clicks")
+
+    def choose(self, dialog, box, steps, focus_shown=True):
+        """Moves a box's choice right (down its list) by as many enabled items, left (up) when steps is negative,
+        and waits until the box shows the new item. The arrow keys reach a box whose list is open as well.
+        focus_shown: whether the box shows the keyboard focus (those of the settings panel do); for another box
+        the click and the keys are repeated while its item stays the same, so its choice must be one that
+        repeating cannot overshoot."""
+        self.close_lists(dialog)
+        before = self.shown_item(dialog, box)
+        for attempt in range(1, 5):
+            self.focus(dialog, box, focus_shown)
+            self.press(dialog, *(["Right" if steps > 0 else "Left"] * abs(steps)))
+            self.close_lists(dialog)
+            try:
+                wait_until(lambda: self.shown_item(dialog, box) != before, 15 if focus_shown else 5,
+                           f"the box at {box} to show another item")
+                return
+            except Failure:
+                if focus_shown:
+                    raise
+                log(f"the box at {box} still shows its item after try {attempt}")
+        raise Failure(f"the box at {box} kept its item")
+
+    def close_dialog(self, dialog, what):
+        """Escape closes the dialog, once no list takes the key instead."""
+        def closed():
+            return self.procs.run(["xdotool", "search", "--onlyvisible", "--name", DIALOG_TITLE], 5)[0] != 0
+
+        for _ in range(3):
+            self.close_lists(dialog)
+            self.press(dialog, "Escape")
+            try:
+                wait_until(closed, 10, f"{what}: the dialog to close on Escape")
+                return
+            except Failure:
+                log(f"{what}: the dialog is still open; pressing Escape again")
+        raise Failure(f"{what}: the dialog does not close on Escape")
 
     # -- the scenario ------------------------------------------------------------
     def run(self):
         self.start_display()
-        self.start_jack()
+        # Late clients on a loaded machine would break the recorded tones.
+        self.start_jack(synchronous=True)
         self.start_player("devices")
         playback = {f"out_{n}": {f"system:playback_{n}"} for n in range(1, 7)}
         capture = {f"in_{n}": {f"system:capture_{n}"} for n in range(1, 7)}
@@ -201,9 +307,7 @@ class DeviceTest(system_test.SystemTest):
         self.screenshot("dialog-device-chosen")
         self.record("device", expected=OPEN_OUTPUTS_OWN)
 
-        self.press(dialog, "Escape")
-        wait_until(lambda: self.procs.run(["xdotool", "search", "--onlyvisible", "--name", DIALOG_TITLE], 5)[0] != 0,
-                   5, "the dialog to close on Escape")
+        self.close_dialog(dialog, "device")
         self.close_window(self.main_window(), "device")
 
         # 3. What is stored, and a restart of the real program with it.
@@ -227,14 +331,12 @@ class DeviceTest(system_test.SystemTest):
         with open(os.path.join(self.home, ".asoundrc"), "w", encoding="utf-8") as f:
             f.write(ALSA_NULL_DEVICE)
         dialog = self.start_selector_window("alsa")
-        self.choose(dialog, TYPE_BOX, -1)
+        self.choose(dialog, TYPE_BOX, -1, focus_shown=False)  # JACK -> ALSA, the first type
         self.wait_for_connections({f"in_{n}": None for n in range(1, 7)}, "alsa: the JACK device closed")
-        time.sleep(2)
         self.screenshot("dialog-alsa")
         self.choose(dialog, ALSA_BUFFER_SIZE_BOX, 1)
-        time.sleep(1)
         self.screenshot("dialog-alsa-buffer")
-        self.press(dialog, "Escape")
+        self.close_dialog(dialog, "alsa")
         self.close_window(self.main_window(), "alsa")
         setup = system_test.read_prefs(self.prefs)["audiosetup"][1]
         log(f"alsa: stored setup {setup.attrib}")
@@ -260,17 +362,15 @@ class DeviceTest(system_test.SystemTest):
         time.sleep(2)
         check(self.app.poll() is None, f"vanishing: the program ended with code {self.app.returncode}")
         self.screenshot("dialog-device-gone")
-        self.choose(dialog, INPUT_DEVICE_BOX, 0)
-        self.press(dialog, "Escape")
-        wait_until(lambda: self.procs.run(["xdotool", "search", "--onlyvisible", "--name", DIALOG_TITLE], 5)[0] != 0,
-                   5, "vanishing: the dialog to close on Escape (the window answers)")
+        self.focus(dialog, INPUT_DEVICE_BOX)
+        self.close_dialog(dialog, "vanishing (the window answers)")
         self.close_window(self.main_window(), "vanishing")
         stored = system_test.check_four_keys(self.prefs, "vanishing")
         check(stored["filterstate"][0] == self.make_state("-1;0;1;2;3;4;", IDENTITY),
               "vanishing: the layouts were not kept when the device went away")
 
         # Nothing lost: with the server back the program opens the same channels.
-        self.start_jack()
+        self.start_jack(synchronous=True)
         self.start_app("server back")
         self.wait_for_connections({**capture, "in_6": set(), **playback}, "server back")
         self.close_window(self.main_window(), "server back")

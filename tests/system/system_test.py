@@ -148,12 +148,13 @@ def check_four_keys(path, what):
 
 
 def write_prefs(path, window_x, window_y, filter_state):
+    """Preferences with the JACK device setup; without an engine state when filter_state is None."""
     text = ('<?xml version="1.0" encoding="UTF-8"?>\n<PROPERTIES>\n'
             f'  <VALUE name="windowX" val="{window_x}"/>\n'
             f'  <VALUE name="windowY" val="{window_y}"/>\n'
             '  <VALUE name="audioSetup"><DEVICESETUP deviceType="JACK" audioOutputDeviceName="system" '
             f'audioInputDeviceName="system" audioDeviceRate="{SAMPLE_RATE}" audioDeviceBufferSize="512"/></VALUE>\n'
-            f'  <VALUE name="filterState" val="{filter_state}"/>\n'
+            + ('' if filter_state is None else f'  <VALUE name="filterState" val="{filter_state}"/>\n') +
             '</PROPERTIES>\n')
     with open(path, "w", encoding="utf-8") as f:
         f.write(text)
@@ -171,9 +172,12 @@ def goertzel_amplitude(samples, frequency):
 
 
 def read_channels(path):
-    with wave.open(path, "rb") as w:
-        check(w.getsampwidth() == 2, f"{path}: expected 16-bit samples")
-        count, frames = w.getnchannels(), w.readframes(w.getnframes())
+    try:
+        with wave.open(path, "rb") as w:
+            check(w.getsampwidth() == 2, f"{path}: expected 16-bit samples")
+            count, frames = w.getnchannels(), w.readframes(w.getnframes())
+    except (wave.Error, EOFError) as error:
+        raise Failure(f"{path} is no recording: {error}")
     data = memoryview(frames).cast("h")
     return [[data[i] / 32768.0 for i in range(c, len(data), count)] for c in range(count)]
 
@@ -228,8 +232,10 @@ class SystemTest:
 
     # -- environment -------------------------------------------------------------
     def start_display(self):
+        """Starts a virtual display with a window manager, makes it this test's DISPLAY and returns the display
+        server's process."""
         read_end, write_end = os.pipe()
-        self.procs.start("xvfb", ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+        server = self.procs.start("xvfb", ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
                                   f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"], pass_fds=(write_end,))
         os.close(write_end)
         number = b""
@@ -249,6 +255,7 @@ class SystemTest:
 
         self.procs.start("openbox", ["openbox", "--sm-disable"])
         wait_until(lambda: self.procs.run(["wmctrl", "-m"], 5)[0] == 0, 10, "the window manager")
+        return server
 
     def start_jack(self, synchronous=False):
         """synchronous: every cycle waits for every client, so that a client that is late on a loaded machine
@@ -322,8 +329,10 @@ class SystemTest:
         check_routing."""
         count = len(expected)
         recording = os.path.join(self.workdir, f"recorded-{what}.wav")
+        # A ring buffer of four seconds: its writer thread may be late on a loaded machine, and jack-record
+        # gives up on an overflow.
         recorder = self.procs.start("jack-record-" + what, ["jack-record", "-n", str(count), "-t", "2", "-f",
-                                                            "0x10002", recording])
+                                                            "0x10002", "-b", str(4 * SAMPLE_RATE), recording])
         name = f"jack-record-{recorder.pid}"
         wait_until(lambda: f"{name}:in_{count}" in self.jack_ports(), 10, f"{what}: the recorder's ports")
         for n in range(1, count + 1):
@@ -368,7 +377,7 @@ class SystemTest:
         check(self.app.poll() is None, "routed: the program ended")
         code, _ = self.procs.run(["xdotool", "windowmove", "--sync", str(wid), "200", "150"], 10)
         check(code == 0, "xdotool could not move the window")
-        position = wait_until(lambda: (lambda g: g if g[:2] != placed[:2] else None)(self.geometry(wid)), 5,
+        position = wait_until(lambda: (lambda g: g if g[:2] != placed[:2] else None)(self.geometry(wid)), 15,
                               "the window to move")
         log(f"routed: placed at {placed[:2]}, moved to {position[:2]}")
         self.close_window(wid, "routed")
@@ -381,7 +390,7 @@ class SystemTest:
         # 3. Restart: position and engine state come back; keyboard commands.
         wid = self.start_app("restart")
         # The position is corrected once the window manager has framed the window.
-        wait_until(lambda: self.geometry(wid)[:2] == position[:2], 5, f"the window to return to {position[:2]}")
+        wait_until(lambda: self.geometry(wid)[:2] == position[:2], 15, f"the window to return to {position[:2]}")
         width, height = self.geometry(wid)[2:]
         self.wait_for_device("restart")
         self.play_and_record("restart")
@@ -392,11 +401,11 @@ class SystemTest:
         check(code == 0 and self.app.poll() is None, "restart: the program did not survive the r key")
         code, _ = self.procs.run(["xdotool", "key", "--clearmodifiers", "ctrl+f"], 5)
         check(code == 0, "xdotool could not press ctrl+f")
-        wait_until(lambda: self.geometry(wid)[2:] == SCREEN, 10, "kiosk mode to fill the screen")
+        wait_until(lambda: self.geometry(wid)[2:] == SCREEN, 15, "kiosk mode to fill the screen")
         log("restart: kiosk mode fills the screen")
         code, _ = self.procs.run(["xdotool", "key", "--clearmodifiers", "ctrl+f"], 5)
         check(code == 0, "xdotool could not press ctrl+f")
-        wait_until(lambda: self.geometry(wid)[2:] == (width, height), 10, "kiosk mode to end")
+        wait_until(lambda: self.geometry(wid)[2:] == (width, height), 15, "kiosk mode to end")
         log("restart: kiosk mode ended")
 
         # A quit asked for by the system writes the preferences as well.
