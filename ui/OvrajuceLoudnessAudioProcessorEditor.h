@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DisplayPacer.h"
 #include "FailureNotice.h"
 #include "LockComponent.h"
 #include "LoudnessStandard.h"
@@ -368,7 +369,8 @@ private:
     RepaintGate* const repaintGate;
 
     // The ticks paced by the window's refresh (milliseconds of the framework's counter).
-    double nextTickMs = 0.0, lastRefreshMs = 0.0;
+    DisplayPacer tickPacer { timerIntervalMs };
+    double lastRefreshMs = 0.0;
     juce::VBlankAttachment windowRefresh { this, [this] { windowRefreshed(); } };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OvrajuceLoudnessAudioProcessorEditor)

@@ -24,9 +24,6 @@ void OvrajuceLoudnessAudioProcessorEditor::timerCallback()
 
 void OvrajuceLoudnessAudioProcessorEditor::windowRefreshed()
 {
-    // A refresh comes up to this much early for a tick due after it.
-    constexpr double earlyMs = 5.0;
-
     if (! isTimerRunning())
         return;
 
@@ -36,16 +33,11 @@ void OvrajuceLoudnessAudioProcessorEditor::windowRefreshed()
     if (getTimerInterval() != refreshWatchdogMs)
     {
         startTimer (refreshWatchdogMs);
-        nextTickMs = now;
+        tickPacer.start (now);
     }
 
-    if (now + earlyMs < nextTickMs)
-        return;
-
-    // Ticks keep to the 50 ms grid; after a stall the grid starts again
-    // rather than making up the missed ticks in a burst, as the timer does.
-    nextTickMs = now - nextTickMs > timerIntervalMs ? now + timerIntervalMs : nextTickMs + timerIntervalMs;
-    runTick();
+    if (tickPacer.isTickDue (now))
+        runTick();
 }
 
 void OvrajuceLoudnessAudioProcessorEditor::runTick()
