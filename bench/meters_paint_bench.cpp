@@ -1,8 +1,9 @@
 // Paints one display tick of every meter and scope at the editor's sizes and
 // places (seven bars, the arrow, the range bar, six correlation meters, the
 // vectroscope with a full trail, the sound field) into an image with JUCE's
-// software renderer, after feeding each the values of that tick, and reports
-// the time per tick as a share of the display's 50 ms tick.
+// software renderer, after feeding each the values of that tick (the
+// vectroscope reading its feed), and reports the time per tick as a share of
+// the display's 50 ms tick.
 
 #include "BinaryData.h"
 #include "OVRACorrelationMeter.h"
@@ -117,6 +118,7 @@ struct MeterView : juce::Component
 
         soundField.setLevels (wave (0.0), wave (1.0), wave (2.0), 0.0f, wave (3.0), wave (4.0));
         soundField.pushLevels();
+        vectroscope.refresh();
     }
 
     OVRAJuceVU momentary;
@@ -133,17 +135,14 @@ int main()
 {
     juce::ScopedJuceInitialiser_GUI framework;
 
-    // A real processor fills the scope feed, and the vectroscope's own thread
-    // reads it, so that its trail is full when it is painted.
+    // A real processor fills the scope feed, which the vectroscope reads at
+    // each tick, as the editor has it, so that its trail is full when painted.
     OvrajuceLoudnessAudioProcessor processor;
     processor.setPlayConfigDetails (6, 6, sampleRate, 512);
     processor.setInputLayout (ChannelLayout::fromText ("0;1;2;3;4;5;"));
     processor.prepareToPlay (sampleRate, 512);
 
     MeterView view (processor.scopeFeed);
-    juce::TimeSliceThread vectorThread ("ZELX Editor Vector Thread");
-    vectorThread.addTimeSliceClient (&view.vectroscope);
-    vectorThread.startThread();
 
     juce::AudioBuffer<float> block (6, 512);
     juce::MidiBuffer midi;
@@ -164,9 +163,6 @@ int main()
             processor.processBlock (block, midi);
         }
 
-        // Let the vectroscope's thread take the new frames before the paint.
-        juce::Thread::sleep (2);
-
         const auto start = std::chrono::steady_clock::now();
         view.feed (tick);
         {
@@ -176,8 +172,6 @@ int main()
         paintSeconds += std::chrono::duration<double> (std::chrono::steady_clock::now() - start).count();
     }
 
-    vectorThread.removeTimeSliceClient (&view.vectroscope);
-    vectorThread.stopThread (1000);
     processor.releaseResources();
 
     const double msPerTick = paintSeconds * 1000.0 / numTicks;

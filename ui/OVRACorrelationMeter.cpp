@@ -120,9 +120,35 @@ void OVRACorrelationMeter::setValue (float x)
     history.push_front ((float) columnFor (value));
     history.pop_back();
 
-    needsRepaint = history != previousHistory;
+    const auto changed = changedColumns();
+    needsRepaint = ! changed.isEmpty();
     if (needsRepaint)
-        repaint (0, 0, width, drawHeight + 3);
+        repaint (changed.getStart(), 0, changed.getLength(), drawHeight + 3);
+}
+
+juce::Range<int> OVRACorrelationMeter::changedColumns() const
+{
+    // A line's pixels depend on its column and its place in the trail: only
+    // where a place holds another column than before is anything redrawn,
+    // the old line and the new one, with a pixel to spare for the smoothing
+    // of the thin lines' edges.
+    juce::Range<int> changed;
+    for (size_t i = 0; i < history.size() && i < previousHistory.size(); ++i)
+    {
+        if (history[i] == previousHistory[i])
+            continue;
+
+        const auto thickness = i == 0 ? newestLineWidth : olderLineWidth;
+        const auto offset = i == 0 ? -1.0f : 1.0f;
+        for (const auto x : { history[i], previousHistory[i] })
+        {
+            const auto centre = x + offset;
+            const juce::Range<int> line ((int) std::floor (centre - thickness * 0.5f) - 1,
+                                         (int) std::ceil (centre + thickness * 0.5f) + 1);
+            changed = changed.isEmpty() ? line : changed.getUnionWith (line);
+        }
+    }
+    return changed;
 }
 
 void OVRACorrelationMeter::paint (juce::Graphics& g)

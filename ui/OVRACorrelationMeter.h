@@ -41,6 +41,8 @@ private:
     friend struct OVRACorrelationMeterProbe;
 
     int columnFor (float correlation) const;
+    /** The x range whose pixels the latest reading changed; empty for none. */
+    juce::Range<int> changedColumns() const;
 
     int width;
     int height = 37;

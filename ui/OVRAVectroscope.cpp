@@ -25,6 +25,8 @@ OVRAVectroscope::OVRAVectroscope (ScopeFeed* feedToRead, juce::Colour trail, juc
     , block (2, blockSize)
 {
     jassert (feed != nullptr);
+    // Its background picture covers it whole.
+    setOpaque (true);
     nextPoints.reserve (blockSize);
     // The logarithmic mode spans the true-peak meter's range.
     constexpr auto truePeak = MeterScales::ranges[MeterScales::truePeakRow];
@@ -118,8 +120,6 @@ void OVRAVectroscope::paint (juce::Graphics& g)
 
 void OVRAVectroscope::timerCallback() { repaint(); }
 
-void OVRAVectroscope::visibilityChanged() { visible = isVisible(); }
-
 //==============================================================================
 float OVRAVectroscope::toUnit (float sample, int channel) noexcept
 {
@@ -136,13 +136,52 @@ float OVRAVectroscope::toUnit (float sample, int channel) noexcept
 
 int OVRAVectroscope::useTimeSlice()
 {
-    if (feed == nullptr)
-        return waitMs;
+    if (! logarithmic)
+        return idleWaitMs;
 
-    // Every whole block waiting is dealt with in one slice, so that the
-    // thread never falls behind the feed. Only the newest trailLength blocks
-    // can be on screen at the next paint: in the linear mode, which keeps no
-    // state between samples, older ones are skipped unread.
+    readWaitingBlocks();
+    return waitMs;
+}
+
+void OVRAVectroscope::refresh()
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+    if (logarithmic)
+    {
+        repaint();
+        return;
+    }
+
+    if (! readWaitingBlocks())
+        return;
+
+    // Old dots go and new ones come only where either trail lies.
+    const auto area = dotArea();
+    repaint (shownArea.getUnion (area));
+    shownArea = area;
+}
+
+void OVRAVectroscope::skipWaitingAudio()
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+    if (feed == nullptr)
+        return;
+
+    const juce::ScopedLock sl (readLock);
+    feed->fifo->readInPlace (feed->fifo->getNumReady(), [] (auto&&...) {});
+}
+
+bool OVRAVectroscope::readWaitingBlocks()
+{
+    if (feed == nullptr)
+        return false;
+
+    const juce::ScopedLock sl (readLock);
+
+    // Every whole block waiting is dealt with at once, so that the reader
+    // never falls behind the feed. Only the newest trailLength blocks can be
+    // on screen at the next paint: in the linear mode, which keeps no state
+    // between samples, older ones are skipped unread.
     int blocks = feed->fifo->getNumReady() / blockSize;
     if (! logarithmic && blocks > trailLength)
     {
@@ -150,10 +189,23 @@ int OVRAVectroscope::useTimeSlice()
         blocks = trailLength;
     }
 
+    const bool changed = blocks > 0;
     while (--blocks >= 0)
         readBlock();
 
-    return visible ? waitMs : hiddenWaitMs;
+    return changed;
+}
+
+juce::Rectangle<int> OVRAVectroscope::dotArea() const
+{
+    const juce::ScopedLock sl (lock);
+    juce::Rectangle<int> area;
+
+    for (const auto& points : trail)
+        for (const auto& p : points)
+            area = area.getUnion ({ (int) p.x, (int) p.y, 1, 1 });
+
+    return area;
 }
 
 void OVRAVectroscope::readBlock()

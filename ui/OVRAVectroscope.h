@@ -18,13 +18,19 @@
         OVRAVectroscope scope (&processor.scopeFeed, green, white, black);
         scope.setYChannel ("L");
         scope.setXChannel ("R");
-        vectorThread.addTimeSliceClient (&scope);   // reads the feed there
-        // every display tick on the message thread:
-        scope.repaint();
+        vectorThread.addTimeSliceClient (&scope);   // reads there in the logarithmic mode
+        // every display tick on the message thread, while the scope is on screen:
+        scope.refresh();
+        // and while it is not:
+        scope.skipWaitingAudio();
 
-    The owner removes it from its thread before destroying it. Setters, layout
-    and painting belong to the message thread; useTimeSlice to one reader
-    thread, the feed's only reader.
+    Only the newest 16 blocks are ever seen, so the linear mode reads them at
+    the display's tick, on the message thread, and repaints only where dots
+    came or went: a few microseconds a tick, where waking a thread for them
+    costs more. The logarithmic mode, whose level meter must see every frame,
+    reads on the owner's thread. The owner removes the scope from its thread
+    before destroying it. Setters, layout and painting belong to the message
+    thread; the feed's reads take turns under a lock.
 */
 class OVRAVectroscope : public juce::Component, public juce::TimeSliceClient, public juce::Timer
 {
@@ -45,23 +51,32 @@ public:
 
     void resized() override;
     void paint (juce::Graphics&) override;
-    void visibilityChanged() override;
 
-    /** Reader thread: turns the whole blocks of 64 waiting frames into the
-        trail, the last one read becoming its newest block; in the linear mode
-        those older than the trail's length are skipped. */
+    /** Message thread, once a display tick while the scope is on screen:
+        reads the newest audio into the trail and repaints where dots came or
+        went. In the logarithmic mode the thread reads, and the whole scope is
+        repainted. */
+    void refresh();
+
+    /** Message thread, while the scope is not on screen: drops what waits in
+        the feed, so that it holds only recent audio when the scope shows
+        again (a full feed drops the newest). */
+    void skipWaitingAudio();
+
+    /** Time-slice thread: in the logarithmic mode, reads every whole block
+        of 64 waiting frames into the trail; in the linear mode, nothing. */
     int useTimeSlice() override;
 
     void timerCallback() override;
 
     //==============================================================================
     static constexpr bool startOwnTimer = false;
-    /** The trail is painted every 50 ms and the audio comes in device blocks:
-        a slice every 10 ms keeps it as fresh as the display needs, where a
-        slice every millisecond kept the thread waking a thousand times a second. */
+    /** The logarithmic mode's slices: the trail is painted every 50 ms and
+        the audio comes in device blocks. */
     static constexpr int waitMs = 10;
-    /** While hidden the trail is kept current at the display's pace only. */
-    static constexpr int hiddenWaitMs = 50;
+    /** The linear mode asks for no slices; one comes only after the longest
+        wait of a time-slice thread. */
+    static constexpr int idleWaitMs = 500;
     static constexpr int timerIntervalMs = 50;
     static constexpr int blockSize = 64;
     static constexpr int trailLength = 16;
@@ -76,7 +91,6 @@ public:
 
 private:
     std::atomic<bool> logarithmic { false };
-    std::atomic<bool> visible { false };
 
     // Written by resized; radius and centre are read by the reader thread,
     // so those change only under the lock.
@@ -91,13 +105,23 @@ private:
     juce::CriticalSection lock;
     std::list<std::vector<juce::Point<float>>> trail; // newest first
 
-    // Reader thread only.
+    // Where the dots stood when a repaint was last asked for. Message thread.
+    juce::Rectangle<int> shownArea;
+
+    // The feed's reader side, taken by whichever thread reads.
+    juce::CriticalSection readLock;
     juce::AudioBuffer<float> block;
     std::vector<juce::Point<float>> nextPoints;
     ExponentialScale levelScale;
 
     void rebuildBackground();
+    /** Reads every whole block waiting, the last one read becoming the
+        trail's newest; in the linear mode those older than the trail's
+        length are skipped. Returns whether the trail changed. */
+    bool readWaitingBlocks();
     void readBlock();
+    /** The pixels the trail's dots cover, as paint puts them. */
+    juce::Rectangle<int> dotArea() const;
     float toUnit (float sample, int channel) noexcept;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAVectroscope)

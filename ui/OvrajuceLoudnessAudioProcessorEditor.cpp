@@ -22,7 +22,12 @@ OvrajuceLoudnessAudioProcessorEditor::OvrajuceLoudnessAudioProcessorEditor (
     , shortTermArrow (picture ("blackArrowVU"), picture ("LoudnessArrowBlue"))
     , soundField (black, juce::Colour (0xfff5f5f5), green, red, editorFont)
     , vectroscope (&owner.scopeFeed, green, white, black)
+    , repaintGate (new RepaintGate (*this))
 {
+    // Black everywhere: nothing behind the editor needs painting.
+    setOpaque (true);
+    setCachedComponentImage (repaintGate);
+
     // The panels first, so that each child lands on the panel it belongs to
     // in the order that keeps overlapping ones clickable; the buttons last,
     // the lock toggle above the lock overlay.
@@ -107,6 +112,10 @@ void OvrajuceLoudnessAudioProcessorEditor::showMode (int mode)
 {
     displayMode = mode;
     updatePanelVisibility();
+
+    // The scope's trail was not kept while its view was away.
+    if (isVectroscopeShown())
+        vectroscope.refresh();
 }
 
 void OvrajuceLoudnessAudioProcessorEditor::updatePanelVisibility()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DisplayPacer.h"
 #include "FailureNotice.h"
 #include "LockComponent.h"
 #include "LoudnessStandard.h"
@@ -12,6 +13,7 @@
 #include "OVRAReport.h"
 #include "OVRAVectroscope.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
+#include "RepaintGate.h"
 #include "Slots.h"
 #include "ZelxLookAndFeel.h"
 
@@ -43,6 +45,16 @@
     - OvrajuceLoudnessAudioProcessorEditorDisplay.cpp: the display timer with
       its read-outs, lamps and overload hold.
 
+    On a window, the window's own refresh (the framework's vertical-blank
+    callback, which runs whatever the program does) paces the ticks, so that
+    a tick wakes no thread of its own and its repaints go out in the same
+    refresh; the timer then only watches that the refresh keeps coming, and
+    paces the ticks itself without a window. A stopped timer stops the ticks.
+
+    While the window cannot be seen (minimised), the ticks go on and every
+    meter, read-out and lamp keeps taking its readings, but nothing is
+    repainted; the window is repainted whole when it shows again.
+
     Message thread only, apart from the vectroscope's slices on vectorThread.
 */
 class OvrajuceLoudnessAudioProcessorEditor : public juce::AudioProcessorEditor,
@@ -60,6 +72,11 @@ public:
     static constexpr int editorWidth = 1024;
     static constexpr int editorHeight = 768;
     static constexpr int timerIntervalMs = 50;
+    /** While the window's refresh paces the ticks, the timer only checks
+        this often that the refresh still comes. */
+    static constexpr int refreshWatchdogMs = 500;
+    /** Ticks between two questions whether the window can be seen. */
+    static constexpr int screenCheckTicks = 10;
     static constexpr int vectorThreadStopTimeoutMs = 1000;
 
     /** The maker's pages; the product has no site of its own yet. */
@@ -110,8 +127,14 @@ public:
     // The display timer (OvrajuceLoudnessAudioProcessorEditorDisplay.cpp):
     // readings, read-outs, lamps and the overload hold
 
-    /** One display tick: views, readings, settings, meters, lamps, hold. */
+    /** One display tick: views, readings, settings, meters, lamps, hold;
+        while the window's refresh paces the ticks, only the check that it
+        still comes. */
     void timerCallback() override;
+
+    /** Whether the window could be seen when last asked (every few ticks)
+        or since it last painted; while it cannot, nothing is repainted. */
+    bool isOnScreen() const noexcept { return repaintGate->isOpen(); }
 
     void updateTimeDisplay (double samples, double sampleRate);
     void updateLoudnessReadouts();
@@ -166,7 +189,12 @@ public:
     bool overloadHoldCounting = false;
     int overloadHoldCounter = 0;
     float arrowLevel = 0.0f, rangeLow = 0.0f, rangeHigh = 0.0f; // as last given to the two meters
-    std::map<const juce::Label*, float> shownLevels;            // by setLevelText
+    int ticksUntilScreenCheck = 0;
+    std::map<const juce::Label*, float> shownLevels; // by setLevelText
+    struct
+    {
+        double samples = -1.0, rate = -1.0;
+    } shownTime; // what the time read-out shows
 
     // Tells of measurement files that cannot be written; the number of the
     // last failure it told of.
@@ -320,10 +348,14 @@ private:
 
     //==============================================================================
     // The display timer
+    /** The window's refresh: a tick whenever one is due on the 50 ms grid. */
+    void windowRefreshed();
+    void runTick();
     void tellLogWriteFailures();
     void setMeterSampleRate (double sampleRate);
     void showMeterLevels();
     void showScopes();
+    bool isVectroscopeShown() const noexcept;
     void showOverloadLamps();
     /** The EBU row, or the row of the other standards. */
     static const LoudnessStandard& rowOf (bool ebu) noexcept;
@@ -332,6 +364,14 @@ private:
 
     std::vector<Placement> layout;
     FailureNotice remoteServerNotice { "Remote control not started" };
+
+    /** Shut while the window cannot be seen; owned by the component base. */
+    RepaintGate* const repaintGate;
+
+    // The ticks paced by the window's refresh (milliseconds of the framework's counter).
+    DisplayPacer tickPacer { timerIntervalMs };
+    double lastRefreshMs = 0.0;
+    juce::VBlankAttachment windowRefresh { this, [this] { windowRefreshed(); } };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OvrajuceLoudnessAudioProcessorEditor)
 };

@@ -118,6 +118,8 @@ void OvrajuceLoudnessAudioProcessorEditor::comboBoxChanged (juce::ComboBox* comb
 
         vectroscope.setVisible (vectorscopeShown);
         soundField.setVisible (! vectorscopeShown);
+        if (vectorscopeShown)
+            vectroscope.refresh();
         channelsCombo.setEnabled (vectorscopeShown);
         channelsCaption.setColour (juce::Label::textColourId, vectorscopeShown ? white : dimGrey);
         loudnessCombo.setEnabled (! vectorscopeShown);
@@ -370,9 +372,10 @@ void OvrajuceLoudnessAudioProcessorEditor::updateUnitLabels()
     const int code =
         unitLabelCode (ebuButton.getToggleState(), scaleButtonA.getToggleState(),
                        scaleButtonB.getToggleState(), lufsButton.getToggleState(), luButton.getToggleState());
-    const auto captions = unitCaptions (code);
 
-    if (code != unitLabelState && ! captions.isEmpty())
+    // Run on every tick: the captions are made only for a new code.
+    if (const auto captions = code != unitLabelState ? unitCaptions (code) : juce::StringArray();
+        ! captions.isEmpty())
     {
         struct Look
         {

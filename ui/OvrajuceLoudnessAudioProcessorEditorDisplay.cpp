@@ -10,13 +10,59 @@
 void OvrajuceLoudnessAudioProcessorEditor::timerCallback()
 {
     JUCE_ASSERT_MESSAGE_THREAD
+    if (isTimerRunning() && getTimerInterval() == refreshWatchdogMs)
+    {
+        if (juce::Time::getMillisecondCounterHiRes() - lastRefreshMs < refreshWatchdogMs)
+            return;
+
+        // The refresh stopped coming (the window went): the timer paces again.
+        startTimer (timerIntervalMs);
+    }
+
+    runTick();
+}
+
+void OvrajuceLoudnessAudioProcessorEditor::windowRefreshed()
+{
+    if (! isTimerRunning())
+        return;
+
+    const auto now = juce::Time::getMillisecondCounterHiRes();
+    lastRefreshMs = now;
+
+    if (getTimerInterval() != refreshWatchdogMs)
+    {
+        startTimer (refreshWatchdogMs);
+        tickPacer.start (now);
+    }
+
+    if (tickPacer.isTickDue (now))
+        runTick();
+}
+
+void OvrajuceLoudnessAudioProcessorEditor::runTick()
+{
+    // The framework asks the display server whether a window is minimised,
+    // so it is asked now and then; the window's first paint once it shows
+    // again opens the gate at once.
+    if (--ticksUntilScreenCheck <= 0)
+    {
+        repaintGate->setOpen (isShowing());
+        ticksUntilScreenCheck = screenCheckTicks;
+    }
+
     updatePanelVisibility();
     displayValues = processor.displaySnapshot;
     applySettings (processor.getSettings());
     tellLogWriteFailures();
 
+    // The time stands still between measurements: no text is made for it then.
     const double sampleRate = processor.lastSampleRate;
-    updateTimeDisplay (displayValues.processedSamplesCounter, sampleRate);
+    if (displayValues.processedSamplesCounter != shownTime.samples || sampleRate != shownTime.rate)
+    {
+        shownTime = { displayValues.processedSamplesCounter, sampleRate };
+        updateTimeDisplay (shownTime.samples, shownTime.rate);
+    }
     setMeterSampleRate (sampleRate);
 
     showMeterLevels();
@@ -88,8 +134,16 @@ void OvrajuceLoudnessAudioProcessorEditor::showScopes()
     if (soundField.getLevels() != soundFieldBefore)
         soundField.repaintLevels();
 
-    // Its drawing thread never repaints it itself.
-    vectroscope.repaint();
+    // It reads the feed only for a picture that can be seen.
+    if (isOnScreen() && isVectroscopeShown())
+        vectroscope.refresh();
+    else
+        vectroscope.skipWaitingAudio();
+}
+
+bool OvrajuceLoudnessAudioProcessorEditor::isVectroscopeShown() const noexcept
+{
+    return vectroscope.isVisible() && scopePanel.isVisible();
 }
 
 //==============================================================================

@@ -1,5 +1,6 @@
 #include "HostTestHelpers.h"
 #include "OVRACorrelationMeter.h"
+#include "RepaintRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -249,5 +250,37 @@ TEST (OVRACorrelationMeter, AReadingOfMinusOneShowsItsLine)
         const auto pixel = image.getPixelAt (4, y);
         EXPECT_GT (pixel.getRed(), 200) << y;
         EXPECT_LT (pixel.getGreen(), 40) << y;
+    }
+}
+
+TEST (OVRACorrelationMeter, RepaintsOnlyTheColumnsWhoseLinesChanged)
+{
+    // Each reading's changed pixels lie in what it repaints, and a reading
+    // that stays near the others repaints a few columns, not the strip.
+    const struct
+    {
+        float reading;
+        int widest;
+    } readings[] = { { 0.5f, 292 }, { 0.52f, 12 }, { 0.5f, 12 }, { -0.8f, 292 }, { 0.0f, 292 } };
+
+    auto meter = makeUnsmoothedMeter (292);
+    for (int i = 0; i < 30; ++i)
+        meter->setValue (0.5f);
+    auto& repaints = RepaintRecorder::attachTo (*meter);
+
+    for (const auto& r : readings)
+    {
+        const auto before = meter->createComponentSnapshot (meter->getLocalBounds(), true, 1.0f);
+        repaints.clear();
+        meter->setValue (r.reading);
+        const auto after = meter->createComponentSnapshot (meter->getLocalBounds(), true, 1.0f);
+
+        for (int y = 0; y < after.getHeight(); ++y)
+            for (int x = 0; x < after.getWidth(); ++x)
+            {
+                if (before.getPixelAt (x, y) != after.getPixelAt (x, y))
+                    ASSERT_TRUE (repaints.area.contains (x, y)) << r.reading << ": " << x << "," << y;
+            }
+        EXPECT_LE (repaints.area.getWidth(), r.widest) << r.reading;
     }
 }

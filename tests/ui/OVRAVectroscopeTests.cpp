@@ -1,6 +1,7 @@
 #include "../processor/ProcessorTestHelpers.h"
 #include "HostTestHelpers.h"
 #include "OVRAVectroscope.h"
+#include "RepaintRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -44,9 +45,11 @@ struct ScopeRig
         });
     }
 
-    /** Lets the scope's own thread read everything waiting, then takes it off the thread. */
+    /** Reads everything waiting: at a display tick in the linear mode, on
+        the scope's own thread in the logarithmic one, then takes it off the thread. */
     void drain()
     {
+        scope.refresh();
         if (! thread.isThreadRunning())
             thread.startThread();
         thread.addTimeSliceClient (&scope);
@@ -203,16 +206,16 @@ TEST (OVRAVectroscope, KeepsSixteenBlocksFadingFromTheNewest)
     EXPECT_EQ (16u + 1u, changedPixels (before, after).size()) << "16 dots and the centre";
 }
 
-// Its thread gets a slice every 10 ms; at 192 kHz thirty blocks arrive in
-// that time, so a slice deals with all that waits, the last block newest.
-TEST (OVRAVectroscope, OneSliceCatchesUpWithEverythingWaiting)
+// At 192 kHz a display tick brings 150 blocks: one refresh deals with all
+// that waits, the last block newest.
+TEST (OVRAVectroscope, OneRefreshCatchesUpWithEverythingWaiting)
 {
     ScopeRig rig;
     const auto before = rig.snapshot();
 
     for (int b = 0; b < 64; ++b)
         rig.processConstant (0, b == 63 ? 0.5f : 0.0f);
-    rig.scope.useTimeSlice();
+    rig.scope.refresh();
 
     EXPECT_LT (rig.processor->scopeFeed.fifo->getNumReady(), OVRAVectroscope::blockSize);
     // The newest block's dots, Y = 0.5: (100 - 35.36, 100 - 35.36), opaque.
@@ -248,11 +251,13 @@ TEST (OVRAVectroscope, ChannelChangeRenamesTheAxisAndReadsTheNewSlot)
     EXPECT_EQ (xEnd, changedPixels (named, rig.snapshot()));
 }
 
-// The scope's thread reads the feed while an audio thread writes it and the
-// message thread paints, and stops in time with the writer still running.
+// In the logarithmic mode the scope's thread reads the feed while an audio
+// thread writes it and the message thread paints, and stops in time with
+// the writer still running.
 TEST (OVRAVectroscope, ThreadStopsInTimeWhileTheFeedIsWritten)
 {
     ScopeRig rig;
+    rig.scope.setLogarithmic (true);
     const auto before = rig.snapshot();
 
     std::atomic<bool> writing { true };
@@ -283,11 +288,61 @@ TEST (OVRAVectroscope, ThreadStopsInTimeWhileTheFeedIsWritten)
     audio.join();
 }
 
-TEST (OVRAVectroscope, AHiddenScopeAsksForSlicesOnlyAtTheDisplaysPace)
+// The linear mode is read at the display's ticks: its thread sleeps, and a
+// scope that is not on screen only drops what waits, so that the feed, which
+// drops the newest audio once full, holds what is new when it shows again.
+TEST (OVRAVectroscope, ALinearScopeWakesNoThreadAndShowsTheNewestAudioWhenShownAgain)
 {
     ScopeRig rig;
-    EXPECT_EQ (OVRAVectroscope::hiddenWaitMs, rig.scope.useTimeSlice());
-    rig.scope.setVisible (true);
-    EXPECT_EQ (OVRAVectroscope::waitMs, rig.scope.useTimeSlice());
-    EXPECT_LT (OVRAVectroscope::waitMs, OVRAVectroscope::hiddenWaitMs);
+    rig.processConstant (0, 0.25f);
+    EXPECT_EQ (OVRAVectroscope::idleWaitMs, rig.scope.useTimeSlice());
+    EXPECT_EQ (OVRAVectroscope::blockSize, rig.processor->scopeFeed.fifo->getNumReady()) << "read by a slice";
+
+    // Off screen for more audio than the feed holds, dropped tick by tick;
+    // then Y = 0.5 arrives and the scope shows again.
+    const auto before = rig.snapshot();
+    constexpr int blocksPerTick = 40;
+    for (int b = 0; b < 2 * ScopeFeed::fifoCapacity / OVRAVectroscope::blockSize; ++b)
+    {
+        rig.processConstant (0, 0.25f);
+        if (b % blocksPerTick == 0)
+            rig.scope.skipWaitingAudio();
+    }
+    EXPECT_TRUE (changedPixels (before, rig.snapshot()).empty()) << "nothing drawn while off screen";
+    rig.processConstant (0, 0.5f);
+    rig.scope.refresh();
+
+    // Y = 0.5 at (64, 64), newest and opaque; Y = 0.25 at (82, 82), an older block.
+    const auto after = rig.snapshot();
+    EXPECT_EQ (green.getARGB(), after.getPixelAt (64, 64).getARGB());
+    EXPECT_NE (green.getARGB(), after.getPixelAt (82, 82).getARGB());
+}
+
+TEST (OVRAVectroscope, RepaintsWhereDotsCameOrWent)
+{
+    ScopeRig rig;
+    auto& repaints = RepaintRecorder::attachTo (rig.scope);
+
+    // A quiet pair near the centre, then a loud one: each repaint covers
+    // every pixel that changed, the quiet one a small part of the scope.
+    const struct
+    {
+        float level;
+        int widest;
+    } steps[] = { { 0.1f, 40 }, { 0.1f, 40 }, { 0.9f, 200 }, { 0.0f, 200 } };
+    for (const auto& step : steps)
+    {
+        const auto before = rig.snapshot();
+        repaints.clear();
+        for (int b = 0; b < OVRAVectroscope::trailLength; ++b)
+            rig.process ([&] (auto& block) {
+                TestSignals::writeSine (block, 1, 750.0, ProcessorTestHelpers::sampleRate, step.level, 0);
+                TestSignals::writeSine (block, 0, 1500.0, ProcessorTestHelpers::sampleRate, step.level, 0);
+            });
+        rig.scope.refresh();
+
+        for (auto p : changedPixels (before, rig.snapshot()))
+            ASSERT_TRUE (repaints.area.contains (p)) << step.level << ": " << p.x << ", " << p.y;
+        EXPECT_LE (repaints.area.getWidth(), step.widest) << step.level;
+    }
 }

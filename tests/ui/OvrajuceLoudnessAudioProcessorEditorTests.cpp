@@ -973,3 +973,149 @@ TEST (Editor, TornDownCleanlyWhileTheScopeReads)
     writing = false;
     audio.join();
 }
+
+//==============================================================================
+namespace
+{
+/** Six channels of one block of 64 frames, slot L holding y throughout. */
+void processLeft (OvrajuceLoudnessAudioProcessor& processor, float y)
+{
+    auto block = ProcessorTestHelpers::silentBlock (6, OVRAVectroscope::blockSize);
+    juce::FloatVectorOperations::fill (block.getWritePointer (0), y, block.getNumSamples());
+    ProcessorTestHelpers::process (processor, block);
+}
+
+/** Whether the window shows an area of the editor as the editor draws it
+    now, read back from the display server. */
+bool showsAsDrawn (juce::Component& editor, juce::Rectangle<int> area)
+{
+    const auto file = juce::File::createTempFile (".png");
+    const auto window =
+        juce::String::toHexString ((juce::pointer_sized_int) editor.getPeer()->getNativeHandle());
+    const auto geometry = juce::String (area.getWidth()) + "x" + juce::String (area.getHeight()) + "+"
+                          + juce::String (area.getX()) + "+" + juce::String (area.getY());
+    juce::ChildProcess import;
+    if (! import.start (juce::StringArray { "import", "-window", "0x" + window, "-crop", geometry, "+repage",
+                                            file.getFullPathName() })
+        || ! import.waitForProcessToFinish (10000))
+        return false;
+
+    const auto shown = juce::ImageFileFormat::loadFrom (file);
+    file.deleteFile();
+    const auto drawn = editor.createComponentSnapshot (area, true, 1.0f);
+    if (shown.getBounds() != drawn.getBounds())
+        return false;
+
+    for (int y = 0; y < drawn.getHeight(); ++y)
+        for (int x = 0; x < drawn.getWidth(); ++x)
+        {
+            const auto a = shown.getPixelAt (x, y), b = drawn.getPixelAt (x, y);
+            if (std::abs (a.getRed() - b.getRed()) > 2 || std::abs (a.getGreen() - b.getGreen()) > 2
+                || std::abs (a.getBlue() - b.getBlue()) > 2)
+                return false;
+        }
+    return true;
+}
+} // namespace
+
+// Away from the meter view the scope's feed is only emptied at each tick; the
+// view shows the audio of now as soon as it returns, before any tick.
+TEST (Editor, TheVectroscopeShowsTheAudioOfNowWhenItsViewReturns)
+{
+    EditorRig rig;
+    auto& e = *rig.editor;
+    e.displayCombo.setSelectedId (2, juce::sendNotificationSync);
+    rig.click (e.settingsButton);
+
+    // Twice what the feed holds, a tick every 40 blocks, then Y = 0.5.
+    for (int b = 0; b < 2 * ScopeFeed::fifoCapacity / OVRAVectroscope::blockSize; ++b)
+    {
+        processLeft (*rig.processor, 0.25f);
+        if (b % 40 == 0)
+            rig.tick();
+    }
+    processLeft (*rig.processor, 0.5f);
+    rig.click (e.metersButton);
+
+    // Y = 0.5 on the 283-pixel scope lands at (141.5 - 50.03, 141.5 - 50.03): the newest dot, opaque.
+    const auto shot = e.vectroscope.createComponentSnapshot (e.vectroscope.getLocalBounds(), true, 1.0f);
+    EXPECT_EQ (Editor::green.getARGB(), shot.getPixelAt (91, 91).getARGB());
+}
+
+// A window that cannot be seen (hidden here; minimised is the same to the
+// editor) repaints nothing, yet every tick takes its readings, lamps and
+// hold count; shown again, its first paint opens the display again, showing
+// what is now, and the next reading shows at its tick.
+TEST (Editor, AWindowThatCannotBeSeenTakesEveryReadingAndShowsThemWhenShownAgain)
+{
+    EditorRig rig;
+    auto& e = *rig.editor;
+    auto& display = rig.processor->displaySnapshot;
+    rig.processor->settings.truePeakOverloadTime = 1.0f;
+
+    // In a window of its own, as in the program.
+    juce::Component window;
+    window.setSize (e.getWidth(), e.getHeight());
+    window.addAndMakeVisible (e);
+    window.addToDesktop (0);
+    window.setVisible (true);
+    ASSERT_TRUE (HostTestHelpers::runMessageLoopUntil ([&] {
+        rig.tick();
+        return e.isOnScreen();
+    }));
+
+    window.setVisible (false);
+    rig.tick (Editor::screenCheckTicks);
+    ASSERT_FALSE (e.isOnScreen());
+
+    display.truePeakValuesPerChannel[2] = -0.5f;
+    display.truePeakAlarm = 1;
+    display.truePeakAlarmsPerChannel[2] = 1;
+    rig.tick (5);
+    EXPECT_TRUE (e.overloadLamp[2].getToggleState());
+    EXPECT_EQ (juce::String ("-0.5 "), e.truePeakValueLabel[2].getText());
+    EXPECT_EQ (1, (int) display.truePeakAlarm) << "held for 20 ticks";
+
+    window.setVisible (true);
+    ASSERT_TRUE (HostTestHelpers::runMessageLoopUntil ([&] { return e.isOnScreen(); }));
+    const auto lamp = e.getLocalArea (&e.overloadLamp[2], e.overloadLamp[2].getLocalBounds());
+    const auto readout = e.getLocalArea (&e.truePeakValueLabel[2], e.truePeakValueLabel[2].getLocalBounds());
+    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (
+        [&] { return showsAsDrawn (e, lamp) && showsAsDrawn (e, readout); }, 20000));
+
+    display.truePeakValuesPerChannel[2] = -3.0f;
+    rig.tick();
+    EXPECT_EQ (juce::String ("-3.0 "), e.truePeakValueLabel[2].getText());
+    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil ([&] { return showsAsDrawn (e, readout); }, 20000));
+    window.removeChildComponent (&e);
+}
+
+// On a window its refresh paces the ticks and the timer only watches it;
+// once the window goes, the timer paces them again.
+TEST (Editor, AWindowsRefreshPacesTheTicksAndWithoutOneTheTimerDoes)
+{
+    auto processor = ProcessorTestHelpers::makePreparedProcessor();
+    std::unique_ptr<juce::AudioProcessorEditor> created (processor->createEditorIfNeeded());
+    auto& e = dynamic_cast<Editor&> (*created);
+    auto& peaks = processor->displaySnapshot.truePeakValuesPerChannel;
+    EXPECT_EQ (Editor::timerIntervalMs, e.getTimerInterval());
+
+    juce::Component window;
+    window.setSize (e.getWidth(), e.getHeight());
+    window.addAndMakeVisible (e);
+    window.addToDesktop (0);
+    window.setVisible (true);
+    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (
+        [&] { return e.getTimerInterval() == Editor::refreshWatchdogMs; }));
+    peaks[0] = -6.0f;
+    EXPECT_TRUE (
+        HostTestHelpers::runMessageLoopUntil ([&] { return e.truePeakValueLabel[0].getText() == "-6.0 "; }));
+
+    window.removeFromDesktop();
+    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (
+        [&] { return e.getTimerInterval() == Editor::timerIntervalMs; }));
+    peaks[0] = -9.0f;
+    EXPECT_TRUE (
+        HostTestHelpers::runMessageLoopUntil ([&] { return e.truePeakValueLabel[0].getText() == "-9.0 "; }));
+    window.removeChildComponent (&e);
+}
