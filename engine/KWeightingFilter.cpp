@@ -122,19 +122,37 @@ void KWeightingFilter::process (juce::AudioBuffer<float>& block, int channels) n
 void KWeightingFilter::process (const juce::AudioBuffer<float>& source, juce::AudioBuffer<float>& destination,
                                 int channels) noexcept
 {
+    const int numSamples = juce::jmax (0, juce::jmin (source.getNumSamples(), destination.getNumSamples()));
+    process (source, destination, 0, numSamples, 0, 0, channels);
+}
+
+void KWeightingFilter::process (const juce::AudioBuffer<float>& source, juce::AudioBuffer<float>& destination,
+                                int start1, int size1, int start2, int size2, int channels) noexcept
+{
     channels = juce::jlimit (0, juce::jmin (numChannels, source.getNumChannels(), destination.getNumChannels()),
                              channels);
-    const int numSamples = juce::jmin (source.getNumSamples(), destination.getNumSamples());
+    const int numSamples = size1 + size2;
+    jassert (numSamples <= source.getNumSamples() && start1 + size1 <= destination.getNumSamples()
+             && start2 + size2 <= destination.getNumSamples());
 
     if (channels == 0 || numSamples <= 0)
         return;
 
+    // Where source frame i goes.
+    const auto destinationIndex = [=] (int i) { return i < size1 ? start1 + i : start2 + i - size1; };
+
     if (! active)
     {
         // Left as they are, as a block filtered in place without coefficients.
-        if (&source != &destination)
+        if (&source != &destination || start1 != 0)
+        {
             for (int ch = 0; ch < channels; ++ch)
-                destination.copyFrom (ch, 0, source, ch, 0, numSamples);
+            {
+                destination.copyFrom (ch, start1, source, ch, 0, size1);
+                if (size2 > 0)
+                    destination.copyFrom (ch, start2, source, ch, size1, size2);
+            }
+        }
 
         return;
     }
@@ -151,16 +169,19 @@ void KWeightingFilter::process (const juce::AudioBuffer<float>& source, juce::Au
     const float* inputs[lanes];
     float* outputs[lanes];
 
-    for (int start = 0; start < numSamples; start += chunkLength)
+    // Chunks never straddle the end of the first run; the states run on
+    // through them unchanged.
+    for (int start = 0, n = 0; start < numSamples; start += n)
     {
-        const int n = juce::jmin (chunkLength, numSamples - start);
+        n = juce::jmin (chunkLength, (start < size1 ? size1 : numSamples) - start);
 
         for (int ch = 0; ch < lanes; ++ch)
         {
             // The read pointer first: for a block filtered in place the write
             // pointer clears its "cleared" flag.
             inputs[ch] = ch < channels ? source.getReadPointer (ch, start) : discarded.data();
-            outputs[ch] = ch < channels ? destination.getWritePointer (ch, start) : discarded.data();
+            outputs[ch] =
+                ch < channels ? destination.getWritePointer (ch, destinationIndex (start)) : discarded.data();
         }
 
         std::fill (discarded.begin(), discarded.begin() + n, 0.0f);
