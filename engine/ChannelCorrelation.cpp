@@ -84,27 +84,23 @@ inline __attribute__ ((always_inline)) void addPairProducts (const float* const*
 
     for (; i + 4 <= n; i += 4)
     {
-        Floats4 c[Slots::count];
+        Floats4 front[4], back[2];
 
-        for (int ch = 0; ch < Slots::count; ++ch)
-            std::memcpy (&c[ch], channels[ch] + i, sizeof (Floats4));
+        for (int ch = 0; ch < 4; ++ch)
+            std::memcpy (&front[ch], channels[ch] + i, sizeof (Floats4));
+
+        for (int ch = 0; ch < 2; ++ch)
+            std::memcpy (&back[ch], channels[4 + ch] + i, sizeof (Floats4));
 
         // Channels 0 to 3 transposed into frames; 4 and 5 paired per frame.
-        const Floats4 t0 = __builtin_shuffle (c[0], c[1], Ints4 { 0, 4, 1, 5 });
-        const Floats4 t1 = __builtin_shuffle (c[0], c[1], Ints4 { 2, 6, 3, 7 });
-        const Floats4 t2 = __builtin_shuffle (c[2], c[3], Ints4 { 0, 4, 1, 5 });
-        const Floats4 t3 = __builtin_shuffle (c[2], c[3], Ints4 { 2, 6, 3, 7 });
-        const Floats4 u0 = __builtin_shuffle (c[4], c[5], Ints4 { 0, 4, 1, 5 });
-        const Floats4 u1 = __builtin_shuffle (c[4], c[5], Ints4 { 2, 6, 3, 7 });
+        VectorPath::transpose (front);
+        const Floats4 u0 = __builtin_shuffle (back[0], back[1], Ints4 { 0, 4, 1, 5 });
+        const Floats4 u1 = __builtin_shuffle (back[0], back[1], Ints4 { 2, 6, 3, 7 });
 
-        addFrame (__builtin_shuffle (t0, t2, Ints4 { 0, 1, 4, 5 }),
-                  __builtin_shuffle (u0, Ints4 { 0, 1, 0, 1 }));
-        addFrame (__builtin_shuffle (t0, t2, Ints4 { 2, 3, 6, 7 }),
-                  __builtin_shuffle (u0, Ints4 { 2, 3, 2, 3 }));
-        addFrame (__builtin_shuffle (t1, t3, Ints4 { 0, 1, 4, 5 }),
-                  __builtin_shuffle (u1, Ints4 { 0, 1, 0, 1 }));
-        addFrame (__builtin_shuffle (t1, t3, Ints4 { 2, 3, 6, 7 }),
-                  __builtin_shuffle (u1, Ints4 { 2, 3, 2, 3 }));
+        addFrame (front[0], __builtin_shuffle (u0, Ints4 { 0, 1, 0, 1 }));
+        addFrame (front[1], __builtin_shuffle (u0, Ints4 { 2, 3, 2, 3 }));
+        addFrame (front[2], __builtin_shuffle (u1, Ints4 { 0, 1, 0, 1 }));
+        addFrame (front[3], __builtin_shuffle (u1, Ints4 { 2, 3, 2, 3 }));
     }
 
     for (; i < n; ++i)

@@ -17,15 +17,19 @@ struct StageLanes
 /** Both stages over n samples of `width` channels, in place, one channel per
     lane, each as IIRFilterBase::processSamples computes a sample; the states
     are read from and written back to the stages' arrays without snapping.
-    The recursion's latency leaves room to gather and scatter the lanes in
-    the same loop. */
+    Four frames at a time are transposed in from the channels' runs and back
+    out, in the time the recursion's latency leaves. */
 template <typename Floats, int width>
-inline __attribute__ ((always_inline)) void runStages (const float* const* inputs, float* const* outputs, int n,
-                                                       const float* const* coefficients, float* const* v1,
-                                                       float* const* v2) noexcept
+inline __attribute__ ((always_inline)) void runStages (const float* const* inputs, float* const* outputs,
+                                                       int n, const float* const* coefficients,
+                                                       float* const* v1, float* const* v2) noexcept
 {
+    using Floats4 = VectorPath::Floats4;
     constexpr int lanesPerVector = (int) (sizeof (Floats) / sizeof (float));
     constexpr int vectors = width / lanesPerVector;
+    constexpr int quads = width / 4;
+    static_assert (width % lanesPerVector == 0 && width % 4 == 0
+                   && (lanesPerVector == 4 || lanesPerVector == 8));
 
     StageLanes<Floats> stage[2][vectors];
 
@@ -45,15 +49,11 @@ inline __attribute__ ((always_inline)) void runStages (const float* const* input
         }
     }
 
-    for (int i = 0; i < n; ++i)
-    {
+    // One frame of every lane through both stages.
+    const auto filterFrame = [&stage] (Floats (&frame)[vectors]) {
         for (int g = 0; g < vectors; ++g)
         {
-            const float* const* lanes = inputs + g * lanesPerVector;
-            Floats in;
-
-            for (int lane = 0; lane < lanesPerVector; ++lane)
-                in[lane] = lanes[lane][i];
+            Floats in = frame[g];
 
             for (int s = 0; s < 2; ++s)
             {
@@ -64,9 +64,73 @@ inline __attribute__ ((always_inline)) void runStages (const float* const* input
                 in = out;
             }
 
-            for (int lane = 0; lane < lanesPerVector; ++lane)
-                outputs[g * lanesPerVector + lane][i] = in[lane];
+            frame[g] = in;
         }
+    };
+
+    int i = 0;
+
+    for (; i + 4 <= n; i += 4)
+    {
+        // quad[q][k]: lanes 4q..4q+3 of frame i + k, once transposed.
+        Floats4 quad[quads][4];
+
+        for (int q = 0; q < quads; ++q)
+        {
+            for (int k = 0; k < 4; ++k)
+                std::memcpy (&quad[q][k], inputs[q * 4 + k] + i, sizeof (Floats4));
+
+            VectorPath::transpose (quad[q]);
+        }
+
+        for (int k = 0; k < 4; ++k)
+        {
+            Floats frame[vectors];
+
+            if constexpr (lanesPerVector == 4)
+                for (int g = 0; g < vectors; ++g)
+                    frame[g] = quad[g][k];
+            else
+                for (int g = 0; g < vectors; ++g)
+                    frame[g] =
+                        __builtin_shufflevector (quad[2 * g][k], quad[2 * g + 1][k], 0, 1, 2, 3, 4, 5, 6, 7);
+
+            filterFrame (frame);
+
+            if constexpr (lanesPerVector == 4)
+                for (int g = 0; g < vectors; ++g)
+                    quad[g][k] = frame[g];
+            else
+                for (int g = 0; g < vectors; ++g)
+                {
+                    quad[2 * g][k] = __builtin_shufflevector (frame[g], frame[g], 0, 1, 2, 3);
+                    quad[2 * g + 1][k] = __builtin_shufflevector (frame[g], frame[g], 4, 5, 6, 7);
+                }
+        }
+
+        for (int q = 0; q < quads; ++q)
+        {
+            VectorPath::transpose (quad[q]);
+
+            for (int k = 0; k < 4; ++k)
+                std::memcpy (outputs[q * 4 + k] + i, &quad[q][k], sizeof (Floats4));
+        }
+    }
+
+    for (; i < n; ++i)
+    {
+        float samples[width];
+        Floats frame[vectors];
+
+        for (int lane = 0; lane < width; ++lane)
+            samples[lane] = inputs[lane][i];
+
+        std::memcpy (frame, samples, sizeof (frame));
+        filterFrame (frame);
+        std::memcpy (samples, frame, sizeof (frame));
+
+        for (int lane = 0; lane < width; ++lane)
+            outputs[lane][i] = samples[lane];
     }
 
     for (int s = 0; s < 2; ++s)
@@ -83,8 +147,8 @@ using StageRunner = void (*) (const float* const*, float* const*, int, const flo
                               float* const*) noexcept;
 
 template <int width>
-void runStagesSse2 (const float* const* inputs, float* const* outputs, int n, const float* const* coefficients, float* const* v1,
-                    float* const* v2) noexcept
+void runStagesSse2 (const float* const* inputs, float* const* outputs, int n,
+                    const float* const* coefficients, float* const* v1, float* const* v2) noexcept
 {
     runStages<VectorPath::Floats4, width> (inputs, outputs, n, coefficients, v1, v2);
 }
@@ -129,8 +193,8 @@ void KWeightingFilter::process (const juce::AudioBuffer<float>& source, juce::Au
 void KWeightingFilter::process (const juce::AudioBuffer<float>& source, juce::AudioBuffer<float>& destination,
                                 int start1, int size1, int start2, int size2, int channels) noexcept
 {
-    channels = juce::jlimit (0, juce::jmin (numChannels, source.getNumChannels(), destination.getNumChannels()),
-                             channels);
+    channels = juce::jlimit (
+        0, juce::jmin (numChannels, source.getNumChannels(), destination.getNumChannels()), channels);
     const int numSamples = size1 + size2;
     jassert (numSamples <= source.getNumSamples() && start1 + size1 <= destination.getNumSamples()
              && start2 + size2 <= destination.getNumSamples());
