@@ -316,3 +316,50 @@ TEST (OVRALoudnessModule, ACorruptSampleNeverReachesThePublishedValues)
         EXPECT_NEAR (rig.module.channelMomentaryLevels[L].get(), -3.0f + 0.691f, 0.1f);
     }
 }
+
+// The windows' FIFO holds 12 s at 48 kHz. A programme filtered into it across
+// the end of its store, a block split there, measures bit for bit as it
+// does from the start of the store.
+TEST (OVRALoudnessModule, AProgrammeMeasuresTheSameAcrossTheEndOfTheWindowsFifo)
+{
+    constexpr int blockSize = 4800;
+
+    /** Each channel's unrounded momentary levels, pass by pass, of five
+        seconds of tones from the next frame pushed on. */
+    const auto measure = [] (LoudnessModuleRig& rig) {
+        const auto start = rig.framesPushed;
+        const LoudnessModuleRig::Generator tones = [start] (juce::AudioBuffer<float>& block, int64_t at) {
+            for (int ch = 0; ch < 6; ++ch)
+                TestSignals::writeSine (block, ch, 100.0 + 731.0 * ch, 48000.0, 0.1f + 0.15f * (float) ch,
+                                        at - start);
+        };
+        std::vector<std::array<float, 6>> levels;
+
+        for (int done = 0; done < 5 * 48000; done += blockSize)
+        {
+            rig.push (blockSize, tones, blockSize, false);
+            rig.module.computeLoudness();
+
+            if (rig.module.momentaryUpdated.load())
+            {
+                levels.emplace_back();
+                for (size_t ch = 0; ch < 6; ++ch)
+                    levels.back()[ch] = rig.module.channelMomentaryLevels[ch].get();
+            }
+        }
+
+        return levels;
+    };
+
+    LoudnessModuleRig fromStart (48000.0);
+    const auto expected = measure (fromStart);
+
+    // The store's end falls 1000 frames into the fifth block after a reset.
+    LoudnessModuleRig acrossEnd (48000.0);
+    const int capacity = acrossEnd.module.windowFifo->getCapacity();
+    acrossEnd.pushSilence (capacity - 4 * blockSize - 1000);
+    acrossEnd.module.resetMeasurement();
+
+    ASSERT_GT (expected.size(), 40u);
+    EXPECT_EQ (measure (acrossEnd), expected);
+}
