@@ -58,7 +58,8 @@ public:
 
     /** Audio thread: K-filters inputBuffer into the FIFO, for both windows.
         A channel whose block holds a NaN or infinity is counted as silence.
-        inputBuffer serves as scratch space meanwhile. */
+        Only when the FIFO cannot take the whole block is it filtered in
+        inputBuffer first. */
     void pushSamples() noexcept;
 
     /** pushSamples on a copy of the source, without the copy: the filter
