@@ -29,59 +29,100 @@ float correlationFromSums (float sll, float srr, float slr, int numSamples) noex
     return juce::jlimit (-1.0f, 1.0f, correlation);
 }
 
-/** Lanes of the pairs' sums: the six pairs, padded to a whole AVX vector. */
+/** Lanes of the pairs' sums: the six pairs, padded to two whole SSE2 vectors. */
 constexpr int pairLanes = 8;
 
-static_assert (ChannelCorrelation::numPairs <= pairLanes);
+static_assert (ChannelCorrelation::numPairs <= pairLanes && Slots::count == 6);
 
-/** Adds n samples of each lane's pair of channels to the lane's sums of
-    l * l, r * r and l * r, each in sample order. The additions' latency
-    leaves room to gather the lanes in the same loop. */
-template <typename Floats>
-inline __attribute__ ((always_inline)) void
-addPairProducts (const float* const* lefts, const float* const* rights, int n, float* sums) noexcept
+using Floats4 = VectorPath::Floats4;
+using Ints4 = int __attribute__ ((vector_size (16)));
+
+/** A lane's left or right channel, which is also its index in a frame's two
+    vectors, channels (0 1 2 3) and (4 5 4 5). The spare lanes repeat the
+    first pair and are not read. */
+constexpr int frameIndex (int lane, bool second) noexcept
 {
-    constexpr int lanes = (int) (sizeof (Floats) / sizeof (float));
-    constexpr int vectors = pairLanes / lanes;
-    Floats ll[vectors], rr[vectors], lr[vectors];
+    const auto pair = Slots::correlationPairs[(size_t) (lane < ChannelCorrelation::numPairs ? lane : 0)];
+    return second ? pair.second : pair.first;
+}
+
+/** Adds n samples of six channels to each lane's sums of l * l, r * r and
+    l * r, each in sample order. Four frames at a time are turned from six
+    channel runs into frame vectors, from which each lane picks its pair. */
+inline __attribute__ ((always_inline)) void addPairProducts (const float* const* channels, int n,
+                                                             float* sums) noexcept
+{
+    constexpr Ints4 firstLow { frameIndex (0, false), frameIndex (1, false), frameIndex (2, false),
+                               frameIndex (3, false) };
+    constexpr Ints4 firstHigh { frameIndex (4, false), frameIndex (5, false), frameIndex (6, false),
+                                frameIndex (7, false) };
+    constexpr Ints4 secondLow { frameIndex (0, true), frameIndex (1, true), frameIndex (2, true),
+                                frameIndex (3, true) };
+    constexpr Ints4 secondHigh { frameIndex (4, true), frameIndex (5, true), frameIndex (6, true),
+                                 frameIndex (7, true) };
+
+    Floats4 ll[2], rr[2], lr[2];
     std::memcpy (ll, sums, sizeof (ll));
     std::memcpy (rr, sums + pairLanes, sizeof (rr));
     std::memcpy (lr, sums + 2 * pairLanes, sizeof (lr));
 
-    for (int i = 0; i < n; ++i)
-    {
-        for (int v = 0; v < vectors; ++v)
+    const auto addFrame = [&] (Floats4 front, Floats4 back) {
+        const Floats4 l[2] = { __builtin_shuffle (front, back, firstLow),
+                               __builtin_shuffle (front, back, firstHigh) };
+        const Floats4 r[2] = { __builtin_shuffle (front, back, secondLow),
+                               __builtin_shuffle (front, back, secondHigh) };
+
+        for (int v = 0; v < 2; ++v)
         {
-            Floats l, r;
-
-            for (int lane = 0; lane < lanes; ++lane)
-            {
-                l[lane] = lefts[v * lanes + lane][i];
-                r[lane] = rights[v * lanes + lane][i];
-            }
-
-            ll[v] = ll[v] + l * l;
-            rr[v] = rr[v] + r * r;
-            lr[v] = lr[v] + l * r;
+            ll[v] = ll[v] + l[v] * l[v];
+            rr[v] = rr[v] + r[v] * r[v];
+            lr[v] = lr[v] + l[v] * r[v];
         }
+    };
+
+    int i = 0;
+
+    for (; i + 4 <= n; i += 4)
+    {
+        Floats4 front[4], back[2];
+
+        for (int ch = 0; ch < 4; ++ch)
+            std::memcpy (&front[ch], channels[ch] + i, sizeof (Floats4));
+
+        for (int ch = 0; ch < 2; ++ch)
+            std::memcpy (&back[ch], channels[4 + ch] + i, sizeof (Floats4));
+
+        // Channels 0 to 3 transposed into frames; 4 and 5 paired per frame.
+        VectorPath::transpose (front);
+        const Floats4 u0 = __builtin_shuffle (back[0], back[1], Ints4 { 0, 4, 1, 5 });
+        const Floats4 u1 = __builtin_shuffle (back[0], back[1], Ints4 { 2, 6, 3, 7 });
+
+        addFrame (front[0], __builtin_shuffle (u0, Ints4 { 0, 1, 0, 1 }));
+        addFrame (front[1], __builtin_shuffle (u0, Ints4 { 2, 3, 2, 3 }));
+        addFrame (front[2], __builtin_shuffle (u1, Ints4 { 0, 1, 0, 1 }));
+        addFrame (front[3], __builtin_shuffle (u1, Ints4 { 2, 3, 2, 3 }));
     }
+
+    for (; i < n; ++i)
+        addFrame (Floats4 { channels[0][i], channels[1][i], channels[2][i], channels[3][i] },
+                  Floats4 { channels[4][i], channels[5][i], channels[4][i], channels[5][i] });
 
     std::memcpy (sums, ll, sizeof (ll));
     std::memcpy (sums + pairLanes, rr, sizeof (rr));
     std::memcpy (sums + 2 * pairLanes, lr, sizeof (lr));
 }
 
-using PairProductAdder = void (*) (const float* const*, const float* const*, int, float*) noexcept;
+using PairProductAdder = void (*) (const float* const*, int, float*) noexcept;
 
-void addPairProductsSse2 (const float* const* lefts, const float* const* rights, int n, float* sums) noexcept
+void addPairProductsSse2 (const float* const* channels, int n, float* sums) noexcept
 {
-    addPairProducts<VectorPath::Floats4> (lefts, rights, n, sums);
+    addPairProducts (channels, n, sums);
 }
 
-__attribute__ ((target ("avx"))) void
-addPairProductsAvx (const float* const* lefts, const float* const* rights, int n, float* sums) noexcept
+__attribute__ ((target ("avx"))) void addPairProductsAvx (const float* const* channels, int n,
+                                                          float* sums) noexcept
 {
-    addPairProducts<VectorPath::Floats8> (lefts, rights, n, sums);
+    addPairProducts (channels, n, sums);
 }
 } // namespace
 
@@ -126,25 +167,19 @@ ChannelCorrelation::Readings ChannelCorrelation::measurePairs (const juce::Audio
     }
 
     // All pairs at once, one per lane: each pair's sums are formed in sample
-    // order, exactly as calculate forms them. The spare lanes repeat the
-    // first pair and are not read.
+    // order, exactly as calculate forms them.
     const PairProductAdder add = VectorPath::useAvx() ? addPairProductsAvx : addPairProductsSse2;
-    const float* lefts[pairLanes];
-    const float* rights[pairLanes];
+    const float* channels[Slots::count];
     float sums[3 * pairLanes] {};
 
-    for (size_t lane = 0; lane < (size_t) pairLanes; ++lane)
-    {
-        const auto pair = Slots::correlationPairs[lane < readings.size() ? lane : 0];
-        lefts[lane] = slots.getReadPointer (pair.first);
-        rights[lane] = slots.getReadPointer (pair.second);
-    }
+    for (int ch = 0; ch < Slots::count; ++ch)
+        channels[ch] = slots.getReadPointer (ch);
 
-    add (lefts, rights, numSamples, sums);
+    add (channels, numSamples, sums);
 
     for (size_t pair = 0; pair < readings.size(); ++pair)
-        readings[pair] = correlationFromSums (sums[pair], sums[pairLanes + pair], sums[2 * pairLanes + pair],
-                                              numSamples);
+        readings[pair] =
+            correlationFromSums (sums[pair], sums[pairLanes + pair], sums[2 * pairLanes + pair], numSamples);
 
     return readings;
 }

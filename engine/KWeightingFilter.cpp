@@ -17,15 +17,19 @@ struct StageLanes
 /** Both stages over n samples of `width` channels, in place, one channel per
     lane, each as IIRFilterBase::processSamples computes a sample; the states
     are read from and written back to the stages' arrays without snapping.
-    The recursion's latency leaves room to gather and scatter the lanes in
-    the same loop. */
+    Four frames at a time are transposed in from the channels' runs and back
+    out, in the time the recursion's latency leaves. */
 template <typename Floats, int width>
-inline __attribute__ ((always_inline)) void runStages (const float* const* inputs, float* const* outputs, int n,
-                                                       const float* const* coefficients, float* const* v1,
-                                                       float* const* v2) noexcept
+inline __attribute__ ((always_inline)) void runStages (const float* const* inputs, float* const* outputs,
+                                                       int n, const float* const* coefficients,
+                                                       float* const* v1, float* const* v2) noexcept
 {
+    using Floats4 = VectorPath::Floats4;
     constexpr int lanesPerVector = (int) (sizeof (Floats) / sizeof (float));
     constexpr int vectors = width / lanesPerVector;
+    constexpr int quads = width / 4;
+    static_assert (width % lanesPerVector == 0 && width % 4 == 0
+                   && (lanesPerVector == 4 || lanesPerVector == 8));
 
     StageLanes<Floats> stage[2][vectors];
 
@@ -45,15 +49,11 @@ inline __attribute__ ((always_inline)) void runStages (const float* const* input
         }
     }
 
-    for (int i = 0; i < n; ++i)
-    {
+    // One frame of every lane through both stages.
+    const auto filterFrame = [&stage] (Floats (&frame)[vectors]) {
         for (int g = 0; g < vectors; ++g)
         {
-            const float* const* lanes = inputs + g * lanesPerVector;
-            Floats in;
-
-            for (int lane = 0; lane < lanesPerVector; ++lane)
-                in[lane] = lanes[lane][i];
+            Floats in = frame[g];
 
             for (int s = 0; s < 2; ++s)
             {
@@ -64,9 +64,73 @@ inline __attribute__ ((always_inline)) void runStages (const float* const* input
                 in = out;
             }
 
-            for (int lane = 0; lane < lanesPerVector; ++lane)
-                outputs[g * lanesPerVector + lane][i] = in[lane];
+            frame[g] = in;
         }
+    };
+
+    int i = 0;
+
+    for (; i + 4 <= n; i += 4)
+    {
+        // quad[q][k]: lanes 4q..4q+3 of frame i + k, once transposed.
+        Floats4 quad[quads][4];
+
+        for (int q = 0; q < quads; ++q)
+        {
+            for (int k = 0; k < 4; ++k)
+                std::memcpy (&quad[q][k], inputs[q * 4 + k] + i, sizeof (Floats4));
+
+            VectorPath::transpose (quad[q]);
+        }
+
+        for (int k = 0; k < 4; ++k)
+        {
+            Floats frame[vectors];
+
+            if constexpr (lanesPerVector == 4)
+                for (int g = 0; g < vectors; ++g)
+                    frame[g] = quad[g][k];
+            else
+                for (int g = 0; g < vectors; ++g)
+                    frame[g] =
+                        __builtin_shufflevector (quad[2 * g][k], quad[2 * g + 1][k], 0, 1, 2, 3, 4, 5, 6, 7);
+
+            filterFrame (frame);
+
+            if constexpr (lanesPerVector == 4)
+                for (int g = 0; g < vectors; ++g)
+                    quad[g][k] = frame[g];
+            else
+                for (int g = 0; g < vectors; ++g)
+                {
+                    quad[2 * g][k] = __builtin_shufflevector (frame[g], frame[g], 0, 1, 2, 3);
+                    quad[2 * g + 1][k] = __builtin_shufflevector (frame[g], frame[g], 4, 5, 6, 7);
+                }
+        }
+
+        for (int q = 0; q < quads; ++q)
+        {
+            VectorPath::transpose (quad[q]);
+
+            for (int k = 0; k < 4; ++k)
+                std::memcpy (outputs[q * 4 + k] + i, &quad[q][k], sizeof (Floats4));
+        }
+    }
+
+    for (; i < n; ++i)
+    {
+        float samples[width];
+        Floats frame[vectors];
+
+        for (int lane = 0; lane < width; ++lane)
+            samples[lane] = inputs[lane][i];
+
+        std::memcpy (frame, samples, sizeof (frame));
+        filterFrame (frame);
+        std::memcpy (samples, frame, sizeof (frame));
+
+        for (int lane = 0; lane < width; ++lane)
+            outputs[lane][i] = samples[lane];
     }
 
     for (int s = 0; s < 2; ++s)
@@ -83,8 +147,8 @@ using StageRunner = void (*) (const float* const*, float* const*, int, const flo
                               float* const*) noexcept;
 
 template <int width>
-void runStagesSse2 (const float* const* inputs, float* const* outputs, int n, const float* const* coefficients, float* const* v1,
-                    float* const* v2) noexcept
+void runStagesSse2 (const float* const* inputs, float* const* outputs, int n,
+                    const float* const* coefficients, float* const* v1, float* const* v2) noexcept
 {
     runStages<VectorPath::Floats4, width> (inputs, outputs, n, coefficients, v1, v2);
 }
@@ -122,19 +186,37 @@ void KWeightingFilter::process (juce::AudioBuffer<float>& block, int channels) n
 void KWeightingFilter::process (const juce::AudioBuffer<float>& source, juce::AudioBuffer<float>& destination,
                                 int channels) noexcept
 {
-    channels = juce::jlimit (0, juce::jmin (numChannels, source.getNumChannels(), destination.getNumChannels()),
-                             channels);
-    const int numSamples = juce::jmin (source.getNumSamples(), destination.getNumSamples());
+    const int numSamples = juce::jmax (0, juce::jmin (source.getNumSamples(), destination.getNumSamples()));
+    process (source, destination, 0, numSamples, 0, 0, channels);
+}
+
+void KWeightingFilter::process (const juce::AudioBuffer<float>& source, juce::AudioBuffer<float>& destination,
+                                int start1, int size1, int start2, int size2, int channels) noexcept
+{
+    channels = juce::jlimit (
+        0, juce::jmin (numChannels, source.getNumChannels(), destination.getNumChannels()), channels);
+    const int numSamples = size1 + size2;
+    jassert (numSamples <= source.getNumSamples() && start1 + size1 <= destination.getNumSamples()
+             && start2 + size2 <= destination.getNumSamples());
 
     if (channels == 0 || numSamples <= 0)
         return;
 
+    // Where source frame i goes.
+    const auto destinationIndex = [=] (int i) { return i < size1 ? start1 + i : start2 + i - size1; };
+
     if (! active)
     {
         // Left as they are, as a block filtered in place without coefficients.
-        if (&source != &destination)
+        if (&source != &destination || start1 != 0)
+        {
             for (int ch = 0; ch < channels; ++ch)
-                destination.copyFrom (ch, 0, source, ch, 0, numSamples);
+            {
+                destination.copyFrom (ch, start1, source, ch, 0, size1);
+                if (size2 > 0)
+                    destination.copyFrom (ch, start2, source, ch, size1, size2);
+            }
+        }
 
         return;
     }
@@ -151,16 +233,19 @@ void KWeightingFilter::process (const juce::AudioBuffer<float>& source, juce::Au
     const float* inputs[lanes];
     float* outputs[lanes];
 
-    for (int start = 0; start < numSamples; start += chunkLength)
+    // Chunks never straddle the end of the first run; the states run on
+    // through them unchanged.
+    for (int start = 0, n = 0; start < numSamples; start += n)
     {
-        const int n = juce::jmin (chunkLength, numSamples - start);
+        n = juce::jmin (chunkLength, (start < size1 ? size1 : numSamples) - start);
 
         for (int ch = 0; ch < lanes; ++ch)
         {
             // The read pointer first: for a block filtered in place the write
             // pointer clears its "cleared" flag.
             inputs[ch] = ch < channels ? source.getReadPointer (ch, start) : discarded.data();
-            outputs[ch] = ch < channels ? destination.getWritePointer (ch, start) : discarded.data();
+            outputs[ch] =
+                ch < channels ? destination.getWritePointer (ch, destinationIndex (start)) : discarded.data();
         }
 
         std::fill (discarded.begin(), discarded.begin() + n, 0.0f);

@@ -34,6 +34,12 @@ public:
     void process (const juce::AudioBuffer<float>& source, juce::AudioBuffer<float>& destination,
                   int channels) noexcept;
 
+    /** The same on size1 + size2 frames of a source, into two runs of a
+        destination: the first size1 frames from start1 on, the rest from
+        start2 on (as a ring buffer lays them out). */
+    void process (const juce::AudioBuffer<float>& source, juce::AudioBuffer<float>& destination, int start1,
+                  int size1, int start2, int size2, int channels) noexcept;
+
     /** Restarts every channel. */
     void reset() noexcept;
 

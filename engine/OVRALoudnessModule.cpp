@@ -128,7 +128,22 @@ __attribute__ ((target ("avx"))) void addGroupsAvx (const float* const* x, int f
     for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
         lanes[ch] = _mm256_loadu_pd (s[(size_t) ch].data());
 
-    for (int i = from; i < to; i += numSums)
+    int i = from;
+
+    // Two groups per load and square: the low four frames are added first.
+    for (; i + 2 * numSums <= to; i += 2 * numSums)
+    {
+#pragma GCC unroll 6
+        for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
+        {
+            const __m256 v = _mm256_loadu_ps (x[ch] + i);
+            const __m256 squares = _mm256_mul_ps (v, v);
+            lanes[ch] = _mm256_add_pd (lanes[ch], _mm256_cvtps_pd (_mm256_castps256_ps128 (squares)));
+            lanes[ch] = _mm256_add_pd (lanes[ch], _mm256_cvtps_pd (_mm256_extractf128_ps (squares, 1)));
+        }
+    }
+
+    for (; i < to; i += numSums)
     {
 #pragma GCC unroll 6
         for (int ch = 0; ch < OVRALoudnessModule::numChannels; ++ch)
@@ -231,12 +246,14 @@ void OVRALoudnessModule::prepare()
     momentaryWindowLength = (int) std::floor ((float) sampleRate * momentaryWindowSeconds);
     shortTermWindowLength = (int) std::floor ((float) sampleRate * shortTermWindowSeconds);
 
-    momentaryFifo =
-        std::make_unique<OVRAAudioFifo> (windowsPerFifo * momentaryWindowLength, momentaryOverlap);
-    shortTermFifo =
-        std::make_unique<OVRAAudioFifo> (windowsPerFifo * shortTermWindowLength, shortTermOverlap);
+    // The momentary window reads the audio that the short-term one reads, so
+    // both share one FIFO, sized for the longer window.
+    static_assert (momentaryReader == 0 && shortTermReader == 1);
+    windowFifo =
+        std::make_unique<OVRAAudioFifo> (windowsPerFifo * shortTermWindowLength,
+                                         std::initializer_list<float> { momentaryOverlap, shortTermOverlap });
 
-    // The new FIFOs are empty, so requests made for the old ones are void.
+    // The new FIFO is empty, so requests made for the old one are void.
     for (size_t i = 0; i < resetRequests.size(); ++i)
         handledRequestGeneration[i] = requestGeneration (resetRequests[i].get());
 }
@@ -248,13 +265,11 @@ void OVRALoudnessModule::setIntegrating (int shouldIntegrate) noexcept
         reset();
         ++nextRequestGeneration;
 
-        const auto request = [this, shouldIntegrate] (const std::unique_ptr<OVRAAudioFifo>& fifo) {
-            return packRequest (nextRequestGeneration, shouldIntegrate != 0,
-                                fifo != nullptr ? fifo->getWritePosition() : 0);
-        };
+        const auto request = packRequest (nextRequestGeneration, shouldIntegrate != 0,
+                                          windowFifo != nullptr ? windowFifo->getWritePosition() : 0);
 
-        resetRequests[(size_t) kindIndex (true)] = request (momentaryFifo);
-        resetRequests[(size_t) kindIndex (false)] = request (shortTermFifo);
+        for (auto& pending : resetRequests)
+            pending = request;
     }
 
     integrating = shouldIntegrate;
@@ -272,32 +287,44 @@ void OVRALoudnessModule::pushSamples (const juce::AudioBuffer<float>& source) no
 
     const int channels = juce::jmin (source.getNumChannels(), numChannels);
     const int numSamples = source.getNumSamples();
+    pushedChannels = channels;
 
-    // The filter reads the source and writes inputBuffer: no copy first.
+    // Filters the block into two runs of a buffer. A NaN or infinity turns the
+    // rest of a channel's block into NaN, which would reach the published
+    // values for a whole window: that channel counts as silence.
+    const auto filter = [&] (juce::AudioBuffer<float>& frames, int start1, int size1, int start2, int size2) {
+        kWeighting.process (source, frames, start1, size1, start2, size2, channels);
+        const int last = size2 > 0 ? start2 + size2 - 1 : start1 + size1 - 1;
+
+        for (int k = 0; k < frames.getNumChannels(); ++k)
+        {
+            if (k >= channels || ! std::isfinite (frames.getReadPointer (k)[last]))
+            {
+                juce::FloatVectorOperations::clear (frames.getWritePointer (k, start1), size1);
+                juce::FloatVectorOperations::clear (frames.getWritePointer (k, start2), size2);
+
+                if (k < channels)
+                    kWeighting.resetChannel (k);
+            }
+        }
+    };
+
+    // As a rule the block fits, and the filter writes it where the windows read it.
+    if (windowFifo != nullptr && windowFifo->getFreeSpace() >= numSamples)
+    {
+        windowFifo->writeInPlace (numSamples, filter);
+        return;
+    }
+
+    // Otherwise the FIFO keeps the head of the filtered block.
     if (&source != &inputBuffer)
         inputBuffer.setSize (channels, numSamples, false, false, true);
 
-    kWeighting.process (source, inputBuffer, channels);
+    if (numSamples > 0)
+        filter (inputBuffer, 0, numSamples, 0, 0);
 
-    for (int k = 0; k < channels; ++k)
-    {
-        auto* samples = inputBuffer.getWritePointer (k);
-
-        // A NaN or infinity turns the rest of the block into NaN, which would
-        // reach the published values for a whole window: count it as silence.
-        if (numSamples > 0 && ! std::isfinite (samples[numSamples - 1]))
-        {
-            juce::FloatVectorOperations::clear (samples, numSamples);
-            kWeighting.resetChannel (k);
-        }
-    }
-
-    pushedChannels = channels;
-
-    if (momentaryFifo != nullptr)
-        momentaryFifo->write (inputBuffer);
-    if (shortTermFifo != nullptr)
-        shortTermFifo->write (inputBuffer);
+    if (windowFifo != nullptr)
+        windowFifo->write (inputBuffer);
 }
 
 void OVRALoudnessModule::computeLoudness()
@@ -307,7 +334,7 @@ void OVRALoudnessModule::computeLoudness()
     momentaryUpdated = false;
     shortTermUpdated = false;
 
-    if (momentaryFifo == nullptr || shortTermFifo == nullptr)
+    if (windowFifo == nullptr)
         return;
 
     handleResetRequest (WindowKind::momentary);
@@ -365,13 +392,12 @@ void OVRALoudnessModule::resetMeasurement()
     for (const auto kind : { WindowKind::momentary, WindowKind::shortTerm })
     {
         const auto index = (size_t) kindIndex (kind == WindowKind::momentary);
-        auto& fifo = kind == WindowKind::momentary ? momentaryFifo : shortTermFifo;
 
         // Emptying up to the current write position covers any pending request.
         handledRequestGeneration[index] = requestGeneration (resetRequests[index].get());
 
-        if (fifo != nullptr)
-            fifo->discardUpTo (fifo->getWritePosition());
+        if (windowFifo != nullptr)
+            windowFifo->discardUpTo (readerOf (kind), windowFifo->getWritePosition());
     }
 
     momentaryHistogram.clear();
@@ -385,12 +411,11 @@ void OVRALoudnessModule::resetMeasurement()
 void OVRALoudnessModule::handleResetRequest (WindowKind kind) noexcept
 {
     const auto index = (size_t) kindIndex (kind == WindowKind::momentary);
-    auto& fifo = kind == WindowKind::momentary ? *momentaryFifo : *shortTermFifo;
     const auto request = resetRequests[index].get();
 
     if (requestGeneration (request) != handledRequestGeneration[index])
     {
-        fifo.discardUpTo (requestPosition (request));
+        windowFifo->discardUpTo (readerOf (kind), requestPosition (request));
         handledRequestGeneration[index] = requestGeneration (request);
     }
 }
@@ -399,12 +424,12 @@ std::optional<float> OVRALoudnessModule::measureWindow (WindowKind kind, bool& c
 {
     const bool isMomentary = kind == WindowKind::momentary;
     const auto index = (size_t) kindIndex (isMomentary);
-    auto& fifo = isMomentary ? *momentaryFifo : *shortTermFifo;
+    const int reader = readerOf (kind);
     const int length = isMomentary ? momentaryWindowLength : shortTermWindowLength;
     const auto& request = resetRequests[index];
     const auto handled = handledRequestGeneration[index];
 
-    if (length <= 0 || fifo.getNumReady() < length)
+    if (length <= 0 || windowFifo->getNumReady (reader) < length)
         return {};
 
     // The ready count above was read after the audio thread stored any request
@@ -421,8 +446,9 @@ std::optional<float> OVRALoudnessModule::measureWindow (WindowKind kind, bool& c
     const int channels = juce::jlimit (0, numChannels, pushedChannels.get());
     float loudness = 0.0f;
 
-    fifo.readInPlace (
-        length, [&] (const juce::AudioBuffer<float>& store, int start1, int size1, int start2, int size2) {
+    windowFifo->readInPlace (
+        reader, length,
+        [&] (const juce::AudioBuffer<float>& store, int start1, int size1, int start2, int size2) {
             loudness = windowLoudness (windowSquareSums (store, start1, size1, start2, size2, length), length,
                                        channels, channelWeights, levels);
         });

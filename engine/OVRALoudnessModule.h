@@ -18,10 +18,11 @@
 
 /** BS.1770 loudness of six-channel audio.
 
-    The audio thread K-weights each block and appends it to two overlapping
-    FIFOs (pushSamples); every 50 ms the loudness thread takes at most one
-    400 ms momentary window (hop 100 ms) and one 3 s short-term window (hop
-    about 600 ms) and turns each into a loudness value (computeLoudness).
+    The audio thread K-weights each block straight into a FIFO with two
+    readers, one per window (pushSamples); every 50 ms the loudness thread
+    takes at most one 400 ms momentary window (hop 100 ms) and one 3 s
+    short-term window (hop about 600 ms), each at its own reader's position,
+    and turns each into a loudness value (computeLoudness).
     While a measurement runs, momentary values are counted for the integrated
     loudness and short-term values for the loudness range.
 
@@ -29,10 +30,10 @@
     computeLoudness on the loudness thread, resetMeasurement on any other
     thread, setupKWeighting and prepare only while audio and the loudness
     pass are stopped. Resets never block the audio thread. setIntegrating
-    restarts the filters itself and leaves the emptying of the FIFOs to the
+    restarts the filters itself and leaves the emptying of the windows to the
     loudness thread, which at the start of its next pass drops every frame up
     to the write position at the moment of the request; resetMeasurement waits
-    for a running pass, empties the FIFOs itself and leaves the filter restart
+    for a running pass, empties the windows itself and leaves the filter restart
     to the next pushSamples. Either way the first window after a reset starts
     with the first frame pushed after it, and no pass publishes a value from
     frames pushed before it.
@@ -49,18 +50,20 @@ public:
     /** Sets both K-weighting stages of all channels for sampleRate. */
     void setupKWeighting();
 
-    /** Window lengths from sampleRate; rebuilds (and so empties) both FIFOs. */
+    /** Window lengths from sampleRate; rebuilds (and so empties) the FIFO. */
     void prepare();
 
     /** Audio thread: on a change, empties both windows and restarts the filters. */
     void setIntegrating (int shouldIntegrate) noexcept;
 
-    /** Audio thread: K-filters inputBuffer in place and appends it to both FIFOs.
-        A channel whose block holds a NaN or infinity is counted as silence. */
+    /** Audio thread: K-filters inputBuffer into the FIFO, for both windows.
+        A channel whose block holds a NaN or infinity is counted as silence.
+        Only when the FIFO cannot take the whole block is it filtered in
+        inputBuffer first. */
     void pushSamples() noexcept;
 
     /** pushSamples on a copy of the source, without the copy: the filter
-        reads the source and writes inputBuffer. */
+        reads the source. */
     void pushSamples (const juce::AudioBuffer<float>& source) noexcept;
 
     /** Loudness thread: one measurement pass. */
@@ -87,10 +90,14 @@ public:
     /** Last momentary level per channel: 10 log10 (weight * mean square). */
     std::array<RelaxedAtomic<float>, numChannels> channelMomentaryLevels;
 
-    std::unique_ptr<OVRAAudioFifo> momentaryFifo, shortTermFifo;
+    /** The windows' readers of windowFifo. */
+    static constexpr int momentaryReader = 0, shortTermReader = 1;
+
+    /** K-weighted audio, read by both windows. */
+    std::unique_ptr<OVRAAudioFifo> windowFifo;
     OVRALoudnessHistogram momentaryHistogram, shortTermHistogram;
 
-    /** Filled by the processor before each pushSamples. */
+    /** Filled before each pushSamples() without a source. */
     juce::AudioBuffer<float> inputBuffer;
 
     LoudnessResults results;
@@ -104,19 +111,24 @@ public:
 
 private:
     //==============================================================================
-    /** Which window a pass works on: its FIFO, its reset requests and its result. */
+    /** Which window a pass works on: its reader, its reset requests and its result. */
     enum class WindowKind
     {
         momentary,
         shortTerm
     };
 
-    /** Takes one window from a FIFO if one is complete and no reset is pending;
+    static int readerOf (WindowKind kind) noexcept
+    {
+        return kind == WindowKind::momentary ? momentaryReader : shortTermReader;
+    }
+
+    /** Takes one window from its reader if one is complete and no reset is pending;
         returns its loudness or nothing. Loudness thread, under passLock. */
     std::optional<float> measureWindow (WindowKind kind, bool& countIt);
 
-    /** Loudness thread or a reset under passLock: empties a FIFO up to its
-        requested write position if a request is new. */
+    /** Loudness thread or a reset under passLock: empties a window's reader up
+        to its requested write position if a request is new. */
     void handleResetRequest (WindowKind kind) noexcept;
 
     // A reset request: generation (31 bits), the integrating state (1 bit) and

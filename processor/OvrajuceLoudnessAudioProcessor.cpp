@@ -214,7 +214,7 @@ OvrajuceLoudnessAudioProcessor::NewValues OvrajuceLoudnessAudioProcessor::measur
     loudnessModule.shortTermHistogram.gatingEnabled = ! gatingOff;
 
     // A module that was never prepared has no windows to fill.
-    if (loudnessModule.momentaryFifo != nullptr && loudnessModule.shortTermFifo != nullptr)
+    if (loudnessModule.windowFifo != nullptr)
         loudnessModule.pushSamples (workBuffer);
 
     // The flags before the results: the module stores a pass's results before

@@ -149,6 +149,57 @@ TEST (OVRAAudioFifo, FramesStayInOrderAcrossTheEndOfTheRing)
     expectFrames (second, 110, 20);
 }
 
+TEST (OVRAAudioFifo, TwoReadersEachSeeEveryFrameAtTheirOwnPace)
+{
+    OVRAAudioFifo fifo (100, { 0.0f, 0.5f });
+
+    // Reads up to n frames of a reader in place, checking each channel's
+    // frames against the numbered ones from firstFrame on; returns the count.
+    const auto readFrames = [&fifo] (int reader, int n, int firstFrame) {
+        int seen = 0;
+        fifo.readInPlace (
+            reader, n,
+            [&] (const juce::AudioBuffer<float>& store, int start1, int size1, int start2, int size2) {
+                for (int ch = 0; ch < 6; ++ch)
+                    for (int i = 0; i < size1 + size2; ++i)
+                        ASSERT_EQ (store.getSample (ch, i < size1 ? start1 + i : start2 + i - size1),
+                                   frameValue (ch, firstFrame + i))
+                            << "reader " << reader << ", channel " << ch << ", frame " << i;
+                seen = size1 + size2;
+            });
+        return seen;
+    };
+
+    fifo.write (numberedBlock (6, 0, 60));
+    EXPECT_EQ (readFrames (0, 60, 0), 60);
+    EXPECT_EQ (fifo.getNumReady (1), 60);
+    EXPECT_EQ (fifo.getNumReady (0), 0);
+
+    // The writer never overtakes the reader furthest behind: of 50 frames
+    // only 39 fit, for both readers alike.
+    EXPECT_EQ (fifo.getFreeSpace(), 39);
+    fifo.write (numberedBlock (6, 60, 50));
+    EXPECT_EQ (fifo.getNumReady (1), 99);
+    EXPECT_EQ (fifo.getNumReady (0), 39);
+
+    // Each reader consumes its own overlap's share, across the seam too.
+    EXPECT_EQ (readFrames (1, 40, 0), 40);
+    EXPECT_EQ (fifo.getNumReady (1), 79);
+    EXPECT_EQ (readFrames (0, 50, 60), 39);
+    EXPECT_EQ (fifo.getNumReady (0), 0);
+    fifo.write (numberedBlock (6, 99, 15));
+    EXPECT_EQ (readFrames (0, 15, 99), 15);
+    EXPECT_EQ (readFrames (1, 94, 20), 94);
+
+    // Discarding for one reader leaves the other's frames alone.
+    fifo.discardUpTo (1, fifo.getWritePosition());
+    EXPECT_EQ (fifo.getNumReady (1), 0);
+    fifo.write (numberedBlock (6, 114, 10));
+    fifo.discardUpTo (0, fifo.getWritePosition());
+    EXPECT_EQ (fifo.getNumReady (1), 10);
+    EXPECT_EQ (fifo.getNumReady (0), 0);
+}
+
 TEST (OVRAAudioFifo, ChannelCountsOfSourceAndDestinationMayDiffer)
 {
     OVRAAudioFifo fifo (1000, 0.5f);

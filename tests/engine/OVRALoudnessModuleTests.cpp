@@ -202,15 +202,20 @@ TEST (OVRALoudnessModule, UpdateFlagsLastFromThePassThatMadeTheValueToTheNext)
     EXPECT_FALSE (module.momentaryUpdated.load());
 
     // At most one window of each kind per pass: a backlog drains pass by pass.
+    // The momentary window keeps all of it, everything after the first hop.
     rig.pushSilence (144000 - 19200 - 1024, 144000, false);
+    const int held = 144000 - 4800;
+    const auto momentaryReady = [&module] {
+        return module.windowFifo->getNumReady (OVRALoudnessModule::momentaryReader);
+    };
+    EXPECT_EQ (momentaryReady(), held);
     int passesWithMomentary = 0;
-    for (int i = 0; i < 40 && module.momentaryFifo->getNumReady() >= module.momentaryWindowLength; ++i)
+    for (int i = 0; i < 40 && momentaryReady() >= module.momentaryWindowLength; ++i)
     {
         module.computeLoudness();
         passesWithMomentary += module.momentaryUpdated.load() ? 1 : 0;
         EXPECT_EQ (module.shortTermUpdated.load(), i == 0);
     }
-    const int held = module.momentaryFifo->getCapacity() - 1;
     const int expectedPasses = (held - module.momentaryWindowLength) / 4800 + 1;
     EXPECT_EQ (passesWithMomentary, expectedPasses);
 }
@@ -273,8 +278,8 @@ TEST (OVRALoudnessModule, MeasurementResetClearsEverythingAndRestartsTheWindows)
                          module.results.loudnessRangeLow.get(), module.results.loudnessRangeHigh.get() })
         EXPECT_EQ (value, levelFloor);
     EXPECT_EQ (module.momentaryHistogram.getIntegratedLoudness(), levelFloor);
-    EXPECT_EQ (module.momentaryFifo->getNumReady(), 0);
-    EXPECT_EQ (module.shortTermFifo->getNumReady(), 0);
+    EXPECT_EQ (module.windowFifo->getNumReady (OVRALoudnessModule::momentaryReader), 0);
+    EXPECT_EQ (module.windowFifo->getNumReady (OVRALoudnessModule::shortTermReader), 0);
 
     // The next window is made of post-reset audio only.
     const auto start = rig.framesPushed;
@@ -310,4 +315,51 @@ TEST (OVRALoudnessModule, ACorruptSampleNeverReachesThePublishedValues)
                 ASSERT_TRUE (std::isfinite (v.loudness)) << "after " << v.framesPushed << " frames";
         EXPECT_NEAR (rig.module.channelMomentaryLevels[L].get(), -3.0f + 0.691f, 0.1f);
     }
+}
+
+// The windows' FIFO holds 12 s at 48 kHz. A programme filtered into it across
+// the end of its store, a block split there, measures bit for bit as it
+// does from the start of the store.
+TEST (OVRALoudnessModule, AProgrammeMeasuresTheSameAcrossTheEndOfTheWindowsFifo)
+{
+    constexpr int blockSize = 4800;
+
+    /** Each channel's unrounded momentary levels, pass by pass, of five
+        seconds of tones from the next frame pushed on. */
+    const auto measure = [] (LoudnessModuleRig& rig) {
+        const auto start = rig.framesPushed;
+        const LoudnessModuleRig::Generator tones = [start] (juce::AudioBuffer<float>& block, int64_t at) {
+            for (int ch = 0; ch < 6; ++ch)
+                TestSignals::writeSine (block, ch, 100.0 + 731.0 * ch, 48000.0, 0.1f + 0.15f * (float) ch,
+                                        at - start);
+        };
+        std::vector<std::array<float, 6>> levels;
+
+        for (int done = 0; done < 5 * 48000; done += blockSize)
+        {
+            rig.push (blockSize, tones, blockSize, false);
+            rig.module.computeLoudness();
+
+            if (rig.module.momentaryUpdated.load())
+            {
+                levels.emplace_back();
+                for (size_t ch = 0; ch < 6; ++ch)
+                    levels.back()[ch] = rig.module.channelMomentaryLevels[ch].get();
+            }
+        }
+
+        return levels;
+    };
+
+    LoudnessModuleRig fromStart (48000.0);
+    const auto expected = measure (fromStart);
+
+    // The store's end falls 1000 frames into the fifth block after a reset.
+    LoudnessModuleRig acrossEnd (48000.0);
+    const int capacity = acrossEnd.module.windowFifo->getCapacity();
+    acrossEnd.pushSilence (capacity - 4 * blockSize - 1000);
+    acrossEnd.module.resetMeasurement();
+
+    ASSERT_GT (expected.size(), 40u);
+    EXPECT_EQ (measure (acrossEnd), expected);
 }

@@ -45,7 +45,8 @@ public:
             // A loudness thread that stops taking windows fails the test
             // instead of hanging it.
             int waited = 0;
-            while (module.momentaryFifo->getNumReady() > 2 * module.momentaryWindowLength)
+            while (module.windowFifo->getNumReady (OVRALoudnessModule::momentaryReader)
+                   > 2 * module.momentaryWindowLength)
             {
                 ASSERT_LT (++waited, 10000) << "the loudness thread stopped taking windows";
                 std::this_thread::sleep_for (std::chrono::milliseconds (1));
@@ -64,8 +65,10 @@ public:
     void waitForLoudnessThread() const
     {
         const auto windowsLeft = [this] {
-            return module.momentaryFifo->getNumReady() >= module.momentaryWindowLength
-                   || module.shortTermFifo->getNumReady() >= module.shortTermWindowLength;
+            return module.windowFifo->getNumReady (OVRALoudnessModule::momentaryReader)
+                       >= module.momentaryWindowLength
+                   || module.windowFifo->getNumReady (OVRALoudnessModule::shortTermReader)
+                          >= module.shortTermWindowLength;
         };
         for (int i = 0; i < 10000 && windowsLeft(); ++i)
             std::this_thread::sleep_for (std::chrono::milliseconds (1));
