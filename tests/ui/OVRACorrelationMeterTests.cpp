@@ -277,10 +277,10 @@ TEST (OVRACorrelationMeter, RepaintsOnlyTheColumnsWhoseLinesChanged)
 
         for (int y = 0; y < after.getHeight(); ++y)
             for (int x = 0; x < after.getWidth(); ++x)
-            {
                 if (before.getPixelAt (x, y) != after.getPixelAt (x, y))
+                {
                     ASSERT_TRUE (repaints.area.contains (x, y)) << r.reading << ": " << x << "," << y;
-            }
+                }
         EXPECT_LE (repaints.area.getWidth(), r.widest) << r.reading;
     }
 }
