@@ -40,8 +40,6 @@ constexpr int windowsPerFifo = 4;
 constexpr float loudnessOffset = -0.691f;
 constexpr int passIntervalMs = 50;
 
-int kindIndex (bool momentary) noexcept { return momentary ? 0 : 1; }
-
 constexpr int numSums = 4;
 using SquareSums = std::array<std::array<double, numSums>, OVRALoudnessModule::numChannels>;
 
@@ -253,9 +251,8 @@ void OVRALoudnessModule::prepare()
         std::make_unique<OVRAAudioFifo> (windowsPerFifo * shortTermWindowLength,
                                          std::initializer_list<float> { momentaryOverlap, shortTermOverlap });
 
-    // The new FIFO is empty, so requests made for the old one are void.
-    for (size_t i = 0; i < resetRequests.size(); ++i)
-        handledRequestGeneration[i] = requestGeneration (resetRequests[i].get());
+    // The new FIFO is empty, so a request made for the old one is void.
+    handledRequestGeneration.fill (requestGeneration (resetRequest.get()));
 }
 
 void OVRALoudnessModule::setIntegrating (int shouldIntegrate) noexcept
@@ -265,11 +262,8 @@ void OVRALoudnessModule::setIntegrating (int shouldIntegrate) noexcept
         reset();
         ++nextRequestGeneration;
 
-        const auto request = packRequest (nextRequestGeneration, shouldIntegrate != 0,
-                                          windowFifo != nullptr ? windowFifo->getWritePosition() : 0);
-
-        for (auto& pending : resetRequests)
-            pending = request;
+        resetRequest = packRequest (nextRequestGeneration, shouldIntegrate != 0,
+                                    windowFifo != nullptr ? windowFifo->getWritePosition() : 0);
     }
 
     integrating = shouldIntegrate;
@@ -389,16 +383,12 @@ void OVRALoudnessModule::resetMeasurement()
 
     const juce::ScopedLock pass (passLock);
 
-    for (const auto kind : { WindowKind::momentary, WindowKind::shortTerm })
-    {
-        const auto index = (size_t) kindIndex (kind == WindowKind::momentary);
+    // Emptying up to the current write position covers any pending request.
+    handledRequestGeneration.fill (requestGeneration (resetRequest.get()));
 
-        // Emptying up to the current write position covers any pending request.
-        handledRequestGeneration[index] = requestGeneration (resetRequests[index].get());
-
-        if (windowFifo != nullptr)
-            windowFifo->discardUpTo (readerOf (kind), windowFifo->getWritePosition());
-    }
+    if (windowFifo != nullptr)
+        for (const auto reader : { momentaryReader, shortTermReader })
+            windowFifo->discardUpTo (reader, windowFifo->getWritePosition());
 
     momentaryHistogram.clear();
     shortTermHistogram.clear();
@@ -410,24 +400,23 @@ void OVRALoudnessModule::resetMeasurement()
 //==============================================================================
 void OVRALoudnessModule::handleResetRequest (WindowKind kind) noexcept
 {
-    const auto index = (size_t) kindIndex (kind == WindowKind::momentary);
-    const auto request = resetRequests[index].get();
+    const int reader = readerOf (kind);
+    const auto request = resetRequest.get();
 
-    if (requestGeneration (request) != handledRequestGeneration[index])
+    if (requestGeneration (request) != handledRequestGeneration[(size_t) reader])
     {
-        windowFifo->discardUpTo (readerOf (kind), requestPosition (request));
-        handledRequestGeneration[index] = requestGeneration (request);
+        windowFifo->discardUpTo (reader, requestPosition (request));
+        handledRequestGeneration[(size_t) reader] = requestGeneration (request);
     }
 }
 
 std::optional<float> OVRALoudnessModule::measureWindow (WindowKind kind, bool& countIt)
 {
     const bool isMomentary = kind == WindowKind::momentary;
-    const auto index = (size_t) kindIndex (isMomentary);
     const int reader = readerOf (kind);
     const int length = isMomentary ? momentaryWindowLength : shortTermWindowLength;
-    const auto& request = resetRequests[index];
-    const auto handled = handledRequestGeneration[index];
+    const auto& request = resetRequest;
+    const auto handled = handledRequestGeneration[(size_t) reader];
 
     if (length <= 0 || windowFifo->getNumReady (reader) < length)
         return {};

@@ -141,9 +141,11 @@ private:
 
     KWeightingFilter kWeighting;
 
-    std::array<RelaxedAtomic<uint64_t>, 2> resetRequests;
-    uint32_t nextRequestGeneration = 0;                  // audio thread
-    std::array<uint32_t, 2> handledRequestGeneration {}; // under passLock
+    // One request serves both windows, which read one FIFO; each reader
+    // empties its own part of it.
+    RelaxedAtomic<uint64_t> resetRequest;
+    uint32_t nextRequestGeneration = 0; // audio thread
+    std::array<uint32_t, OVRAAudioFifo::maxReaders> handledRequestGeneration {}; // under passLock, by reader
     RelaxedAtomic<bool> filterResetRequested { false };
     RelaxedAtomic<int> pushedChannels { 0 };
 
