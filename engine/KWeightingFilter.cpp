@@ -178,18 +178,6 @@ void KWeightingFilter::setCoefficients (const juce::IIRCoefficients& shelf,
     active = true;
 }
 
-void KWeightingFilter::process (juce::AudioBuffer<float>& block, int channels) noexcept
-{
-    process (block, block, channels);
-}
-
-void KWeightingFilter::process (const juce::AudioBuffer<float>& source, juce::AudioBuffer<float>& destination,
-                                int channels) noexcept
-{
-    const int numSamples = juce::jmax (0, juce::jmin (source.getNumSamples(), destination.getNumSamples()));
-    process (source, destination, 0, numSamples, 0, 0, channels);
-}
-
 void KWeightingFilter::process (const juce::AudioBuffer<float>& source, juce::AudioBuffer<float>& destination,
                                 int start1, int size1, int start2, int size2, int channels) noexcept
 {

@@ -15,7 +15,7 @@
     the lanes repeat the framework's operations in its order.
 
         filter.setCoefficients (shelf, highPass);
-        filter.process (block, block.getNumChannels());   // in place
+        filter.process (block, ring, start1, size1, start2, size2, channels);
 */
 class KWeightingFilter
 {
@@ -25,18 +25,10 @@ public:
     /** Until coefficients are set, process leaves the samples alone. */
     void setCoefficients (const juce::IIRCoefficients& shelf, const juce::IIRCoefficients& highPass) noexcept;
 
-    /** Filters the first channels of a block in place; the states of the
-        other channels stay as they are. */
-    void process (juce::AudioBuffer<float>& block, int channels) noexcept;
-
-    /** The same on a source, into the first channels of a destination of at
-        least its length, which may be the source itself. */
-    void process (const juce::AudioBuffer<float>& source, juce::AudioBuffer<float>& destination,
-                  int channels) noexcept;
-
-    /** The same on size1 + size2 frames of a source, into two runs of a
-        destination: the first size1 frames from start1 on, the rest from
-        start2 on (as a ring buffer lays them out). */
+    /** Filters the first channels of size1 + size2 frames of a source into
+        two runs of a destination, which may be the source itself: the first
+        size1 frames from start1 on, the rest from start2 on (as a ring buffer
+        lays them out). The states of the other channels stay as they are. */
     void process (const juce::AudioBuffer<float>& source, juce::AudioBuffer<float>& destination, int start1,
                   int size1, int start2, int size2, int channels) noexcept;
 
