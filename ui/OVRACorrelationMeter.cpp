@@ -138,17 +138,22 @@ juce::Range<int> OVRACorrelationMeter::changedColumns() const
         if (history[i] == previousHistory[i])
             continue;
 
-        const auto thickness = i == 0 ? newestLineWidth : olderLineWidth;
-        const auto offset = i == 0 ? -1.0f : 1.0f;
         for (const auto x : { history[i], previousHistory[i] })
         {
-            const auto centre = x + offset;
-            const juce::Range<int> line ((int) std::floor (centre - thickness * 0.5f) - 1,
-                                         (int) std::ceil (centre + thickness * 0.5f) + 1);
+            const auto span = lineSpan (i, x);
+            const juce::Range<int> line ((int) std::floor (span.getStart()) - 1,
+                                         (int) std::ceil (span.getEnd()) + 1);
             changed = changed.isEmpty() ? line : changed.getUnionWith (line);
         }
     }
     return changed;
+}
+
+juce::Range<float> OVRACorrelationMeter::lineSpan (size_t place, float column) const noexcept
+{
+    const auto thickness = place == 0 ? newestLineWidth : olderLineWidth;
+    const auto centre = place == 0 ? column - 1.0f : column + 1.0f;
+    return juce::Range<float>::withStartAndLength (centre - thickness * 0.5f, thickness);
 }
 
 void OVRACorrelationMeter::paint (juce::Graphics& g)
@@ -179,12 +184,11 @@ void OVRACorrelationMeter::paint (juce::Graphics& g)
     for (int i = 0; i < historyLength; ++i)
     {
         const auto x = history[(size_t) i];
-        const auto thickness = i == 0 ? newestLineWidth : olderLineWidth;
-        const auto lineX = i == 0 ? x - 1.0f : x + 1.0f;
-        g.setColour (colourFor (x, thickness).withMultipliedAlpha (opacities[(size_t) i]));
+        const auto span = lineSpan ((size_t) i, x);
+        g.setColour (colourFor (x, span.getLength()).withMultipliedAlpha (opacities[(size_t) i]));
         // The lines are vertical: as rectangles they are filled without
         // building a path each, for the same pixels (to a level in 255 at the
         // half-covered edges of the thin ones).
-        g.fillRect (juce::Rectangle<float> (lineX - thickness * 0.5f, 3.0f, thickness, bottom - 3.0f));
+        g.fillRect (juce::Rectangle<float> (span.getStart(), 3.0f, span.getLength(), bottom - 3.0f));
     }
 }

@@ -43,6 +43,9 @@ private:
     int columnFor (float correlation) const;
     /** The x range whose pixels the latest reading changed; empty for none. */
     juce::Range<int> changedColumns() const;
+    /** Where the trail's line at a place (0 the newest) covers for its column:
+        the newest a pixel left of it and thicker, the older ones a pixel right. */
+    juce::Range<float> lineSpan (size_t place, float column) const noexcept;
 
     int width;
     int height = 37;

@@ -69,7 +69,6 @@ void OVRAJuceLogDrawer::replaceHistory (LoudnessHistory&& newHistory)
     // Nothing of the history before may stay: its tooltip and crosshair, and
     // without a new history its markers' places.
     setTooltip ({});
-    cursorVisible = false;
     cursorColumn = -1;
     tooltipColumn = -1;
 
@@ -402,7 +401,7 @@ bool OVRAJuceLogDrawer::isInsidePlot (juce::Point<int> p) const
 
 bool OVRAJuceLogDrawer::isCrosshairShown() const noexcept
 {
-    return cursorVisible && juce::isPositiveAndBelow (cursorColumn, (int) viewShortTermY.size());
+    return juce::isPositiveAndBelow (cursorColumn, (int) viewShortTermY.size());
 }
 
 juce::Point<int> OVRAJuceLogDrawer::crosshairCentre() const noexcept
@@ -426,7 +425,6 @@ void OVRAJuceLogDrawer::repaintCrosshair()
 void OVRAJuceLogDrawer::moveCrosshair (int column)
 {
     repaintCrosshair();
-    cursorVisible = column >= 0;
     cursorColumn = column;
     setTooltip (tooltipTextFor (column));
     repaintCrosshair();
@@ -458,7 +456,6 @@ void OVRAJuceLogDrawer::mouseDrag (const juce::MouseEvent& event)
         zoomRectWidth = dx;
         zoomRectHeight = dy;
         cursorColumn = -1;
-        cursorVisible = false;
         repaint();
     }
     else
@@ -530,10 +527,10 @@ bool OVRAJuceLogDrawer::keyPressed (const juce::KeyPress& key)
     if (shown && plain && key.getKeyCode() == juce::KeyPress::rightKey)
         scroll (scrollColumns);
 
-    if ((description == "s" || description == "S") && cursorVisible)
+    if ((description == "s" || description == "S") && cursorColumn >= 0)
         moveMarkerToCursor (startMarker);
 
-    if ((description == "e" || description == "E") && cursorVisible)
+    if ((description == "e" || description == "E") && cursorColumn >= 0)
         moveMarkerToCursor (endMarker);
 
     return true;

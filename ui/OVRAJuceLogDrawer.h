@@ -138,8 +138,7 @@ private:
     float targetLevel = 0.0f;
     int targetY = 0;
 
-    bool cursorVisible = false;
-    int cursorColumn = -1;
+    int cursorColumn = -1; // of the crosshair; -1 while it is hidden
     bool zoomRectActive = false;
     int zoomRectX = 0, zoomRectY = 0, zoomRectWidth = 0, zoomRectHeight = 0;
     int tooltipColumn = -1;
