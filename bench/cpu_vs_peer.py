@@ -161,11 +161,6 @@ class CpuVersusPeers(harness.SystemTest):
         check(code == 0, f"sox could not make the {feed} source: {out}")
         return path
 
-    def xdotool(self, *args):
-        code, out = self.procs.run(["xdotool"] + [str(a) for a in args], 10)
-        check(code == 0, f"xdotool {' '.join(map(str, args))} failed: {out}")
-        return out
-
     def display_combo_pixels(self):
         """The display box's pixels: what it shows."""
         width, height = self.geometry(self.wid)[2:]

@@ -280,6 +280,11 @@ class SystemTest:
         log(f"{what}: window {wid:#x} is up")
         return wid
 
+    def xdotool(self, *args):
+        code, out = self.procs.run(["xdotool"] + [str(a) for a in args], 10)
+        check(code == 0, f"xdotool {' '.join(map(str, args))} failed: {out}")
+        return out
+
     def geometry(self, wid):
         code, out = self.procs.run(["xdotool", "getwindowgeometry", "--shell", str(wid)], 5)
         check(code == 0, "xdotool could not read the window's geometry")
