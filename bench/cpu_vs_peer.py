@@ -161,21 +161,12 @@ class CpuVersusPeers(harness.SystemTest):
         check(code == 0, f"sox could not make the {feed} source: {out}")
         return path
 
-    def xdotool(self, *args):
-        code, out = self.procs.run(["xdotool"] + [str(a) for a in args], 10)
-        check(code == 0, f"xdotool {' '.join(map(str, args))} failed: {out}")
-        return out
-
     def display_combo_pixels(self):
         """The display box's pixels: what it shows."""
         width, height = self.geometry(self.wid)[2:]
         x, y, w, h = DISPLAY_COMBO
         x, y = x + (width - EDITOR[0]) // 2, y + (height - EDITOR[1]) // 2
-        path = os.path.join(self.workdir, "display-box.rgb")
-        code, out = self.procs.run(["import", "-window", str(self.wid), "-crop", f"{w}x{h}+{x}+{y}", path], 20)
-        check(code == 0, f"could not read the display box's pixels: {out}")
-        with open(path, "rb") as f:
-            return f.read(), (x + w // 2, y + h // 2)
+        return self.pixels(self.wid, x, y, w, h), (x + w // 2, y + h // 2)
 
     def enter(self, state):
         """Puts the program into a state: the meter view shows the sound field at the start."""

@@ -133,15 +133,10 @@ protected:
     {
         juce::StringArray shown;
 
-        for (int i = juce::TopLevelWindow::getNumTopLevelWindows(); --i >= 0;)
-        {
-            if (auto* alert = dynamic_cast<juce::AlertWindow*> (juce::TopLevelWindow::getTopLevelWindow (i)))
-            {
-                shown.add (alert->getDescription());
-                delete alert;
-            }
-        }
+        for (auto* alert : HostTestHelpers::alertWindows())
+            shown.add (alert->getDescription());
 
+        HostTestHelpers::closeAlertWindows();
         return shown;
     }
 

@@ -34,7 +34,6 @@ or stay open, and the arrow keys that move the choice reach the box either way.
 
 import argparse
 import os
-import subprocess
 import sys
 import time
 
@@ -167,15 +166,6 @@ class DeviceTest(system_test.SystemTest):
         code, out = self.procs.run(["import", "-window", "root", shot], 20)
         check(code == 0, f"the screenshot failed: {out}")
         log(f"screenshot {shot}")
-
-    def pixels(self, dialog, x, y, width, height):
-        """The dialog's pixels in a rectangle, as 8-bit RGB bytes."""
-        result = subprocess.run(["import", "-window", str(dialog), "-crop", f"{width}x{height}+{x}+{y}", "+repage",
-                                 "-depth", "8", "rgb:-"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                env=self.env, timeout=20, stdin=subprocess.DEVNULL)
-        check(result.returncode == 0 and len(result.stdout) == 3 * width * height,
-              f"could not read the dialog's pixels at {x}, {y}")
-        return result.stdout
 
     def has_focus(self, dialog, box):
         """Whether a box of the settings panel shows the keyboard focus: its second row of pixels is outline."""

@@ -212,10 +212,6 @@ class EndToEndTest(harness.SystemTest):
         self.origin = (0, 0)
 
     # -- user actions ------------------------------------------------------------
-    def xdotool(self, *args):
-        code, out = self.procs.run(["xdotool"] + [str(a) for a in args], 10)
-        check(code == 0, f"xdotool {' '.join(map(str, args))} failed: {out}")
-
     def find_editor(self, wid):
         """Where the editor sits in the window: centred, when the window is larger."""
         width, height = self.geometry(wid)[2:]

@@ -280,11 +280,25 @@ class SystemTest:
         log(f"{what}: window {wid:#x} is up")
         return wid
 
+    def xdotool(self, *args):
+        code, out = self.procs.run(["xdotool"] + [str(a) for a in args], 10)
+        check(code == 0, f"xdotool {' '.join(map(str, args))} failed: {out}")
+        return out
+
     def geometry(self, wid):
         code, out = self.procs.run(["xdotool", "getwindowgeometry", "--shell", str(wid)], 5)
         check(code == 0, "xdotool could not read the window's geometry")
         values = dict(line.split("=", 1) for line in out.split() if "=" in line)
         return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+    def pixels(self, wid, x, y, width, height):
+        """A window's pixels in a rectangle, as 8-bit RGB bytes."""
+        result = subprocess.run(["import", "-window", str(wid), "-crop", f"{width}x{height}+{x}+{y}", "+repage",
+                                 "-depth", "8", "rgb:-"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                env=self.env, timeout=20, stdin=subprocess.DEVNULL)
+        check(result.returncode == 0 and len(result.stdout) == 3 * width * height,
+              f"could not read the window's pixels at {x}, {y}")
+        return result.stdout
 
     def close_window(self, wid, what):
         code, _ = self.procs.run(["wmctrl", "-i", "-c", f"{wid:#010x}"], 5)
