@@ -73,6 +73,10 @@ struct LoudnessStandard
     }
 
     static const std::array<LoudnessStandard, count> all;
+
+    /** EBU's row, or the row that ATSC and ARIB share for everything but
+        their names. */
+    static const LoudnessStandard& rowOf (bool ebuMode) noexcept { return all[ebuMode ? ebu : atsc]; }
 };
 
 // clang-format off

@@ -181,8 +181,7 @@ void MeasurementLogControl::rollOverIfDue()
 juce::StringRef MeasurementLogControl::getLoudnessUnit() const noexcept
 {
     // Any standard but EBU's reads in the other standards' unit.
-    const bool ebu = settings.measurementStandard.get() == 0.0f;
-    return LoudnessStandard::all[ebu ? LoudnessStandard::ebu : LoudnessStandard::atsc].unit;
+    return LoudnessStandard::rowOf (settings.measurementStandard.get() == 0.0f).unit;
 }
 
 //==============================================================================

@@ -12,7 +12,11 @@ const float wideMarks[] { -59.0f, -50.0f, -40.0f, -30.0f, -23.0f, -16.0f, -10.0f
 constexpr int markerWidth = 20;
 constexpr int scrollColumns = 10;
 
-juce::String valueText (float value) { return juce::String (value < -70.0f ? -70.0 : (double) value, 1); }
+juce::String valueText (float value)
+{
+    constexpr auto floor = SelectionStatistics::floorLevel;
+    return juce::String (value < floor ? (double) floor : (double) value, 1);
+}
 } // namespace
 
 //==============================================================================

@@ -357,8 +357,6 @@ private:
     void showScopes();
     bool isVectroscopeShown() const noexcept;
     void showOverloadLamps();
-    /** The EBU row, or the row of the other standards. */
-    static const LoudnessStandard& rowOf (bool ebu) noexcept;
     void checkStereoRouting();
     void runOverloadHold();
 

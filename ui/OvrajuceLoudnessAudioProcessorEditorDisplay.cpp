@@ -212,15 +212,9 @@ float OvrajuceLoudnessAudioProcessorEditor::toRelative (float level, float offse
     return level > levelFloor ? level + offset : levelFloor;
 }
 
-const LoudnessStandard& OvrajuceLoudnessAudioProcessorEditor::rowOf (bool ebu) noexcept
-{
-    // ATSC and ARIB share their levels: the other standards' row.
-    return LoudnessStandard::all[ebu ? LoudnessStandard::ebu : LoudnessStandard::atsc];
-}
-
 juce::Colour OvrajuceLoudnessAudioProcessorEditor::integratedColour (float integrated, bool ebu)
 {
-    switch (rowOf (ebu).zoneOf (integrated))
+    switch (LoudnessStandard::rowOf (ebu).zoneOf (integrated))
     {
         case LoudnessStandard::Zone::onTarget:
             return green;
@@ -235,7 +229,7 @@ juce::Colour OvrajuceLoudnessAudioProcessorEditor::integratedColour (float integ
 void OvrajuceLoudnessAudioProcessorEditor::updateLoudnessReadouts()
 {
     const bool ebu = ebuButton.getToggleState();
-    const float offset = rowOf (ebu).luOffset;
+    const float offset = LoudnessStandard::rowOf (ebu).luOffset;
     float momentary = displayValues.momentaryLoudness;
     const float shortTerm = displayValues.shortTermLoudness;
     float shownShortTerm = shortTerm;
