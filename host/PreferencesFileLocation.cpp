@@ -28,6 +28,15 @@ void report (const juce::String& problem, juce::StringArray* problems)
     too. */
 bool isWritable (const juce::File& file) { return access (file.getFullPathName().toRawUTF8(), W_OK) == 0; }
 
+/** Why this process cannot open the file for reading, or nothing when it can.
+    Opened rather than asked about: the system's check answers for the real
+    user, and for root as if nothing were refused. */
+juce::String findWhyNotOpened (const juce::File& file)
+{
+    const auto why = juce::FileInputStream (file).getStatus().getErrorMessage();
+    return why.substring (0, 1).toLowerCase() + why.substring (1);
+}
+
 /** Why the file cannot be read as preferences, or nothing when it can. */
 juce::String findWhyUnreadable (const juce::File& file)
 {
@@ -78,15 +87,30 @@ juce::File PreferencesFileLocation::findOrCreateFile (const juce::File& commonRo
     const auto commonFile = getCompanyDataFolder (commonRoot).getChildFile (fileName);
     const auto userFile = getCompanyDataFolder (userRoot).getChildFile (fileName);
 
+    // One that cannot be created is passed over in silence: an ordinary user
+    // may not create the common one. One that is there but cannot be read is told of.
+    juce::String passedOver;
+
     for (const auto& candidate : { commonFile, userFile })
     {
         if (! candidate.existsAsFile())
             candidate.create();
 
+        if (! candidate.existsAsFile())
+            continue;
+
         // A file that can be read is used even where it cannot be written: its
         // values are restored, and only saving them fails.
-        if (candidate.existsAsFile() && candidate.hasReadAccess())
-            return candidate;
+        if (const auto why = findWhyNotOpened (candidate); why.isNotEmpty())
+        {
+            passedOver = thePreferencesIn (candidate) + " cannot be read (" + why + ")";
+            continue;
+        }
+
+        if (passedOver.isNotEmpty())
+            report (passedOver + "; those in " + candidate.getFullPathName() + " are used instead", problems);
+
+        return candidate;
     }
 
     report ("No preferences file can be read or created, neither " + commonFile.getFullPathName() + " nor "
@@ -127,7 +151,8 @@ std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce:
     // every start, and take seconds over a huge one.
     if (const auto reason = findWhyUnreadable (file); reason.isNotEmpty())
     {
-        const auto aside = file.getSiblingFile (file.getFileName() + unreadableSuffix);
+        // Beside any kept from an earlier start, not over it.
+        const auto aside = file.getSiblingFile (file.getFileName() + unreadableSuffix).getNonexistentSibling();
         const auto unreadable =
             thePreferencesIn (file) + " cannot be read (" + reason + "); the defaults apply";
 

@@ -26,7 +26,8 @@ public:
     static constexpr const char* folderName = "Tamvo";
     static constexpr const char* fileName = "ZELX51.prefs";
 
-    /** Added to the name of a file that is moved aside because it cannot be read. */
+    /** Added to the name of a file that is moved aside because it cannot be
+        read; where one is kept already, the next gets a number before it. */
     static constexpr const char* unreadableSuffix = ".unreadable";
 
     /** The most the program writes is some 50 KB: the engine state, about 36 KB
@@ -45,7 +46,8 @@ public:
 
     /** The preferences file under the common root, created empty (with its folder)
         when missing; the one under the user root when the common one cannot be
-        created or read. Where neither can, the common file, and a problem that
+        created or read, with a problem that says why where it is there but
+        cannot be read. Where neither can, the common file, and a problem that
         says nothing will be kept. Problems go to the logger and, where given,
         are added to problems, one line each. */
     static juce::File findOrCreateFile (const juce::File& commonRoot, const juce::File& userRoot,

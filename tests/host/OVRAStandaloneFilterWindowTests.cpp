@@ -15,12 +15,14 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <linux/capability.h>
 #include <memory>
 #include <optional>
 #include <sched.h>
 #include <string>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -69,6 +71,48 @@ public:
 private:
     juce::String file, folder;
     bool changedModes = false, mounted = false;
+};
+
+/** Makes a file unreadable for the calling thread while it lives, as root too:
+    the file's modes are cleared, and the thread sets aside the capabilities
+    that let root read past them. They stay permitted, so they come back at
+    the end; the system's access check, which answers for root from the
+    permitted ones, is not fooled by this, only an open is. */
+class UnreadableFile
+{
+public:
+    explicit UnreadableFile (const juce::File& fileToProtect) : file (fileToProtect.getFullPathName())
+    {
+        changedMode = chmod (file.toRawUTF8(), 0) == 0;
+
+        if (syscall (SYS_capget, &header, saved) != 0)
+            return;
+
+        __user_cap_data_struct reduced[_LINUX_CAPABILITY_U32S_3];
+        std::copy (std::begin (saved), std::end (saved), std::begin (reduced));
+
+        for (const int cap : { CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH })
+            reduced[CAP_TO_INDEX (cap)].effective &= ~CAP_TO_MASK (cap);
+
+        setAside = syscall (SYS_capset, &header, reduced) == 0;
+    }
+
+    ~UnreadableFile()
+    {
+        if (setAside)
+            syscall (SYS_capset, &header, saved);
+
+        if (changedMode)
+            chmod (file.toRawUTF8(), 0644);
+    }
+
+    bool isUnreadable() const { return ! juce::FileInputStream (juce::File (file)).openedOk(); }
+
+private:
+    juce::String file;
+    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct saved[_LINUX_CAPABILITY_U32S_3] {};
+    bool changedMode = false, setAside = false;
 };
 
 /** Threads that keep the processor busy while they exist. */
@@ -461,6 +505,43 @@ TEST_F (MainWindowTest, AReadOnlyCommonFileIsRestoredFromAndLeftAsItIs)
     window.reset();
     EXPECT_EQ (bytesOf (file), original);
     EXPECT_EQ (logger.count ("could not be saved"), 1) << logger.lines.joinIntoString ("\n");
+}
+
+TEST_F (MainWindowTest, AnUnreadableCommonFileIsToldInABoxAndTheUserFileIsUsed)
+{
+    const auto common = folder.getChildFile ("common");
+    const auto user = folder.getChildFile ("user");
+    const auto commonFile = PreferencesFileLocation::getCompanyDataFolder (common).getChildFile ("ZELX51.prefs");
+    const auto userFile = PreferencesFileLocation::getCompanyDataFolder (user).getChildFile ("ZELX51.prefs");
+    ASSERT_TRUE (commonFile.getParentDirectory().createDirectory() && userFile.getParentDirectory().createDirectory());
+    writePrefs (value ("windowX", "137") + value ("windowY", "111"), commonFile);
+    writePrefs (value ("windowX", "201") + value ("windowY", "99"), userFile);
+    const auto original = bytesOf (commonFile);
+
+    CapturingLogger logger;
+    HostTestHelpers::RecordingLookAndFeel boxes;
+    {
+        UnreadableFile unreadable (commonFile);
+        ASSERT_TRUE (unreadable.isUnreadable());
+        startLikeTheApplication (common, user);
+    }
+
+    EXPECT_EQ (window->getPosition(), juce::Point<int> (201, 99));
+    EXPECT_EQ (HostTestHelpers::alertWindows().size(), 1u);
+    HostTestHelpers::closeAlertWindows();
+    ASSERT_EQ (boxes.messages.size(), 1);
+    const auto expected = "The preferences in " + commonFile.getFullPathName()
+                          + " cannot be read (permission denied); those in " + userFile.getFullPathName()
+                          + " are used instead";
+    EXPECT_EQ (boxes.messages[0], expected);
+    EXPECT_EQ (logger.count (expected), 1) << logger.lines.joinIntoString ("\n");
+
+    // Quitting saves to the user's file and leaves the common one as it is.
+    window.reset();
+    EXPECT_EQ (bytesOf (commonFile), original);
+    const auto saved = juce::parseXML (userFile);
+    ASSERT_NE (saved, nullptr);
+    EXPECT_NE (storedValue (*saved, "filterState"), "<missing>");
 }
 
 TEST_F (MainWindowTest, NoPlaceToKeepThePreferencesIsToldInABox)

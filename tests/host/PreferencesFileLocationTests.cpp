@@ -113,3 +113,28 @@ TEST (PreferencesFileLocation, UnreadableContentGivesNoValuesAndNoFailure)
         EXPECT_EQ (prefs->getIntValue ("windowX", -100), -100) << content;
     }
 }
+
+TEST (PreferencesFileLocation, EachUnreadableFileIsKeptUnderANameOfItsOwn)
+{
+    TempFolder temp;
+    const auto file = temp.root.getChildFile ("ZELX51.prefs");
+    const juce::StringArray contents { "first", "second", "third" };
+    std::vector<juce::File> kept;
+
+    for (const auto& content : contents)
+    {
+        ASSERT_TRUE (file.replaceWithText (content));
+        juce::StringArray problems;
+        PreferencesFileLocation::open (file, &problems);
+        ASSERT_EQ (problems.size(), 1);
+        kept.emplace_back (problems[0].fromLastOccurrenceOf (" moved to ", false, false));
+        EXPECT_EQ (kept.back().getParentDirectory(), temp.root);
+        EXPECT_TRUE (kept.back().getFileName().startsWith ("ZELX51.prefs")) << kept.back().getFullPathName();
+        EXPECT_TRUE (kept.back().hasFileExtension (".unreadable")) << kept.back().getFullPathName();
+    }
+
+    EXPECT_EQ (kept[0], file.getSiblingFile ("ZELX51.prefs.unreadable"));
+
+    for (size_t i = 0; i < kept.size(); ++i)
+        EXPECT_EQ (kept[i].loadFileAsString(), contents[(int) i]) << kept[i].getFullPathName();
+}
