@@ -90,7 +90,7 @@ void MeasurementLogControl::start()
 
     // No block holds a logger now, and a block touches the maxima only
     // through one, so they can be cleared from here.
-    clearMaxima();
+    clearLogMaxima();
 
     // Through the printer's thread: standard output that nobody reads must
     // not stop the message thread.
@@ -199,6 +199,12 @@ void MeasurementLogControl::endBlock() noexcept
 
 void MeasurementLogControl::clearMaxima() noexcept
 {
+    clearLogMaxima();
+    heldTruePeak = levelFloor;
+}
+
+void MeasurementLogControl::clearLogMaxima() noexcept
+{
     maxMomentaryLoudness = levelFloor;
     maxShortTermLoudness = levelFloor;
     maxTruePeak = levelFloor;
@@ -248,20 +254,22 @@ std::optional<juce::Time> MeasurementLogControl::logLoudness (LogEvent::Type typ
 
 void MeasurementLogControl::logTruePeak() noexcept
 {
-    if (blockLogger == nullptr)
-        return;
-
     float loudest = -std::numeric_limits<float>::infinity();
 
     for (const auto& level : display.truePeakValuesPerChannel)
         loudest = juce::jmax (loudest, level.get());
 
-    if (loudest > maxTruePeak.get())
+    if (loudest > heldTruePeak.get())
     {
-        const auto now = clock.get()->now();
-        const float rounded = roundToOneDecimal (loudest);
-        maxTruePeak = rounded;
-        maxTruePeakTime = now;
-        blockLogger->setMaxTruePeak (rounded, LoudnessStandard::truePeakUnit, now);
+        heldTruePeak = loudest;
+        heldTruePeakTime = clock.get()->now();
     }
+
+    if (blockLogger == nullptr || ! (loudest > maxTruePeak.get()))
+        return;
+
+    const float rounded = roundToOneDecimal (loudest);
+    maxTruePeak = rounded;
+    maxTruePeakTime = heldTruePeakTime.get();
+    blockLogger->setMaxTruePeak (rounded, LoudnessStandard::truePeakUnit, maxTruePeakTime.get());
 }

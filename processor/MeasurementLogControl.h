@@ -89,7 +89,8 @@ public:
     void logShortTerm() noexcept;
     void logTruePeak() noexcept;
 
-    /** The three maxima back to -70. Audio thread, or any thread while no
+    /** The measurement reset: the three maxima back to -70, and the true
+        peak of the readings forgotten. Audio thread, or any thread while no
         audio runs. */
     void clearMaxima() noexcept;
 
@@ -113,6 +114,7 @@ private:
     std::optional<juce::Time> logLoudness (LogEvent::Type type, float published,
                                            RelaxedAtomic<float>& maximum, MaximumSetter setMaximum) noexcept;
 
+    void clearLogMaxima() noexcept;
     std::unique_ptr<OVRAMeasurementLogger> detachLogger() noexcept;
     void closeLogger (std::unique_ptr<OVRAMeasurementLogger> closing);
     void rollOverIfDue();
@@ -148,6 +150,12 @@ private:
     RollOverTimer rollOverTimer { *this };
 
     RelaxedAtomic<const MeasurementClock*> clock;
+
+    // The readings hold their true peak from one reset to the next, across
+    // stops, so a resumed log meets a peak that it did not see come: when it
+    // came is kept here, log or none. Audio thread, or clearMaxima.
+    RelaxedAtomic<float> heldTruePeak { levelFloor };
+    RelaxedAtomic<juce::Time> heldTruePeakTime;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MeasurementLogControl)
 };

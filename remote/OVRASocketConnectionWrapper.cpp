@@ -68,7 +68,7 @@ bool OVRASocketConnectionWrapper::flushConnections()
 void OVRASocketConnectionWrapper::connectionFinished() { writer->notify(); }
 
 //==============================================================================
-int OVRASocketConnectionWrapper::portFromText (const juce::String& text)
+OVRASocketConnectionWrapper::TypedPort OVRASocketConnectionWrapper::portFromText (const juce::String& text)
 {
     // Blanks, an optional sign, then digits; whatever follows them is ignored.
     auto next = text.getCharPointer().findEndOfWhitespace();
@@ -77,6 +77,8 @@ int OVRASocketConnectionWrapper::portFromText (const juce::String& text)
     if (*next == '-' || *next == '+')
         ++next;
 
+    const auto digits = next;
+
     // Held at the largest int, so that a long number stays out of range
     // rather than wrapping round into a port.
     juce::int64 number = 0;
@@ -84,16 +86,25 @@ int OVRASocketConnectionWrapper::portFromText (const juce::String& text)
     for (; *next >= '0' && *next <= '9'; ++next)
         number = juce::jmin<juce::int64> (number * 10 + (*next - '0'), std::numeric_limits<int>::max());
 
-    return negative || number < 1 ? defaultPort : (int) number;
+    if (negative || number < 1)
+        return { defaultPort, juce::String (defaultPort) };
+
+    // The name keeps the digits that the held number has lost.
+    return { (int) number, juce::String (digits, next).trimCharactersAtStart ("0") };
 }
 
 juce::Result OVRASocketConnectionWrapper::startServer (int portNumber, const juce::String& bindAddress)
 {
+    return startServer (TypedPort { portNumber, juce::String (portNumber) }, bindAddress);
+}
+
+juce::Result OVRASocketConnectionWrapper::startServer (const TypedPort& port, const juce::String& bindAddress)
+{
     stopServer();
 
-    auto started = portNumber < 0 || portNumber > 65535
+    auto started = port.number < 0 || port.number > 65535
                        ? juce::Result::fail ("port numbers go from 1 to 65535.")
-                       : server->beginWaitingForSocket (portNumber, bindAddress);
+                       : server->beginWaitingForSocket (port.number, bindAddress);
 
     // Without the writer nothing would be sent, nor closed connections released.
     if (started.wasOk() && ! writer->startThread())
@@ -105,8 +116,7 @@ juce::Result OVRASocketConnectionWrapper::startServer (int portNumber, const juc
     if (started.wasOk())
         return started;
 
-    const auto message =
-        "Port " + juce::String (portNumber) + " cannot be used: " + started.getErrorMessage();
+    const auto message = "Port " + port.name + " cannot be used: " + started.getErrorMessage();
     DiagnosticPrinter::print (message.toStdString() + "\n");
     return juce::Result::fail (message);
 }

@@ -67,10 +67,19 @@ public:
     virtual void connectionClosed (int connectionId) = 0;
 
     //==============================================================================
+    /** A port as the user typed it: the number to listen on, and the name
+        that messages give it. */
+    struct TypedPort
+    {
+        int number;
+        juce::String name;
+    };
+
     /** The port for the text of the port field: its leading number (after
         blanks and an optional sign); a number below 1, or none, gives
-        defaultPort. A number beyond the largest int gives that int. */
-    static int portFromText (const juce::String& text);
+        defaultPort. A number beyond the largest int gives that int, and is
+        named with every digit typed. */
+    static TypedPort portFromText (const juce::String& text);
 
     /** Listens on the port (0 picks a free one) and address (empty: all
         interfaces). A running server is stopped first. Fails when the port
@@ -78,6 +87,9 @@ public:
         be started: nothing is listening then, and the error, "Port N cannot
         be used: " and the reason, has been printed on standard output. */
     juce::Result startServer (int portNumber, const juce::String& bindAddress = {});
+
+    /** As above, for a typed port, which the error names as typed. */
+    juce::Result startServer (const TypedPort& port, const juce::String& bindAddress = {});
 
     /** Closes the listener and every connection, and stops their threads. */
     void stopServer();

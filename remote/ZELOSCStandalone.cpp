@@ -201,7 +201,8 @@ std::optional<float> ZELOSCStandalone::applyParameter (const char* address,
         bool echoed; // written to standard output when taken
     };
 
-    // The follow-transport flag and the overload time are sent but not taken.
+    // The follow-transport flag is neither sent nor taken; the overload time
+    // is sent but not taken.
     static constexpr FloatParameter floatParameters[] = {
         { measurementStandardParam, &SettingsSnapshot::measurementStandard, true },
         { measurementScaleParam, &SettingsSnapshot::measurementScale, true },

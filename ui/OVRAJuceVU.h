@@ -40,9 +40,6 @@ public:
 
     void paint (juce::Graphics&) override;
 
-    /** The editor's polling interval, for turning a hold time into ticks. */
-    int refreshIntervalMs = 50;
-
 private:
     /** What paint lights, in rows from the bottom: the bar and the peak marker. */
     struct Rows

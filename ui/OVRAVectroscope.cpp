@@ -10,7 +10,7 @@ std::vector<juce::Colour> fadingColours (juce::Colour colour, int count)
 {
     std::vector<juce::Colour> colours;
     for (int k = 0; k < count; ++k)
-        colours.push_back (colour.withAlpha (1.0f - (float) k * 0.0625f));
+        colours.push_back (colour.withAlpha (1.0f - (float) k / (float) count));
     return colours;
 }
 } // namespace

@@ -84,7 +84,7 @@ public:
     /** The axes' directions, in the order of axisEnds: 135, 45, 225 and 315 degrees. */
     static constexpr std::array<float, 4> axisAngles { 2.3561945f, 0.7853982f, 3.9269910f, 5.4977875f };
 
-    /** trailColour at alpha 1, 0.9375, ... 0.0625 from the newest block to the oldest. */
+    /** trailColour from alpha 1 at the newest block, fading by 1 / trailLength a block. */
     const std::vector<juce::Colour> trailColours;
 
     const juce::Colour backgroundColour, axisColour, trailColour;

@@ -71,6 +71,8 @@ public:
 
     static constexpr int editorWidth = 1024;
     static constexpr int editorHeight = 768;
+    /** The display's tick, which the peak hold of the bars and the overload
+        hold count in. */
     static constexpr int timerIntervalMs = 50;
     /** While the window's refresh paces the ticks, the timer only checks
         this often that the refresh still comes. */

@@ -282,8 +282,7 @@ void OvrajuceLoudnessAudioProcessorEditor::applySettings (const SettingsSnapshot
     for (auto& vu : truePeakVU)
     {
         vu->setSplitPosition (split);
-        if (vu->refreshIntervalMs != 0)
-            vu->setHoldTicks (holdMs / vu->refreshIntervalMs);
+        vu->setHoldTicks (holdMs / timerIntervalMs);
     }
 
     setPeakHoldTicks();

@@ -393,6 +393,46 @@ TEST (MeasurementLog, ADayLongMeasurementRollsOverIntoFreshFiles)
     EXPECT_EQ (csvLinesOf (second).size(), 3);
 }
 
+TEST (MeasurementLog, AResumedLogDatesTheTruePeakWhenItWasReached)
+{
+    LogTestFiles::TemporaryFolder folder;
+    ManualClock clock (morning());
+    auto processor = makeLoggingProcessor (clock, folder.get());
+
+    // RESET, a louder tone, STOP, a quieter tone, PLAY: the integration
+    // resumes, and so does the true peak, reached before the second log began.
+    processor->resetMeasurement();
+    startLog (*processor);
+    measureSine (*processor, 0, TestSignals::dbToGain (-23.0f), 1.0);
+    clock.advance (juce::RelativeTime::seconds (8));
+    processor->setParameterValue (0, 0.0f);
+    clock.advance (juce::RelativeTime::seconds (1));
+    measureSine (*processor, 0, TestSignals::dbToGain (-33.0f), 1.0);
+    clock.advance (juce::RelativeTime::seconds (1));
+    startLog (*processor);
+    measureSine (*processor, 0, TestSignals::dbToGain (-33.0f), 1.0);
+    processor->setParameterValue (0, 0.0f);
+
+    const auto first = folder.getChildFile ("Hall_6_Dec_2026_9_5_7.xml");
+    const auto resumed = folder.getChildFile ("Hall_6_Dec_2026_9_5_17.xml");
+
+    EXPECT_NEAR (maximum (resumed, "MaxTruePeak", "value").getFloatValue(), -23.0f, 0.2f);
+    EXPECT_EQ (maximum (resumed, "MaxTruePeak", "value"), maximum (first, "MaxTruePeak", "value"));
+    EXPECT_EQ (maximum (resumed, "MaxTruePeak", "maxTime"), "6 Dec 2026 9:05:07");
+    EXPECT_EQ (maximum (first, "MaxTruePeak", "maxTime"), "6 Dec 2026 9:05:07");
+
+    // RESET starts afresh: the quieter tone is the peak now, reached after it.
+    processor->resetMeasurement();
+    clock.advance (juce::RelativeTime::seconds (5));
+    startLog (*processor);
+    measureSine (*processor, 0, TestSignals::dbToGain (-33.0f), 1.0);
+    processor->setParameterValue (0, 0.0f);
+
+    const auto afresh = folder.getChildFile ("Hall_6_Dec_2026_9_5_22.xml");
+    EXPECT_NEAR (maximum (afresh, "MaxTruePeak", "value").getFloatValue(), -33.0f, 0.2f);
+    EXPECT_EQ (maximum (afresh, "MaxTruePeak", "maxTime"), "6 Dec 2026 9:05:22");
+}
+
 TEST (MeasurementLog, FeedingTheLogAllocatesNothing)
 {
     if (! AllocationCounter::isAvailable())

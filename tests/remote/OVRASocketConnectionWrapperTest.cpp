@@ -115,6 +115,7 @@ TEST (OVRASocketConnectionWrapper, PortFieldGivesItsLeadingNumberOrTheDefaultPor
     {
         const char* text;
         int port;
+        const char* name = nullptr; // in messages; the port's number when not given
     } table[] = {
         { "0", 20000 },
         { "", 20000 },
@@ -135,12 +136,18 @@ TEST (OVRASocketConnectionWrapper, PortFieldGivesItsLeadingNumberOrTheDefaultPor
         { "08000", 8000 },
         { "80 00", 80 },
         { "99999999", 99999999 },
-        { "9999999999", std::numeric_limits<int>::max() },
-        { "4294975296", std::numeric_limits<int>::max() }, // 2^32 + 8000 must not wrap to 8000
+        { "9999999999", std::numeric_limits<int>::max(), "9999999999" },
+        { "4294975296", std::numeric_limits<int>::max(), "4294975296" }, // 2^32 + 8000 must not wrap to 8000
+        { " +004294975296x", std::numeric_limits<int>::max(), "4294975296" },
     };
 
     for (const auto& row : table)
-        EXPECT_EQ (OVRASocketConnectionWrapper::portFromText (row.text), row.port) << '"' << row.text << '"';
+    {
+        const auto typed = OVRASocketConnectionWrapper::portFromText (row.text);
+        EXPECT_EQ (typed.number, row.port) << '"' << row.text << '"';
+        EXPECT_EQ (typed.name, row.name != nullptr ? juce::String (row.name) : juce::String (row.port))
+            << '"' << row.text << '"';
+    }
 }
 
 TEST (OVRASocketConnectionWrapper, PortTakenFailsWithoutListeningAndNotStartedSendsToNoOne)

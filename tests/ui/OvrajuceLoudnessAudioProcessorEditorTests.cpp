@@ -142,9 +142,9 @@ TEST (EditorRules, UnitLabelCodesAndTheirCaptions)
 
 TEST (EditorRules, PortTextFallsBackToTheDefaultPort)
 {
-    EXPECT_EQ (20000, OVRASocketConnectionWrapper::portFromText ("0"));
-    EXPECT_EQ (20000, OVRASocketConnectionWrapper::portFromText ("abc"));
-    EXPECT_EQ (8000, OVRASocketConnectionWrapper::portFromText ("8000x"));
+    EXPECT_EQ (20000, OVRASocketConnectionWrapper::portFromText ("0").number);
+    EXPECT_EQ (20000, OVRASocketConnectionWrapper::portFromText ("abc").number);
+    EXPECT_EQ (8000, OVRASocketConnectionWrapper::portFromText ("8000x").number);
 }
 
 //==============================================================================
@@ -833,6 +833,10 @@ TEST (Editor, ConnectionSwitchThatCannotListenGoesBackToOffAndSaysWhy)
     EXPECT_EQ (juce::String ("Remote control not started. Port 99999999 cannot be used: port numbers go from 1 "
                              "to 65535."),
                switchOnWith ("99999999"));
+    // Named as typed, even beyond the largest int.
+    EXPECT_EQ (juce::String ("Remote control not started. Port 4294975296 cannot be used: port numbers go "
+                             "from 1 to 65535."),
+               switchOnWith ("4294975296"));
 
     // A free port starts as ever.
     otherProgram.close();
