@@ -61,11 +61,6 @@ void AudioDeviceWatcher::changeListenerCallback (juce::ChangeBroadcaster*)
     stoppedSetup = manager.getAudioDeviceSetup();
     stoppedTypeName = manager.getCurrentAudioDevice()->getTypeName();
     storedSetup = manager.createStateXml();
-
-    // Let go of it, so that the settings and the manager show no device
-    // rather than one that looks open.
-    manager.closeAudioDevice();
-    manager.sendChangeMessage();
     startTimer (reopenPollMs);
 
     const auto device = describeStoppedDevice();
@@ -121,6 +116,9 @@ void AudioDeviceWatcher::tryToReopen()
         || ! isListed (*type, stoppedSetup.inputDeviceName, true))
         return;
 
+    // Let go of the stopped device only now: its own thread may still be on
+    // its way out of the close that stopped it.
+    manager.closeAudioDevice();
     const auto error = manager.setAudioDeviceSetup (stoppedSetup, false);
     auto* device = manager.getCurrentAudioDevice();
 

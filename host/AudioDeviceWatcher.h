@@ -11,9 +11,9 @@
 
     Stops that the program asks for leave a device open or none at all: a
     current device that has channels to run and is not playing has stopped
-    from outside. The stopped device is let go, so that the manager shows no
-    device, and its setup is tried again every reopenPollMs: the device type
-    is scanned afresh and the setup opened once its devices are listed. An
+    from outside. Its setup is tried again every reopenPollMs: the device
+    type is scanned afresh, and once its devices are listed the stopped
+    device is let go and the setup opened. An
     explicit choice in the meantime (the stored setup changes) or a device
     that runs again ends the watch for this outage. The reopen is not an
     explicit choice: the setup stored at quit stays as it was.
