@@ -26,7 +26,12 @@ DiagnosticPrinter& DiagnosticPrinter::getInstance()
 }
 
 //==============================================================================
-void DiagnosticPrinter::print (std::string text) { getInstance().enqueue (std::move (text)); }
+void DiagnosticPrinter::print (std::string text) { getInstance().enqueue (std::move (text), STDOUT_FILENO); }
+
+void DiagnosticPrinter::printError (std::string text)
+{
+    getInstance().enqueue (std::move (text), STDERR_FILENO);
+}
 
 bool DiagnosticPrinter::waitUntilWritten (int timeoutMs)
 {
@@ -45,14 +50,14 @@ juce::uint64 DiagnosticPrinter::getNumDropped()
 }
 
 //==============================================================================
-void DiagnosticPrinter::enqueue (std::string text)
+void DiagnosticPrinter::enqueue (std::string text, int descriptor)
 {
     {
         const std::lock_guard<std::mutex> lock (mutex);
 
         if (running && queue.size() < maxQueuedTexts)
         {
-            queue.push_back ({ std::move (text), 0 });
+            queue.push_back ({ std::move (text), 0, descriptor });
         }
         else
         {
@@ -90,7 +95,7 @@ void DiagnosticPrinter::run()
             entry.text = "\n" + std::to_string (entry.numDropped)
                          + " diagnostics dropped: standard output was not taking them\n";
 
-        writeToStandardOutput (entry.text);
+        write (entry.descriptor, entry.text);
 
         lock.lock();
         writing = false;
@@ -100,7 +105,7 @@ void DiagnosticPrinter::run()
     }
 }
 
-void DiagnosticPrinter::writeToStandardOutput (const std::string& text)
+void DiagnosticPrinter::write (int descriptor, const std::string& text)
 {
     // Straight to the descriptor: stdio would hold its stream lock for as
     // long as a write is stuck, and stall everyone else who prints.
@@ -109,7 +114,7 @@ void DiagnosticPrinter::writeToStandardOutput (const std::string& text)
 
     while (remaining > 0)
     {
-        const auto numWritten = ::write (STDOUT_FILENO, data, remaining);
+        const auto numWritten = ::write (descriptor, data, remaining);
 
         if (numWritten < 0)
         {

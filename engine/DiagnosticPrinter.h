@@ -8,9 +8,10 @@
 #include <string>
 
 /** Writes the program's texts for standard output (the remote-control
-    diagnostics, the path of a new report) from a thread of its own, so that a
-    terminal or pipe that stops taking output never holds up a connection, the
-    accept thread, the message thread, or whoever waits for them.
+    diagnostics, the path of a new report) and standard error (an audio device
+    that stopped) from a thread of its own, so that a terminal or pipe that
+    stops taking output never holds up a connection, the accept thread, the
+    message thread, or whoever waits for them.
 
     Texts wait in a bounded queue. While standard output is stuck and the
     queue is full, further texts are dropped and counted, and once output
@@ -20,6 +21,7 @@
     that never returns costs only its own thread.
 
         DiagnosticPrinter::print ("Connected to server");
+        DiagnosticPrinter::printError ("The audio device stopped\n");
 */
 class DiagnosticPrinter
 {
@@ -30,6 +32,9 @@ public:
     /** Queues the text for standard output, exactly as given; never waits for
         the output. Any thread but the audio thread. */
     static void print (std::string text);
+
+    /** The same for standard error. */
+    static void printError (std::string text);
 
     /** Waits until everything queued so far has been written; false when that
         has not happened within the timeout. */
@@ -44,14 +49,15 @@ private:
     {
         std::string text;
         juce::uint64 numDropped = 0; // a note on a gap rather than a text when not 0
+        int descriptor = 1;
     };
 
     DiagnosticPrinter();
     static DiagnosticPrinter& getInstance();
 
-    void enqueue (std::string text);
+    void enqueue (std::string text, int descriptor);
     void run();
-    static void writeToStandardOutput (const std::string& text);
+    static void write (int descriptor, const std::string& text);
 
     std::mutex mutex; // held for queue operations only, never across a write
     std::condition_variable queued, written;

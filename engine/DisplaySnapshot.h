@@ -27,24 +27,36 @@ struct DisplaySnapshot
         flags and counters, 1.0 for correlations. */
     void reset() noexcept
     {
-        momentaryLoudness = levelFloor;
-        momentaryLoudnessPix = 0.0f;
-        shortTermLoudness = levelFloor;
+        resetLiveReadings();
         programLoudness = levelFloor;
         loudnessRange = levelFloor;
         loudnessRangeVectorMin = 0.0f;
         loudnessRangeVectorMax = 0.0f;
-        arrowSliderValue = 0.0f;
         truePeakAlarm = 0;
         for (int i = 0; i < numSlots; ++i)
         {
             truePeakValuesPerChannel[(size_t) i] = levelFloor;
-            truePeakValuesPerChannelPix[(size_t) i] = 0.0f;
             truePeakAlarmsPerChannel[(size_t) i] = 0;
+        }
+        processedSamplesCounter = 0.0;
+    }
+
+    /** The readings of the signal as it is now (momentary, short-term, the
+        bars, the scopes) to their reset values; what the measurement has
+        gathered (integrated loudness, range, true-peak maxima and alarms,
+        the time) stays. */
+    void resetLiveReadings() noexcept
+    {
+        momentaryLoudness = levelFloor;
+        momentaryLoudnessPix = 0.0f;
+        shortTermLoudness = levelFloor;
+        arrowSliderValue = 0.0f;
+        for (int i = 0; i < numSlots; ++i)
+        {
+            truePeakValuesPerChannelPix[(size_t) i] = 0.0f;
             vectroscopeValue[(size_t) i] = 0.0f;
             vurnCorr[(size_t) i] = 1.0f;
         }
-        processedSamplesCounter = 0.0;
     }
 
     RelaxedAtomic<float> momentaryLoudness;

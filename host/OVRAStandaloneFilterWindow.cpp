@@ -67,6 +67,20 @@ std::optional<juce::Point<int>> findReachablePosition (juce::Rectangle<int> boun
     return strip.constrainedWithin (*overlapped).getPosition();
 }
 
+/** The device type a stored setup names when it names no device (as one
+    stored while the type listed none), else empty. */
+juce::String typeWithoutDevice (const juce::XmlElement* storedSetup)
+{
+    if (storedSetup == nullptr || ! storedSetup->hasTagName ("DEVICESETUP"))
+        return {};
+
+    for (auto* attribute : { "audioDeviceName", "audioOutputDeviceName", "audioInputDeviceName" })
+        if (storedSetup->getStringAttribute (attribute).isNotEmpty())
+            return {};
+
+    return storedSetup->getStringAttribute ("deviceType");
+}
+
 /** What the user is told when no device is open after start: the device that
     did not open and why, and where another is chosen. The device is the
     stored one, else the device type's default. */
@@ -74,6 +88,7 @@ juce::String describeDeviceFailure (const juce::XmlElement* storedSetup, juce::A
                                     const juce::String& error)
 {
     auto typeName = manager.getCurrentAudioDeviceType();
+    const auto storedType = typeWithoutDevice (storedSetup);
     juce::StringArray names;
 
     if (storedSetup != nullptr && storedSetup->hasTagName ("DEVICESETUP"))
@@ -81,33 +96,28 @@ juce::String describeDeviceFailure (const juce::XmlElement* storedSetup, juce::A
         typeName = storedSetup->getStringAttribute ("deviceType", typeName);
 
         for (auto* attribute : { "audioDeviceName", "audioOutputDeviceName", "audioInputDeviceName" })
-            names.addIfNotAlreadyThere (storedSetup->getStringAttribute (attribute));
-    }
-    else if (auto* type = manager.getCurrentDeviceTypeObject())
-    {
-        for (auto input : { false, true })
-            names.addIfNotAlreadyThere (type->getDeviceNames (input)[type->getDefaultDeviceIndex (input)]);
+            names.add (storedSetup->getStringAttribute (attribute));
+
+        names.removeEmptyStrings();
     }
 
-    names.removeEmptyStrings();
+    if (names.isEmpty() && (storedType.isEmpty() || storedType == manager.getCurrentAudioDeviceType()))
+        if (auto* type = manager.getCurrentDeviceTypeObject())
+            for (auto input : { false, true })
+                names.add (type->getDeviceNames (input)[type->getDefaultDeviceIndex (input)]);
 
     juce::String what;
 
-    if (names.isEmpty() && error.isEmpty())
+    if (names.joinIntoString ({}).isEmpty() && error.isEmpty())
     {
-        what = TRANS ("No audio device was found.");
+        what = storedType.isEmpty()
+                   ? TRANS ("No audio device was found.")
+                   : TRANS ("No audio device of the type \"") + storedType + "\" " + TRANS ("was found.");
     }
     else
     {
-        what = TRANS ("The audio device");
-
-        if (! names.isEmpty())
-            what << " \"" << names.joinIntoString ("\" / \"") << "\"";
-
-        if (typeName.isNotEmpty())
-            what << " (" << typeName << ")";
-
-        what << " " << TRANS ("could not be opened") << (error.isNotEmpty() ? ":\n" + error : ".");
+        what = AudioDeviceWatcher::describeDevice (names, typeName) + " " + TRANS ("could not be opened")
+               + (error.isNotEmpty() ? ":\n" + error : ".");
     }
 
     return what + "\n\n"
@@ -144,6 +154,7 @@ OVRAStandaloneFilterWindow::OVRAStandaloneFilterWindow (const juce::String& titl
 
     const bool stateRestored = restoreFilterState();
     openAudioDevice();
+    deviceWatcher = std::make_unique<AudioDeviceWatcher> (*deviceManager);
 
     // Without stored layouts (a first start) the device's channels are
     // measured in their order, as when a device is picked in the settings.
@@ -180,6 +191,9 @@ OVRAStandaloneFilterWindow::~OVRAStandaloneFilterWindow()
 
     cancelPendingUpdate();
     delete audioSettingsDialog.getComponent();
+
+    // Closing the device at quit is no stop to tell of.
+    deviceWatcher.reset();
 
     if (settings != nullptr)
     {
@@ -340,6 +354,17 @@ void OVRAStandaloneFilterWindow::openAudioDevice()
     {
         savedSetup = BoundedXmlDocument::parse (settings->getValue (audioSetupKey));
         error = deviceManager->initialise (numInputs, numOutputs, savedSetup.get(), false);
+
+        // A stored type without a device opens that type's default devices,
+        // as a first start does; not those of another type, and not as a
+        // choice, so that the stored setup stays as it is.
+        const auto storedType = typeWithoutDevice (savedSetup.get());
+        auto* type = deviceManager->getCurrentDeviceTypeObject();
+
+        if (deviceManager->getCurrentAudioDevice() == nullptr && storedType.isNotEmpty() && type != nullptr
+            && type->getTypeName() == storedType
+            && ! (type->getDeviceNames (false).isEmpty() && type->getDeviceNames (true).isEmpty()))
+            error = deviceManager->initialise (numInputs, numOutputs, nullptr, false);
     }
     else
     {

@@ -4,6 +4,7 @@
 #include <juce_audio_utils/juce_audio_utils.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "AudioDeviceWatcher.h"
 #include "FailureNotice.h"
 
 #include <memory>
@@ -89,6 +90,9 @@ private:
     // Why no device opened at start; told once the window is up.
     juce::String deviceFailure;
     FailureNotice deviceNotice { TRANS ("No audio device is open") };
+
+    // Tells of a device that stops while the window is up and opens it again.
+    std::unique_ptr<AudioDeviceWatcher> deviceWatcher;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAStandaloneFilterWindow)
 };

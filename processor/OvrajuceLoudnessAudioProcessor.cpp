@@ -93,6 +93,11 @@ void OvrajuceLoudnessAudioProcessor::releaseResources()
 
     loudnessThread.removeTimeSliceClient (&loudnessModule);
 
+    // No block comes to update them: readings of a signal that is no longer
+    // there would look live. The measurement's own figures stay, as they do
+    // for a measurement that goes on once audio runs again.
+    displaySnapshot.resetLiveReadings();
+
     // The editor's display timer is left running: the window's controls
     // follow a click or a preset only through its ticks, and a reset must
     // still clear what it shows. Nor may this thread, perhaps the device's,

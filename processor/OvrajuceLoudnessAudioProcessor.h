@@ -32,7 +32,9 @@
     audio thread shares with the others is atomic; layouts reach it whole.
     While audio runs, the measurement reset of the readings is carried out by
     the audio thread itself at the start of its next block, so that no block
-    in flight can put a value from before the reset back.
+    in flight can put a value from before the reset back. When audio stops
+    (releaseResources, perhaps on the device's own thread), the live readings
+    go to rest and the measurement's figures stay.
 
         OvrajuceLoudnessAudioProcessor processor (&deviceManager);
         processor.setPlayConfigDetails (6, 6, 44100.0, 512);

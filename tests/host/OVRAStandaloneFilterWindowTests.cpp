@@ -2,10 +2,12 @@
 #include "HostTestHelpers.h"
 
 #include "CommandsListener.h"
+#include "DiagnosticPrinter.h"
 #include "FailureNotice.h"
 #include "OVRAAudioDeviceSelectorComponent.h"
 #include "OVRAStandaloneFilterWindow.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
+#include "OvrajuceLoudnessAudioProcessorEditor.h"
 #include "PreferencesFileLocation.h"
 #include "TestDeviceType.h"
 #include "WindowManagerProcess.h"
@@ -15,6 +17,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <linux/capability.h>
 #include <memory>
 #include <optional>
@@ -159,14 +162,15 @@ protected:
         folder.deleteRecursively();
     }
 
-    /** A device manager with one device type, whose only device, "Test device",
-        has two inputs and six outputs; what the window opens does not hang on
-        the machine's sound hardware. */
-    static std::unique_ptr<juce::AudioDeviceManager> testDevices()
+    /** A device manager with one device type, whose only device, "Test device"
+        (testDevice), has two inputs and six outputs; what the window opens does
+        not hang on the machine's sound hardware. */
+    std::unique_ptr<juce::AudioDeviceManager> testDevices (bool listed = true)
     {
         auto type = std::make_unique<TestDeviceType>();
-        type->addDevice ("Test device", { "in 1", "in 2" },
-                         { "out 1", "out 2", "out 3", "out 4", "out 5", "out 6" });
+        testDevice = &type->addDevice ("Test device", { "in 1", "in 2" },
+                                       { "out 1", "out 2", "out 3", "out 4", "out 5", "out 6" });
+        testDevice->absent = ! listed;
         auto manager = std::make_unique<juce::AudioDeviceManager>();
         manager->addAudioDeviceType (std::move (type));
         return manager;
@@ -265,7 +269,17 @@ protected:
     juce::File folder = juce::File::createTempFile ("zelx-window-test");
     juce::File prefsFile =
         PreferencesFileLocation::getCompanyDataFolder (folder).getChildFile ("ZELX51.prefs");
+    /** Deletes the window and tells whether the setup it stored is this one. */
+    bool closeWindowAndCheckStoredSetup (const juce::String& setup)
+    {
+        const auto prefs = closeWindowAndReadPrefs();
+        auto* stored = prefs != nullptr ? prefs->getChildByAttribute ("name", "audioSetup") : nullptr;
+        auto* element = stored != nullptr ? stored->getChildByName ("DEVICESETUP") : nullptr;
+        return element != nullptr && element->isEquivalentTo (juce::parseXML (setup).get(), false);
+    }
+
     std::unique_ptr<OVRAStandaloneFilterWindow> window;
+    TestDeviceType::DeviceDescription* testDevice = nullptr;
 };
 } // namespace
 
@@ -721,14 +735,120 @@ TEST_F (MainWindowTest, AStoredDeviceThatIsGoneIsToldAndItsSetupKept)
     EXPECT_NE (window->getProcessor()->getActiveEditor(), nullptr);
     // A device picked later is measured on all of its first six channels.
     EXPECT_EQ (window->getProcessor()->getSavedInputLayout(), ChannelLayout::fromText ("0;1;2;3;4;5;"));
+    EXPECT_TRUE (closeWindowAndCheckStoredSetup (setup));
+}
 
-    const auto prefs = closeWindowAndReadPrefs();
-    ASSERT_NE (prefs, nullptr);
-    auto* stored = prefs->getChildByAttribute ("name", "audioSetup");
-    ASSERT_NE (stored, nullptr);
-    auto* element = stored->getChildByName ("DEVICESETUP");
-    ASSERT_NE (element, nullptr);
-    EXPECT_TRUE (element->isEquivalentTo (juce::parseXML (setup).get(), false));
+TEST_F (MainWindowTest, AStoredTypeWithoutADeviceOpensItsDefaultDeviceOrSaysWhyNot)
+{
+    // As stored after JACK was chosen while no JACK server ran.
+    const juce::String setup = "<DEVICESETUP deviceType=\"Test\" audioOutputDeviceName=\"\" "
+                               "audioInputDeviceName=\"\"/>";
+
+    for (const bool listed : { true, false })
+    {
+        SCOPED_TRACE (listed ? "the type lists a device" : "the type lists none");
+        writePrefs ("<VALUE name=\"audioSetup\">" + setup + "</VALUE>");
+        window = std::make_unique<OVRAStandaloneFilterWindow> ("ZELx 5.1", juce::Colours::black,
+                                                               PreferencesFileLocation::open (prefsFile),
+                                                               testDevices (listed));
+        HostTestHelpers::drainMessageLoop();
+
+        auto* device = window->getDeviceManager()->getCurrentAudioDevice();
+        EXPECT_EQ (device != nullptr && device->isPlaying(), listed);
+        const auto shown = closeAlertWindows();
+
+        if (listed)
+            EXPECT_TRUE (shown.isEmpty()) << shown.joinIntoString ("\n");
+        else
+            EXPECT_TRUE (shown.size() == 1
+                         && shown[0].contains ("No audio device of the type \"Test\" was found"))
+                << shown.joinIntoString ("\n");
+
+        EXPECT_TRUE (closeWindowAndCheckStoredSetup (setup)) << "the stored setup is kept as it was";
+    }
+}
+
+TEST_F (MainWindowTest, ADeviceThatStopsFromOutsideIsToldShowsNoLiveReadingAndOpensAgainWhenBack)
+{
+    const juce::String setup = "<DEVICESETUP deviceType=\"Test\" audioOutputDeviceName=\"Test device\" "
+                               "audioInputDeviceName=\"Test device\" audioDeviceRate=\"48000\"/>";
+    writePrefs ("<VALUE name=\"audioSetup\">" + setup + "</VALUE>");
+    openWindow();
+
+    auto& manager = *window->getDeviceManager();
+    auto& processor = *window->getProcessor();
+    auto& editor = dynamic_cast<OvrajuceLoudnessAudioProcessorEditor&> (*processor.getActiveEditor());
+    auto* device = dynamic_cast<TestDeviceType::Device*> (manager.getCurrentAudioDevice());
+    ASSERT_NE (device, nullptr);
+    const auto inputLayout = processor.getSavedInputLayout();
+    const auto storedSetup =
+        manager.createStateXml()->toString (juce::XmlElement::TextFormat().withoutHeader());
+    const auto isRunning = [&manager] {
+        auto* current = manager.getCurrentAudioDevice();
+        return current != nullptr && current->isPlaying();
+    };
+    const auto shows = [&editor] (juce::Label& label, const juce::String& text) {
+        return HostTestHelpers::runMessageLoopUntil ([&] { return label.getText().trim() == text; });
+    };
+
+    // Readings as a measurement leaves them: 5 s, -23 integrated, -20 momentary.
+    processor.displaySnapshot.momentaryLoudness = -20.0f;
+    processor.displaySnapshot.programLoudness = -23.0f;
+    processor.displaySnapshot.processedSamplesCounter = 5 * 48000.0;
+    ASSERT_TRUE (shows (editor.momentaryValueLabel, "-20.0"));
+
+    // The server goes, and with it the device's name from the list.
+    testDevice->absent = true;
+    ::testing::internal::CaptureStderr();
+    device->closeFromAnotherThread();
+
+    ASSERT_TRUE (
+        HostTestHelpers::runMessageLoopUntil ([] { return HostTestHelpers::findAlertWindow() != nullptr; }));
+    const auto shown = closeAlertWindows();
+    ASSERT_EQ (shown.size(), 1);
+    EXPECT_TRUE (shown[0].contains ("\"Test device\" (Test) has stopped")) << shown[0];
+    EXPECT_TRUE (shows (editor.momentaryValueLabel, "-")) << "no reading looks live";
+    EXPECT_EQ (editor.integratedValueLabel.getText().trim(), "-23.0") << "the measurement's own figures stay";
+    EXPECT_EQ (editor.timecodeLabel.getText(), "00:00:05:000");
+    EXPECT_FALSE (isRunning());
+
+    testDevice->absent = false;
+    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (isRunning, 20000)) << "opened again by itself";
+    EXPECT_TRUE (DiagnosticPrinter::waitUntilWritten (5000));
+    const auto printed = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE (printed.find ("\"Test device\" (Test) has stopped"), std::string::npos) << printed;
+    EXPECT_NE (printed.find ("\"Test device\" (Test) is open again"), std::string::npos) << printed;
+    ASSERT_NE (manager.getCurrentAudioDevice(), nullptr);
+    EXPECT_EQ (manager.getCurrentAudioDevice()->getCurrentSampleRate(), 48000.0) << "the same setup";
+    EXPECT_EQ (processor.getSavedInputLayout(), inputLayout);
+    EXPECT_TRUE (closeAlertWindows().isEmpty()) << "one box for one stop";
+    EXPECT_TRUE (closeWindowAndCheckStoredSetup (storedSetup));
+}
+
+TEST_F (MainWindowTest, StopsThatTheProgramAsksForGiveNoStopBox)
+{
+    using Setup = juce::AudioDeviceManager::AudioDeviceSetup;
+    const std::pair<const char*, std::function<void (Setup&)>> changes[] = {
+        { "another block size", [] (Setup& s) { s.bufferSize = 256; } },
+        { "a rate the device refuses",
+          [this] (Setup& s) {
+              testDevice->refusedRates.insert (48000);
+              s.sampleRate = 48000.0;
+          } },
+        { "no device", [] (Setup& s) { s.inputDeviceName = s.outputDeviceName = {}; } },
+    };
+
+    for (const auto& [name, change] : changes)
+    {
+        openWindow();
+        auto& manager = *window->getDeviceManager();
+        auto setup = manager.getAudioDeviceSetup();
+        change (setup);
+        manager.setAudioDeviceSetup (setup, true);
+        HostTestHelpers::drainMessageLoop();
+        EXPECT_TRUE (closeAlertWindows().isEmpty()) << name;
+        window.reset();
+    }
 }
 
 TEST_F (MainWindowTest, KeyboardCommandsAreRegisteredOnceTheLoopRunsAndActOnTheWindow)

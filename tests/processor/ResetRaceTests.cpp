@@ -139,13 +139,13 @@ TEST (ProcessorResetRace, AResetPendingWhenTheAudioStopsIsCarriedOut)
     auto processor = makePreparedProcessor();
     processor->prepareToPlay (sampleRate, blockSize);
     auto& display = processor->displaySnapshot;
-    display.momentaryLoudness = -10.0f;
+    display.programLoudness = -10.0f; // a stop alone keeps it
     processor->measurementLog.maxMomentaryLoudness = -10.0f;
 
     processor->resetMeasurement();
     std::thread stopping ([&] { processor->releaseResources(); });
     stopping.join();
 
-    EXPECT_EQ (display.momentaryLoudness.get(), levelFloor);
+    EXPECT_EQ (display.programLoudness.get(), levelFloor);
     EXPECT_EQ (processor->measurementLog.maxMomentaryLoudness.get(), levelFloor);
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <set>
+#include <thread>
 
 /** A device type of the tests' own: its devices report the channel names,
     rates and buffer sizes a test gives them, refuse to open with what the test
@@ -21,6 +22,7 @@ public:
         std::set<int> refusedRates, refusedBufferSizes;
         bool refuseChannelChanges = false;
         double reportedRate = -1.0; // the open rate unless set
+        bool absent = false;        // unlisted, as a JACK server that is not running
     };
 
     class Device : public juce::AudioIODevice
@@ -71,6 +73,14 @@ public:
         {
             stop();
             opened = false;
+        }
+
+        /** Closes the device from a thread of its own, as a JACK device does
+            when its server goes away. */
+        void closeFromAnotherThread()
+        {
+            std::thread closing ([this] { close(); });
+            closing.join();
         }
 
         bool isOpen() override { return opened; }
@@ -145,7 +155,8 @@ public:
         juce::StringArray names;
 
         for (auto& d : devices)
-            names.add (d->name);
+            if (! d->absent)
+                names.add (d->name);
 
         return names;
     }
