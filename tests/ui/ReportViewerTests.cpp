@@ -797,7 +797,7 @@ TEST (ReportViewer, AFigureWithoutAValueTheProgramCouldHaveWrittenShowsADash)
         }
 }
 
-TEST (ReportViewer, ARefreshShowsTheFolderAsItNowIs)
+TEST (ReportViewer, ARefreshShowsTheFolderAsItNowIsAndAReportGoneSinceSaysSo)
 {
     LogTestFiles::TemporaryFolder folder;
 
@@ -810,25 +810,15 @@ TEST (ReportViewer, ARefreshShowsTheFolderAsItNowIs)
 
     folder.getChildFile ("b.xml").deleteFile();
     folder.getChildFile ("c.xml").moveFileTo (folder.getChildFile ("d.xml"));
+    select (viewer, folder.getChildFile ("b.xml"));
+    EXPECT_EQ (shown (viewer, "title"), "b.xml no longer exists");
+
     list (viewer, folder.get());
     EXPECT_EQ (rowNames (viewer), "a.xml|d.xml");
 
     folder.get().deleteRecursively();
     list (viewer, folder.get());
     EXPECT_EQ (rowNames (viewer), "");
-}
-
-TEST (ReportViewer, SelectingAReportThatIsGoneSaysSo)
-{
-    LogTestFiles::TemporaryFolder folder;
-    const auto report = write (folder.getChildFile ("Gone.xml"), completeReport);
-    OVRAReport viewer (juce::Font (15.0f));
-    list (viewer, folder.get());
-    report.deleteFile();
-
-    select (viewer, report);
-    EXPECT_EQ (shown (viewer, "title"), "Gone.xml no longer exists");
-    EXPECT_EQ (shown (viewer, "integrated"), "");
 }
 
 TEST (ReportViewer, AFolderThatCannotBeReadDoesNotLookEmpty)
