@@ -766,34 +766,31 @@ TEST (ReportViewer, AFigureWithoutAValueTheProgramCouldHaveWrittenShowsADash)
         { "MaxMomentary", "momentary", "-12.5", "-12.5" },
         { "MaxTruePeak", "truePeak", "-1.2", "-1.2" },
     };
-    // What replaces ` value="..."`, and whether the figure then shows as written.
-    const struct
-    {
-        const char *name, *attribute;
-        bool shown;
-    } cases[] = {
-        { "normal", nullptr, true },
-        { "empty", " value=\"\"", false },
-        { "missing", "", false },
-        { "text", " value=\"loud\"", false },
-        { "numberAndText", " value=\"-23 LUFS\"", false },
-        { "huge", " value=\"1e40\"", false },
-        { "justBeyondTheCap", " value=\"1000.1\"", false },
+    // What replaces ` value="..."`; none for the figure as written.
+    const std::pair<const char*, const char*> cases[] = {
+        { "normal", nullptr },
+        { "empty", " value=\"\"" },
+        { "missing", "" },
+        { "text", " value=\"loud\"" },
+        { "numberAndText", " value=\"-23 LUFS\"" },
+        { "huge", " value=\"1e40\"" },
+        { "justBeyondTheCap", " value=\"1000.1\"" },
     };
 
     OVRAReport viewer (juce::Font (15.0f));
 
     for (const auto& f : figures)
-        for (const auto& c : cases)
+        for (const auto& [name, attribute] : cases)
         {
             const auto written = juce::String (" value=\"") + f.value + "\"";
-            const auto report =
-                write (folder.getChildFile (juce::String (f.element) + c.name + ".xml"),
-                       juce::String (completeReport)
-                           .replace (juce::String (f.element) + written,
-                                     juce::String (f.element) + (c.shown ? written : c.attribute)));
+            const auto report = write (
+                folder.getChildFile (juce::String (f.element) + name + ".xml"),
+                juce::String (completeReport)
+                    .replace (juce::String (f.element) + written,
+                              juce::String (f.element) + (attribute != nullptr ? attribute : written)));
             viewer.loadReport (report.getFullPathName());
-            EXPECT_EQ (shown (viewer, f.label), c.shown ? f.shownValue : "-") << f.element << " " << c.name;
+            EXPECT_EQ (shown (viewer, f.label), attribute != nullptr ? "-" : f.shownValue)
+                << f.element << " " << name;
         }
 }
 
