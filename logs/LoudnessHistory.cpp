@@ -9,9 +9,6 @@
 
 namespace
 {
-// No loudness lies anywhere near; a value beyond is no reading.
-constexpr float maxMagnitude = 1000.0f;
-
 // A log line is some fifty characters; a longer one is not one of ours.
 constexpr size_t maxLineLength = 1024;
 
@@ -64,7 +61,7 @@ bool readValue (std::string_view text, float& value)
 {
     const auto result = std::from_chars (text.data(), text.data() + text.size(), value);
     return result.ec == std::errc() && result.ptr == text.data() + text.size() && std::isfinite (value)
-           && std::abs (value) <= maxMagnitude;
+           && std::abs (value) <= LoudnessHistory::maxMagnitude;
 }
 
 bool isPrintable (std::string_view text)

@@ -28,6 +28,9 @@ public:
     /** The short-term value of samples before the first short-term line. */
     static constexpr float noShortTermYet = -71.0f;
 
+    /** No loudness the program writes lies anywhere near; a value beyond is no reading. */
+    static constexpr float maxMagnitude = 1000.0f;
+
     /** Reports of ours are a few kilobytes; anything far larger is not one,
         and parsing it would take many times its size. */
     static constexpr juce::int64 maxReportFileSize = 16 * 1024 * 1024;

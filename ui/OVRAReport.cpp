@@ -20,8 +20,26 @@ std::unique_ptr<juce::Drawable> picture (const char* data, int size)
     return drawable;
 }
 
-// "nan" or "inf" in a report is no figure.
-juce::String oneDecimal (double value) { return std::isfinite (value) ? juce::String (value, 1) : "-"; }
+/** A figure's "value", read as the framework reads a number attribute; nothing
+    when the text is empty, missing or not wholly a number ("nan" and "inf"
+    included), or lies beyond any figure the program writes. */
+std::optional<double> figureOf (const juce::XmlElement& element)
+{
+    const auto text = element.getStringAttribute ("value").trim();
+    auto end = text.getCharPointer();
+    const auto value = juce::CharacterFunctions::readDoubleValue (end);
+
+    if (text.isEmpty() || ! end.isEmpty() || ! std::isfinite (value)
+        || std::abs (value) > LoudnessHistory::maxMagnitude)
+        return std::nullopt;
+
+    return value;
+}
+
+juce::String oneDecimal (std::optional<double> value)
+{
+    return value.has_value() ? juce::String (*value, 1) : "-";
+}
 
 void show (juce::Label& label, const juce::String& text) { label.setText (text, juce::dontSendNotification); }
 
@@ -359,37 +377,40 @@ void OVRAReport::loadReport (const juce::String& path)
     {
         if (auto* integrated = measurements->getChildByName ("IntegratedLoudness"))
         {
-            show (integratedValue, oneDecimal (integrated->getDoubleAttribute ("value")));
+            show (integratedValue, oneDecimal (figureOf (*integrated)));
             show (integratedUnit, integrated->getStringAttribute ("unit"));
             show (limitUnit, integratedUnit.getText());
         }
 
         if (auto* range = measurements->getChildByName ("LoudnessRange"))
         {
-            show (rangeValue, oneDecimal (range->getDoubleAttribute ("value")));
+            show (rangeValue, oneDecimal (figureOf (*range)));
             show (rangeUnit, range->getStringAttribute ("unit"));
         }
 
         if (auto* shortTerm = measurements->getChildByName ("MaxShortTerm"))
         {
-            show (shortTermValue, oneDecimal (shortTerm->getDoubleAttribute ("value")));
+            show (shortTermValue, oneDecimal (figureOf (*shortTerm)));
             show (shortTermUnit, shortTerm->getStringAttribute ("unit"));
             show (shortTermTime, shortTerm->getStringAttribute ("maxTime"));
         }
 
         if (auto* momentary = measurements->getChildByName ("MaxMomentary"))
         {
-            show (momentaryValue, oneDecimal (momentary->getDoubleAttribute ("value")));
+            show (momentaryValue, oneDecimal (figureOf (*momentary)));
             show (momentaryUnit, momentary->getStringAttribute ("unit", "-"));
             show (momentaryTime, momentary->getStringAttribute ("maxTime"));
         }
 
         if (auto* truePeak = measurements->getChildByName ("MaxTruePeak"))
         {
-            const auto valueText = truePeak->getStringAttribute ("value", "-70");
-            const auto value = valueText.getDoubleValue();
-            const auto shown =
-                valueText.isEmpty() || value <= -70.0 ? juce::String ("-") : oneDecimal (value);
+            // At or below -70 the meter recorded no peak.
+            auto value = figureOf (*truePeak);
+
+            if (value.has_value() && *value <= -70.0)
+                value.reset();
+
+            const auto shown = oneDecimal (value);
             juce::Logger::writeToLog (shown);
             show (truePeakValue, shown);
             show (truePeakUnit, truePeak->getStringAttribute ("unit"));
@@ -419,7 +440,9 @@ void OVRAReport::showUnreadable (const juce::File& file)
 {
     clearSummary();
     historyDrawer.clear();
-    show (titleLabel, file.getFileName() + " is not a readable report");
+    // A report deleted or renamed since the list was read is not a broken one.
+    show (titleLabel,
+          file.getFileName() + (file.exists() ? " is not a readable report" : " no longer exists"));
 }
 
 void OVRAReport::loadCsvBesideReport()

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "OVRAJuceLogDrawer.h"
+#include "ReportFileTree.h"
+#include "ReportFolderList.h"
 #include "ZelxLookAndFeel.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -53,7 +55,8 @@ public:
     //==============================================================================
     /** Shows the summary of a report and its history. What the report lacks
         shows empty, a lacking figure "-". For a file that is not a readable
-        report of ours the title says so, and no figure or history is shown. */
+        report of ours, or no longer exists, the title says so, and no figure
+        or history is shown. */
     void loadReport (const juce::String& path);
 
     /** Hands the CSV log beside the last report to the drawer; without one
@@ -102,10 +105,10 @@ public:
     juce::WildcardFileFilter reportFilter { "*.xml", "", "ZEL reports" };
 
     /** The listed folder; the editor points it at the log folder and refreshes it. */
-    juce::DirectoryContentsList directoryList { &reportFilter, previewThread };
+    ReportFolderList directoryList { &reportFilter, previewThread };
 
 private:
-    juce::FileTreeComponent fileTree { directoryList };
+    ReportFileTree fileTree { directoryList };
 
 public:
     OVRAJuceLogDrawer historyDrawer;

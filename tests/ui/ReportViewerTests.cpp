@@ -127,6 +127,26 @@ void select (OVRAReport& viewer, const juce::File& report)
     ASSERT_EQ (tree.getSelectedFile(), report);
 }
 
+/** The names of the file tree's rows, top to bottom. */
+juce::String rowNames (OVRAReport& viewer)
+{
+    auto& tree = fileTreeOf (viewer);
+    juce::StringArray names;
+
+    for (int row = 0; row < tree.getNumRowsInTree(); ++row)
+        names.add (juce::File (tree.getItemOnRow (row)->getUniqueName()).getFileName());
+
+    return names.joinIntoString ("|");
+}
+
+/** Points the viewer's list at a folder and waits until it is read. */
+void list (OVRAReport& viewer, const juce::File& folder)
+{
+    viewer.directoryList.setDirectory (folder, true, true);
+    viewer.directoryList.refresh();
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return ! viewer.directoryList.isStillLoading(); }));
+}
+
 /** A CSV log of one short-term and one momentary line per second. */
 juce::File writeLog (const juce::File& file, const std::vector<float>& momentary,
                      const std::vector<float>& shortTerm)
@@ -287,10 +307,10 @@ TEST (ReportViewer, ShowsTheSummaryAndUnsetMaximaAsDefaults)
 
     EXPECT_EQ (shown (viewer, "title"), "Silence");
     EXPECT_EQ (shown (viewer, "integratedUnit"), "LKFS");
-    EXPECT_EQ (shown (viewer, "shortTerm"), "0.0");
+    EXPECT_EQ (shown (viewer, "shortTerm"), "-");
     EXPECT_EQ (shown (viewer, "shortTermUnit"), "");
     EXPECT_EQ (shown (viewer, "shortTermTime"), "");
-    EXPECT_EQ (shown (viewer, "momentary"), "0.0");
+    EXPECT_EQ (shown (viewer, "momentary"), "-");
     EXPECT_EQ (shown (viewer, "momentaryUnit"), "-");
     EXPECT_EQ (shown (viewer, "truePeak"), "-");
     // Nothing of the report before stays where this one lacks an element.
@@ -731,4 +751,135 @@ TEST (ReportViewer, TheShownStatisticsFollowTheGatingSwitchWithoutAMarkerMove)
         EXPECT_EQ (std::make_pair (drawer.getSelectionStart(), drawer.getSelectionEnd()),
                    std::make_pair (first, last));
     }
+}
+
+TEST (ReportViewer, AFigureWithoutAValueTheProgramCouldHaveWrittenShowsADash)
+{
+    LogTestFiles::TemporaryFolder folder;
+    const struct
+    {
+        const char *element, *label, *value, *shownValue;
+    } figures[] = {
+        { "IntegratedLoudness", "integrated", "-23.04", "-23.0" },
+        { "LoudnessRange", "range", "7.3", "7.3" },
+        { "MaxShortTerm", "shortTerm", "-17.0", "-17.0" },
+        { "MaxMomentary", "momentary", "-12.5", "-12.5" },
+        { "MaxTruePeak", "truePeak", "-1.2", "-1.2" },
+    };
+    // What replaces ` value="..."`; none for the figure as written.
+    const std::pair<const char*, const char*> cases[] = {
+        { "normal", nullptr },
+        { "empty", " value=\"\"" },
+        { "missing", "" },
+        { "text", " value=\"loud\"" },
+        { "numberAndText", " value=\"-23 LUFS\"" },
+        { "huge", " value=\"1e40\"" },
+        { "justBeyondTheCap", " value=\"1000.1\"" },
+    };
+
+    OVRAReport viewer (juce::Font (15.0f));
+
+    for (const auto& f : figures)
+        for (const auto& [name, attribute] : cases)
+        {
+            const auto written = juce::String (" value=\"") + f.value + "\"";
+            const auto report = write (
+                folder.getChildFile (juce::String (f.element) + name + ".xml"),
+                juce::String (completeReport)
+                    .replace (juce::String (f.element) + written,
+                              juce::String (f.element) + (attribute != nullptr ? attribute : written)));
+            viewer.loadReport (report.getFullPathName());
+            EXPECT_EQ (shown (viewer, f.label), attribute != nullptr ? "-" : f.shownValue)
+                << f.element << " " << name;
+        }
+}
+
+TEST (ReportViewer, ARefreshShowsTheFolderAsItNowIsAndAReportGoneSinceSaysSo)
+{
+    LogTestFiles::TemporaryFolder folder;
+
+    for (auto* name : { "a.xml", "b.xml", "c.xml" })
+        write (folder.getChildFile (name), completeReport);
+
+    OVRAReport viewer (juce::Font (15.0f));
+    list (viewer, folder.get());
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return rowNames (viewer) == "a.xml|b.xml|c.xml"; }));
+
+    folder.getChildFile ("b.xml").deleteFile();
+    folder.getChildFile ("c.xml").moveFileTo (folder.getChildFile ("d.xml"));
+    select (viewer, folder.getChildFile ("b.xml"));
+    EXPECT_EQ (shown (viewer, "title"), "b.xml no longer exists");
+
+    list (viewer, folder.get());
+    EXPECT_EQ (rowNames (viewer), "a.xml|d.xml");
+
+    folder.get().deleteRecursively();
+    list (viewer, folder.get());
+    EXPECT_EQ (rowNames (viewer), "");
+}
+
+TEST (ReportViewer, AFolderThatCannotBeReadDoesNotLookEmpty)
+{
+    // Running as root reads any folder whatever its permissions: a path that
+    // is a file is one that fails for everybody.
+    LogTestFiles::TemporaryFolder folder;
+    const auto empty = folder.getChildFile ("empty");
+    empty.createDirectory();
+    const auto file = write (folder.getChildFile ("reports"), completeReport);
+
+    OVRAReport viewer (juce::Font (15.0f));
+    auto& tree = fileTreeOf (viewer);
+    const auto look = [&] (const juce::File& path) {
+        list (viewer, path);
+        return tree.createComponentSnapshot (tree.getLocalBounds(), true, 1.0f);
+    };
+
+    const auto emptyLook = look (empty);
+    EXPECT_EQ (differingPixels (look (folder.getChildFile ("missing")), emptyLook), 0);
+    EXPECT_GT (differingPixels (look (file), emptyLook), 100);
+    EXPECT_EQ (differingPixels (look (empty), emptyLook), 0);
+}
+
+TEST (ReportViewer, ListsInTheFrameworksOrder)
+{
+    LogTestFiles::TemporaryFolder folder;
+
+    for (auto* name : { "Log 10.xml", "Log 9.xml", "log 9.xml", "Log 1.xml", "LOG 1.xml", "log 1b.xml",
+                        "9.xml", "010.xml", "10.xml", "a.xml", "B.XML", "b.xml", "Log_6_Dec_2026_10_5_7.xml",
+                        "Log_6_Dec_2026_9_15_7.xml", ".hidden.xml", "Log.csv" })
+        write (folder.getChildFile (name), completeReport);
+
+    juce::TimeSliceThread thread ("framework's list");
+    thread.startThread();
+    OVRAReport viewer (juce::Font (15.0f));
+    juce::DirectoryContentsList framework (&viewer.reportFilter, thread);
+    framework.setDirectory (folder.get(), true, true);
+    list (viewer, folder.get());
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return ! framework.isStillLoading(); }));
+
+    juce::StringArray expected;
+    for (int i = 0; i < framework.getNumFiles(); ++i)
+        expected.add (framework.getFile (i).getFileName());
+
+    ASSERT_EQ (expected.size(), 14);
+    EXPECT_EQ (rowNames (viewer), expected.joinIntoString ("|"));
+
+    // And the rows look the same, a selected one too.
+    auto& tree = fileTreeOf (viewer);
+    juce::FileTreeComponent frameworkTree (framework);
+    frameworkTree.setBounds (tree.getBounds());
+
+    for (int id : { (int) juce::TreeView::backgroundColourId,
+                    (int) juce::DirectoryContentsDisplayComponent::textColourId,
+                    (int) juce::DirectoryContentsDisplayComponent::highlightColourId })
+        frameworkTree.setColour (id, tree.findColour (id));
+
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return frameworkTree.getNumRowsInTree() == 14; }));
+    tree.getItemOnRow (3)->setSelected (true, true);
+    frameworkTree.getItemOnRow (3)->setSelected (true, true);
+    HostTestHelpers::drainMessageLoop();
+    const auto lookOf = [] (juce::Component& c) {
+        return c.createComponentSnapshot (c.getLocalBounds(), true, 1.0f);
+    };
+    EXPECT_EQ (differingPixels (lookOf (tree), lookOf (frameworkTree)), 0);
 }

@@ -1,0 +1,119 @@
+#include "ReportFileTree.h"
+
+//==============================================================================
+/** The hidden root: the listed folder. */
+class ReportFileTree::FolderItem : public juce::TreeViewItem
+{
+public:
+    explicit FolderItem (ReportFileTree& treeToUse) : tree (treeToUse) {}
+
+    bool mightContainSubItems() override { return true; }
+    juce::String getUniqueName() const override { return tree.list.getDirectory().getFullPathName(); }
+    int getItemHeight() const override { return tree.getItemHeight(); }
+
+private:
+    ReportFileTree& tree;
+};
+
+//==============================================================================
+/** One listed file, as the framework's tree shows it. */
+class ReportFileTree::ReportItem : public juce::TreeViewItem
+{
+public:
+    ReportItem (ReportFileTree& treeToUse, const ReportFolderList::FileInfo& infoToUse, int index)
+        : file (treeToUse.list.getDirectory().getChildFile (infoToUse.filename))
+        , info (infoToUse)
+        , indexInList (index)
+        , tree (treeToUse)
+    {
+    }
+
+    // The viewer's filter admits no folders, so no row opens.
+    bool mightContainSubItems() override { return false; }
+    juce::String getUniqueName() const override { return file.getFullPathName(); }
+    int getItemHeight() const override { return tree.getItemHeight(); }
+    juce::String getAccessibilityName() override { return info.filename; }
+    void itemSelectionChanged (bool) override { tree.sendSelectionChangeMessage(); }
+
+    void paintItem (juce::Graphics& g, int width, int height) override
+    {
+        // Size and date texts are made only for the rows drawn, not for every file listed.
+        tree.getLookAndFeel().drawFileBrowserRow (g, width, height, file, info.filename, nullptr,
+                                                  juce::File::descriptionOfSizeInBytes (info.fileSize),
+                                                  info.modificationTime.formatted ("%d %b '%y %H:%M"),
+                                                  info.isDirectory, isSelected(), indexInList, tree);
+    }
+
+    const juce::File file;
+
+private:
+    const ReportFolderList::FileInfo info;
+    const int indexInList;
+    ReportFileTree& tree;
+};
+
+//==============================================================================
+ReportFileTree::ReportFileTree (ReportFolderList& listToShow)
+    : UnscannedDirectoryList (listToShow.getTimeSliceThread())
+    , FileTreeComponent (unscannedList)
+    , list (listToShow)
+{
+    deleteRootItem();
+    setRootItem (new FolderItem (*this));
+    list.addChangeListener (this);
+    changeListenerCallback (&list);
+}
+
+ReportFileTree::~ReportFileTree()
+{
+    list.removeChangeListener (this);
+    deleteRootItem();
+}
+
+//==============================================================================
+juce::File ReportFileTree::getSelectedFile (int index) const
+{
+    if (auto* item = dynamic_cast<const ReportItem*> (getSelectedItem (index)))
+        return item->file;
+
+    return {};
+}
+
+void ReportFileTree::setSelectedFile (const juce::File& target)
+{
+    clearSelectedItems();
+
+    for (int i = 0; i < getRootItem()->getNumSubItems(); ++i)
+        if (auto* item = dynamic_cast<ReportItem*> (getRootItem()->getSubItem (i));
+            item != nullptr && item->file == target)
+            item->setSelected (true, true);
+}
+
+void ReportFileTree::paint (juce::Graphics& g)
+{
+    FileTreeComponent::paint (g);
+
+    if (! list.isUnreadable())
+        return;
+
+    // Where the rows would be, in their font and colour: an empty tree would
+    // pass for an empty folder.
+    const auto rowHeight = getItemHeight();
+    g.setColour (findColour (DirectoryContentsDisplayComponent::textColourId));
+    g.setFont ((float) rowHeight * 0.7f);
+    g.drawFittedText (list.getDirectory().getFileName() + " is not a readable folder",
+                      getLocalBounds().reduced (4, 0).withHeight (rowHeight * 3),
+                      juce::Justification::topLeft, 3);
+}
+
+void ReportFileTree::changeListenerCallback (juce::ChangeBroadcaster*)
+{
+    auto* folder = getRootItem();
+    folder->clearSubItems();
+    ReportFolderList::FileInfo info;
+
+    for (int i = 0; list.getFileInfo (i, info); ++i)
+        folder->addSubItem (new ReportItem (*this, info, i));
+
+    repaint();
+}

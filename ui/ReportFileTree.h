@@ -1,0 +1,54 @@
+#pragma once
+
+#include "ReportFolderList.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+/** The framework's tree needs a list of its own, built before it; the report
+    tree never points it at a folder. */
+struct UnscannedDirectoryList
+{
+    explicit UnscannedDirectoryList (juce::TimeSliceThread& thread) : unscannedList (nullptr, thread) {}
+    juce::DirectoryContentsList unscannedList;
+};
+
+//==============================================================================
+/** The framework's file tree over a ReportFolderList: the same rows, drawn by
+    the look and feel's file-row drawing at the same height, and the same
+    selection messages to its listeners, built anew in one step whenever the
+    list changes. A folder that cannot be read says so where the rows would be.
+
+    Rows have no icon of the system's own: on this platform the framework has
+    none either and draws the look and feel's document picture, as here.
+    Clicks and double clicks are not passed on to listeners; selections are.
+
+    Message thread only.
+
+        ReportFileTree tree (list);
+        tree.addListener (this);   // selectionChanged
+*/
+class ReportFileTree : private UnscannedDirectoryList,
+                       public juce::FileTreeComponent,
+                       private juce::ChangeListener
+{
+public:
+    /** The list must outlive the tree. */
+    explicit ReportFileTree (ReportFolderList& list);
+    ~ReportFileTree() override;
+
+    //==============================================================================
+    juce::File getSelectedFile (int index = 0) const override;
+    void setSelectedFile (const juce::File&) override;
+
+    void paint (juce::Graphics&) override;
+
+private:
+    class FolderItem;
+    class ReportItem;
+
+    void changeListenerCallback (juce::ChangeBroadcaster*) override;
+
+    ReportFolderList& list;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ReportFileTree)
+};
