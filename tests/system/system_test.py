@@ -555,6 +555,15 @@ def main():
     return run_isolated(parser.parse_args(), SystemTest)
 
 
+def print_log_tails(folder, lines=25):
+    """Prints the end of every log in folder: where the folder goes with the machine it is on, as in CI, the
+    output is all that is left."""
+    for name in sorted(n for n in os.listdir(folder) if n.endswith(".log")):
+        with open(os.path.join(folder, name), "rb") as f:
+            tail = f.read().decode(errors="replace").splitlines()[-lines:]
+        print(f"---- {name}, last {len(tail)} lines" + "".join("\n    " + line for line in tail), flush=True)
+
+
 def run_isolated(args, test_class, tools=()):
     """Runs test_class(args, workdir, common_root).run() in a private mount namespace with its own /dev/shm and
     common application-data folder; returns the exit code (SKIP when no such namespace can be made). tools: what
@@ -601,6 +610,7 @@ def run_isolated(args, test_class, tools=()):
         if test.app is not None and test.app.poll() is None:
             log("the program was still running")
         log(f"logs and files are kept in {workdir}")
+        print_log_tails(workdir)
         return 1
     finally:
         test.procs.stop_all()
