@@ -24,7 +24,8 @@ trap 'exit 130' INT TERM
 
 logs="$(mktemp -d -t zelx-run-XXXXXX)"
 exec 3<> "$logs/displayfd"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$logs/xvfb.log" 2>&1 &
+# -noreset: a server that resets when its last client leaves drops one connecting then.
+Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp >"$logs/xvfb.log" 2>&1 &
 pids+=($!)
 display=""
 for _ in $(seq 100); do

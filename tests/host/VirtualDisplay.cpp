@@ -51,10 +51,12 @@ VirtualDisplay::VirtualDisplay()
         return;
 
     // The server writes its display number into the pipe once it accepts clients.
+    // Without -noreset it resets whenever its last client leaves, dropping
+    // any client that is connecting at that moment.
     fcntl (fds[0], F_SETFD, FD_CLOEXEC);
     const std::string fdText = std::to_string (fds[1]);
-    const char* args[] = { "Xvfb",         "-displayfd", fdText.c_str(), "-screen", "0",
-                           "1280x1024x24", "-nolisten",  "tcp",          nullptr };
+    const char* args[] = { "Xvfb", "-displayfd",   fdText.c_str(), "-noreset", "-screen",
+                           "0",    "1280x1024x24", "-nolisten",    "tcp",      nullptr };
 
     pid_t pid = -1;
     posix_spawn_file_actions_t actions;

@@ -218,7 +218,9 @@ class SystemTest:
         os.makedirs(self.home)
         env = dict(os.environ)
         env.update(HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
-                   JACK_DEFAULT_SERVER=f"zelx-system-{os.getpid()}", JACK_NO_AUDIO_RESERVATION="1")
+                   JACK_DEFAULT_SERVER=f"zelx-system-{os.getpid()}", JACK_NO_AUDIO_RESERVATION="1",
+                   # OpenMP's threads spin against a busy machine: OCR took 5 s instead of 0.2 s at a load of 30.
+                   OMP_THREAD_LIMIT="1")
         env.pop("DISPLAY", None)
         self.env = env
         self.procs = Processes(workdir, env)
@@ -235,7 +237,9 @@ class SystemTest:
         """Starts a virtual display with a window manager, makes it this test's DISPLAY and returns the display
         server's process."""
         read_end, write_end = os.pipe()
-        server = self.procs.start("xvfb", ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+        # Without -noreset the server resets whenever its last client leaves, and drops a client still connecting
+        # then: a wmctrl poll ending as openbox connects left the display without a window manager.
+        server = self.procs.start("xvfb", ["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0",
                                   f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"], pass_fds=(write_end,))
         os.close(write_end)
         number = b""
@@ -253,8 +257,13 @@ class SystemTest:
         self.env["DISPLAY"] = ":" + number.decode().strip()
         log(f"virtual display {self.env['DISPLAY']}")
 
-        self.procs.start("openbox", ["openbox", "--sm-disable"])
-        wait_until(lambda: self.procs.run(["wmctrl", "-m"], 5)[0] == 0, 10, "the window manager")
+        manager = self.procs.start("openbox", ["openbox", "--sm-disable"])
+
+        def managed():
+            check(manager.poll() is None, f"the window manager ended early with code {manager.returncode}")
+            return self.procs.run(["wmctrl", "-m"], 5)[0] == 0
+
+        wait_until(managed, 30, "the window manager")
         return server
 
     def start_jack(self, synchronous=False):
@@ -360,7 +369,8 @@ class SystemTest:
     # -- the scenario ------------------------------------------------------------
     def run(self):
         self.start_display()
-        self.start_jack()
+        # Late clients on a loaded machine would break the recorded tones.
+        self.start_jack(synchronous=True)
 
         # 1. First start.
         check(not os.path.exists(self.prefs_dir), f"{self.prefs_dir} exists before the first start")
@@ -555,6 +565,15 @@ def main():
     return run_isolated(parser.parse_args(), SystemTest)
 
 
+def print_log_tails(folder, lines=25):
+    """Prints the end of every log in folder: where the folder goes with the machine it is on, as in CI, the
+    output is all that is left."""
+    for name in sorted(n for n in os.listdir(folder) if n.endswith(".log")):
+        with open(os.path.join(folder, name), "rb") as f:
+            tail = f.read().decode(errors="replace").splitlines()[-lines:]
+        print(f"---- {name}, last {len(tail)} lines" + "".join("\n    " + line for line in tail), flush=True)
+
+
 def run_isolated(args, test_class, tools=()):
     """Runs test_class(args, workdir, common_root).run() in a private mount namespace with its own /dev/shm and
     common application-data folder; returns the exit code (SKIP when no such namespace can be made). tools: what
@@ -601,6 +620,7 @@ def run_isolated(args, test_class, tools=()):
         if test.app is not None and test.app.poll() is None:
             log("the program was still running")
         log(f"logs and files are kept in {workdir}")
+        print_log_tails(workdir)
         return 1
     finally:
         test.procs.stop_all()
