@@ -37,9 +37,6 @@ public:
         "in" / "out" (Type), or the one name when both are the same. */
     static juce::String describeDevice (juce::StringArray names, const juce::String& typeName);
 
-    /** True between a stop from outside and the device's return. */
-    bool isWaitingForDevice() const noexcept { return isTimerRunning(); }
-
 private:
     //==============================================================================
     void changeListenerCallback (juce::ChangeBroadcaster*) override;

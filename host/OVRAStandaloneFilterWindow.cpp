@@ -67,18 +67,31 @@ std::optional<juce::Point<int>> findReachablePosition (juce::Rectangle<int> boun
     return strip.constrainedWithin (*overlapped).getPosition();
 }
 
+bool isDeviceSetup (const juce::XmlElement* storedSetup)
+{
+    return storedSetup != nullptr && storedSetup->hasTagName ("DEVICESETUP");
+}
+
+/** The devices a stored setup names, without empty names. */
+juce::StringArray storedDeviceNames (const juce::XmlElement* storedSetup)
+{
+    juce::StringArray names;
+
+    if (isDeviceSetup (storedSetup))
+        for (auto* attribute : { "audioDeviceName", "audioOutputDeviceName", "audioInputDeviceName" })
+            names.add (storedSetup->getStringAttribute (attribute));
+
+    names.removeEmptyStrings();
+    return names;
+}
+
 /** The device type a stored setup names when it names no device (as one
     stored while the type listed none), else empty. */
 juce::String typeWithoutDevice (const juce::XmlElement* storedSetup)
 {
-    if (storedSetup == nullptr || ! storedSetup->hasTagName ("DEVICESETUP"))
-        return {};
-
-    for (auto* attribute : { "audioDeviceName", "audioOutputDeviceName", "audioInputDeviceName" })
-        if (storedSetup->getStringAttribute (attribute).isNotEmpty())
-            return {};
-
-    return storedSetup->getStringAttribute ("deviceType");
+    return isDeviceSetup (storedSetup) && storedDeviceNames (storedSetup).isEmpty()
+               ? storedSetup->getStringAttribute ("deviceType")
+               : juce::String();
 }
 
 /** What the user is told when no device is open after start: the device that
@@ -89,17 +102,10 @@ juce::String describeDeviceFailure (const juce::XmlElement* storedSetup, juce::A
 {
     auto typeName = manager.getCurrentAudioDeviceType();
     const auto storedType = typeWithoutDevice (storedSetup);
-    juce::StringArray names;
+    auto names = storedDeviceNames (storedSetup);
 
-    if (storedSetup != nullptr && storedSetup->hasTagName ("DEVICESETUP"))
-    {
+    if (isDeviceSetup (storedSetup))
         typeName = storedSetup->getStringAttribute ("deviceType", typeName);
-
-        for (auto* attribute : { "audioDeviceName", "audioOutputDeviceName", "audioInputDeviceName" })
-            names.add (storedSetup->getStringAttribute (attribute));
-
-        names.removeEmptyStrings();
-    }
 
     if (names.isEmpty() && (storedType.isEmpty() || storedType == manager.getCurrentAudioDeviceType()))
         if (auto* type = manager.getCurrentDeviceTypeObject())

@@ -135,11 +135,6 @@ void ReportFolderList::finishScan()
     // The framework's order; names equal to it keep the order in which the
     // folder gave them, as the framework's sort after each one leaves them.
     std::stable_sort (scan.found.begin(), scan.found.end(), [] (const FileInfo& a, const FileInfo& b) {
-#if JUCE_WINDOWS
-        if (a.isDirectory != b.isDirectory)
-            return a.isDirectory;
-#endif
-
         return a.filename.compareNatural (b.filename) < 0;
     });
 
