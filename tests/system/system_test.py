@@ -414,7 +414,12 @@ class SystemTest:
         # 3. Restart: position and engine state come back; keyboard commands.
         wid = self.start_app("restart")
         # The position is corrected once the window manager has framed the window.
-        wait_until(lambda: self.geometry(wid)[:2] == position[:2], 15, f"the window to return to {position[:2]}")
+        seen = []
+        try:
+            wait_until(lambda: seen.append(self.geometry(wid)[:2]) or seen[-1] == position[:2], 15,
+                       f"the window to return to {position[:2]}")
+        except Failure as failure:
+            raise Failure(f"{failure}; it went {' '.join(map(str, dict.fromkeys(seen)))}") from None
         width, height = self.geometry(wid)[2:]
         self.wait_for_device("restart")
         self.play_and_record("restart")
