@@ -165,7 +165,8 @@ std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce:
     // moved aside, and no values are saved over those it may hold.
     if (const auto why = findWhyNotOpened (file); why.isNotEmpty())
     {
-        report (thePreferencesIn (file) + " cannot be read (" + why + "); the defaults apply, and " + changesNotKept,
+        report (thePreferencesIn (file) + " cannot be read (" + why + "); the defaults apply, and "
+                    + changesNotKept,
                 problems);
         options.doNotSave = true;
         return std::make_unique<juce::PropertiesFile> (juce::File(), options);

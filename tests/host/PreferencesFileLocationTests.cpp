@@ -25,23 +25,24 @@ struct TempFolder
 class OrdinaryUser
 {
 public:
-    explicit OrdinaryUser (const juce::File& folder)
+    explicit OrdinaryUser (const juce::File& folder) : asRoot (geteuid() == 0)
     {
-        switched = geteuid() == 0 && chown (folder.getFullPathName().toRawUTF8(), nobody, nobody) == 0
-                   && syscall (SYS_setresgid, nobody, nobody, -1) == 0 && syscall (SYS_setresuid, nobody, nobody, -1) == 0;
+        if (asRoot && chown (folder.getFullPathName().toRawUTF8(), nobody, nobody) == 0
+            && syscall (SYS_setresgid, nobody, nobody, -1) == 0)
+            syscall (SYS_setresuid, nobody, nobody, -1);
     }
 
     ~OrdinaryUser()
     {
-        if (switched)
-            syscall (SYS_setresuid, 0, 0, -1) == 0 && syscall (SYS_setresgid, 0, 0, -1) == 0;
+        if (asRoot && syscall (SYS_setresuid, 0, 0, -1) == 0)
+            syscall (SYS_setresgid, 0, 0, -1);
     }
 
     bool isOrdinary() const { return geteuid() != 0; }
 
 private:
     static constexpr uid_t nobody = 65534;
-    bool switched = false;
+    const bool asRoot;
 };
 } // namespace
 
@@ -195,8 +196,10 @@ TEST (PreferencesFileLocation, FilesAndFoldersAUserMayNotOpenAreToldWithTheSyste
 
         const auto commonRoot = temp.root.getChildFile ("common");
         const auto userRoot = temp.root.getChildFile ("user");
-        const auto commonFile = PreferencesFileLocation::getCompanyDataFolder (commonRoot).getChildFile ("ZELX51.prefs");
-        const auto userFile = PreferencesFileLocation::getCompanyDataFolder (userRoot).getChildFile ("ZELX51.prefs");
+        const auto commonFile =
+            PreferencesFileLocation::getCompanyDataFolder (commonRoot).getChildFile ("ZELX51.prefs");
+        const auto userFile =
+            PreferencesFileLocation::getCompanyDataFolder (userRoot).getChildFile ("ZELX51.prefs");
         const std::vector<juce::File> paths { commonFile, commonFile.getParentDirectory(), userRoot,
                                               userFile.getParentDirectory(), userFile };
         const juce::String valid = "<PROPERTIES><VALUE name=\"windowX\" val=\"137\"/></PROPERTIES>";
@@ -214,13 +217,14 @@ TEST (PreferencesFileLocation, FilesAndFoldersAUserMayNotOpenAreToldWithTheSyste
         prefs->save();
         prefs.reset();
 
-        // Folders first, so that the files in them can be reached again.
+        // Backwards, so that a folder can be entered again before its file is changed.
         for (auto i = paths.size(); i-- > 0;)
             chmod (paths[i].getFullPathName().toRawUTF8(), paths[i].isDirectory() ? 0755 : 0644);
 
         const auto told = problems.joinIntoString ("\n");
         EXPECT_EQ (file, c.userFileUsed ? userFile : commonFile);
-        EXPECT_TRUE (told.contains (commonFile.getFullPathName() + " cannot be read (permission denied)")) << told;
+        EXPECT_TRUE (told.contains (commonFile.getFullPathName() + " cannot be read (permission denied)"))
+            << told;
         EXPECT_FALSE (told.contains ("not a preferences file")) << told;
         EXPECT_EQ (told.contains ("will not be kept"), ! c.kept) << told;
         EXPECT_EQ (commonFile.loadFileAsString(), valid);
