@@ -2,6 +2,9 @@
 
 #include "BoundedXmlDocument.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace
@@ -28,12 +31,24 @@ void report (const juce::String& problem, juce::StringArray* problems)
     too. */
 bool isWritable (const juce::File& file) { return access (file.getFullPathName().toRawUTF8(), W_OK) == 0; }
 
-/** Why this process cannot open the file for reading, or nothing when it can.
-    Opened rather than asked about: the system's check answers for the real
-    user, and for root as if nothing were refused. */
+/** Why this process cannot open the file for reading; nothing when it can,
+    or when there is nothing there to open. Opened rather than asked about: the
+    system's check answers for the real user, and for root as if nothing were
+    refused. A folder that cannot be entered refuses its files in the same way. */
 juce::String findWhyNotOpened (const juce::File& file)
 {
-    const auto why = juce::FileInputStream (file).getStatus().getErrorMessage();
+    const auto handle = ::open (file.getFullPathName().toRawUTF8(), O_RDONLY | O_CLOEXEC);
+
+    if (handle >= 0)
+    {
+        ::close (handle);
+        return {};
+    }
+
+    if (errno == ENOENT || errno == ENOTDIR)
+        return {};
+
+    const juce::String why (std::strerror (errno));
     return why.substring (0, 1).toLowerCase() + why.substring (1);
 }
 
@@ -88,33 +103,37 @@ juce::File PreferencesFileLocation::findOrCreateFile (const juce::File& commonRo
     const auto userFile = getCompanyDataFolder (userRoot).getChildFile (fileName);
 
     // One that cannot be created is passed over in silence: an ordinary user
-    // may not create the common one. One that is there but cannot be read is told of.
-    juce::String passedOver;
-
-    for (const auto& candidate : { commonFile, userFile })
-    {
+    // may not create the common one. One that is there but cannot be read, or
+    // whose folder cannot be entered, is told of.
+    const auto isUsable = [] (const juce::File& candidate, juce::String& whyNotOpened) {
         if (! candidate.existsAsFile())
             candidate.create();
 
-        if (! candidate.existsAsFile())
-            continue;
-
         // A file that can be read is used even where it cannot be written: its
         // values are restored, and only saving them fails.
-        if (const auto why = findWhyNotOpened (candidate); why.isNotEmpty())
-        {
-            passedOver = thePreferencesIn (candidate) + " cannot be read (" + why + ")";
-            continue;
-        }
+        whyNotOpened = findWhyNotOpened (candidate);
+        return whyNotOpened.isEmpty() && candidate.existsAsFile();
+    };
 
-        if (passedOver.isNotEmpty())
-            report (passedOver + "; those in " + candidate.getFullPathName() + " are used instead", problems);
+    juce::String whyNotCommon, whyNotUser;
 
-        return candidate;
+    if (isUsable (commonFile, whyNotCommon))
+        return commonFile;
+
+    if (isUsable (userFile, whyNotUser))
+    {
+        if (whyNotCommon.isNotEmpty())
+            report (thePreferencesIn (commonFile) + " cannot be read (" + whyNotCommon + "); those in "
+                        + userFile.getFullPathName() + " are used instead",
+                    problems);
+
+        return userFile;
     }
 
+    // Why the common file cannot be read is told where it is opened.
     report ("No preferences file can be read or created, neither " + commonFile.getFullPathName() + " nor "
-                + userFile.getFullPathName() + ": the defaults apply, and " + changesNotKept,
+                + userFile.getFullPathName() + (whyNotUser.isEmpty() ? "" : " (" + whyNotUser + ")")
+                + ": the defaults apply, and " + changesNotKept,
             problems);
     return commonFile;
 }
@@ -141,6 +160,17 @@ std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce:
                                                                      juce::StringArray* problems)
 {
     auto options = getOptions();
+
+    // Nothing is known of a file that cannot be opened: it is not judged nor
+    // moved aside, and no values are saved over those it may hold.
+    if (const auto why = findWhyNotOpened (file); why.isNotEmpty())
+    {
+        report (thePreferencesIn (file) + " cannot be read (" + why + "); the defaults apply, and "
+                    + changesNotKept,
+                problems);
+        options.doNotSave = true;
+        return std::make_unique<juce::PropertiesFile> (juce::File(), options);
+    }
 
     // The framework would replace a read-only file by renaming a new one over it.
     options.doNotSave = file.existsAsFile() && ! isWritable (file);

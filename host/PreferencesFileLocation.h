@@ -47,9 +47,9 @@ public:
     /** The preferences file under the common root, created empty (with its folder)
         when missing; the one under the user root when the common one cannot be
         created or read, with a problem that says why where it is there but
-        cannot be read. Where neither can, the common file, and a problem that
-        says nothing will be kept. Problems go to the logger and, where given,
-        are added to problems, one line each. */
+        cannot be read or its folder cannot be entered. Where neither can, the
+        common file, and a problem that says nothing will be kept. Problems go
+        to the logger and, where given, are added to problems, one line each. */
     static juce::File findOrCreateFile (const juce::File& commonRoot, const juce::File& userRoot,
                                         juce::StringArray* problems = nullptr);
 
@@ -61,6 +61,10 @@ public:
     static juce::PropertiesFile::Options getOptions();
 
     /** Loads the file; an empty or missing one gives an empty set of values.
+
+        A file that this process may not open gives an empty set of values
+        that is never saved; it is told with the system's reason and left as
+        it is.
 
         A file that is not a preferences file, or that the framework's reader
         cannot safely be given (nested too deeply, larger than maxFileBytes or

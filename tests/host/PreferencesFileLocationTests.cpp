@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -12,6 +15,34 @@ struct TempFolder
     juce::File root = juce::File::createTempFile ("zelx-prefs-test");
     TempFolder() { root.createDirectory(); }
     ~TempFolder() { root.deleteRecursively(); }
+};
+
+/** Runs the calling thread as an ordinary user (65534) while it lives, where
+    the tests run as root, so that file modes refuse it as they refuse a user;
+    the folder is handed to that user first. The raw calls change this thread
+    alone, the real user too (whom the system's access check asks about), and
+    keep root as the saved user to come back to. */
+class OrdinaryUser
+{
+public:
+    explicit OrdinaryUser (const juce::File& folder) : asRoot (geteuid() == 0)
+    {
+        if (asRoot && chown (folder.getFullPathName().toRawUTF8(), nobody, nobody) == 0
+            && syscall (SYS_setresgid, nobody, nobody, -1) == 0)
+            syscall (SYS_setresuid, nobody, nobody, -1);
+    }
+
+    ~OrdinaryUser()
+    {
+        if (asRoot && syscall (SYS_setresuid, 0, 0, -1) == 0)
+            syscall (SYS_setresgid, 0, 0, -1);
+    }
+
+    bool isOrdinary() const { return geteuid() != 0; }
+
+private:
+    static constexpr uid_t nobody = 65534;
+    const bool asRoot;
 };
 } // namespace
 
@@ -137,4 +168,67 @@ TEST (PreferencesFileLocation, EachUnreadableFileIsKeptUnderANameOfItsOwn)
 
     for (size_t i = 0; i < kept.size(); ++i)
         EXPECT_EQ (kept[i].loadFileAsString(), contents[(int) i]) << kept[i].getFullPathName();
+}
+
+TEST (PreferencesFileLocation, FilesAndFoldersAUserMayNotOpenAreToldWithTheSystemsReasonAndLeftAsTheyAre)
+{
+    // Modes given, in this order, to the common file, its folder, the user's
+    // application-data folder, the user's folder "Tamvo" and file in it; -1: not made.
+    struct Case
+    {
+        const char* name;
+        std::vector<int> modes;
+        bool userFileUsed, kept;
+    };
+
+    const std::vector<Case> cases {
+        { "neither can be opened", { 0, 0555, 0555, -1, -1 }, false, false },
+        { "a write-only common file", { 0200, 0755, 0755, 0755, 0 }, false, false },
+        { "a common folder that cannot be entered", { 0644, 0, 0755, -1, -1 }, true, true },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        TempFolder temp;
+        OrdinaryUser ordinary (temp.root);
+        ASSERT_TRUE (ordinary.isOrdinary());
+
+        const auto commonRoot = temp.root.getChildFile ("common");
+        const auto userRoot = temp.root.getChildFile ("user");
+        const auto commonFile =
+            PreferencesFileLocation::getCompanyDataFolder (commonRoot).getChildFile ("ZELX51.prefs");
+        const auto userFile =
+            PreferencesFileLocation::getCompanyDataFolder (userRoot).getChildFile ("ZELX51.prefs");
+        const std::vector<juce::File> paths { commonFile, commonFile.getParentDirectory(), userRoot,
+                                              userFile.getParentDirectory(), userFile };
+        const juce::String valid = "<PROPERTIES><VALUE name=\"windowX\" val=\"137\"/></PROPERTIES>";
+        ASSERT_TRUE (commonFile.create() && commonFile.replaceWithText (valid) && userRoot.createDirectory());
+        ASSERT_TRUE (c.modes[4] < 0 || (userFile.create() && userFile.replaceWithText (valid)));
+
+        for (size_t i = 0; i < paths.size(); ++i)
+            if (c.modes[i] >= 0)
+                chmod (paths[i].getFullPathName().toRawUTF8(), (mode_t) c.modes[i]);
+
+        juce::StringArray problems;
+        const auto file = PreferencesFileLocation::findOrCreateFile (commonRoot, userRoot, &problems);
+        auto prefs = PreferencesFileLocation::open (file, &problems);
+        prefs->setValue ("windowX", 201);
+        prefs->save();
+        prefs.reset();
+
+        // Backwards, so that a folder can be entered again before its file is changed.
+        for (auto i = paths.size(); i-- > 0;)
+            chmod (paths[i].getFullPathName().toRawUTF8(), paths[i].isDirectory() ? 0755 : 0644);
+
+        const auto told = problems.joinIntoString ("\n");
+        EXPECT_EQ (file, c.userFileUsed ? userFile : commonFile);
+        EXPECT_TRUE (told.contains (commonFile.getFullPathName() + " cannot be read (permission denied)"))
+            << told;
+        EXPECT_FALSE (told.contains ("not a preferences file")) << told;
+        EXPECT_EQ (told.contains ("will not be kept"), ! c.kept) << told;
+        EXPECT_EQ (commonFile.loadFileAsString(), valid);
+        EXPECT_EQ (userFile.loadFileAsString().contains ("\"201\""), c.kept) << userFile.loadFileAsString();
+        EXPECT_TRUE (temp.root.findChildFiles (juce::File::findFiles, true, "*.unreadable").isEmpty());
+    }
 }
