@@ -133,7 +133,7 @@ void OvrajuceLoudnessAudioProcessor::processBlock (juce::AudioBuffer<float>& buf
     const auto outputs = getOutputLayout();
 
     lastBlockSize = numSamples;
-    readTransport (numSamples);
+    const bool measuring = readTransport (numSamples);
 
     routeInputs (buffer, numInputs, inputs);
 
@@ -146,7 +146,7 @@ void OvrajuceLoudnessAudioProcessor::processBlock (juce::AudioBuffer<float>& buf
         scopeFeed.fifo->write (workBuffer);
 
     publishNewValues (numBlockChannels, newValues);
-    measureTruePeaks();
+    measureTruePeaks (measuring);
 
     if (numBlockChannels > 0 && numSamples > 0)
         routeOutputs (buffer, numInputs, inputs, outputs);
@@ -156,7 +156,7 @@ void OvrajuceLoudnessAudioProcessor::processBlock (juce::AudioBuffer<float>& buf
     measurementLog.endBlock();
 }
 
-void OvrajuceLoudnessAudioProcessor::readTransport (int numSamples) noexcept
+bool OvrajuceLoudnessAudioProcessor::readTransport (int numSamples) noexcept
 {
     // JUCE's own conversion into the older record that lastPosInfo keeps.
     juce::AudioPlayHead::CurrentPositionInfo info;
@@ -185,6 +185,8 @@ void OvrajuceLoudnessAudioProcessor::readTransport (int numSamples) noexcept
 
     if (measuring)
         displaySnapshot.processedSamplesCounter = displaySnapshot.processedSamplesCounter + numSamples;
+
+    return measuring;
 }
 
 void OvrajuceLoudnessAudioProcessor::routeInputs (const juce::AudioBuffer<float>& block, int numInputs,
@@ -286,17 +288,21 @@ void OvrajuceLoudnessAudioProcessor::publishNewValues (int numBlockChannels, New
     }
 }
 
-void OvrajuceLoudnessAudioProcessor::measureTruePeaks() noexcept
+void OvrajuceLoudnessAudioProcessor::measureTruePeaks (bool measuring) noexcept
 {
     truePeakMeter.processBlock (workBuffer);
+    float blockPeak = levelFloor;
 
     for (int slot = 0; slot < numSlots; ++slot)
     {
         blockTruePeaks[(size_t) slot] = truePeakMeter.levels[(size_t) slot].get();
-        updateTruePeakChannel (roundToOneDecimal (blockTruePeaks[(size_t) slot]), slot);
+        const float rounded = roundToOneDecimal (blockTruePeaks[(size_t) slot]);
+        updateTruePeakChannel (rounded, slot);
+        blockPeak = juce::jmax (blockPeak, rounded);
     }
 
-    measurementLog.logTruePeak();
+    // The read-outs hold every block's peak, the report only the measured ones'.
+    measurementLog.logTruePeak (measuring ? blockPeak : levelFloor);
 
     const float scaleBottom = meterScales[MeterScales::truePeakRow].minDb;
     float loudest = scaleBottom;

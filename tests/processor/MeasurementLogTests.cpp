@@ -433,6 +433,41 @@ TEST (MeasurementLog, AResumedLogDatesTheTruePeakWhenItWasReached)
     EXPECT_EQ (maximum (afresh, "MaxTruePeak", "maxTime"), "6 Dec 2026 9:05:22");
 }
 
+TEST (MeasurementLog, TheReportsTruePeakIsOfTheMeasuredAudioAlone)
+{
+    LogTestFiles::TemporaryFolder folder;
+    ManualClock clock (morning());
+    auto processor = makeLoggingProcessor (clock, folder.get());
+    const auto burstWhileStopped = [&] (float level) {
+        clock.advance (juce::RelativeTime::seconds (2));
+        measureSine (*processor, 0, TestSignals::dbToGain (level), 0.2);
+        measureSine (*processor, 0, 0.0f, 0.1);
+        clock.advance (juce::RelativeTime::seconds (2));
+    };
+
+    // RESET, a burst while stopped, then PLAY on a quieter tone; STOP, a
+    // louder burst in the pause, PLAY again on the same tone.
+    processor->resetMeasurement();
+    burstWhileStopped (-6.0f);
+    startLog (*processor);
+    measureSine (*processor, 0, TestSignals::dbToGain (-30.0f), 1.0);
+    processor->setParameterValue (0, 0.0f);
+    burstWhileStopped (-3.0f);
+    startLog (*processor);
+    measureSine (*processor, 0, TestSignals::dbToGain (-30.0f), 1.0);
+    processor->setParameterValue (0, 0.0f);
+
+    const auto first = folder.getChildFile ("Hall_6_Dec_2026_9_5_11.xml");
+    const auto resumed = folder.getChildFile ("Hall_6_Dec_2026_9_5_15.xml");
+    EXPECT_NEAR (maximum (first, "MaxTruePeak", "value").getFloatValue(), -30.0f, 0.2f);
+    EXPECT_EQ (maximum (first, "MaxTruePeak", "maxTime"), "6 Dec 2026 9:05:11") << "within the report";
+    EXPECT_EQ (maximum (resumed, "MaxTruePeak", "value"), maximum (first, "MaxTruePeak", "value"));
+    EXPECT_EQ (maximum (resumed, "MaxTruePeak", "maxTime"), "6 Dec 2026 9:05:11") << "not in the pause";
+
+    // The meter's own read-out holds every peak since RESET, stopped or not.
+    EXPECT_NEAR (processor->displaySnapshot.truePeakValuesPerChannel[0].get(), -3.0f, 0.3f);
+}
+
 TEST (MeasurementLog, FeedingTheLogAllocatesNothing)
 {
     if (! AllocationCounter::isAvailable())
