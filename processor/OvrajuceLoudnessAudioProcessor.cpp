@@ -53,6 +53,17 @@ const juce::String OvrajuceLoudnessAudioProcessor::getName() const { return "ZEL
 void OvrajuceLoudnessAudioProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
 {
     samplesPerBlock = juce::jmax (0, samplesPerBlock);
+
+    // The time measured so far keeps the rate it was counted at; the counter
+    // itself goes on counting samples. No block runs now, and the carry is
+    // written before the rate, so a reader of the new rate finds it.
+    if (const double previousRate = lastSampleRate; previousRate > 0.0 && sampleRate != previousRate)
+    {
+        auto& display = displaySnapshot;
+        display.secondsAtEarlierRates = display.getMeasuredSamplesAt (previousRate) / previousRate;
+        display.samplesAtEarlierRates = display.processedSamplesCounter.get();
+    }
+
     lastSampleRate = sampleRate;
     lastBlockSize = samplesPerBlock;
 
