@@ -39,6 +39,8 @@ struct DisplaySnapshot
             truePeakAlarmsPerChannel[(size_t) i] = 0;
         }
         processedSamplesCounter = 0.0;
+        samplesAtEarlierRates = 0.0;
+        secondsAtEarlierRates = 0.0;
     }
 
     /** The readings of the signal as it is now (momentary, short-term, the
@@ -71,7 +73,22 @@ struct DisplaySnapshot
     FloatRow truePeakValuesPerChannel;
     FloatRow truePeakValuesPerChannelPix;
     IntRow truePeakAlarmsPerChannel;
+    /** The measured time: every sample measured since the reset, at
+        whatever rate. Of those, the ones measured at rates before the
+        current one, and the seconds they took. */
     RelaxedAtomic<double> processedSamplesCounter;
+    RelaxedAtomic<double> samplesAtEarlierRates;
+    RelaxedAtomic<double> secondsAtEarlierRates;
+
+    /** The measured time in samples of the current rate: the earlier rates'
+        seconds at that rate plus the samples since. Equals the counter while
+        the rate has not changed. */
+    double getMeasuredSamplesAt (double sampleRate) const noexcept
+    {
+        return processedSamplesCounter.get() - samplesAtEarlierRates.get()
+               + secondsAtEarlierRates.get() * sampleRate;
+    }
+
     FloatRow vectroscopeValue;
     FloatRow vurnCorr;
 };

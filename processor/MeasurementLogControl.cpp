@@ -2,7 +2,6 @@
 #include "DiagnosticPrinter.h"
 #include "LoudnessStandard.h"
 
-#include <limits>
 #include <thread>
 
 namespace
@@ -200,7 +199,7 @@ void MeasurementLogControl::endBlock() noexcept
 void MeasurementLogControl::clearMaxima() noexcept
 {
     clearLogMaxima();
-    heldTruePeak = levelFloor;
+    measuredTruePeak = levelFloor;
 }
 
 void MeasurementLogControl::clearLogMaxima() noexcept
@@ -252,24 +251,18 @@ std::optional<juce::Time> MeasurementLogControl::logLoudness (LogEvent::Type typ
     return now;
 }
 
-void MeasurementLogControl::logTruePeak() noexcept
+void MeasurementLogControl::logTruePeak (float measuredPeak) noexcept
 {
-    float loudest = -std::numeric_limits<float>::infinity();
-
-    for (const auto& level : display.truePeakValuesPerChannel)
-        loudest = juce::jmax (loudest, level.get());
-
-    if (loudest > heldTruePeak.get())
+    if (measuredPeak > measuredTruePeak.get())
     {
-        heldTruePeak = loudest;
-        heldTruePeakTime = clock.get()->now();
+        measuredTruePeak = measuredPeak;
+        measuredTruePeakTime = clock.get()->now();
     }
 
-    if (blockLogger == nullptr || ! (loudest > maxTruePeak.get()))
+    if (blockLogger == nullptr || ! (measuredTruePeak.get() > maxTruePeak.get()))
         return;
 
-    const float rounded = roundToOneDecimal (loudest);
-    maxTruePeak = rounded;
-    maxTruePeakTime = heldTruePeakTime.get();
-    blockLogger->setMaxTruePeak (rounded, LoudnessStandard::truePeakUnit, maxTruePeakTime.get());
+    maxTruePeak = measuredTruePeak.get();
+    maxTruePeakTime = measuredTruePeakTime.get();
+    blockLogger->setMaxTruePeak (maxTruePeak.get(), LoudnessStandard::truePeakUnit, maxTruePeakTime.get());
 }

@@ -87,11 +87,15 @@ public:
     /** Audio thread, after each published value: logs it and keeps the maxima. */
     void logMomentary() noexcept;
     void logShortTerm() noexcept;
-    void logTruePeak() noexcept;
+
+    /** Audio thread, after each block: the block's highest rounded true peak
+        if the measurement took the block in, levelFloor if not. Keeps the
+        true peak of the measured audio since the reset, which is the log's. */
+    void logTruePeak (float measuredPeak) noexcept;
 
     /** The measurement reset: the three maxima back to -70, and the true
-        peak of the readings forgotten. Audio thread, or any thread while no
-        audio runs. */
+        peak of the measured audio forgotten. Audio thread, or any thread
+        while no audio runs. */
     void clearMaxima() noexcept;
 
     //==============================================================================
@@ -151,11 +155,11 @@ private:
 
     RelaxedAtomic<const MeasurementClock*> clock;
 
-    // The readings hold their true peak from one reset to the next, across
-    // stops, so a resumed log meets a peak that it did not see come: when it
-    // came is kept here, log or none. Audio thread, or clearMaxima.
-    RelaxedAtomic<float> heldTruePeak { levelFloor };
-    RelaxedAtomic<juce::Time> heldTruePeakTime;
+    // A resumed log goes on with the integrated loudness since the reset, so
+    // its true peak is that of the same audio: the measured blocks' since the
+    // reset, across stops, with when it came. Audio thread, or clearMaxima.
+    RelaxedAtomic<float> measuredTruePeak { levelFloor };
+    RelaxedAtomic<juce::Time> measuredTruePeakTime;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MeasurementLogControl)
 };

@@ -53,6 +53,17 @@ const juce::String OvrajuceLoudnessAudioProcessor::getName() const { return "ZEL
 void OvrajuceLoudnessAudioProcessor::prepareToPlay (double sampleRate, int samplesPerBlock)
 {
     samplesPerBlock = juce::jmax (0, samplesPerBlock);
+
+    // The time measured so far keeps the rate it was counted at; the counter
+    // itself goes on counting samples. No block runs now, and the carry is
+    // written before the rate, so a reader of the new rate finds it.
+    if (const double previousRate = lastSampleRate; previousRate > 0.0 && sampleRate != previousRate)
+    {
+        auto& display = displaySnapshot;
+        display.secondsAtEarlierRates = display.getMeasuredSamplesAt (previousRate) / previousRate;
+        display.samplesAtEarlierRates = display.processedSamplesCounter.get();
+    }
+
     lastSampleRate = sampleRate;
     lastBlockSize = samplesPerBlock;
 
@@ -133,7 +144,7 @@ void OvrajuceLoudnessAudioProcessor::processBlock (juce::AudioBuffer<float>& buf
     const auto outputs = getOutputLayout();
 
     lastBlockSize = numSamples;
-    readTransport (numSamples);
+    const bool measuring = readTransport (numSamples);
 
     routeInputs (buffer, numInputs, inputs);
 
@@ -146,7 +157,7 @@ void OvrajuceLoudnessAudioProcessor::processBlock (juce::AudioBuffer<float>& buf
         scopeFeed.fifo->write (workBuffer);
 
     publishNewValues (numBlockChannels, newValues);
-    measureTruePeaks();
+    measureTruePeaks (measuring);
 
     if (numBlockChannels > 0 && numSamples > 0)
         routeOutputs (buffer, numInputs, inputs, outputs);
@@ -156,7 +167,7 @@ void OvrajuceLoudnessAudioProcessor::processBlock (juce::AudioBuffer<float>& buf
     measurementLog.endBlock();
 }
 
-void OvrajuceLoudnessAudioProcessor::readTransport (int numSamples) noexcept
+bool OvrajuceLoudnessAudioProcessor::readTransport (int numSamples) noexcept
 {
     // JUCE's own conversion into the older record that lastPosInfo keeps.
     juce::AudioPlayHead::CurrentPositionInfo info;
@@ -185,6 +196,8 @@ void OvrajuceLoudnessAudioProcessor::readTransport (int numSamples) noexcept
 
     if (measuring)
         displaySnapshot.processedSamplesCounter = displaySnapshot.processedSamplesCounter + numSamples;
+
+    return measuring;
 }
 
 void OvrajuceLoudnessAudioProcessor::routeInputs (const juce::AudioBuffer<float>& block, int numInputs,
@@ -286,17 +299,21 @@ void OvrajuceLoudnessAudioProcessor::publishNewValues (int numBlockChannels, New
     }
 }
 
-void OvrajuceLoudnessAudioProcessor::measureTruePeaks() noexcept
+void OvrajuceLoudnessAudioProcessor::measureTruePeaks (bool measuring) noexcept
 {
     truePeakMeter.processBlock (workBuffer);
+    float blockPeak = levelFloor;
 
     for (int slot = 0; slot < numSlots; ++slot)
     {
         blockTruePeaks[(size_t) slot] = truePeakMeter.levels[(size_t) slot].get();
-        updateTruePeakChannel (roundToOneDecimal (blockTruePeaks[(size_t) slot]), slot);
+        const float rounded = roundToOneDecimal (blockTruePeaks[(size_t) slot]);
+        updateTruePeakChannel (rounded, slot);
+        blockPeak = juce::jmax (blockPeak, rounded);
     }
 
-    measurementLog.logTruePeak();
+    // The read-outs hold every block's peak, the report only the measured ones'.
+    measurementLog.logTruePeak (measuring ? blockPeak : levelFloor);
 
     const float scaleBottom = meterScales[MeterScales::truePeakRow].minDb;
     float loudest = scaleBottom;

@@ -237,11 +237,12 @@ private:
     };
 
     // The steps of a block, in their order.
-    void readTransport (int numSamples) noexcept;
+    /** Whether the measurement takes the block in. */
+    bool readTransport (int numSamples) noexcept;
     void routeInputs (const juce::AudioBuffer<float>& block, int numInputs, ChannelLayout layout) noexcept;
     NewValues measureLoudness() noexcept;
     void publishNewValues (int numBlockChannels, NewValues newValues) noexcept;
-    void measureTruePeaks() noexcept;
+    void measureTruePeaks (bool measuring) noexcept;
     void updateTruePeakChannel (float roundedLevel, int slot) noexcept;
 
     /** A level's whole-pixel position divided by the meter's height: the

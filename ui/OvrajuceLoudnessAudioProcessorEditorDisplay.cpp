@@ -52,15 +52,18 @@ void OvrajuceLoudnessAudioProcessorEditor::runTick()
     }
 
     updatePanelVisibility();
+
+    // The rate before the readings: a new rate's time carried over is then in them.
+    const double sampleRate = processor.lastSampleRate;
     displayValues = processor.displaySnapshot;
     applySettings (processor.getSettings());
     tellLogWriteFailures();
 
     // The time stands still between measurements: no text is made for it then.
-    const double sampleRate = processor.lastSampleRate;
-    if (displayValues.processedSamplesCounter != shownTime.samples || sampleRate != shownTime.rate)
+    const double measuredSamples = displayValues.getMeasuredSamplesAt (sampleRate);
+    if (measuredSamples != shownTime.samples || sampleRate != shownTime.rate)
     {
-        shownTime = { displayValues.processedSamplesCounter, sampleRate };
+        shownTime = { measuredSamples, sampleRate };
         updateTimeDisplay (shownTime.samples, shownTime.rate);
     }
     setMeterSampleRate (sampleRate);

@@ -117,6 +117,44 @@ TEST (ProcessorTransport, WithoutFollowingTheMeasuringFlagDecides)
     processor->setPlayHead (nullptr);
 }
 
+TEST (ProcessorTransport, TheTimeCountsEachStretchAtItsOwnRate)
+{
+    auto processor = makePreparedProcessor();
+    processor->settings.isMeasuring = 1.0f;
+    const auto& display = processor->displaySnapshot;
+    const auto shownSeconds = [&] {
+        const double rate = processor->lastSampleRate;
+        return display.getMeasuredSamplesAt (rate) / rate;
+    };
+    const auto measureOneSecondAt = [&] (double rate) {
+        processor->prepareToPlay (rate, blockSize);
+
+        for (int done = 0; done < (int) rate; done += blockSize)
+            processSilence (*processor, juce::jmin (blockSize, (int) rate - done));
+
+        processor->releaseResources();
+    };
+
+    // The device reopened at another rate each second, as a JACK server
+    // coming back at another rate or a rate picked mid-measurement does.
+    double samples = 0.0, seconds = 0.0;
+
+    for (const double rate : { 48000.0, 96000.0, 44100.0, 44100.0 })
+    {
+        measureOneSecondAt (rate);
+        samples += rate;
+        seconds += 1.0;
+        EXPECT_DOUBLE_EQ (shownSeconds(), seconds) << rate;
+        EXPECT_EQ (display.processedSamplesCounter.get(), samples) << "the remote's counter counts samples";
+    }
+
+    // RESET forgets the earlier rates too.
+    processor->resetMeasurement();
+    EXPECT_EQ (shownSeconds(), 0.0);
+    measureOneSecondAt (96000.0);
+    EXPECT_DOUBLE_EQ (shownSeconds(), 1.0);
+}
+
 TEST (ProcessorParameters, IndexSwitchWritesTheNamedField)
 {
     OvrajuceLoudnessAudioProcessor processor;

@@ -50,6 +50,14 @@ void publish (OvrajuceLoudnessAudioProcessor& processor, float momentary, float 
     module.shortTermUpdated = false;
 }
 
+/** PLAY, a second of a tone on L, STOP. */
+void measureToneInALog (OvrajuceLoudnessAudioProcessor& processor, float level)
+{
+    startLog (processor);
+    measureSine (processor, 0, TestSignals::dbToGain (level), 1.0);
+    processor.setParameterValue (0, 0.0f);
+}
+
 juce::Array<juce::File> reportsIn (const juce::File& folder)
 {
     auto reports =
@@ -409,9 +417,7 @@ TEST (MeasurementLog, AResumedLogDatesTheTruePeakWhenItWasReached)
     clock.advance (juce::RelativeTime::seconds (1));
     measureSine (*processor, 0, TestSignals::dbToGain (-33.0f), 1.0);
     clock.advance (juce::RelativeTime::seconds (1));
-    startLog (*processor);
-    measureSine (*processor, 0, TestSignals::dbToGain (-33.0f), 1.0);
-    processor->setParameterValue (0, 0.0f);
+    measureToneInALog (*processor, -33.0f);
 
     const auto first = folder.getChildFile ("Hall_6_Dec_2026_9_5_7.xml");
     const auto resumed = folder.getChildFile ("Hall_6_Dec_2026_9_5_17.xml");
@@ -424,13 +430,42 @@ TEST (MeasurementLog, AResumedLogDatesTheTruePeakWhenItWasReached)
     // RESET starts afresh: the quieter tone is the peak now, reached after it.
     processor->resetMeasurement();
     clock.advance (juce::RelativeTime::seconds (5));
-    startLog (*processor);
-    measureSine (*processor, 0, TestSignals::dbToGain (-33.0f), 1.0);
-    processor->setParameterValue (0, 0.0f);
+    measureToneInALog (*processor, -33.0f);
 
     const auto afresh = folder.getChildFile ("Hall_6_Dec_2026_9_5_22.xml");
     EXPECT_NEAR (maximum (afresh, "MaxTruePeak", "value").getFloatValue(), -33.0f, 0.2f);
     EXPECT_EQ (maximum (afresh, "MaxTruePeak", "maxTime"), "6 Dec 2026 9:05:22");
+}
+
+TEST (MeasurementLog, TheReportsTruePeakIsOfTheMeasuredAudioAlone)
+{
+    LogTestFiles::TemporaryFolder folder;
+    ManualClock clock (morning());
+    auto processor = makeLoggingProcessor (clock, folder.get());
+    const auto burstWhileStopped = [&] (float level) {
+        clock.advance (juce::RelativeTime::seconds (2));
+        measureSine (*processor, 0, TestSignals::dbToGain (level), 0.2);
+        measureSine (*processor, 0, 0.0f, 0.1);
+        clock.advance (juce::RelativeTime::seconds (2));
+    };
+
+    // RESET, a burst while stopped, then PLAY on a quieter tone; STOP, a
+    // louder burst in the pause, PLAY again on the same tone.
+    processor->resetMeasurement();
+    burstWhileStopped (-6.0f);
+    measureToneInALog (*processor, -30.0f);
+    burstWhileStopped (-3.0f);
+    measureToneInALog (*processor, -30.0f);
+
+    const auto first = folder.getChildFile ("Hall_6_Dec_2026_9_5_11.xml");
+    const auto resumed = folder.getChildFile ("Hall_6_Dec_2026_9_5_15.xml");
+    EXPECT_NEAR (maximum (first, "MaxTruePeak", "value").getFloatValue(), -30.0f, 0.2f);
+    EXPECT_EQ (maximum (first, "MaxTruePeak", "maxTime"), "6 Dec 2026 9:05:11") << "within the report";
+    EXPECT_EQ (maximum (resumed, "MaxTruePeak", "value"), maximum (first, "MaxTruePeak", "value"));
+    EXPECT_EQ (maximum (resumed, "MaxTruePeak", "maxTime"), "6 Dec 2026 9:05:11") << "not in the pause";
+
+    // The meter's own read-out holds every peak since RESET, stopped or not.
+    EXPECT_NEAR (processor->displaySnapshot.truePeakValuesPerChannel[0].get(), -3.0f, 0.3f);
 }
 
 TEST (MeasurementLog, FeedingTheLogAllocatesNothing)
