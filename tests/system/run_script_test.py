@@ -36,30 +36,21 @@ harness.RUN_LIMIT_S = 60
 HELPERS = {"Xvfb", "openbox", "jackd"}
 
 
-def children(parent):
-    """The processes whose parent is parent, as pid -> (name, start time)."""
-    found = {}
-    for entry in os.listdir("/proc"):
-        try:
-            with open(f"/proc/{entry}/stat") as f:
-                stat = f.read()
-        except (OSError, ValueError):
-            continue
-        # The name is in parentheses and may hold blanks; the fields after it are plain.
-        name, rest = stat[stat.index("(") + 1:stat.rindex(")")], stat[stat.rindex(")") + 2:].split()
-        if int(rest[1]) == parent:
-            found[int(entry)] = (name, rest[19])
-    return found
-
-
-def is_running(pid, started_at):
+def process(pid):
+    """(name, state, parent, start time) of a process, or None when there is none."""
     try:
         with open(f"/proc/{pid}/stat") as f:
             stat = f.read()
     except OSError:
-        return False
-    fields = stat[stat.rindex(")") + 2:].split()
-    return fields[19] == started_at and fields[0] != "Z"
+        return None
+    # The name is in parentheses and may hold blanks; the fields after it are plain.
+    rest = stat[stat.rindex(")") + 2:].split()
+    return stat[stat.index("(") + 1:stat.rindex(")")], rest[0], int(rest[1]), rest[19]
+
+
+def is_running(pid, started_at):
+    found = process(pid)
+    return found is not None and found[3] == started_at and found[1] != "Z"
 
 
 class RunScriptTest(end_to_end_test.EndToEndTest):
@@ -103,7 +94,8 @@ class RunScriptTest(end_to_end_test.EndToEndTest):
             wid = wait_until(lambda: (lambda out: out.split()[0] if out.split() else None)(
                 self.procs.run(["xdotool", "search", "--onlyvisible", "--name", harness.WINDOW_TITLE], 5)[1]), 20,
                 "the main window")
-            helpers = {pid: s for pid, s in children(script.pid).items() if s[0] in HELPERS}
+            found = {int(pid): process(pid) for pid in os.listdir("/proc") if pid.isdigit()}
+            helpers = {pid: (p[0], p[3]) for pid, p in found.items() if p and p[2] == script.pid and p[0] in HELPERS}
             check({s[0] for s in helpers.values()} == HELPERS,
                   f"run.sh started {sorted(s[0] for s in helpers.values())}, not {sorted(HELPERS)}")
             self.wait_for_device("run.sh")
