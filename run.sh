@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up this machine, builds the meter (Release) and starts it. Without a
 # display it starts a virtual one (Xvfb with openbox) and a JACK server on its
-# dummy driver, and ends both when the meter quits.
+# dummy driver, and ends both when the meter quits. Ctrl+C, SIGTERM and SIGHUP
+# reach the meter alone, which quits as through its close button; the helpers,
+# each in a session of its own, go only after it.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$root/scripts/setup.sh"
@@ -20,12 +22,14 @@ cleanup() {
   wait 2>/dev/null || true
 }
 trap cleanup EXIT
-trap 'exit 130' INT TERM
+for signal in INT TERM HUP; do
+  trap "exit $((128 + $(kill -l "$signal")))" "$signal"
+done
 
 logs="$(mktemp -d -t zelx-run-XXXXXX)"
 exec 3<> "$logs/displayfd"
 # -noreset: a server that resets when its last client leaves drops one connecting then.
-Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp >"$logs/xvfb.log" 2>&1 &
+setsid Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp >"$logs/xvfb.log" 2>&1 &
 pids+=($!)
 display=""
 for _ in $(seq 100); do
@@ -39,14 +43,14 @@ if [ -z "$display" ]; then
 fi
 exec 3>&-
 export DISPLAY=":$display"
-openbox --sm-disable >"$logs/openbox.log" 2>&1 &
+setsid openbox --sm-disable >"$logs/openbox.log" 2>&1 &
 pids+=($!)
 
 export JACK_NO_AUDIO_RESERVATION=1
 if ! jack_lsp >/dev/null 2>&1; then
-  jackd --no-realtime -d dummy -r 48000 -p 512 -C 6 -P 6 >"$logs/jackd.log" 2>&1 &
+  setsid jackd --no-realtime -d dummy -r 48000 -p 512 -C 6 -P 6 >"$logs/jackd.log" 2>&1 &
   pids+=($!)
-  timeout 15 jack_wait -w -t 10 >/dev/null || echo "The JACK server did not start (see $logs/jackd.log)." >&2
+  timeout 15 jack_wait -w -t 10 >"$logs/jack_wait.log" 2>&1 || echo "The JACK server did not start (see $logs/jackd.log)." >&2
   jack_note=" and a JACK server on its dummy driver (48000 Hz, 6 in, 6 out)"
 else
   jack_note=" with the JACK server already running"
@@ -54,4 +58,14 @@ fi
 
 echo "No display: running the meter on virtual display $DISPLAY (Xvfb with openbox)${jack_note}."
 echo "Logs of these helpers are in $logs. Stop the meter with Ctrl+C."
-"$app" "$@"
+setsid "$app" "$@" &
+meter=$!
+for signal in INT TERM HUP; do
+  trap "kill -s $signal $meter 2>/dev/null || true" "$signal"
+done
+# A signal ends a wait early: wait again until the meter has quit, then end
+# with its status.
+while kill -0 "$meter" 2>/dev/null; do
+  wait "$meter" || true
+done
+wait "$meter"

@@ -1,6 +1,9 @@
 #include "DiagnosticPrinter.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <poll.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -81,6 +84,7 @@ void DiagnosticPrinter::run()
 {
     juce::Thread::setCurrentThreadName ("ZELX Standard Output");
     std::unique_lock<std::mutex> lock (mutex);
+    bool outputStalled = false; // since the last note on a gap, or since all was written
 
     for (;;)
     {
@@ -92,39 +96,57 @@ void DiagnosticPrinter::run()
         lock.unlock();
 
         if (entry.numDropped > 0)
-            entry.text = "\n" + std::to_string (entry.numDropped)
-                         + " diagnostics dropped: standard output was not taking them\n";
+        {
+            entry.text = "\n" + std::to_string (entry.numDropped) + " diagnostics dropped: "
+                         + (outputStalled ? "standard output was not taking them\n"
+                                          : "more came than could be written\n");
+            outputStalled = false;
+        }
 
-        write (entry.descriptor, entry.text);
+        if (! write (entry.descriptor, entry.text))
+            outputStalled = true;
 
         lock.lock();
         writing = false;
 
         if (queue.empty())
+        {
+            outputStalled = false;
             written.notify_all();
+        }
     }
 }
 
-void DiagnosticPrinter::write (int descriptor, const std::string& text)
+bool DiagnosticPrinter::write (int descriptor, const std::string& text)
 {
     // Straight to the descriptor: stdio would hold its stream lock for as
     // long as a write is stuck, and stall everyone else who prints.
     const char* data = text.data();
     size_t remaining = text.size();
+    bool tookItAll = true;
 
     while (remaining > 0)
     {
-        const auto numWritten = ::write (descriptor, data, remaining);
+        // In pieces of PIPE_BUF, which a pipe with room at all takes at once:
+        // a wait is seen here, before the write.
+        pollfd room { descriptor, POLLOUT, 0 };
+
+        if (::poll (&room, 1, 0) == 0)
+            tookItAll = false;
+
+        const auto numWritten = ::write (descriptor, data, std::min (remaining, (size_t) PIPE_BUF));
 
         if (numWritten < 0)
         {
             if (errno == EINTR)
                 continue;
 
-            return; // closed or broken: there is no one to tell
+            return false; // closed or broken: there is no one to tell
         }
 
         data += numWritten;
         remaining -= (size_t) numWritten;
     }
+
+    return tookItAll;
 }

@@ -13,9 +13,10 @@
     stops taking output never holds up a connection, the accept thread, the
     message thread, or whoever waits for them.
 
-    Texts wait in a bounded queue. While standard output is stuck and the
-    queue is full, further texts are dropped and counted, and once output
-    moves again a line in their place says how many went missing.
+    Texts wait in a bounded queue. While the queue is full, further texts are
+    dropped and counted, and a line in their place says how many went missing
+    and why: standard output was not taking them (it had no room or failed
+    while they waited), or more came than could be written.
 
     The printer lives as long as the process and is never joined: a write
     that never returns costs only its own thread.
@@ -57,7 +58,8 @@ private:
 
     void enqueue (std::string text, int descriptor);
     void run();
-    static void write (int descriptor, const std::string& text);
+    /** False when the descriptor had no room at some point, or failed. */
+    static bool write (int descriptor, const std::string& text);
 
     std::mutex mutex; // held for queue operations only, never across a write
     std::condition_variable queued, written;

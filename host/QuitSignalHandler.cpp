@@ -29,8 +29,15 @@ QuitSignalHandler::QuitSignalHandler (std::function<void()> callback) : onQuitRe
     action.sa_handler = handleSignal;
     sigemptyset (&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction (SIGTERM, &action, &previousTerm);
-    sigaction (SIGINT, &action, &previousInt);
+
+    for (size_t i = 0; i < std::size (quitSignals); ++i)
+    {
+        sigaction (quitSignals[i], nullptr, &previous[i]);
+
+        // Started with nohup: a terminal that closes is meant to leave it running.
+        if (quitSignals[i] != SIGHUP || previous[i].sa_handler != SIG_IGN)
+            sigaction (quitSignals[i], &action, nullptr);
+    }
 }
 
 QuitSignalHandler::~QuitSignalHandler()
@@ -38,8 +45,9 @@ QuitSignalHandler::~QuitSignalHandler()
     if (readEnd < 0)
         return;
 
-    sigaction (SIGTERM, &previousTerm, nullptr);
-    sigaction (SIGINT, &previousInt, nullptr);
+    for (size_t i = 0; i < std::size (quitSignals); ++i)
+        sigaction (quitSignals[i], &previous[i], nullptr);
+
     signalWriteEnd.store (-1);
 
     juce::LinuxEventLoop::unregisterFdCallback (readEnd);

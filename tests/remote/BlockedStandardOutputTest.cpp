@@ -1,5 +1,6 @@
 #include "DiagnosticPrinter.h"
 #include "LoopbackClient.h"
+#include "PrintedOutput.h"
 #include "RecordingRemote.h"
 
 #include <gtest/gtest.h>
@@ -35,27 +36,35 @@ public:
         ::close (ends[1]);
     }
 
-    ~UnreadStandardOutput()
+    ~UnreadStandardOutput() { release(); }
+
+    /** Ends it early; returns what was read from the pipe. */
+    std::string release()
     {
+        std::string text;
+
         if (readEnd < 0)
-            return;
+            return text;
 
         ::fcntl (readEnd, F_SETFL, O_NONBLOCK);
         char buffer[4096];
 
         for (int i = 0; i < 2000; ++i)
         {
-            while (::read (readEnd, buffer, sizeof (buffer)) > 0)
-            {
-            }
+            const bool caughtUp = DiagnosticPrinter::waitUntilWritten (10);
 
-            if (DiagnosticPrinter::waitUntilWritten (10))
+            for (ssize_t n; (n = ::read (readEnd, buffer, sizeof (buffer))) > 0;)
+                text.append (buffer, (size_t) n);
+
+            if (caughtUp)
                 break;
         }
 
         ::dup2 (savedOutput, STDOUT_FILENO);
         ::close (savedOutput);
         ::close (readEnd);
+        readEnd = -1;
+        return text;
     }
 
     bool isInPlace() const noexcept { return readEnd >= 0; }
@@ -76,6 +85,24 @@ bool returnsInTime (std::future<void>& call)
 {
     return call.wait_for (std::chrono::milliseconds (LoopbackClient::waitLimitMs))
            == std::future_status::ready;
+}
+
+/** Prints lines of a hundred characters until the printer drops one; false
+    when it never does. */
+bool printUntilOneIsDropped()
+{
+    const auto droppedBefore = DiagnosticPrinter::getNumDropped();
+    const std::string line (99, 'x');
+
+    for (int i = 0; i < 1000000; ++i)
+    {
+        DiagnosticPrinter::print (line + "\n");
+
+        if (DiagnosticPrinter::getNumDropped() > droppedBefore)
+            return true;
+    }
+
+    return false;
 }
 } // namespace
 
@@ -128,4 +155,29 @@ TEST (BlockedStandardOutput, UnreadOutputHoldsUpNeitherSettingsCopiesNorBundlesN
     EXPECT_TRUE (copied);
     EXPECT_TRUE (bundleArrived);
     EXPECT_TRUE (stopped);
+}
+
+TEST (BlockedStandardOutput, DroppedLinesAreToldAsUnreadOutputOrAsMoreThanCouldBeWritten)
+{
+    // A file takes every line, only not as fast as they come.
+    PrintedOutput::startCapture();
+    const bool droppedIntoFile = printUntilOneIsDropped();
+    const auto intoFile = PrintedOutput::captured();
+
+    std::string intoPipe;
+    bool droppedIntoPipe = false;
+    {
+        UnreadStandardOutput unread;
+        ASSERT_TRUE (unread.isInPlace());
+        droppedIntoPipe = printUntilOneIsDropped();
+        intoPipe = unread.release();
+    }
+
+    const std::string tooMany = "diagnostics dropped: more came than could be written\n";
+    const std::string unread = "diagnostics dropped: standard output was not taking them\n";
+    ASSERT_TRUE (droppedIntoFile);
+    EXPECT_NE (intoFile.find (tooMany), std::string::npos);
+    EXPECT_EQ (intoFile.find (unread), std::string::npos);
+    ASSERT_TRUE (droppedIntoPipe);
+    EXPECT_NE (intoPipe.find (unread), std::string::npos);
 }
