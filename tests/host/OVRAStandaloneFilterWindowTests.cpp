@@ -3,7 +3,6 @@
 
 #include "CommandsListener.h"
 #include "DiagnosticPrinter.h"
-#include "FailureNotice.h"
 #include "OVRAAudioDeviceSelectorComponent.h"
 #include "OVRAStandaloneFilterWindow.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
@@ -206,8 +205,7 @@ protected:
     /** Opens the window as the application does, with these application-data folders. */
     void startLikeTheApplication (const juce::File& commonRoot, const juce::File& userRoot)
     {
-        FailureNotice preferencesNotice { "Preferences problem" };
-        window = ZEL5_1StandExtApplication::createMainWindow (commonRoot, userRoot, preferencesNotice, testDevices());
+        window = ZEL5_1StandExtApplication::createMainWindow (commonRoot, userRoot, testDevices());
         HostTestHelpers::drainMessageLoop();
     }
 
