@@ -74,6 +74,11 @@ void FailureNotice::show()
     {
         box->setMessage (describe());
         box->toFront (false);
+
+        // A modal box stays above the one that takes the keys.
+        if (juce::Component::getCurrentlyModalComponent() != nullptr)
+            juce::ModalComponentManager::getInstance()->bringModalComponentsToFront (false);
+
         return;
     }
 
@@ -81,16 +86,25 @@ void FailureNotice::show()
     box = juce::LookAndFeel::getDefaultLookAndFeel().createAlertWindow (
         title, describe(), TRANS ("OK"), {}, {}, juce::MessageBoxIconType::WarningIcon, 1, nullptr);
 
-    // Not modal, so that the meter takes clicks while the box is up. Its
-    // button would end a modal state, so it closes the box here instead, after
-    // the click is over.
+    // Its button only ends a modal state; here it closes the box, once the
+    // click is over.
     for (auto* child : box->getChildren())
         if (auto* button = dynamic_cast<juce::Button*> (child))
             button->onClick = [this] {
+                box->exitModalState (0);
                 box->setVisible (false);
                 juce::MessageManager::callAsync ([closed = box] { delete closed.getComponent(); });
             };
 
-    box->setVisible (true);
-    box->toFront (true);
+    // Not modal, so that the meter takes clicks while the box is up; but
+    // modal above a dialog that is, which would otherwise take its clicks.
+    if (juce::Component::getCurrentlyModalComponent() != nullptr)
+    {
+        box->enterModalState (true);
+    }
+    else
+    {
+        box->setVisible (true);
+        box->toFront (true);
+    }
 }

@@ -16,7 +16,8 @@
         logNotice.update (status.failing, status.message);   // on each poll
 
     The box does not hold the rest of the window: the meter goes on taking
-    clicks while it is up. The diagnostic line on standard error or output is
+    clicks while it is up. Opened while a modal dialog is up, it is modal
+    above it, so that it can be closed. The diagnostic line on standard error or output is
     the caller's; this only shows the box. Message thread only.
 */
 class FailureNotice
