@@ -53,8 +53,14 @@ juce::String AudioDeviceWatcher::describeStoppedDevice() const
 }
 
 //==============================================================================
+void AudioDeviceWatcher::tellNoneOpened (const juce::String& message) { noneOpenedNotice.failed (message); }
+
+//==============================================================================
 void AudioDeviceWatcher::changeListenerCallback (juce::ChangeBroadcaster*)
 {
+    if (isRunning())
+        noneOpenedNotice.succeeded();
+
     if (isTimerRunning() || ! hasStoppedFromOutside())
         return;
 
@@ -73,6 +79,12 @@ void AudioDeviceWatcher::changeListenerCallback (juce::ChangeBroadcaster*)
                             "under AUDIO SETTINGS."));
 }
 
+bool AudioDeviceWatcher::isRunning() const
+{
+    auto* device = manager.getCurrentAudioDevice();
+    return device != nullptr && device->isPlaying();
+}
+
 bool AudioDeviceWatcher::hasStoppedFromOutside() const
 {
     // What the manager opens runs until it is closed or replaced, except a
@@ -89,9 +101,8 @@ bool AudioDeviceWatcher::hasStoppedFromOutside() const
 void AudioDeviceWatcher::timerCallback()
 {
     const auto chosenSince = ! sameSetup (manager.createStateXml().get(), storedSetup.get());
-    auto* device = manager.getCurrentAudioDevice();
 
-    if (chosenSince || (device != nullptr && device->isPlaying()))
+    if (chosenSince || isRunning())
         endWatch();
     else
         tryToReopen();
@@ -120,9 +131,8 @@ void AudioDeviceWatcher::tryToReopen()
     // its way out of the close that stopped it.
     manager.closeAudioDevice();
     const auto error = manager.setAudioDeviceSetup (stoppedSetup, false);
-    auto* device = manager.getCurrentAudioDevice();
 
-    if (error.isNotEmpty() || device == nullptr || ! device->isPlaying())
+    if (error.isNotEmpty() || ! isRunning())
         return;
 
     DiagnosticPrinter::printError (
@@ -133,5 +143,10 @@ void AudioDeviceWatcher::tryToReopen()
 void AudioDeviceWatcher::endWatch()
 {
     stopTimer();
-    notice.succeeded();
+
+    // No device chosen in the settings instead: the box would say that one runs.
+    if (isRunning())
+        notice.succeeded();
+    else
+        notice.dismiss();
 }

@@ -5,9 +5,10 @@
 #include "FailureNotice.h"
 
 /** Notices an audio device that stops without being asked to (a JACK device
-    closes itself when its server goes away), tells the user once, in a box
-    and on standard error, and opens the same setup again by itself once the
-    device is back, as a start would.
+    closes itself when its server goes away), tells the user in a box and on
+    standard error, and opens the same setup again by itself once the device
+    is back, as a start would. The box, one for all stops, says when the
+    device runs again; so does the box telling that none opened at start.
 
     Stops that the program asks for leave a device open or none at all: a
     current device that has channels to run and is not playing has stopped
@@ -33,6 +34,10 @@ public:
     ~AudioDeviceWatcher() override;
 
     //==============================================================================
+    /** Tells in a box that no device opened at start, with why; the box
+        says so once one is open. */
+    void tellNoneOpened (const juce::String& message);
+
     /** The device (or the pair of devices) of a setup as the user reads it:
         "in" / "out" (Type), or the one name when both are the same. */
     static juce::String describeDevice (juce::StringArray names, const juce::String& typeName);
@@ -42,6 +47,7 @@ private:
     void changeListenerCallback (juce::ChangeBroadcaster*) override;
     void timerCallback() override;
 
+    bool isRunning() const;
     bool hasStoppedFromOutside() const;
     void tryToReopen();
     void endWatch();
@@ -51,7 +57,8 @@ private:
     juce::AudioDeviceManager::AudioDeviceSetup stoppedSetup;
     juce::String stoppedTypeName;
     std::unique_ptr<juce::XmlElement> storedSetup;
-    FailureNotice notice { TRANS ("Audio device stopped") };
+    FailureNotice notice { TRANS ("Audio device stopped"), TRANS ("The audio device has been open again") };
+    FailureNotice noneOpenedNotice { TRANS ("No audio device is open"), TRANS ("An audio device has been open") };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (AudioDeviceWatcher)
 };

@@ -322,8 +322,16 @@ void OVRAStandaloneFilterWindow::handleAsyncUpdate()
 
     commandManager.registerAllCommandsForTarget (juce::JUCEApplication::getInstance());
 
-    if (deviceFailure.isNotEmpty())
-        deviceNotice.failed (std::exchange (deviceFailure, {}));
+    // One box for all: a box opened over another hides it, and the user
+    // would not see that there was more.
+    const auto problems = std::exchange (preferencesProblems, {}).joinIntoString ("\n");
+
+    if (deviceFailure.isNotEmpty() && deviceWatcher != nullptr)
+        deviceWatcher->tellNoneOpened (std::exchange (deviceFailure, {})
+                                       + (problems.isEmpty() ? juce::String()
+                                                             : "\n\n" + preferencesNotice.getTitle() + ":\n" + problems));
+    else if (problems.isNotEmpty())
+        preferencesNotice.failed (problems);
 }
 
 void OVRAStandaloneFilterWindow::buttonClicked (juce::Button*) {}

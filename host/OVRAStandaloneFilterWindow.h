@@ -58,6 +58,11 @@ public:
     void handleAsyncUpdate() override;
     void buttonClicked (juce::Button*) override;
 
+    /** Problems met with the preferences before the window was made, one a
+        line: told once the window is up, in one box with a device that did
+        not open. */
+    void tellPreferencesProblems (const juce::StringArray& problems) { preferencesProblems = problems; }
+
     //==============================================================================
     OvrajuceLoudnessAudioProcessor* getProcessor() const noexcept { return processor.get(); }
     juce::AudioDeviceManager* getDeviceManager() const noexcept { return deviceManager.get(); }
@@ -87,9 +92,11 @@ private:
     std::optional<juce::Point<int>> placedPosition;
     void* placementShownOn = nullptr;
 
-    // Why no device opened at start; told once the window is up.
+    // What went wrong at start: why no device opened, and what with the
+    // preferences; told together once the window is up.
     juce::String deviceFailure;
-    FailureNotice deviceNotice { TRANS ("No audio device is open") };
+    juce::StringArray preferencesProblems;
+    FailureNotice preferencesNotice { TRANS ("Preferences problem") };
 
     // Tells of a device that stops while the window is up and opens it again.
     std::unique_ptr<AudioDeviceWatcher> deviceWatcher;

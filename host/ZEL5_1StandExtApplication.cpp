@@ -26,12 +26,11 @@ void ZEL5_1StandExtApplication::initialise (const juce::String&)
     mainWindow.reset();
     mainWindow = createMainWindow (
         juce::File::getSpecialLocation (juce::File::commonApplicationDataDirectory),
-        juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory), preferencesNotice);
+        juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory));
 }
 
 std::unique_ptr<OVRAStandaloneFilterWindow>
 ZEL5_1StandExtApplication::createMainWindow (const juce::File& commonRoot, const juce::File& userRoot,
-                                             FailureNotice& preferencesNotice,
                                              std::unique_ptr<juce::AudioDeviceManager> devices)
 {
     juce::StringArray problems;
@@ -40,9 +39,7 @@ ZEL5_1StandExtApplication::createMainWindow (const juce::File& commonRoot, const
         windowTitle, juce::Colours::black, PreferencesFileLocation::open (file, &problems), std::move (devices));
     styleMainWindow (*window);
 
-    // Once the window is shown, so that the box stands in front of it.
-    if (! problems.isEmpty())
-        preferencesNotice.failed (problems.joinIntoString ("\n"));
+    window->tellPreferencesProblems (problems);
 
     return window;
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "FailureNotice.h"
-
 #include <juce_audio_devices/juce_audio_devices.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -11,8 +9,8 @@ class OVRAStandaloneFilterWindow;
 class QuitSignalHandler;
 
 /** The standalone application: it opens the preferences file, creates the
-    main window with it, styles the window and tells the user in a box of what
-    went wrong with the preferences; everything else happens in the window. A
+    main window with it, styles the window and hands it what went wrong with
+    the preferences, to tell in a box; everything else happens in the window. A
     quit request from the system ends the message loop the same way as the
     window's close button.
 */
@@ -48,17 +46,16 @@ public:
 
     /** Opens the preferences file found under these application-data folders,
         creates the main window with it and styles it, as the application does
-        at start; then tells the user in one box, through the notice, of every
-        problem met with the preferences, if there was any. The device manager
-        is the framework's own unless one is given. */
+        at start; the window tells the user in one box of every problem met
+        with the preferences, if there was any, once the message loop runs. The
+        device manager is the framework's own unless one is given. */
     static std::unique_ptr<OVRAStandaloneFilterWindow>
-        createMainWindow (const juce::File& commonRoot, const juce::File& userRoot, FailureNotice& preferencesNotice,
+        createMainWindow (const juce::File& commonRoot, const juce::File& userRoot,
                           std::unique_ptr<juce::AudioDeviceManager> devices = {});
 
 private:
     std::unique_ptr<QuitSignalHandler> quitSignals;
     std::unique_ptr<OVRAStandaloneFilterWindow> mainWindow;
-    FailureNotice preferencesNotice { "Preferences problem" };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ZEL5_1StandExtApplication)
 };

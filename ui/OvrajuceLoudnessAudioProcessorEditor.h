@@ -200,7 +200,7 @@ public:
 
     // Tells of measurement files that cannot be written; the number of the
     // last failure it told of.
-    FailureNotice logWriteNotice { "Measurement not saved" };
+    FailureNotice logWriteNotice { "Measurement not saved", "The files have been written again" };
     juce::uint32 toldLogWriteFailure = 0;
 
     //==============================================================================
@@ -363,7 +363,7 @@ private:
     void runOverloadHold();
 
     std::vector<Placement> layout;
-    FailureNotice remoteServerNotice { "Remote control not started" };
+    FailureNotice remoteServerNotice { "Remote control not started", "The remote control has been listening" };
 
     /** Shut while the window cannot be seen; owned by the component base. */
     RepaintGate* const repaintGate;

@@ -83,16 +83,24 @@ void OvrajuceLoudnessAudioProcessorEditor::runTick()
 
 void OvrajuceLoudnessAudioProcessorEditor::tellLogWriteFailures()
 {
-    // Every failure begun since the last tick gets its box, even one already
+    // Every failure begun since the last tick is told, even one already
     // over: a new number means the files were fine in between.
     const auto& failures = processor.getLogWriteFailures();
-    if (failures.getNumFailures() == toldLogWriteFailure)
+    if (failures.getNumFailures() == toldLogWriteFailure && ! logWriteNotice.isFailing())
         return;
 
     const auto latest = failures.getLatest();
-    toldLogWriteFailure = latest.number;
-    logWriteNotice.succeeded();
-    logWriteNotice.failed (latest.message + "\n\nThe measurement goes on, and writing is tried again.");
+
+    if (latest.number != toldLogWriteFailure)
+    {
+        toldLogWriteFailure = latest.number;
+        logWriteNotice.succeeded();
+        logWriteNotice.failed (latest.message + "\n\nThe measurement goes on, and writing is tried again.");
+    }
+
+    // Files closed by a stop are not written again.
+    if (! latest.isGoingOn && processor.isMeasurementLogRunning())
+        logWriteNotice.succeeded();
 }
 
 void OvrajuceLoudnessAudioProcessorEditor::setMeterSampleRate (double sampleRate)

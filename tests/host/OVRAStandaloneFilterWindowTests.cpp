@@ -3,7 +3,6 @@
 
 #include "CommandsListener.h"
 #include "DiagnosticPrinter.h"
-#include "FailureNotice.h"
 #include "OVRAAudioDeviceSelectorComponent.h"
 #include "OVRAStandaloneFilterWindow.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
@@ -204,10 +203,9 @@ protected:
     void openWindow() { openWindow (PreferencesFileLocation::open (prefsFile)); }
 
     /** Opens the window as the application does, with these application-data folders. */
-    void startLikeTheApplication (const juce::File& commonRoot, const juce::File& userRoot)
+    void startLikeTheApplication (const juce::File& commonRoot, const juce::File& userRoot, bool listed = true)
     {
-        FailureNotice preferencesNotice { "Preferences problem" };
-        window = ZEL5_1StandExtApplication::createMainWindow (commonRoot, userRoot, preferencesNotice, testDevices());
+        window = ZEL5_1StandExtApplication::createMainWindow (commonRoot, userRoot, testDevices (listed));
         HostTestHelpers::drainMessageLoop();
     }
 
@@ -573,6 +571,26 @@ TEST_F (MainWindowTest, NoPlaceToKeepThePreferencesIsToldInABox)
     EXPECT_TRUE (boxes.messages[0].endsWith ("changes made now will not be kept")) << boxes.messages[0];
 }
 
+TEST_F (MainWindowTest, ProblemsAtStartAreToldInOneBoxThatReturnCloses)
+{
+    const auto blocked = folder.getChildFile ("blocked");
+    ASSERT_TRUE (blocked.replaceWithText ("not a folder"));
+    startLikeTheApplication (blocked.getChildFile ("common"), blocked.getChildFile ("user"), false);
+    ASSERT_EQ (window->getDeviceManager()->getCurrentAudioDevice(), nullptr);
+
+    const auto boxes = HostTestHelpers::alertWindows();
+    ASSERT_EQ (boxes.size(), 1u);
+    const auto shown = boxes.front()->getDescription();
+    EXPECT_TRUE (shown.startsWith ("No audio device is open. No audio device was found.")) << shown;
+    EXPECT_TRUE (shown.contains ("\nPreferences problem:\nNo preferences file can be read or created")) << shown;
+    EXPECT_FALSE (window->isCurrentlyBlockedByAnotherModalComponent());
+
+    // As the keyboard sends it to the box in front.
+    ASSERT_NE (boxes.front()->getPeer(), nullptr);
+    boxes.front()->getPeer()->handleKeyPress (juce::KeyPress (juce::KeyPress::returnKey));
+    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil ([] { return HostTestHelpers::alertWindows().empty(); }));
+}
+
 TEST_F (MainWindowTest, UndecodableFilterStateCountsAsAFirstStart)
 {
     const auto defaults = firstStartState();
@@ -823,6 +841,44 @@ TEST_F (MainWindowTest, ADeviceThatStopsFromOutsideIsToldShowsNoLiveReadingAndOp
     EXPECT_EQ (processor.getSavedInputLayout(), inputLayout);
     EXPECT_TRUE (closeAlertWindows().isEmpty()) << "one box for one stop";
     EXPECT_TRUE (closeWindowAndCheckStoredSetup (storedSetup));
+}
+
+TEST_F (MainWindowTest, RepeatedStopsKeepOneBoxThatSaysWhenTheDeviceIsOpenAgain)
+{
+    writePrefs ("<VALUE name=\"audioSetup\"><DEVICESETUP deviceType=\"Test\" audioOutputDeviceName=\"Test device\" "
+                "audioInputDeviceName=\"Test device\"/></VALUE>");
+    openWindow();
+    auto& manager = *window->getDeviceManager();
+    const auto boxSays = [&manager] (bool runs, const juce::String& text) {
+        return HostTestHelpers::runMessageLoopUntil (
+            [&] {
+                auto* device = manager.getCurrentAudioDevice();
+                const auto boxes = HostTestHelpers::alertWindows();
+                return (device != nullptr && device->isPlaying()) == runs && boxes.size() == 1
+                       && boxes.front()->getDescription().contains (text) == runs;
+            },
+            20000);
+    };
+    constexpr int outages = 6;
+
+    for (int i = 0; i < outages; ++i)
+    {
+        auto* device = dynamic_cast<TestDeviceType::Device*> (manager.getCurrentAudioDevice());
+        ASSERT_NE (device, nullptr);
+        testDevice->absent = true;
+        device->closeFromAnotherThread();
+        ASSERT_TRUE (boxSays (false, "open again")) << "stop " << i + 1;
+        EXPECT_FALSE (window->isCurrentlyBlockedByAnotherModalComponent()) << "the meter takes clicks";
+
+        testDevice->absent = false;
+        ASSERT_TRUE (boxSays (true, "The audio device has been open again since ")) << "stop " << i + 1;
+    }
+
+    const auto shown = closeAlertWindows();
+    ASSERT_EQ (shown.size(), 1);
+    EXPECT_TRUE (shown[0].startsWith ("Audio device stopped. The audio device \"Test device\" (Test) has stopped"))
+        << shown[0];
+    EXPECT_TRUE (shown[0].contains ("Happened " + juce::String (outages) + " times, the last at ")) << shown[0];
 }
 
 TEST_F (MainWindowTest, StopsThatTheProgramAsksForGiveNoStopBox)

@@ -572,6 +572,39 @@ TEST (Editor, UnwritableMeasurementFilesAreToldWhileTheMeasurementGoesOn)
     rig.click (e.startButton);
 }
 
+// A box still up when the files can be written again says so; it keeps no
+// hold on the meter meanwhile.
+TEST (Editor, AMeasurementNotSavedBoxSaysWhenTheFilesAreWrittenAgain)
+{
+    using HostTestHelpers::alertWindows;
+    EditorRig rig;
+    auto& e = *rig.editor;
+    const juce::ScopeGuard closeBoxes { [] { HostTestHelpers::closeAlertWindows(); } };
+
+    const auto blocker = rig.logFolder.getChildFile ("blocker");
+    ASSERT_TRUE (blocker.replaceWithText ("not a folder"));
+    rig.processor->settings.logFilePath = blocker.getChildFile ("logs").getFullPathName();
+    rig.tick();
+    rig.click (e.startButton);
+
+    const auto boxSays = [&] (const juce::String& text) {
+        return HostTestHelpers::runMessageLoopUntil (
+            [&] {
+                ProcessorTestHelpers::measureSine (*rig.processor, 0, 0.1f, 0.3);
+                rig.tick();
+                const auto boxes = alertWindows();
+                return boxes.size() == 1 && boxes.front()->getDescription().contains (text);
+            },
+            20000);
+    };
+
+    ASSERT_TRUE (boxSays ("Its folder could not be created: "));
+    EXPECT_FALSE (e.isCurrentlyBlockedByAnotherModalComponent());
+    ASSERT_TRUE (blocker.deleteFile());
+    EXPECT_TRUE (boxSays ("\nThe files have been written again since "));
+    rig.click (e.startButton);
+}
+
 TEST (Editor, ReadoutsInLuAndTheirColours)
 {
     EditorRig rig;
