@@ -20,6 +20,8 @@ constexpr int titleStripHeight = 24;
 
 // How often the window looks for changed settings to store. With the
 // preferences' 3000 ms before they save, a change is on disk within 3.5 s.
+// The framework saves into a new file, synced to disk before it is renamed
+// over the old one, so a process or machine that dies leaves one whole file.
 constexpr int storePollMs = 500;
 
 /** Decodes the stored engine state. The framework's decoder takes the size in
