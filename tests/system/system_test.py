@@ -455,7 +455,8 @@ class SystemTest:
         check(code == 0, "xdotool could not move the window")
         position = wait_until(lambda: (lambda g: g if g[:2] != position[:2] else None)(self.geometry(wid)), 15,
                               "the window to move")
-        wait_until(lambda: (lambda v: (v["windowx"][0], v["windowy"][0]) != moved_to)(read_prefs(self.prefs)), 15,
+        # Until the window manager has framed the window, or 5 s have passed, the position of the start stands.
+        wait_until(lambda: (lambda v: (v["windowx"][0], v["windowy"][0]) != moved_to)(read_prefs(self.prefs)), 30,
                    "the move to reach the preferences")
         self.app.kill()
         self.app.wait(timeout=10)
