@@ -451,12 +451,13 @@ class SystemTest:
         # 4. A move saved while the program runs survives a kill.
         self.procs.stop(jack)
         wid = self.start_app("killed")
+        # Moved once the window manager has framed it in its place, the user's move counts at once.
+        wait_until(lambda: self.geometry(wid)[:2] == position[:2], 15, f"the window to return to {position[:2]}")
         code, _ = self.procs.run(["xdotool", "windowmove", "--sync", str(wid), "150", "100"], 10)
         check(code == 0, "xdotool could not move the window")
         position = wait_until(lambda: (lambda g: g if g[:2] != position[:2] else None)(self.geometry(wid)), 15,
                               "the window to move")
-        # Until the window manager has framed the window, or 5 s have passed, the position of the start stands.
-        wait_until(lambda: (lambda v: (v["windowx"][0], v["windowy"][0]) != moved_to)(read_prefs(self.prefs)), 30,
+        wait_until(lambda: (lambda v: (v["windowx"][0], v["windowy"][0]) != moved_to)(read_prefs(self.prefs)), 15,
                    "the move to reach the preferences")
         self.app.kill()
         self.app.wait(timeout=10)
