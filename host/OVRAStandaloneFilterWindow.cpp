@@ -18,6 +18,12 @@ constexpr int framingPollMs = 50;
 // The strip along a window's top edge by which the user grabs it.
 constexpr int titleStripHeight = 24;
 
+// How often the window looks for changed settings to store. With the
+// preferences' 3000 ms before they save, a change is on disk within 3.5 s.
+// The framework saves into a new file, synced to disk before it is renamed
+// over the old one, so a process or machine that dies leaves one whole file.
+constexpr int storePollMs = 500;
+
 /** Decodes the stored engine state. The framework's decoder takes the size in
     front of the dot on trust, and a negative or huge one makes it try to
     allocate a block of that size; such text is treated as undecodable. */
@@ -184,6 +190,14 @@ OVRAStandaloneFilterWindow::OVRAStandaloneFilterWindow (const juce::String& titl
 
     player.setProcessor (processor.get());
     triggerAsyncUpdate();
+
+    if (settings != nullptr)
+    {
+        storedPosition = positionToStore();
+        storedSetup = setupToStore();
+        storedState = stateToStore();
+        startTimer (storePollMs);
+    }
 }
 
 OVRAStandaloneFilterWindow::~OVRAStandaloneFilterWindow()
@@ -196,23 +210,14 @@ OVRAStandaloneFilterWindow::~OVRAStandaloneFilterWindow()
         desktop.setKioskModeComponent (nullptr);
 
     cancelPendingUpdate();
+    stopTimer();
     delete audioSettingsDialog.getComponent();
 
     // Closing the device at quit is no stop to tell of.
     deviceWatcher.reset();
 
-    if (settings != nullptr)
-    {
-        const auto position = placedPosition.value_or (getPosition());
-        settings->setValue (windowXKey, position.x);
-        settings->setValue (windowYKey, position.y);
-
-        if (deviceManager != nullptr)
-        {
-            const auto setup = deviceManager->createStateXml();
-            settings->setValue (audioSetupKey, setup.get());
-        }
-    }
+    storeWindowPosition();
+    storeDeviceSetup();
 
     if (deviceManager != nullptr)
     {
@@ -220,12 +225,7 @@ OVRAStandaloneFilterWindow::~OVRAStandaloneFilterWindow()
         deviceManager->removeAudioCallback (&player);
     }
 
-    if (settings != nullptr && processor != nullptr)
-    {
-        juce::MemoryBlock state;
-        processor->getStateInformation (state);
-        settings->setValue (filterStateKey, state.toBase64Encoding());
-    }
+    storeEngineState();
 
     if (processor != nullptr)
         processor->editorBeingDeleted (processor->getActiveEditor());
@@ -476,4 +476,66 @@ void OVRAStandaloneFilterWindow::watchPlacement (int pollsLeft)
         if (pollsLeft > 1)
             safeThis->watchPlacement (pollsLeft - 1);
     });
+}
+
+//==============================================================================
+juce::Point<int> OVRAStandaloneFilterWindow::positionToStore() const
+{
+    return placedPosition.value_or (getPosition());
+}
+
+juce::String OVRAStandaloneFilterWindow::setupToStore() const
+{
+    // The form the preferences give an element; empty when no setup was chosen.
+    const auto setup = deviceManager->createStateXml();
+    return setup != nullptr ? setup->toString (juce::XmlElement::TextFormat().singleLine().withoutHeader())
+                            : juce::String();
+}
+
+juce::String OVRAStandaloneFilterWindow::stateToStore() const
+{
+    juce::MemoryBlock state;
+    processor->getStateInformation (state);
+    return state.toBase64Encoding();
+}
+
+void OVRAStandaloneFilterWindow::storeWindowPosition()
+{
+    if (settings == nullptr)
+        return;
+
+    storedPosition = positionToStore();
+    settings->setValue (windowXKey, storedPosition.x);
+    settings->setValue (windowYKey, storedPosition.y);
+}
+
+void OVRAStandaloneFilterWindow::storeDeviceSetup()
+{
+    if (settings == nullptr || deviceManager == nullptr)
+        return;
+
+    storedSetup = setupToStore();
+    settings->setValue (audioSetupKey, storedSetup);
+}
+
+void OVRAStandaloneFilterWindow::storeEngineState()
+{
+    if (settings == nullptr || processor == nullptr)
+        return;
+
+    storedState = stateToStore();
+    settings->setValue (filterStateKey, storedState);
+}
+
+void OVRAStandaloneFilterWindow::timerCallback()
+{
+    // Kiosk mode's bounds are not the user's; the quit stores those it ends with.
+    if (juce::Desktop::getInstance().getKioskModeComponent() != this && positionToStore() != storedPosition)
+        storeWindowPosition();
+
+    if (setupToStore() != storedSetup)
+        storeDeviceSetup();
+
+    if (stateToStore() != storedState)
+        storeEngineState();
 }

@@ -20,11 +20,14 @@ class OvrajuceLoudnessAudioProcessor;
     The constructor brings the system up (engine, engine state, audio device,
     editor, window position, audio running); the destructor stores window
     position, device setup and engine state in the preferences and takes the
-    system down again in reverse.
+    system down again in reverse. While it runs, each of these is stored again
+    when it changes, so that the preferences' own delayed save keeps it should
+    the process die.
 */
 class OVRAStandaloneFilterWindow : public juce::DocumentWindow,
                                    public juce::AsyncUpdater,
-                                   public juce::Button::Listener
+                                   public juce::Button::Listener,
+                                   private juce::Timer
 {
 public:
     //==============================================================================
@@ -77,6 +80,17 @@ private:
     void keepPlacedPosition();
     void watchPlacement (int pollsLeft);
 
+    // What the four keys hold for the running system, and the storing of each.
+    juce::Point<int> positionToStore() const;
+    juce::String setupToStore() const;
+    juce::String stateToStore() const;
+    void storeWindowPosition();
+    void storeDeviceSetup();
+    void storeEngineState();
+
+    // Stores what changed since it was last stored or found at start.
+    void timerCallback() override;
+
     std::unique_ptr<juce::PropertiesFile> settings;
     std::unique_ptr<OvrajuceLoudnessAudioProcessor> processor;
     std::unique_ptr<juce::AudioDeviceManager> deviceManager;
@@ -100,6 +114,11 @@ private:
 
     // Tells of a device that stops while the window is up and opens it again.
     std::unique_ptr<AudioDeviceWatcher> deviceWatcher;
+
+    // The values last stored, or those of the start, so that a start and a
+    // steady run store nothing and the file is not rewritten.
+    juce::Point<int> storedPosition;
+    juce::String storedSetup, storedState;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAStandaloneFilterWindow)
 };

@@ -647,6 +647,54 @@ TEST_F (MainWindowTest, StoredStateAndPositionComeBackAndAreStoredAgain)
     EXPECT_EQ (stored, state);
 }
 
+TEST_F (MainWindowTest, ChangesReachTheFileWhileTheWindowRunsAndAStartOrASteadyMeasurementWriteNothing)
+{
+    OvrajuceLoudnessAudioProcessor source;
+    source.settings.logFilePath = folder.getFullPathName();
+    writePrefs (value ("filterState", stateOf (source).toBase64Encoding()) + value ("windowX", "137")
+                + value ("windowY", "111")
+                + "<VALUE name=\"audioSetup\"><DEVICESETUP deviceType=\"Test\" audioOutputDeviceName=\"Test "
+                  "device\" audioInputDeviceName=\"Test device\" audioDeviceRate=\"48000\"/></VALUE>");
+
+    // Each save puts a new file in place of the old one.
+    const auto identity = [this] {
+        struct stat info {};
+        ::stat (prefsFile.getFullPathName().toRawUTF8(), &info);
+        return std::make_pair (info.st_ino, info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec);
+    };
+    const auto written = identity();
+    openWindow();
+    auto& processor = *window->getProcessor();
+    auto& manager = *window->getDeviceManager();
+    ASSERT_NE (manager.getCurrentAudioDevice(), nullptr);
+
+    // Longer than a look for changes and the save delay after it.
+    processor.setParameterValue (OvrajuceLoudnessAudioProcessor::isMeasuringParameter, 1.0f);
+    HostTestHelpers::runMessageLoopUntil ([] { return false; }, 4000);
+    EXPECT_TRUE (processor.isMeasurementLogRunning());
+    EXPECT_EQ (identity(), written) << "the file was written with nothing changed";
+
+    // A control, a device chosen and a move, with the measurement going on.
+    processor.setParameterValue (1, 2.0f);
+    auto setup = manager.getAudioDeviceSetup();
+    setup.sampleRate = 44100.0;
+    ASSERT_EQ (manager.setAudioDeviceSetup (setup, true), "");
+    window->setTopLeftPosition (201, 99);
+
+    const auto state = stateOf (processor).toBase64Encoding();
+    const auto holdsTheChanges = [&] {
+        const auto prefs = juce::parseXML (prefsFile);
+        auto* stored = prefs != nullptr ? prefs->getChildByAttribute ("name", "audioSetup") : nullptr;
+        auto* element = stored != nullptr ? stored->getChildByName ("DEVICESETUP") : nullptr;
+        return element != nullptr && element->getIntAttribute ("audioDeviceRate") == 44100
+               && storedValue (*prefs, "filterState") == state && storedValue (*prefs, "windowX") == "201"
+               && storedValue (*prefs, "windowY") == "99";
+    };
+    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (holdsTheChanges, 15000))
+        << bytesOf (prefsFile).toString();
+    processor.setParameterValue (OvrajuceLoudnessAudioProcessor::isMeasuringParameter, 0.0f);
+}
+
 TEST_F (MainWindowTest, AnIncompleteOrUnsetPositionCentresTheWindow)
 {
     const juce::StringArray positions { value ("windowX", "40"), value ("windowY", "40"),

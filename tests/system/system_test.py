@@ -16,7 +16,9 @@ and checks from the outside:
    writes the four keys again;
 3. a restart brings back the window position and the engine state (same
    routing), r and ctrl+f work on the focused window (kiosk mode fills the
-   screen and ends again), and SIGTERM quits with the keys written.
+   screen and ends again), and SIGTERM quits with the keys written;
+4. without the JACK server (a JACK client killed would hold it up), a move is
+   in the file within the save delay, whole, and it survives SIGKILL.
 
 Every wait has a time limit, the whole run has one, and every process started
 here is ended by its id on the way out. Exit code 77 means skipped. The user's
@@ -269,12 +271,13 @@ class SystemTest:
     def start_jack(self, synchronous=False):
         """synchronous: every cycle waits for every client, so that a client that is late on a loaded machine
         delays the audio instead of breaking it."""
-        self.procs.start("jackd", ["jackd", "-n", self.env["JACK_DEFAULT_SERVER"], "--no-realtime"] +
-                         (["--sync"] if synchronous else []) +
-                         ["-d", "dummy", "-r", str(SAMPLE_RATE), "-p", "512", "-C", "6", "-P", "6"])
+        server = self.procs.start("jackd", ["jackd", "-n", self.env["JACK_DEFAULT_SERVER"], "--no-realtime"] +
+                                  (["--sync"] if synchronous else []) +
+                                  ["-d", "dummy", "-r", str(SAMPLE_RATE), "-p", "512", "-C", "6", "-P", "6"])
         code, _ = self.procs.run(["jack_wait", "-w", "-t", "10"], 15)
         check(code == 0, "the JACK server did not come up within 10 s")
         log("JACK server on the dummy driver is up")
+        return server
 
     # -- the program -------------------------------------------------------------
     def start_app(self, what):
@@ -370,7 +373,7 @@ class SystemTest:
     def run(self):
         self.start_display()
         # Late clients on a loaded machine would break the recorded tones.
-        self.start_jack(synchronous=True)
+        jack = self.start_jack(synchronous=True)
 
         # 1. First start.
         check(not os.path.exists(self.prefs_dir), f"{self.prefs_dir} exists before the first start")
@@ -444,6 +447,28 @@ class SystemTest:
         check(stored["filterstate"][0] == state, "restart: the engine state came back changed")
         check((stored["windowx"][0], stored["windowy"][0]) == moved_to,
               f"restart: the stored position changed from {moved_to} to {stored['windowx'][0]}, {stored['windowy'][0]}")
+
+        # 4. A move saved while the program runs survives a kill.
+        self.procs.stop(jack)
+        wid = self.start_app("killed")
+        # Moved once the window manager has framed it in its place, the user's move counts at once.
+        wait_until(lambda: self.geometry(wid)[:2] == position[:2], 15, f"the window to return to {position[:2]}")
+        code, _ = self.procs.run(["xdotool", "windowmove", "--sync", str(wid), "150", "100"], 10)
+        check(code == 0, "xdotool could not move the window")
+        position = wait_until(lambda: (lambda g: g if g[:2] != position[:2] else None)(self.geometry(wid)), 15,
+                              "the window to move")
+        wait_until(lambda: (lambda v: (v["windowx"][0], v["windowy"][0]) != moved_to)(read_prefs(self.prefs)), 15,
+                   "the move to reach the preferences")
+        self.app.kill()
+        self.app.wait(timeout=10)
+        self.procs.stop(self.app)
+        stored = check_four_keys(self.prefs, "killed")
+        check(stored["filterstate"][0] == state, "killed: the engine state changed")
+        log(f"killed: the preferences keep the move to {position[:2]}")
+
+        wid = self.start_app("after the kill")
+        wait_until(lambda: self.geometry(wid)[:2] == position[:2], 15, f"the window to return to {position[:2]}")
+        self.procs.stop(self.app)
 
 
 # ------------------------------------------------------------------------------
