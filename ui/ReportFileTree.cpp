@@ -1,5 +1,8 @@
 #include "ReportFileTree.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 //==============================================================================
 /** The hidden root: the listed folder. */
 class ReportFileTree::FolderItem : public juce::TreeViewItem
@@ -20,12 +23,20 @@ private:
 class ReportFileTree::ReportItem : public juce::TreeViewItem
 {
 public:
-    ReportItem (ReportFileTree& treeToUse, const ReportFolderList::FileInfo& infoToUse, int index)
-        : file (treeToUse.list.getDirectory().getChildFile (infoToUse.filename))
-        , info (infoToUse)
-        , indexInList (index)
-        , tree (treeToUse)
+    ReportItem (ReportFileTree& treeToUse, const juce::File& fileToShow) : file (fileToShow), tree (treeToUse)
     {
+    }
+
+    /** What the list now says of the file, and where. */
+    void update (const ReportFolderList::FileInfo& newInfo, int index)
+    {
+        const bool changed =
+            newInfo.fileSize != info.fileSize || newInfo.modificationTime != info.modificationTime;
+        info = newInfo;
+        indexInList = index;
+
+        if (changed)
+            repaintItem();
     }
 
     // The viewer's filter admits no folders, so no row opens.
@@ -47,8 +58,8 @@ public:
     const juce::File file;
 
 private:
-    const ReportFolderList::FileInfo info;
-    const int indexInList;
+    ReportFolderList::FileInfo info;
+    int indexInList = 0;
     ReportFileTree& tree;
 };
 
@@ -108,12 +119,47 @@ void ReportFileTree::paint (juce::Graphics& g)
 
 void ReportFileTree::changeListenerCallback (juce::ChangeBroadcaster*)
 {
+    // The rows of files still listed are kept, with their selection and their
+    // place on screen until the framework lays the tree out again; rows made
+    // anew would have none until then, and the list would show no rows.
+    std::unordered_map<juce::String, std::unique_ptr<ReportItem>> rows;
     auto* folder = getRootItem();
-    folder->clearSubItems();
+
+    // From the end, which moves no other row.
+    for (int i = folder->getNumSubItems(); --i >= 0;)
+    {
+        auto* row = static_cast<ReportItem*> (folder->getSubItem (i));
+        folder->removeSubItem (i, false);
+        rows.emplace (row->file.getFullPathName(), row);
+    }
+
     ReportFolderList::FileInfo info;
 
     for (int i = 0; list.getFileInfo (i, info); ++i)
-        folder->addSubItem (new ReportItem (*this, info, i));
+    {
+        const auto file = list.getDirectory().getChildFile (info.filename);
+        std::unique_ptr<ReportItem> row;
 
+        if (auto kept = rows.find (file.getFullPathName()); kept != rows.end())
+        {
+            row = std::move (kept->second);
+            rows.erase (kept);
+        }
+        else
+        {
+            row = std::make_unique<ReportItem> (*this, file);
+        }
+
+        row->update (info, i);
+        folder->addSubItem (row.release());
+    }
+
+    // The selected report's row may be among those gone, and with it the selection.
+    const bool selectionDropped =
+        std::any_of (rows.begin(), rows.end(), [] (const auto& row) { return row.second->isSelected(); });
+    rows.clear();
     repaint();
+
+    if (selectionDropped)
+        sendSelectionChangeMessage();
 }
