@@ -44,6 +44,7 @@ public:
     juce::String getUniqueName() const override { return file.getFullPathName(); }
     int getItemHeight() const override { return tree.getItemHeight(); }
     juce::String getAccessibilityName() override { return info.filename; }
+    const juce::String& getFileName() const noexcept { return info.filename; }
     void itemSelectionChanged (bool) override { tree.sendSelectionChangeMessage(); }
 
     void paintItem (juce::Graphics& g, int width, int height) override
@@ -122,32 +123,44 @@ void ReportFileTree::changeListenerCallback (juce::ChangeBroadcaster*)
     // The rows of files still listed are kept, with their selection and their
     // place on screen until the framework lays the tree out again; rows made
     // anew would have none until then, and the list would show no rows.
-    std::unordered_map<juce::String, std::unique_ptr<ReportItem>> rows;
     auto* folder = getRootItem();
+    ReportFolderList::FileInfo info;
+    int same = 0;
 
-    // From the end, which moves no other row.
-    for (int i = folder->getNumSubItems(); --i >= 0;)
+    // Mostly the folder is as it was, or has grown at the end.
+    for (; same < folder->getNumSubItems() && list.getFileInfo (same, info); ++same)
+    {
+        auto* row = static_cast<ReportItem*> (folder->getSubItem (same));
+
+        if (row->getFileName() != info.filename)
+            break;
+
+        row->update (info, same);
+    }
+
+    // The rest by name (the rows are all of the listed folder: another one
+    // empties the list first), taken out from the end, which moves no other row.
+    std::unordered_map<juce::String, std::unique_ptr<ReportItem>> rows;
+
+    for (int i = folder->getNumSubItems(); --i >= same;)
     {
         auto* row = static_cast<ReportItem*> (folder->getSubItem (i));
         folder->removeSubItem (i, false);
-        rows.emplace (row->file.getFullPathName(), row);
+        rows.emplace (row->getFileName(), row);
     }
 
-    ReportFolderList::FileInfo info;
-
-    for (int i = 0; list.getFileInfo (i, info); ++i)
+    for (int i = same; list.getFileInfo (i, info); ++i)
     {
-        const auto file = list.getDirectory().getChildFile (info.filename);
         std::unique_ptr<ReportItem> row;
 
-        if (auto kept = rows.find (file.getFullPathName()); kept != rows.end())
+        if (auto kept = rows.find (info.filename); kept != rows.end())
         {
             row = std::move (kept->second);
             rows.erase (kept);
         }
         else
         {
-            row = std::make_unique<ReportItem> (*this, file);
+            row = std::make_unique<ReportItem> (*this, list.getDirectory().getChildFile (info.filename));
         }
 
         row->update (info, i);
