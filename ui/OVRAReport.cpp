@@ -6,6 +6,7 @@
 #include <BinaryData.h>
 
 #include <cmath>
+#include <filesystem>
 
 namespace
 {
@@ -42,6 +43,15 @@ juce::String oneDecimal (std::optional<double> value)
 }
 
 void show (juce::Label& label, const juce::String& text) { label.setText (text, juce::dontSendNotification); }
+
+/** Not as File::exists, which says the same of a file in a folder that we may
+    list but not search. */
+bool isGone (const juce::File& file)
+{
+    std::error_code error;
+    return std::filesystem::status (file.getFullPathName().toStdString(), error).type()
+           == std::filesystem::file_type::not_found;
+}
 
 } // namespace
 
@@ -327,6 +337,17 @@ void OVRAReport::selectionChanged()
 {
     const auto file = fileTree.getSelectedFile (0);
 
+    // The shown report's row went with a refresh: when the report went too,
+    // it must not pass for one still there. (A row also goes when another
+    // folder is listed; its report stays.)
+    if (file == juce::File())
+    {
+        if (reportPath.isNotEmpty() && isGone (juce::File (reportPath)))
+            showUnreadable (juce::File (reportPath));
+
+        return;
+    }
+
     // Exactly ".xml": a report named in capitals is listed but not loaded.
     if (file.getFileExtension() == ".xml")
         loadReport (file.getFullPathName());
@@ -440,9 +461,13 @@ void OVRAReport::showUnreadable (const juce::File& file)
 {
     clearSummary();
     historyDrawer.clear();
-    // A report deleted or renamed since the list was read is not a broken one.
-    show (titleLabel,
-          file.getFileName() + (file.exists() ? " is not a readable report" : " no longer exists"));
+    // A report deleted or renamed since the list was read is not a broken one,
+    // nor is one that we may not open.
+    juce::FileInputStream in (file);
+    show (titleLabel, file.getFileName()
+                          + (isGone (file)       ? " no longer exists"
+                             : in.failedToOpen() ? " cannot be read: " + in.getStatus().getErrorMessage()
+                                                 : " is not a readable report"));
 }
 
 void OVRAReport::loadCsvBesideReport()

@@ -1,5 +1,8 @@
 #include "ReportFileTree.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 //==============================================================================
 /** The hidden root: the listed folder. */
 class ReportFileTree::FolderItem : public juce::TreeViewItem
@@ -20,12 +23,20 @@ private:
 class ReportFileTree::ReportItem : public juce::TreeViewItem
 {
 public:
-    ReportItem (ReportFileTree& treeToUse, const ReportFolderList::FileInfo& infoToUse, int index)
-        : file (treeToUse.list.getDirectory().getChildFile (infoToUse.filename))
-        , info (infoToUse)
-        , indexInList (index)
-        , tree (treeToUse)
+    ReportItem (ReportFileTree& treeToUse, const juce::File& fileToShow) : file (fileToShow), tree (treeToUse)
     {
+    }
+
+    /** What the list now says of the file, and where. */
+    void update (const ReportFolderList::FileInfo& newInfo, int index)
+    {
+        const bool changed =
+            newInfo.fileSize != info.fileSize || newInfo.modificationTime != info.modificationTime;
+        info = newInfo;
+        indexInList = index;
+
+        if (changed)
+            repaintItem();
     }
 
     // The viewer's filter admits no folders, so no row opens.
@@ -33,6 +44,7 @@ public:
     juce::String getUniqueName() const override { return file.getFullPathName(); }
     int getItemHeight() const override { return tree.getItemHeight(); }
     juce::String getAccessibilityName() override { return info.filename; }
+    const juce::String& getFileName() const noexcept { return info.filename; }
     void itemSelectionChanged (bool) override { tree.sendSelectionChangeMessage(); }
 
     void paintItem (juce::Graphics& g, int width, int height) override
@@ -47,8 +59,8 @@ public:
     const juce::File file;
 
 private:
-    const ReportFolderList::FileInfo info;
-    const int indexInList;
+    ReportFolderList::FileInfo info;
+    int indexInList = 0;
     ReportFileTree& tree;
 };
 
@@ -108,12 +120,59 @@ void ReportFileTree::paint (juce::Graphics& g)
 
 void ReportFileTree::changeListenerCallback (juce::ChangeBroadcaster*)
 {
+    // The rows of files still listed are kept, with their selection and their
+    // place on screen until the framework lays the tree out again; rows made
+    // anew would have none until then, and the list would show no rows.
     auto* folder = getRootItem();
-    folder->clearSubItems();
     ReportFolderList::FileInfo info;
+    int same = 0;
 
-    for (int i = 0; list.getFileInfo (i, info); ++i)
-        folder->addSubItem (new ReportItem (*this, info, i));
+    // Mostly the folder is as it was, or has grown at the end.
+    for (; same < folder->getNumSubItems() && list.getFileInfo (same, info); ++same)
+    {
+        auto* row = static_cast<ReportItem*> (folder->getSubItem (same));
 
+        if (row->getFileName() != info.filename)
+            break;
+
+        row->update (info, same);
+    }
+
+    // The rest by name (the rows are all of the listed folder: another one
+    // empties the list first), taken out from the end, which moves no other row.
+    std::unordered_map<juce::String, std::unique_ptr<ReportItem>> rows;
+
+    for (int i = folder->getNumSubItems(); --i >= same;)
+    {
+        auto* row = static_cast<ReportItem*> (folder->getSubItem (i));
+        folder->removeSubItem (i, false);
+        rows.emplace (row->getFileName(), row);
+    }
+
+    for (int i = same; list.getFileInfo (i, info); ++i)
+    {
+        std::unique_ptr<ReportItem> row;
+
+        if (auto kept = rows.find (info.filename); kept != rows.end())
+        {
+            row = std::move (kept->second);
+            rows.erase (kept);
+        }
+        else
+        {
+            row = std::make_unique<ReportItem> (*this, list.getDirectory().getChildFile (info.filename));
+        }
+
+        row->update (info, i);
+        folder->addSubItem (row.release());
+    }
+
+    // The selected report's row may be among those gone, and with it the selection.
+    const bool selectionDropped =
+        std::any_of (rows.begin(), rows.end(), [] (const auto& row) { return row.second->isSelected(); });
+    rows.clear();
     repaint();
+
+    if (selectionDropped)
+        sendSelectionChangeMessage();
 }

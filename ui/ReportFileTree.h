@@ -15,8 +15,10 @@ struct UnscannedDirectoryList
 //==============================================================================
 /** The framework's file tree over a ReportFolderList: the same rows, drawn by
     the look and feel's file-row drawing at the same height, and the same
-    selection messages to its listeners, built anew in one step whenever the
-    list changes. A folder that cannot be read says so where the rows would be.
+    selection messages to its listeners. Whenever the list changes, the rows
+    of files still listed stay, with their selection; when the selected row
+    goes, listeners are told that the selection changed. A folder that cannot
+    be read says so where the rows would be.
 
     Rows have no icon of the system's own: on this platform the framework has
     none either and draws the look and feel's document picture, as here.

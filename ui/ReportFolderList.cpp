@@ -4,9 +4,13 @@
 
 namespace
 {
-// Reading stops after this long and goes on in the next slice, so that a
-// refresh, which waits for the slice in progress, never waits long.
+// Reading stops after this long and goes on in the next slice, so that a new
+// scan asked for meanwhile begins soon.
 constexpr double sliceMs = 5.0;
+
+// Between scans the client stays on the thread, which wakes this often anyway:
+// a client that left it could miss a scan asked for as it leaves.
+constexpr int idleMs = 500;
 } // namespace
 
 //==============================================================================
@@ -37,7 +41,6 @@ void ReportFolderList::setDirectory (const juce::File& newFolder, bool includeDi
     if (newFolder != folder)
     {
         // Another folder's reports must not pass for this one's while it is read.
-        thread.removeTimeSliceClient (this);
         folder = newFolder;
         files.clear();
         unreadable = false;
@@ -50,17 +53,17 @@ void ReportFolderList::setDirectory (const juce::File& newFolder, bool includeDi
 
 void ReportFolderList::refresh()
 {
-    thread.removeTimeSliceClient (this);
-
+    // Any scan in progress goes on until the scan thread takes this one up;
+    // its list, of an older number, is never taken over.
     {
-        const juce::ScopedLock sl (finishedLock);
+        const juce::ScopedLock sl (lock);
+        asked.emplace();
+        asked->folder = folder;
+        asked->flags = flags;
+        asked->number = ++scansAsked;
         finished.reset();
     }
 
-    cancelPendingUpdate();
-    scan = Scan();
-    scan.folder = folder;
-    scan.flags = flags;
     loading = true;
     thread.addTimeSliceClient (this);
 }
@@ -84,31 +87,47 @@ juce::File ReportFolderList::getFile (int index) const
 //==============================================================================
 int ReportFolderList::useTimeSlice()
 {
-    if (scan.entries == nullptr)
+    {
+        std::optional<Scan> next;
+
+        {
+            const juce::ScopedLock sl (lock);
+            std::swap (next, asked);
+        }
+
+        // The scan given up is closed here, not on the message thread.
+        if (next.has_value())
+            scan = std::move (next);
+    }
+
+    if (! scan.has_value())
+        return idleMs;
+
+    if (scan->entries == nullptr)
     {
         // A folder that is gone lists nothing; a path that is a file, or a
         // folder we may not open, would otherwise look like an empty one.
-        if (! scan.folder.isDirectory() || ! scan.folder.hasReadAccess())
+        if (! scan->folder.isDirectory() || ! scan->folder.hasReadAccess())
         {
-            scan.unreadable = scan.folder.exists();
+            scan->unreadable = scan->folder.exists();
             finishScan();
-            return -1;
+            return 0;
         }
 
-        scan.entries = std::make_unique<juce::RangedDirectoryIterator> (scan.folder, false, "*", scan.flags);
+        scan->entries =
+            std::make_unique<juce::RangedDirectoryIterator> (scan->folder, false, "*", scan->flags);
     }
 
-    if (readNextEntries())
-        return 0;
+    if (! readNextEntries())
+        finishScan();
 
-    finishScan();
-    return -1;
+    return 0;
 }
 
 bool ReportFolderList::readNextEntries()
 {
     const auto start = juce::Time::getMillisecondCounterHiRes();
-    auto& entries = *scan.entries;
+    auto& entries = *scan->entries;
 
     for (; entries != juce::RangedDirectoryIterator(); ++entries)
     {
@@ -123,8 +142,8 @@ bool ReportFolderList::readNextEntries()
             && ! (isFolder ? filter->isDirectorySuitable (file) : filter->isFileSuitable (file)))
             continue;
 
-        scan.found.push_back ({ file.getFileName(), entry.getFileSize(), entry.getModificationTime(),
-                                entry.getCreationTime(), isFolder, entry.isReadOnly() });
+        scan->found.push_back ({ file.getFileName(), entry.getFileSize(), entry.getModificationTime(),
+                                 entry.getCreationTime(), isFolder, entry.isReadOnly() });
     }
 
     return false;
@@ -134,17 +153,18 @@ void ReportFolderList::finishScan()
 {
     // The framework's order; names equal to it keep the order in which the
     // folder gave them, as the framework's sort after each one leaves them.
-    std::stable_sort (scan.found.begin(), scan.found.end(), [] (const FileInfo& a, const FileInfo& b) {
+    std::stable_sort (scan->found.begin(), scan->found.end(), [] (const FileInfo& a, const FileInfo& b) {
         return a.filename.compareNatural (b.filename) < 0;
     });
 
-    scan.entries.reset();
+    scan->entries.reset();
 
     {
-        const juce::ScopedLock sl (finishedLock);
+        const juce::ScopedLock sl (lock);
         finished = std::move (scan);
     }
 
+    scan.reset();
     triggerAsyncUpdate();
 }
 
@@ -153,11 +173,11 @@ void ReportFolderList::handleAsyncUpdate()
     std::optional<Scan> result;
 
     {
-        const juce::ScopedLock sl (finishedLock);
+        const juce::ScopedLock sl (lock);
         std::swap (result, finished);
     }
 
-    if (! result.has_value())
+    if (! result.has_value() || result->number != scansAsked)
         return;
 
     files = std::move (result->found);

@@ -14,7 +14,8 @@
     reports then stalls the window for seconds. This one reads the folder the
     same way (the same filter, flags and natural order), but the list shown so
     far stays until the new one is final, and the message thread never waits
-    for more than one short slice of the scan.
+    for the scan: a folder that stops answering, as a network folder may, holds
+    up only the scan thread (and the list's destructor).
 
     A folder that is a file, or that cannot be opened, is told apart from an
     empty one; a folder that does not exist lists nothing.
@@ -66,6 +67,7 @@ private:
     {
         juce::File folder;
         int flags = 0;
+        int number = 0;
         std::unique_ptr<juce::RangedDirectoryIterator> entries;
         std::vector<FileInfo> found;
         bool unreadable = false;
@@ -85,13 +87,14 @@ private:
     int flags = juce::File::ignoreHiddenFiles | juce::File::findFiles;
     std::vector<FileInfo> files;
     bool loading = false, unreadable = false;
+    int scansAsked = 0;
 
-    // The scan thread's, and the message thread's only while the client is
-    // off the thread (removing it waits for the slice in progress).
-    Scan scan;
+    // The scan thread's only.
+    std::optional<Scan> scan;
 
-    juce::CriticalSection finishedLock;
-    std::optional<Scan> finished;
+    // The scan asked for and not yet begun, and the last one finished.
+    juce::CriticalSection lock;
+    std::optional<Scan> asked, finished;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ReportFolderList)
 };

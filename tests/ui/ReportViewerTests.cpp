@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <thread>
 #include <vector>
@@ -275,6 +280,20 @@ struct ChangeCounter : juce::ChangeListener
 {
     void changeListenerCallback (juce::ChangeBroadcaster*) override { ++count; }
     int count = 0;
+};
+
+/** Every thread of the process as an ordinary user while it lives, for root
+    opens any file whatever its mode; the saved user brings root back. */
+struct AsOrdinaryUser
+{
+    const bool wasRoot = geteuid() == 0;
+    const bool active = ! wasRoot || setresuid (65534, 65534, 0) == 0;
+
+    ~AsOrdinaryUser()
+    {
+        if (wasRoot && active)
+            setresuid (0, 0, 0);
+    }
 };
 } // namespace
 
@@ -882,4 +901,113 @@ TEST (ReportViewer, ListsInTheFrameworksOrder)
         return c.createComponentSnapshot (c.getLocalBounds(), true, 1.0f);
     };
     EXPECT_EQ (differingPixels (lookOf (tree), lookOf (frameworkTree)), 0);
+}
+
+TEST (ReportViewer, ARefreshKeepsTheRowsAndTheSelectedReportAndTellsWhenItIsGone)
+{
+    LogTestFiles::TemporaryFolder folder;
+    write (folder.getChildFile ("b.xml"), completeReport);
+    const auto selected = write (folder.getChildFile ("c.xml"), completeReport);
+    writeLog (selected.withFileExtension (".csv"), { -30.0f, -20.0f, -25.0f }, { -28.0f, -22.0f, -24.0f });
+
+    // A row put on screen anew had none there before: the list showed without it.
+    struct RowsMade : juce::ComponentListener
+    {
+        void componentChildrenChanged (juce::Component&) override { ++count; }
+        int count = 0;
+    } rowsMade;
+
+    OVRAReport viewer (juce::Font (15.0f));
+    const auto noHistory = drawing (viewer);
+    select (viewer, selected);
+    HostTestHelpers::drainMessageLoop();
+    fileTreeOf (viewer).getViewport()->getViewedComponent()->addComponentListener (&rowsMade);
+
+    // The same folder, then one grown by a report listed before the selected one.
+    for (const bool grown : { false, true })
+    {
+        if (grown)
+            write (folder.getChildFile ("a.xml"), completeReport);
+
+        rowsMade.count = 0;
+        list (viewer, folder.get());
+        HostTestHelpers::drainMessageLoop();
+        EXPECT_EQ (rowsMade.count, grown ? 1 : 0);
+        EXPECT_EQ (fileTreeOf (viewer).getSelectedFile(), selected) << grown;
+        EXPECT_EQ (shown (viewer, "title"), "c") << grown;
+        EXPECT_EQ (viewer.historyDrawer.getNumSamples(), 3) << grown;
+    }
+
+    selected.deleteFile();
+    list (viewer, folder.get());
+    ASSERT_EQ (rowNames (viewer), "a.xml|b.xml");
+
+    for (const auto& value : valuePoints)
+        EXPECT_EQ (shown (viewer, value.first), value.first == "title" ? "c.xml no longer exists" : "")
+            << value.first;
+
+    EXPECT_EQ (differingPixels (drawing (viewer), noHistory), 0);
+}
+
+TEST (ReportViewer, AReportThatIsThereButCannotBeReadSaysWhy)
+{
+    LogTestFiles::TemporaryFolder folder;
+    // A folder that may be listed but not searched, and a file that may not be read.
+    const auto listedOnly = folder.getChildFile ("listed only");
+    listedOnly.createDirectory();
+    const juce::File reports[] = { write (listedOnly.getChildFile ("Hall.xml"), completeReport),
+                                   write (folder.getChildFile ("Studio.xml"), completeReport) };
+    ASSERT_EQ (chmod (listedOnly.getFullPathName().toRawUTF8(), 0444), 0);
+    ASSERT_EQ (chmod (reports[1].getFullPathName().toRawUTF8(), 0), 0);
+
+    {
+        AsOrdinaryUser user;
+
+        if (! user.active)
+            GTEST_SKIP() << "cannot run as an ordinary user";
+
+        OVRAReport viewer (juce::Font (15.0f));
+
+        for (const auto& report : reports)
+        {
+            select (viewer, report);
+            EXPECT_EQ (shown (viewer, "title"),
+                       report.getFileName() + " cannot be read: " + juce::String (std::strerror (EACCES)));
+        }
+    }
+
+    chmod (listedOnly.getFullPathName().toRawUTF8(), 0755);
+}
+
+TEST (ReportViewer, ARefreshDoesNotWaitForAScanThatHangs)
+{
+    LogTestFiles::TemporaryFolder folder;
+    write (folder.getChildFile ("a.xml"), completeReport);
+
+    // Holds the scan as a network folder that stops answering would.
+    struct HangingFilter : juce::WildcardFileFilter
+    {
+        HangingFilter() : juce::WildcardFileFilter ("*.xml", "", "hangs") {}
+        bool isFileSuitable (const juce::File&) const override
+        {
+            entered.signal();
+            timedOut = timedOut || ! released.wait (10000);
+            return true;
+        }
+
+        mutable juce::WaitableEvent entered, released { true };
+        mutable std::atomic<bool> timedOut { false };
+    } filter;
+
+    juce::TimeSliceThread thread ("scan");
+    thread.startThread();
+    ReportFolderList list (&filter, thread);
+    list.setDirectory (folder.get(), true, true);
+    ASSERT_TRUE (filter.entered.wait (5000));
+
+    list.refresh();
+    filter.released.signal();
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return ! list.isStillLoading(); }));
+    EXPECT_FALSE (filter.timedOut) << "the refresh waited for the hung scan";
+    EXPECT_EQ (list.getNumFiles(), 1);
 }
