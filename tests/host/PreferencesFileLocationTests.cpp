@@ -1,11 +1,11 @@
 #include "PreferencesFileLocation.h"
 
+#include "OrdinaryUser.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 #include <vector>
 
 namespace
@@ -15,34 +15,6 @@ struct TempFolder
     juce::File root = juce::File::createTempFile ("zelx-prefs-test");
     TempFolder() { root.createDirectory(); }
     ~TempFolder() { root.deleteRecursively(); }
-};
-
-/** Runs the calling thread as an ordinary user (65534) while it lives, where
-    the tests run as root, so that file modes refuse it as they refuse a user;
-    the folder is handed to that user first. The raw calls change this thread
-    alone, the real user too (whom the system's access check asks about), and
-    keep root as the saved user to come back to. */
-class OrdinaryUser
-{
-public:
-    explicit OrdinaryUser (const juce::File& folder) : asRoot (geteuid() == 0)
-    {
-        if (asRoot && chown (folder.getFullPathName().toRawUTF8(), nobody, nobody) == 0
-            && syscall (SYS_setresgid, nobody, nobody, -1) == 0)
-            syscall (SYS_setresuid, nobody, nobody, -1);
-    }
-
-    ~OrdinaryUser()
-    {
-        if (asRoot && syscall (SYS_setresuid, 0, 0, -1) == 0)
-            syscall (SYS_setresgid, 0, 0, -1);
-    }
-
-    bool isOrdinary() const { return geteuid() != 0; }
-
-private:
-    static constexpr uid_t nobody = 65534;
-    const bool asRoot;
 };
 } // namespace
 

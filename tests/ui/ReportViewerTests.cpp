@@ -2,12 +2,12 @@
 #include "LogTestFiles.h"
 #include "LoudnessHistory.h"
 #include "OVRAReport.h"
+#include "OrdinaryUser.h"
 #include "ProcessorTestHelpers.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -280,20 +280,6 @@ struct ChangeCounter : juce::ChangeListener
 {
     void changeListenerCallback (juce::ChangeBroadcaster*) override { ++count; }
     int count = 0;
-};
-
-/** Every thread of the process as an ordinary user while it lives, for root
-    opens any file whatever its mode; the saved user brings root back. */
-struct AsOrdinaryUser
-{
-    const bool wasRoot = geteuid() == 0;
-    const bool active = ! wasRoot || setresuid (65534, 65534, 0) == 0;
-
-    ~AsOrdinaryUser()
-    {
-        if (wasRoot && active)
-            setresuid (0, 0, 0);
-    }
 };
 } // namespace
 
@@ -961,9 +947,9 @@ TEST (ReportViewer, AReportThatIsThereButCannotBeReadSaysWhy)
     ASSERT_EQ (chmod (reports[1].getFullPathName().toRawUTF8(), 0), 0);
 
     {
-        AsOrdinaryUser user;
+        OrdinaryUser user;
 
-        if (! user.active)
+        if (! user.isOrdinary())
             GTEST_SKIP() << "cannot run as an ordinary user";
 
         OVRAReport viewer (juce::Font (15.0f));
