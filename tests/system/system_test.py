@@ -453,10 +453,19 @@ class SystemTest:
         wid = self.start_app("killed")
         # Moved once the window manager has framed it in its place, the user's move counts at once.
         wait_until(lambda: self.geometry(wid)[:2] == position[:2], 15, f"the window to return to {position[:2]}")
-        code, _ = self.procs.run(["xdotool", "windowmove", "--sync", str(wid), "150", "100"], 10)
-        check(code == 0, "xdotool could not move the window")
-        position = wait_until(lambda: (lambda g: g if g[:2] != position[:2] else None)(self.geometry(wid)), 15,
-                              "the window to move")
+        # Without --sync, which has waited for ever in a fresh system; the move is asked again until it shows.
+        framed = position
+
+        def moved():
+            code, _ = self.procs.run(["xdotool", "windowmove", str(wid), "150", "100"], 10)
+            check(code == 0, "xdotool could not move the window")
+            try:
+                return wait_until(lambda: (lambda g: g if g[:2] != framed[:2] else None)(self.geometry(wid)), 5,
+                                  "the window to move")
+            except Failure:
+                return None
+
+        position = wait_until(moved, 20, "the window to move")
         wait_until(lambda: (lambda v: (v["windowx"][0], v["windowy"][0]) != moved_to)(read_prefs(self.prefs)), 15,
                    "the move to reach the preferences")
         self.app.kill()
