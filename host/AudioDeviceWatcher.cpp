@@ -53,7 +53,14 @@ juce::String AudioDeviceWatcher::describeStoppedDevice() const
 }
 
 //==============================================================================
-void AudioDeviceWatcher::tellNoneOpened (const juce::String& message) { noneOpenedNotice.failed (message); }
+void AudioDeviceWatcher::tellNoneOpened (const juce::String& message, const juce::String& alsoInBox)
+{
+    auto lines = juce::StringArray::fromLines (message);
+    lines.removeEmptyStrings();
+    DiagnosticPrinter::printError (
+        (noneOpenedNotice.getTitle() + ": " + lines.joinIntoString (" ") + "\n").toStdString());
+    noneOpenedNotice.failed (message + alsoInBox);
+}
 
 //==============================================================================
 void AudioDeviceWatcher::changeListenerCallback (juce::ChangeBroadcaster*)

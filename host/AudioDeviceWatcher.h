@@ -34,9 +34,10 @@ public:
     ~AudioDeviceWatcher() override;
 
     //==============================================================================
-    /** Tells in a box that no device opened at start, with why; the box
-        says so once one is open. */
-    void tellNoneOpened (const juce::String& message);
+    /** Tells in a box and on standard error that no device opened at start,
+        with why; the box says so once one is open. What is also to be read
+        in the box goes below the message there, and not to standard error. */
+    void tellNoneOpened (const juce::String& message, const juce::String& alsoInBox = {});
 
     /** The device (or the pair of devices) of a setup as the user reads it:
         "in" / "out" (Type), or the one name when both are the same. */

@@ -327,9 +327,9 @@ void OVRAStandaloneFilterWindow::handleAsyncUpdate()
     const auto problems = std::exchange (preferencesProblems, {}).joinIntoString ("\n");
 
     if (deviceFailure.isNotEmpty() && deviceWatcher != nullptr)
-        deviceWatcher->tellNoneOpened (std::exchange (deviceFailure, {})
-                                       + (problems.isEmpty() ? juce::String()
-                                                             : "\n\n" + preferencesNotice.getTitle() + ":\n" + problems));
+        deviceWatcher->tellNoneOpened (std::exchange (deviceFailure, {}),
+                                       problems.isEmpty() ? juce::String()
+                                                          : "\n\n" + preferencesNotice.getTitle() + ":\n" + problems);
     else if (problems.isNotEmpty())
         preferencesNotice.failed (problems);
 }
@@ -385,12 +385,12 @@ void OVRAStandaloneFilterWindow::openAudioDevice()
         error = deviceManager->initialise (numInputs, numOutputs, nullptr, true);
     }
 
-    if (error.isNotEmpty())
-        juce::Logger::writeToLog (error);
-
-    // Without a device the meters show silence, which looks like a quiet signal.
+    // Without a device the meters show silence, which looks like a quiet
+    // signal; the error is then told with the device, in the box and the log.
     if (deviceManager->getCurrentAudioDevice() == nullptr)
         deviceFailure = describeDeviceFailure (savedSetup.get(), *deviceManager, error);
+    else if (error.isNotEmpty())
+        juce::Logger::writeToLog (error);
 }
 
 void OVRAStandaloneFilterWindow::restoreWindowPosition()

@@ -1,5 +1,8 @@
 #include "ZEL5_1StandExtApplication.h"
 
+#include "DiagnosticPrinter.h"
+#include "DisplayProbe.h"
+#include "JackLibraryMessages.h"
 #include "OVRAStandaloneFilterWindow.h"
 #include "PreferencesFileLocation.h"
 #include "QuitSignalHandler.h"
@@ -21,6 +24,18 @@ bool ZEL5_1StandExtApplication::moreThanOneInstanceAllowed() { return true; }
 
 void ZEL5_1StandExtApplication::initialise (const juce::String&)
 {
+    // Without a display there is no window to tell anything in: said here,
+    // before a device or a file is touched.
+    if (const auto problem = DisplayProbe::findProblem(); problem.isNotEmpty())
+    {
+        DiagnosticPrinter::printError ((problem + "\n").toStdString());
+        DiagnosticPrinter::waitUntilWritten (1000);
+        setApplicationReturnValue (1);
+        quit();
+        return;
+    }
+
+    JackLibraryMessages::silence();
     quitSignals = std::make_unique<QuitSignalHandler> ([this] { systemRequestedQuit(); });
 
     mainWindow.reset();
