@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BrowserLink.h"
 #include "DisplayPacer.h"
 #include "FailureNotice.h"
 #include "LockComponent.h"
@@ -260,8 +261,8 @@ public:
     juce::Label connectionCaption, addressCaption, ipAddressLabel, portCaption, passwordCaption;
     juce::TextEditor portEditor, passwordEditor;
     PictureButton connectButton, passwordButton;
-    juce::HyperlinkButton contactLink { "CONTACT US", juce::URL (contactUrl) };
-    juce::HyperlinkButton guideLink { "USER GUIDE", juce::URL (supportUrl) };
+    BrowserLink contactLink { "CONTACT US", juce::URL (contactUrl) };
+    BrowserLink guideLink { "USER GUIDE", juce::URL (supportUrl) };
     juce::Label productLabel, versionLabel, noticeLabel;
 
     // Scopes
