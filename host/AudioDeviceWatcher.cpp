@@ -55,10 +55,15 @@ juce::String AudioDeviceWatcher::describeStoppedDevice() const
 //==============================================================================
 void AudioDeviceWatcher::tellNoneOpened (const juce::String& message, const juce::String& alsoInBox)
 {
+    // One line for the log: the box's lines, each ended as a sentence.
     auto lines = juce::StringArray::fromLines (message);
     lines.removeEmptyStrings();
-    DiagnosticPrinter::printError (
-        (noneOpenedNotice.getTitle() + ": " + lines.joinIntoString (" ") + "\n").toStdString());
+
+    for (auto& line : lines)
+        if (! juce::String (".:!?").containsChar (line.getLastCharacter()))
+            line << ".";
+
+    juce::Logger::writeToLog (noneOpenedNotice.getTitle() + ": " + lines.joinIntoString (" "));
     noneOpenedNotice.failed (message + alsoInBox);
 }
 
