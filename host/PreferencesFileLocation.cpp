@@ -234,14 +234,16 @@ std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce:
     // Saving renames a new file over this one, which a read-only file must
     // not have done to it, and which a folder that may not be written refuses.
     const auto folder = file.getParentDirectory();
+    const auto readOnly = file.existsAsFile() && ! isWritable (file);
     juce::String whyNotSaved;
 
-    if (file.existsAsFile() && ! isWritable (file))
+    if (readOnly)
         whyNotSaved = " can be read but not written";
     else if (file.existsAsFile() && ! isWritable (folder))
         whyNotSaved = " can be read, but not replaced in " + folder.getFullPathName() + ", which may not be written";
 
-    options.doNotSave = whyNotSaved.isNotEmpty();
+    // A file that cannot even be made was told of where it was looked for.
+    options.doNotSave = whyNotSaved.isNotEmpty() || ! (file.existsAsFile() || file.create().wasOk());
 
     // What a save cut short by a kill left behind; a save of another running
     // instance that loses its file to this tries once more.
@@ -263,7 +265,8 @@ std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce:
         {
             report (unreadable, problems);
             report (thePreferencesIn (file)
-                        + (options.doNotSave ? " cannot be replaced either"
+                        + (readOnly ? " cannot be written either"
+                           : options.doNotSave ? " cannot be replaced either"
                                              : " cannot be moved to " + aside.getFullPathName())
                         + ": " + changesNotKept,
                     problems);
@@ -274,7 +277,7 @@ std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce:
         file.create();
     }
 
-    if (options.doNotSave)
+    if (whyNotSaved.isNotEmpty())
         report (thePreferencesIn (file) + whyNotSaved + ": " + changesNotKept, problems);
 
     auto properties = std::make_unique<juce::PropertiesFile> (file, options);
@@ -310,7 +313,7 @@ juce::Result PreferencesFileLocation::save (juce::PropertiesFile& properties)
     const auto file = properties.getFile();
 
     if (! isSaved (properties))
-        return juce::Result::fail ("there is no file to save them to");
+        return juce::Result::fail ("they cannot be saved where they were found, as told at start");
 
     // The framework's own form: a value that is XML is stored as an element.
     juce::XmlElement doc ("PROPERTIES");
