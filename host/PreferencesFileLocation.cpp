@@ -46,7 +46,8 @@ juce::String describeError (int error)
     blocks of a disk) for a whole one and keeps no reason for it. */
 juce::String writeSynced (const juce::File& file, const void* data, size_t size)
 {
-    const auto handle = ::open (file.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const auto handle =
+        ::open (file.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
 
     if (handle < 0)
         return describeError (errno);
@@ -105,7 +106,7 @@ juce::String findWhyNotOpened (const juce::File& file)
 /** Why the file cannot be read as preferences, or nothing when it can. */
 juce::String findWhyUnreadable (const juce::File& file)
 {
-    struct stat info {};
+    struct stat info = {};
 
     if (::stat (file.getFullPathName().toRawUTF8(), &info) != 0)
         return {};
@@ -240,7 +241,8 @@ std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce:
     if (readOnly)
         whyNotSaved = " can be read but not written";
     else if (file.existsAsFile() && ! isWritable (folder))
-        whyNotSaved = " can be read, but not replaced in " + folder.getFullPathName() + ", which may not be written";
+        whyNotSaved =
+            " can be read, but not replaced in " + folder.getFullPathName() + ", which may not be written";
 
     // A file that cannot even be made was told of where it was looked for.
     options.doNotSave = whyNotSaved.isNotEmpty() || ! (file.existsAsFile() || file.create().wasOk());
@@ -265,9 +267,9 @@ std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce:
         {
             report (unreadable, problems);
             report (thePreferencesIn (file)
-                        + (readOnly ? " cannot be written either"
+                        + (readOnly            ? " cannot be written either"
                            : options.doNotSave ? " cannot be replaced either"
-                                             : " cannot be moved to " + aside.getFullPathName())
+                                               : " cannot be moved to " + aside.getFullPathName())
                         + ": " + changesNotKept,
                     problems);
             return std::make_unique<juce::PropertiesFile> (juce::File(), options);
@@ -338,10 +340,12 @@ juce::Result PreferencesFileLocation::save (juce::PropertiesFile& properties)
     {
         juce::TemporaryFile temporary (file);
 
-        if (const auto why = writeSynced (temporary.getFile(), text.getData(), text.getDataSize()); why.isNotEmpty())
+        if (const auto why = writeSynced (temporary.getFile(), text.getData(), text.getDataSize());
+            why.isNotEmpty())
             return juce::Result::fail (why);
 
-        if (std::rename (temporary.getFile().getFullPathName().toRawUTF8(), file.getFullPathName().toRawUTF8())
+        if (std::rename (temporary.getFile().getFullPathName().toRawUTF8(),
+                         file.getFullPathName().toRawUTF8())
             == 0)
             break;
 

@@ -85,7 +85,10 @@ public:
                                                        juce::StringArray* problems = nullptr);
 
     /** Whether the values are saved at all: not where open found that they cannot be. */
-    static bool isSaved (const juce::PropertiesFile& properties) { return properties.getFile() != juce::File(); }
+    static bool isSaved (const juce::PropertiesFile& properties)
+    {
+        return properties.getFile() != juce::File();
+    }
 
     /** Writes the values in the framework's own format into a new file that
         is synced to disk and then renamed over the old one, so that a process

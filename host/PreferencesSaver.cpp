@@ -22,15 +22,17 @@ void PreferencesSaver::poll()
     if (result.wasOk())
     {
         if (std::exchange (toldFailure, {}).isNotEmpty())
-            DiagnosticPrinter::printError ((TRANS ("The settings are saved again to") + " " + path + "\n").toStdString());
+            DiagnosticPrinter::printError (
+                (TRANS ("The settings are saved again to") + " " + path + "\n").toStdString());
 
         notice.succeeded();
         return;
     }
 
     // Each try that fails for the same reason is no news.
-    const auto message = TRANS ("The settings could not be saved to") + " " + path + " (" + result.getErrorMessage()
-                         + "): " + TRANS ("changes are not being kept. Saving is tried again every few seconds.");
+    const auto message =
+        TRANS ("The settings could not be saved to") + " " + path + " (" + result.getErrorMessage()
+        + "): " + TRANS ("changes are not being kept. Saving is tried again every few seconds.");
 
     if (message == toldFailure)
         return;

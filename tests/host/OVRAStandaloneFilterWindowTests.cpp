@@ -82,7 +82,8 @@ class SmallDisk
 public:
     explicit SmallDisk (const juce::File& folderToMountOn) : folder (folderToMountOn.getFullPathName())
     {
-        mounted = unshare (CLONE_NEWNS) == 0 && mount ("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
+        mounted = unshare (CLONE_NEWNS) == 0
+                  && mount ("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
                   && mount ("tmpfs", folder.toRawUTF8(), "tmpfs", 0, "size=64k") == 0;
     }
 
@@ -771,23 +772,24 @@ TEST_F (MainWindowTest, ASaveThatFailsIsToldOnceTriedAgainAndToldWhenItWorks)
         };
     };
     window->setTopLeftPosition (201, 99);
-    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (boxSays ("Settings not saved"), 20000));
-    const auto told = HostTestHelpers::findAlertWindow() != nullptr
-                          ? HostTestHelpers::findAlertWindow()->getDescription() : juce::String();
-    EXPECT_TRUE (told.contains (prefsFile.getFullPathName() + " (no space left on device): changes are not being kept"))
-        << told;
+    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (
+        boxSays ("Settings not saved. The settings could not be saved to " + prefsFile.getFullPathName()
+                 + " (no space left on device): changes are not being kept"),
+        20000));
 
     // Tried again: once there is room, it is saved, and the same box says so.
     window->setTopLeftPosition (211, 99);
     HostTestHelpers::runMessageLoopUntil ([] { return false; }, 4000);
     ASSERT_TRUE (prefsFile.getSiblingFile ("filler").deleteFile());
-    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (boxSays ("The settings have been saved again since"), 20000));
+    EXPECT_TRUE (
+        HostTestHelpers::runMessageLoopUntil (boxSays ("The settings have been saved again since"), 20000));
     EXPECT_TRUE (bytesOf (prefsFile).toString().contains ("\"211\"")) << bytesOf (prefsFile).toString();
 
     ASSERT_TRUE (DiagnosticPrinter::waitUntilWritten (5000));
     const juce::String printed (testing::internal::GetCapturedStderr());
     EXPECT_EQ (printed.indexOf ("could not be saved to " + prefsFile.getFullPathName()),
-               printed.lastIndexOf ("could not be saved to")) << printed;
+               printed.lastIndexOf ("could not be saved to"))
+        << printed;
     EXPECT_TRUE (printed.contains ("no space left on device")) << printed;
     EXPECT_TRUE (printed.contains ("saved again to " + prefsFile.getFullPathName())) << printed;
     window.reset();

@@ -214,15 +214,17 @@ TEST (PreferencesFileLocation, ANamedPipeAtThePathIsToldAsNoPreferencesFileWitho
     juce::StringArray problems;
 
     // Opened for reading, it would wait for a writer for ever.
-    const auto found = PreferencesFileLocation::findOrCreateFile (temp.root, temp.root.getChildFile ("user"), &problems);
+    const auto found =
+        PreferencesFileLocation::findOrCreateFile (temp.root, temp.root.getChildFile ("user"), &problems);
     auto prefs = PreferencesFileLocation::open (found, &problems);
 
     EXPECT_EQ (found, file);
     ASSERT_EQ (problems.size(), 1) << problems.joinIntoString ("\n");
     EXPECT_TRUE (problems[0].contains ("cannot be read (it is not a preferences file)")) << problems[0];
     EXPECT_TRUE (file.existsAsFile() && file.getSize() == 0);
-    struct stat info {};
-    EXPECT_EQ (::stat (file.getSiblingFile ("ZELX51.prefs.unreadable").getFullPathName().toRawUTF8(), &info), 0);
+    struct stat info = {};
+    EXPECT_EQ (::stat (file.getSiblingFile ("ZELX51.prefs.unreadable").getFullPathName().toRawUTF8(), &info),
+               0);
     EXPECT_TRUE (S_ISFIFO (info.st_mode));
 }
 
@@ -256,7 +258,8 @@ TEST (PreferencesFileLocation, TemporaryFilesOfASaveCutShortAreRemovedAtStartAnd
     TempFolder temp;
     const auto file = temp.root.getChildFile ("ZELX51.prefs");
     const juce::StringArray ours { "ZELX51_temp5f3e2a1b.prefs", "ZELX51_tempffffff9c.prefs" };
-    const juce::StringArray others { "ZELX51.prefs.unreadable", "OTHER_temp5f3e2a1b.prefs", "ZELX51_temp1.txt" };
+    const juce::StringArray others { "ZELX51.prefs.unreadable", "OTHER_temp5f3e2a1b.prefs",
+                                     "ZELX51_temp1.txt" };
 
     for (const auto* names : { &ours, &others })
         for (const auto& name : *names)
