@@ -315,7 +315,7 @@ juce::Result PreferencesFileLocation::save (juce::PropertiesFile& properties)
     const auto file = properties.getFile();
 
     if (! isSaved (properties))
-        return juce::Result::fail ("they cannot be saved where they were found, as told at start");
+        return juce::Result::fail ("they are not kept, as told at start");
 
     // The framework's own form: a value that is XML is stored as an element.
     juce::XmlElement doc ("PROPERTIES");

@@ -47,10 +47,10 @@ void PreferencesSaver::saveNow()
     if (! preferences.needsToBeSaved())
         return;
 
-    const auto path = preferences.getFile().getFullPathName();
-
-    if (const auto result = PreferencesFileLocation::save (preferences); result.failed())
-        juce::Logger::writeToLog ("The preferences could not be saved" + (path.isEmpty() ? "" : " to " + path)
+    if (! PreferencesFileLocation::isSaved (preferences))
+        juce::Logger::writeToLog ("The preferences could not be saved, as told at start");
+    else if (const auto result = PreferencesFileLocation::save (preferences); result.failed())
+        juce::Logger::writeToLog ("The preferences could not be saved to " + preferences.getFile().getFullPathName()
                                   + " (" + result.getErrorMessage() + ")");
 
     // Nor by the framework, when it deletes them.
