@@ -18,10 +18,8 @@ constexpr int framingPollMs = 50;
 // The strip along a window's top edge by which the user grabs it.
 constexpr int titleStripHeight = 24;
 
-// How often the window looks for changed settings to store. With the
-// preferences' 3000 ms before they save, a change is on disk within 3.5 s.
-// The framework saves into a new file, synced to disk before it is renamed
-// over the old one, so a process or machine that dies leaves one whole file.
+// How often the window looks for changed settings to store; the saver counts
+// these polls before it saves them.
 constexpr int storePollMs = 500;
 
 /** Decodes the stored engine state. The framework's decoder takes the size in
@@ -150,6 +148,9 @@ OVRAStandaloneFilterWindow::OVRAStandaloneFilterWindow (const juce::String& titl
     // policy of its own (under load, in the middle of the screen).
     setConstrainer (nullptr);
 
+    if (settings != nullptr)
+        saver = std::make_unique<PreferencesSaver> (*settings);
+
     deviceManager = devices != nullptr ? std::move (devices) : std::make_unique<juce::AudioDeviceManager>();
     deviceManager->addAudioCallback (&player);
     deviceManager->addMidiInputDeviceCallback ({}, &player);
@@ -242,14 +243,9 @@ OVRAStandaloneFilterWindow::~OVRAStandaloneFilterWindow()
     CommandsListener::deleteGlobalCommandManager();
 
     // Saved here rather than when the preferences are deleted, so that a
-    // failure is told; it is not tried a second time then.
-    if (settings != nullptr && ! settings->saveIfNeeded())
-    {
-        const auto path = settings->getFile().getFullPathName();
-        juce::Logger::writeToLog ("The preferences could not be saved"
-                                  + (path.isEmpty() ? "" : " to " + path));
-        settings->setNeedsToBeSaved (false);
-    }
+    // failure is told.
+    if (saver != nullptr)
+        saver->saveNow();
 }
 
 //==============================================================================
@@ -538,4 +534,6 @@ void OVRAStandaloneFilterWindow::timerCallback()
 
     if (stateToStore() != storedState)
         storeEngineState();
+
+    saver->poll();
 }

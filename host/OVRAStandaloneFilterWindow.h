@@ -6,6 +6,7 @@
 
 #include "AudioDeviceWatcher.h"
 #include "FailureNotice.h"
+#include "PreferencesSaver.h"
 
 #include <memory>
 #include <optional>
@@ -21,7 +22,7 @@ class OvrajuceLoudnessAudioProcessor;
     editor, window position, audio running); the destructor stores window
     position, device setup and engine state in the preferences and takes the
     system down again in reverse. While it runs, each of these is stored again
-    when it changes, so that the preferences' own delayed save keeps it should
+    when it changes and saved a few seconds later, so that it is kept should
     the process die.
 */
 class OVRAStandaloneFilterWindow : public juce::DocumentWindow,
@@ -88,7 +89,7 @@ private:
     void storeDeviceSetup();
     void storeEngineState();
 
-    // Stores what changed since it was last stored or found at start.
+    // Stores what changed since it was last stored or found at start, and saves it in time.
     void timerCallback() override;
 
     std::unique_ptr<juce::PropertiesFile> settings;
@@ -119,6 +120,7 @@ private:
     // steady run store nothing and the file is not rewritten.
     juce::Point<int> storedPosition;
     juce::String storedSetup, storedState;
+    std::unique_ptr<PreferencesSaver> saver;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAStandaloneFilterWindow)
 };

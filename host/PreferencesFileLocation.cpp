@@ -3,14 +3,22 @@
 #include "BoundedXmlDocument.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
 {
 /** What a problem that loses the user's changes means for them. */
 constexpr const char* changesNotKept = "changes made now will not be kept";
+
+/** The temporary files that saving the file makes beside it. */
+juce::String leftoverPattern (const juce::File& file)
+{
+    return file.getFileNameWithoutExtension() + "_temp*" + file.getFileExtension();
+}
 
 juce::String thePreferencesIn (const juce::File& file)
 {
@@ -26,6 +34,49 @@ void report (const juce::String& problem, juce::StringArray* problems)
         problems->add (problem);
 }
 
+/** The system's reason for an error, to follow a colon or stand in brackets. */
+juce::String describeError (int error)
+{
+    const juce::String why (std::strerror (error));
+    return why.substring (0, 1).toLowerCase() + why.substring (1);
+}
+
+/** Writes a new file and syncs it to disk; why not, or nothing. Written here
+    rather than by the framework's stream, which takes a short write (the last
+    blocks of a disk) for a whole one and keeps no reason for it. */
+juce::String writeSynced (const juce::File& file, const void* data, size_t size)
+{
+    const auto handle =
+        ::open (file.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+
+    if (handle < 0)
+        return describeError (errno);
+
+    auto* next = static_cast<const char*> (data);
+    auto error = 0;
+
+    for (auto left = size; left > 0 && error == 0;)
+    {
+        if (const auto written = ::write (handle, next, left); written >= 0)
+        {
+            next += written;
+            left -= (size_t) written;
+        }
+        else if (errno != EINTR)
+        {
+            error = errno;
+        }
+    }
+
+    if (error == 0 && ::fsync (handle) != 0)
+        error = errno;
+
+    if (::close (handle) != 0 && error == 0)
+        error = errno;
+
+    return error == 0 ? juce::String() : describeError (error);
+}
+
 /** Whether this process may write the file. The framework's own check takes
     root to be able to write anything, which a read-only file system refuses
     too. */
@@ -37,7 +88,8 @@ bool isWritable (const juce::File& file) { return access (file.getFullPathName()
     refused. A folder that cannot be entered refuses its files in the same way. */
 juce::String findWhyNotOpened (const juce::File& file)
 {
-    const auto handle = ::open (file.getFullPathName().toRawUTF8(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a named pipe would wait for a writer for ever.
+    const auto handle = ::open (file.getFullPathName().toRawUTF8(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
 
     if (handle >= 0)
     {
@@ -48,13 +100,21 @@ juce::String findWhyNotOpened (const juce::File& file)
     if (errno == ENOENT || errno == ENOTDIR)
         return {};
 
-    const juce::String why (std::strerror (errno));
-    return why.substring (0, 1).toLowerCase() + why.substring (1);
+    return describeError (errno);
 }
 
 /** Why the file cannot be read as preferences, or nothing when it can. */
 juce::String findWhyUnreadable (const juce::File& file)
 {
+    struct stat info = {};
+
+    if (::stat (file.getFullPathName().toRawUTF8(), &info) != 0)
+        return {};
+
+    // Never read: a named pipe blocks the reader, and a device may never end.
+    if (! S_ISREG (info.st_mode))
+        return "it is not a preferences file";
+
     const auto size = file.getSize();
 
     // The start-up itself makes the file empty when it is missing.
@@ -150,7 +210,7 @@ juce::PropertiesFile::Options PreferencesFileLocation::getOptions()
     options.applicationName = "ZELX51";
     options.commonToAllUsers = true;
     options.ignoreCaseOfKeyNames = true;
-    options.millisecondsBeforeSaving = 3000;
+    options.millisecondsBeforeSaving = -1;
     options.storageFormat = juce::PropertiesFile::storeAsXML;
     options.processLock = nullptr;
     return options;
@@ -172,8 +232,25 @@ std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce:
         return std::make_unique<juce::PropertiesFile> (juce::File(), options);
     }
 
-    // The framework would replace a read-only file by renaming a new one over it.
-    options.doNotSave = file.existsAsFile() && ! isWritable (file);
+    // Saving renames a new file over this one, which a read-only file must
+    // not have done to it, and which a folder that may not be written refuses.
+    const auto folder = file.getParentDirectory();
+    const auto readOnly = file.existsAsFile() && ! isWritable (file);
+    juce::String whyNotSaved;
+
+    if (readOnly)
+        whyNotSaved = " can be read but not written";
+    else if (file.existsAsFile() && ! isWritable (folder))
+        whyNotSaved =
+            " can be read, but not replaced in " + folder.getFullPathName() + ", which may not be written";
+
+    // A file that cannot even be made was told of where it was looked for.
+    options.doNotSave = whyNotSaved.isNotEmpty() || ! (file.existsAsFile() || file.create().wasOk());
+
+    // What a save cut short by a kill left behind; a save of another running
+    // instance that loses its file to this tries once more.
+    for (const auto& leftover : folder.findChildFiles (juce::File::findFiles, false, leftoverPattern (file)))
+        leftover.deleteFile();
 
     // An unreadable file is moved aside, so that the defaults apply, the values
     // of this run can be saved in its place, and nothing of it is lost. The
@@ -190,8 +267,9 @@ std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce:
         {
             report (unreadable, problems);
             report (thePreferencesIn (file)
-                        + (options.doNotSave ? " cannot be written either"
-                                             : " cannot be moved to " + aside.getFullPathName())
+                        + (readOnly            ? " cannot be written either"
+                           : options.doNotSave ? " cannot be replaced either"
+                                               : " cannot be moved to " + aside.getFullPathName())
                         + ": " + changesNotKept,
                     problems);
             return std::make_unique<juce::PropertiesFile> (juce::File(), options);
@@ -201,8 +279,8 @@ std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce:
         file.create();
     }
 
-    if (options.doNotSave)
-        report (thePreferencesIn (file) + " can be read but not written: " + changesNotKept, problems);
+    if (whyNotSaved.isNotEmpty())
+        report (thePreferencesIn (file) + whyNotSaved + ": " + changesNotKept, problems);
 
     auto properties = std::make_unique<juce::PropertiesFile> (file, options);
     properties->reload();
@@ -222,5 +300,59 @@ std::unique_ptr<juce::PropertiesFile> PreferencesFileLocation::open (const juce:
         }
     }
 
-    return properties;
+    if (! options.doNotSave)
+        return properties;
+
+    // Held without a file, so that no one tries to save them.
+    auto unsaved = std::make_unique<juce::PropertiesFile> (juce::File(), options);
+    unsaved->getAllProperties() = properties->getAllProperties();
+    return unsaved;
+}
+
+juce::Result PreferencesFileLocation::save (juce::PropertiesFile& properties)
+{
+    const juce::ScopedLock lock (properties.getLock());
+    const auto file = properties.getFile();
+
+    if (! isSaved (properties))
+        return juce::Result::fail ("they are not kept, as told at start");
+
+    // The framework's own form: a value that is XML is stored as an element.
+    juce::XmlElement doc ("PROPERTIES");
+    const auto& values = properties.getAllProperties();
+
+    for (int i = 0; i < values.size(); ++i)
+    {
+        auto* e = doc.createNewChildElement ("VALUE");
+        e->setAttribute ("name", values.getAllKeys()[i]);
+
+        if (auto element = BoundedXmlDocument::parse (values.getAllValues()[i]))
+            e->addChildElement (element.release());
+        else
+            e->setAttribute ("val", values.getAllValues()[i]);
+    }
+
+    juce::MemoryOutputStream text;
+    doc.writeTo (text, {});
+
+    // A second try when another instance, starting up, took the new file for a leftover.
+    for (int attempt = 0;; ++attempt)
+    {
+        juce::TemporaryFile temporary (file);
+
+        if (const auto why = writeSynced (temporary.getFile(), text.getData(), text.getDataSize());
+            why.isNotEmpty())
+            return juce::Result::fail (why);
+
+        if (std::rename (temporary.getFile().getFullPathName().toRawUTF8(),
+                         file.getFullPathName().toRawUTF8())
+            == 0)
+            break;
+
+        if (errno != ENOENT || attempt > 0)
+            return juce::Result::fail (describeError (errno));
+    }
+
+    properties.setNeedsToBeSaved (false);
+    return juce::Result::ok();
 }

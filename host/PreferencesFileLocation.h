@@ -57,7 +57,9 @@ public:
     static juce::File findOrCreateFile();
 
     //==============================================================================
-    /** The options the file is read and written with. */
+    /** The options the file is read and written with. The framework never
+        saves by itself: its delay starts again with every change, so values
+        that keep changing would never be saved. The owner calls save. */
     static juce::PropertiesFile::Options getOptions();
 
     /** Loads the file; an empty or missing one gives an empty set of values.
@@ -70,12 +72,29 @@ public:
         cannot safely be given (nested too deeply, larger than maxFileBytes or
         with a value longer than maxValueBytes), is moved aside with
         unreadableSuffix and replaced by an empty one; where it cannot be
-        moved, nothing is read from it and nothing saved. Values the writer
-        could not safely be given are dropped. A file that cannot be written is
-        read but never saved. Each of these is a problem: it goes to the logger
-        and, where given, is added to problems, one line each. */
+        moved, nothing is read from it and nothing saved. So is anything but a
+        plain file (a named pipe, a device), which is never opened to be read.
+        Values the writer could not safely be given are dropped. A file that
+        cannot be written, or not replaced in its folder, is read but never
+        saved: its values are held without a file then (see isSaved). Each of
+        these is a problem: it goes to the logger and, where given, is added
+        to problems, one line each.
+
+        Temporary files that a save cut short left beside the file are removed. */
     static std::unique_ptr<juce::PropertiesFile> open (const juce::File& file,
                                                        juce::StringArray* problems = nullptr);
+
+    /** Whether the values are saved at all: not where open found that they cannot be. */
+    static bool isSaved (const juce::PropertiesFile& properties)
+    {
+        return properties.getFile() != juce::File();
+    }
+
+    /** Writes the values in the framework's own format into a new file that
+        is synced to disk and then renamed over the old one, so that a process
+        or machine that dies leaves one whole file. Unlike the framework's
+        save, it says why it failed, and never waits to try again. */
+    static juce::Result save (juce::PropertiesFile& properties);
 
 private:
     PreferencesFileLocation() = delete;

@@ -75,6 +75,41 @@ private:
     bool changedModes = false, mounted = false;
 };
 
+/** A 64 KB disk mounted on a folder, in a mount namespace of the calling
+    thread's own, as UnwritableFile makes one; fill makes it full. */
+class SmallDisk
+{
+public:
+    explicit SmallDisk (const juce::File& folderToMountOn) : folder (folderToMountOn.getFullPathName())
+    {
+        mounted = unshare (CLONE_NEWNS) == 0
+                  && mount ("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
+                  && mount ("tmpfs", folder.toRawUTF8(), "tmpfs", 0, "size=64k") == 0;
+    }
+
+    ~SmallDisk()
+    {
+        if (mounted)
+            umount2 (folder.toRawUTF8(), MNT_DETACH);
+    }
+
+    bool isMounted() const { return mounted; }
+
+    /** Fills the disk with a file of this name. */
+    void fill (const juce::String& name)
+    {
+        juce::FileOutputStream out (juce::File (folder).getChildFile (name));
+        const juce::MemoryBlock chunk (1024, true);
+
+        while (out.write (chunk.getData(), chunk.getSize()) && out.getStatus().wasOk())
+            out.flush();
+    }
+
+private:
+    juce::String folder;
+    bool mounted = false;
+};
+
 /** Makes a file unreadable for the calling thread while it lives, as root too:
     the file's modes are cleared, and the thread sets aside the capabilities
     that let root read past them. They stay permitted, so they come back at
@@ -693,6 +728,71 @@ TEST_F (MainWindowTest, ChangesReachTheFileWhileTheWindowRunsAndAStartOrASteadyM
     EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (holdsTheChanges, 15000))
         << bytesOf (prefsFile).toString();
     processor.setParameterValue (OvrajuceLoudnessAudioProcessor::isMeasuringParameter, 0.0f);
+}
+
+TEST_F (MainWindowTest, ChangesThatKeepComingAreSavedAllTheSame)
+{
+    writePrefs (value ("windowX", "137") + value ("windowY", "111"));
+    openWindow();
+
+    // A window dragged on and on: a move every second until the file holds one.
+    int x = 137;
+    auto lastMove = juce::Time::getMillisecondCounter() - 1000;
+    const auto holdsAMove = [&] {
+        if (juce::Time::getMillisecondCounter() - lastMove >= 1000)
+        {
+            window->setTopLeftPosition (x += 10, 99);
+            lastMove = juce::Time::getMillisecondCounter();
+        }
+
+        const auto prefs = juce::parseXML (prefsFile);
+        return prefs != nullptr && storedValue (*prefs, "windowX") != "137";
+    };
+
+    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (holdsAMove, 20000)) << bytesOf (prefsFile).toString();
+}
+
+TEST_F (MainWindowTest, ASaveThatFailsIsToldOnceTriedAgainAndToldWhenItWorks)
+{
+    SmallDisk disk (prefsFile.getParentDirectory());
+
+    if (! disk.isMounted())
+        GTEST_SKIP() << "no small disk can be mounted here (root is refused a mount namespace)";
+
+    writePrefs (value ("windowX", "137") + value ("windowY", "111"));
+    openWindow();
+    disk.fill ("filler");
+    ASSERT_TRUE (DiagnosticPrinter::waitUntilWritten (5000));
+    testing::internal::CaptureStderr();
+
+    const auto boxSays = [] (const juce::String& text) {
+        return [text] {
+            const auto boxes = HostTestHelpers::alertWindows();
+            return boxes.size() == 1 && boxes.front()->getDescription().contains (text);
+        };
+    };
+    window->setTopLeftPosition (201, 99);
+    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (
+        boxSays ("Settings not saved. The settings could not be saved to " + prefsFile.getFullPathName()
+                 + " (no space left on device): changes are not being kept"),
+        20000));
+
+    // Tried again: once there is room, it is saved, and the same box says so.
+    window->setTopLeftPosition (211, 99);
+    HostTestHelpers::runMessageLoopUntil ([] { return false; }, 4000);
+    ASSERT_TRUE (prefsFile.getSiblingFile ("filler").deleteFile());
+    EXPECT_TRUE (
+        HostTestHelpers::runMessageLoopUntil (boxSays ("The settings have been saved again since"), 20000));
+    EXPECT_TRUE (bytesOf (prefsFile).toString().contains ("\"211\"")) << bytesOf (prefsFile).toString();
+
+    ASSERT_TRUE (DiagnosticPrinter::waitUntilWritten (5000));
+    const juce::String printed (testing::internal::GetCapturedStderr());
+    EXPECT_EQ (printed.indexOf ("could not be saved to " + prefsFile.getFullPathName()),
+               printed.lastIndexOf ("could not be saved to"))
+        << printed;
+    EXPECT_TRUE (printed.contains ("no space left on device")) << printed;
+    EXPECT_TRUE (printed.contains ("saved again to " + prefsFile.getFullPathName())) << printed;
+    window.reset();
 }
 
 TEST_F (MainWindowTest, AnIncompleteOrUnsetPositionCentresTheWindow)

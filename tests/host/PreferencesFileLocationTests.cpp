@@ -204,3 +204,73 @@ TEST (PreferencesFileLocation, FilesAndFoldersAUserMayNotOpenAreToldWithTheSyste
         EXPECT_TRUE (temp.root.findChildFiles (juce::File::findFiles, true, "*.unreadable").isEmpty());
     }
 }
+
+TEST (PreferencesFileLocation, ANamedPipeAtThePathIsToldAsNoPreferencesFileWithoutBlockingTheStart)
+{
+    TempFolder temp;
+    const auto file = PreferencesFileLocation::getCompanyDataFolder (temp.root).getChildFile ("ZELX51.prefs");
+    ASSERT_TRUE (file.getParentDirectory().createDirectory());
+    ASSERT_EQ (mkfifo (file.getFullPathName().toRawUTF8(), 0644), 0);
+    juce::StringArray problems;
+
+    // Opened for reading, it would wait for a writer for ever.
+    const auto found =
+        PreferencesFileLocation::findOrCreateFile (temp.root, temp.root.getChildFile ("user"), &problems);
+    auto prefs = PreferencesFileLocation::open (found, &problems);
+
+    EXPECT_EQ (found, file);
+    ASSERT_EQ (problems.size(), 1) << problems.joinIntoString ("\n");
+    EXPECT_TRUE (problems[0].contains ("cannot be read (it is not a preferences file)")) << problems[0];
+    EXPECT_TRUE (file.existsAsFile() && file.getSize() == 0);
+    struct stat info = {};
+    EXPECT_EQ (::stat (file.getSiblingFile ("ZELX51.prefs.unreadable").getFullPathName().toRawUTF8(), &info),
+               0);
+    EXPECT_TRUE (S_ISFIFO (info.st_mode));
+}
+
+TEST (PreferencesFileLocation, AFileItsFolderWillNotLetBeReplacedIsToldAsNotKept)
+{
+    TempFolder temp;
+    OrdinaryUser ordinary (temp.root);
+    ASSERT_TRUE (ordinary.isOrdinary());
+    const auto folder = temp.root.getChildFile ("Tamvo");
+    const auto file = folder.getChildFile ("ZELX51.prefs");
+    const juce::String valid = "<PROPERTIES><VALUE name=\"windowX\" val=\"137\"/></PROPERTIES>";
+    ASSERT_TRUE (folder.createDirectory() && file.replaceWithText (valid));
+    chmod (file.getFullPathName().toRawUTF8(), 0666);
+    chmod (folder.getFullPathName().toRawUTF8(), 0555);
+
+    juce::StringArray problems;
+    auto prefs = PreferencesFileLocation::open (file, &problems);
+    EXPECT_EQ (prefs->getIntValue ("windowX"), 137);
+    prefs->setValue ("windowX", 201);
+    prefs.reset();
+    chmod (folder.getFullPathName().toRawUTF8(), 0755);
+
+    ASSERT_EQ (problems.size(), 1) << problems.joinIntoString ("\n");
+    EXPECT_TRUE (problems[0].contains ("not replaced in " + folder.getFullPathName())) << problems[0];
+    EXPECT_TRUE (problems[0].endsWith ("changes made now will not be kept")) << problems[0];
+    EXPECT_EQ (file.loadFileAsString(), valid);
+}
+
+TEST (PreferencesFileLocation, TemporaryFilesOfASaveCutShortAreRemovedAtStartAndNoOthers)
+{
+    TempFolder temp;
+    const auto file = temp.root.getChildFile ("ZELX51.prefs");
+    const juce::StringArray ours { "ZELX51_temp5f3e2a1b.prefs", "ZELX51_tempffffff9c.prefs" };
+    const juce::StringArray others { "ZELX51.prefs.unreadable", "OTHER_temp5f3e2a1b.prefs",
+                                     "ZELX51_temp1.txt" };
+
+    for (const auto* names : { &ours, &others })
+        for (const auto& name : *names)
+            ASSERT_TRUE (temp.root.getChildFile (name).replaceWithText ("<PROPERTIES/>"));
+
+    ASSERT_TRUE (file.replaceWithText ("<PROPERTIES/>"));
+    PreferencesFileLocation::open (file);
+
+    for (const auto& name : ours)
+        EXPECT_FALSE (temp.root.getChildFile (name).exists()) << name;
+
+    for (const auto& name : others)
+        EXPECT_TRUE (temp.root.getChildFile (name).exists()) << name;
+}
