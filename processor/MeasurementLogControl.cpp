@@ -35,11 +35,28 @@ MeasurementLogControl::~MeasurementLogControl() { stop(); }
 //==============================================================================
 juce::String MeasurementLogControl::getDefaultLogFilePath()
 {
-    static const juce::String path = juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
-                                         .getChildFile ("Tamvo")
-                                         .getChildFile ("ZELX")
-                                         .getFullPathName();
-    return path;
+    // Not kept from an earlier call: the default is the home of whoever runs the meter.
+    return juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
+        .getChildFile ("Tamvo")
+        .getChildFile ("ZELX")
+        .getFullPathName();
+}
+
+bool MeasurementLogControl::isDefaultLogFilePath (const juce::String& logFilePath)
+{
+    if (logFilePath.isEmpty())
+        return true;
+
+    const auto folder = getLogFolder (logFilePath);
+
+    if (folder == juce::File (getDefaultLogFilePath()))
+        return true;
+
+    // Earlier versions stored the default of whoever ran them as a full path:
+    // that of another home still names the default, not a folder someone chose.
+    const auto tamvo = folder.getParentDirectory();
+    return folder.getFileName() == "ZELX" && tamvo.getFileName() == "Tamvo"
+           && tamvo.getParentDirectory().getFileName() == ".config";
 }
 
 juce::String MeasurementLogControl::getDefaultLogFileName()

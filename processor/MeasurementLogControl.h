@@ -73,9 +73,15 @@ public:
         and be set before audio runs. */
     void setClock (const MeasurementClock& newClock) noexcept { clock = &newClock; }
 
-    /** Process-wide defaults of the log folder and name. */
+    /** The defaults of the log folder and name: the folder lies in the
+        application-data folder of whoever runs the meter now. */
     static juce::String getDefaultLogFilePath();
     static juce::String getDefaultLogFileName();
+
+    /** True when the folder setting stands for the default folder rather than
+        a chosen one: empty, this user's default, or the default that earlier
+        versions stored for any user's home. */
+    static bool isDefaultLogFilePath (const juce::String& logFilePath);
 
     //==============================================================================
     /** Audio thread: takes the running logger, if any, for this block. */

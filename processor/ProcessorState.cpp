@@ -1,4 +1,5 @@
 #include "ProcessorState.h"
+#include "MeasurementLogControl.h"
 
 #include <cmath>
 #include <cstring>
@@ -109,7 +110,11 @@ void ProcessorState::write (const SettingsSnapshot& settings, const ChannelLayou
 
     xml.setAttribute ("settingsInputLayout", savedInputs.toText());
     xml.setAttribute ("settingsOutputLayout", savedOutputs.toText());
-    xml.setAttribute ("logFilePath", settings.logFilePath);
+    // The default folder is stored empty, which every version reads as the
+    // default of whoever runs it, never as another user's home.
+    xml.setAttribute ("logFilePath", MeasurementLogControl::isDefaultLogFilePath (settings.logFilePath)
+                                         ? juce::String()
+                                         : settings.logFilePath);
     xml.setAttribute ("logFileName", settings.logFileName);
 
     const auto text = xml.toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
@@ -148,7 +153,14 @@ ProcessorState::Outcome ProcessorState::read (const void* data, int sizeInBytes,
 
     savedInputs = ChannelLayout::fromText (xml->getStringAttribute ("settingsInputLayout"));
     savedOutputs = ChannelLayout::fromText (xml->getStringAttribute ("settingsOutputLayout"));
-    settings.logFilePath = xml->getStringAttribute ("logFilePath", settings.logFilePath);
+    if (xml->hasAttribute ("logFilePath"))
+    {
+        const auto logFilePath = xml->getStringAttribute ("logFilePath");
+        settings.logFilePath = MeasurementLogControl::isDefaultLogFilePath (logFilePath)
+                                   ? MeasurementLogControl::getDefaultLogFilePath()
+                                   : logFilePath;
+    }
+
     settings.logFileName = xml->getStringAttribute ("logFileName", settings.logFileName);
     return Outcome::restored;
 }
