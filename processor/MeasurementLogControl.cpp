@@ -44,19 +44,7 @@ juce::String MeasurementLogControl::getDefaultLogFilePath()
 
 bool MeasurementLogControl::isDefaultLogFilePath (const juce::String& logFilePath)
 {
-    if (logFilePath.isEmpty())
-        return true;
-
-    const auto folder = getLogFolder (logFilePath);
-
-    if (folder == juce::File (getDefaultLogFilePath()))
-        return true;
-
-    // Earlier versions stored the default of whoever ran them as a full path:
-    // that of another home still names the default, not a folder someone chose.
-    const auto tamvo = folder.getParentDirectory();
-    return folder.getFileName() == "ZELX" && tamvo.getFileName() == "Tamvo"
-           && tamvo.getParentDirectory().getFileName() == ".config";
+    return logFilePath.isEmpty() || getLogFolder (logFilePath) == juce::File (getDefaultLogFilePath());
 }
 
 juce::String MeasurementLogControl::getDefaultLogFileName()

@@ -78,9 +78,8 @@ public:
     static juce::String getDefaultLogFilePath();
     static juce::String getDefaultLogFileName();
 
-    /** True when the folder setting stands for the default folder rather than
-        a chosen one: empty, this user's default, or the default that earlier
-        versions stored for any user's home. */
+    /** True when the folder setting is the default folder of whoever runs the
+        meter now, or empty, which stands for it. */
     static bool isDefaultLogFilePath (const juce::String& logFilePath);
 
     //==============================================================================
