@@ -55,6 +55,9 @@ juce::uint64 DiagnosticPrinter::getNumDropped()
 //==============================================================================
 void DiagnosticPrinter::enqueue (std::string text, int descriptor)
 {
+    if (text.empty() || text.back() != '\n')
+        text += '\n';
+
     {
         const std::lock_guard<std::mutex> lock (mutex);
 
@@ -97,7 +100,7 @@ void DiagnosticPrinter::run()
 
         if (entry.numDropped > 0)
         {
-            entry.text = "\n" + std::to_string (entry.numDropped) + " diagnostics dropped: "
+            entry.text = std::to_string (entry.numDropped) + " diagnostics dropped: "
                          + (outputStalled ? "standard output was not taking them\n"
                                           : "more came than could be written\n");
             outputStalled = false;

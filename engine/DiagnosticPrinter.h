@@ -13,6 +13,9 @@
     stops taking output never holds up a connection, the accept thread, the
     message thread, or whoever waits for them.
 
+    Each text is written as one whole line: a line end is added to one that
+    lacks it, so that no two texts run together on a terminal.
+
     Texts wait in a bounded queue. While the queue is full, further texts are
     dropped and counted, and a line in their place says how many went missing
     and why: standard output was not taking them (it had no room or failed
@@ -22,7 +25,7 @@
     that never returns costs only its own thread.
 
         DiagnosticPrinter::print ("Connected to server");
-        DiagnosticPrinter::printError ("The audio device stopped\n");
+        DiagnosticPrinter::printError ("The audio device stopped");
 */
 class DiagnosticPrinter
 {
@@ -30,8 +33,8 @@ public:
     /** Texts waiting for standard output beyond which new ones are dropped. */
     static constexpr size_t maxQueuedTexts = 256;
 
-    /** Queues the text for standard output, exactly as given; never waits for
-        the output. Any thread but the audio thread. */
+    /** Queues the text for standard output as a line; never waits for the
+        output. Any thread but the audio thread. */
     static void print (std::string text);
 
     /** The same for standard error. */

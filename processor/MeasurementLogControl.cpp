@@ -35,11 +35,16 @@ MeasurementLogControl::~MeasurementLogControl() { stop(); }
 //==============================================================================
 juce::String MeasurementLogControl::getDefaultLogFilePath()
 {
-    static const juce::String path = juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
-                                         .getChildFile ("Tamvo")
-                                         .getChildFile ("ZELX")
-                                         .getFullPathName();
-    return path;
+    // Not kept from an earlier call: the default is the home of whoever runs the meter.
+    return juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory)
+        .getChildFile ("Tamvo")
+        .getChildFile ("ZELX")
+        .getFullPathName();
+}
+
+bool MeasurementLogControl::isDefaultLogFilePath (const juce::String& logFilePath)
+{
+    return logFilePath.isEmpty() || getLogFolder (logFilePath) == juce::File (getDefaultLogFilePath());
 }
 
 juce::String MeasurementLogControl::getDefaultLogFileName()

@@ -73,9 +73,14 @@ public:
         and be set before audio runs. */
     void setClock (const MeasurementClock& newClock) noexcept { clock = &newClock; }
 
-    /** Process-wide defaults of the log folder and name. */
+    /** The defaults of the log folder and name: the folder lies in the
+        application-data folder of whoever runs the meter now. */
     static juce::String getDefaultLogFilePath();
     static juce::String getDefaultLogFileName();
+
+    /** True when the folder setting is the default folder of whoever runs the
+        meter now, or empty, which stands for it. */
+    static bool isDefaultLogFilePath (const juce::String& logFilePath);
 
     //==============================================================================
     /** Audio thread: takes the running logger, if any, for this block. */

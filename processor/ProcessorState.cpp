@@ -1,4 +1,5 @@
 #include "ProcessorState.h"
+#include "MeasurementLogControl.h"
 
 #include <cmath>
 #include <cstring>
@@ -9,6 +10,23 @@ namespace
 const char* const stateTag = "MYPLUGINSETTINGS";
 constexpr uint32_t stateMagic = 0x21324356; // "VC2!" read as little-endian
 constexpr int stateHeaderSize = 8;
+
+// Whether the log folder is the default, which follows the home of whoever
+// runs the meter. Earlier versions ignore it and read the folder as stored.
+const char* const logFolderIsDefaultTag = "logFilePathIsDefault";
+
+// A folder stored by an earlier version, which wrote the default of whoever
+// ran it as a full path: the default of any home is still the default.
+bool wasStoredAsDefault (const juce::String& logFilePath)
+{
+    if (MeasurementLogControl::isDefaultLogFilePath (logFilePath))
+        return true;
+
+    const auto folder = MeasurementLogControl::getLogFolder (logFilePath);
+    const auto tamvo = folder.getParentDirectory();
+    return folder.getFileName() == "ZELX" && tamvo.getFileName() == "Tamvo"
+           && tamvo.getParentDirectory().getFileName() == ".config";
+}
 
 // Every float field is stored under its name but the run state, which a
 // restored session must not take over.
@@ -111,6 +129,8 @@ void ProcessorState::write (const SettingsSnapshot& settings, const ChannelLayou
     xml.setAttribute ("settingsOutputLayout", savedOutputs.toText());
     xml.setAttribute ("logFilePath", settings.logFilePath);
     xml.setAttribute ("logFileName", settings.logFileName);
+    xml.setAttribute (logFolderIsDefaultTag,
+                      MeasurementLogControl::isDefaultLogFilePath (settings.logFilePath));
 
     const auto text = xml.toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
     const auto numBytes = text.getNumBytesAsUTF8();
@@ -148,7 +168,15 @@ ProcessorState::Outcome ProcessorState::read (const void* data, int sizeInBytes,
 
     savedInputs = ChannelLayout::fromText (xml->getStringAttribute ("settingsInputLayout"));
     savedOutputs = ChannelLayout::fromText (xml->getStringAttribute ("settingsOutputLayout"));
-    settings.logFilePath = xml->getStringAttribute ("logFilePath", settings.logFilePath);
+    if (xml->hasAttribute ("logFilePath"))
+    {
+        const auto logFilePath = xml->getStringAttribute ("logFilePath");
+        const bool isDefault = xml->hasAttribute (logFolderIsDefaultTag)
+                                   ? xml->getBoolAttribute (logFolderIsDefaultTag)
+                                   : wasStoredAsDefault (logFilePath);
+        settings.logFilePath = isDefault ? MeasurementLogControl::getDefaultLogFilePath() : logFilePath;
+    }
+
     settings.logFileName = xml->getStringAttribute ("logFileName", settings.logFileName);
     return Outcome::restored;
 }

@@ -8,7 +8,9 @@
 /** The processor's stored state: the element "MYPLUGINSETTINGS" with the
     persisted settings and the two saved layouts as attributes, in the
     framework's binary wrapper ("VC2!", the text's length as 32-bit little
-    endian, the one-line text without a declaration, a zero byte).
+    endian, the one-line text without a declaration, a zero byte). A log
+    folder that is the default is marked so, and read as the default of
+    whoever runs the meter, so that it follows each user's home.
 
         juce::MemoryBlock block;
         ProcessorState::write (settings, savedInputs, savedOutputs, block);

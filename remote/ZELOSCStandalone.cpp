@@ -175,7 +175,7 @@ void ZELOSCStandalone::ProcessMessage (const osc::ReceivedMessage& message, cons
         if (echoed.has_value())
         {
             std::ostringstream text;
-            text << "\n" << *echoed;
+            text << *echoed;
             DiagnosticPrinter::print (text.str());
         }
     }

@@ -27,12 +27,14 @@ std::unique_ptr<OvrajuceLoudnessAudioProcessor> makeLoggingProcessor (const Manu
     return processor;
 }
 
-/** Starts a log and returns what it printed. */
+/** Starts a log and returns the line it printed, without its line end. */
 juce::String startLog (OvrajuceLoudnessAudioProcessor& processor)
 {
     PrintedOutput::startCapture();
     processor.setParameterValue (0, 1.0f);
-    return PrintedOutput::captured();
+    const juce::String printed = PrintedOutput::captured();
+    EXPECT_TRUE (printed.endsWith ("\n")) << printed;
+    return printed.dropLastCharacters (1);
 }
 
 /** Publishes one new momentary and short-term value through processBlock,
@@ -121,7 +123,7 @@ TEST (MeasurementLog, StartWritesTheSkeletonAndStopTheFinalValues)
 
     const auto printed = startLog (*processor);
     const auto report = folder.getChildFile ("Hall_6_Dec_2026_9_5_7.xml");
-    EXPECT_EQ (printed, report.getFullPathName()) << "the path alone, without a line end";
+    EXPECT_EQ (printed, report.getFullPathName()) << "the path alone";
     EXPECT_EQ (processor->settings.isMeasuring.get(), 1.0f);
     ASSERT_TRUE (processor->isMeasurementLogRunning());
     EXPECT_EQ (processor->measurementLog.measurementStartTime.get(), morning());
@@ -373,7 +375,7 @@ TEST (MeasurementLog, ADayLongMeasurementRollsOverIntoFreshFiles)
 
     const auto first = folder.getChildFile ("Hall_6_Dec_2026_9_5_7.xml");
     const auto second = folder.getChildFile ("Hall_7_Dec_2026_9_5_8.xml");
-    EXPECT_EQ (printed, second.getFullPathName());
+    EXPECT_EQ (printed, second.getFullPathName() + "\n");
     EXPECT_EQ (processor->settings.isMeasuring.get(), 1.0f);
     EXPECT_TRUE (processor->isMeasurementLogRunning());
 

@@ -357,3 +357,49 @@ TEST (ProcessorState, CorruptBlocksNeverReadPastTheirEnd)
     processor.setStateInformation (valid.getData(), -5);
     expectDefaults (processor);
 }
+
+TEST (ProcessorState, DefaultLogFolderFollowsTheHomeOfWhoeverRunsTheMeter)
+{
+    const auto testHome = juce::File::getSpecialLocation (juce::File::userHomeDirectory);
+    const auto homeA = testHome.getChildFile ("a"), homeB = testHome.getChildFile ("b");
+    const auto useHome = [] (const juce::File& home) {
+        setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
+    };
+    const auto defaultOfA = homeA.getChildFile (".config/Tamvo/ZELX").getFullPathName();
+    const auto defaultOfB = homeB.getChildFile (".config/Tamvo/ZELX").getFullPathName();
+    const auto chosen = homeA.getChildFile ("chosen").getFullPathName();
+    const auto chosenLikeADefault = testHome.getChildFile ("c/.config/Tamvo/ZELX").getFullPathName();
+
+    // Saved by a meter run from home A: its default, a chosen folder, and the
+    // default as earlier versions stored it.
+    useHome (homeA);
+    OvrajuceLoudnessAudioProcessor savedDefault, savedChosen, savedLikeADefault;
+    savedChosen.settings.logFilePath = chosen;
+    savedLikeADefault.settings.logFilePath = chosenLikeADefault;
+    const struct
+    {
+        const char* what;
+        juce::MemoryBlock block;
+        juce::String expectedFolder;
+    } cases[] = {
+        { "default", stateOf (savedDefault), defaultOfB },
+        { "chosen", stateOf (savedChosen), chosen },
+        { "chosen like a default", stateOf (savedLikeADefault), chosenLikeADefault },
+        { "earlier default", wrap ("<MYPLUGINSETTINGS logFilePath=\"" + defaultOfA + "/\"/>"), defaultOfB },
+    };
+
+    // Read by a meter run from home B.
+    useHome (homeB);
+
+    for (const auto& c : cases)
+    {
+        OvrajuceLoudnessAudioProcessor processor;
+        processor.settings.logFilePath = "/elsewhere";
+        restore (processor, c.block);
+        EXPECT_EQ (processor.settings.logFilePath, c.expectedFolder) << c.what;
+        EXPECT_EQ (processor.buildLogFilePath().getParentDirectory().getFullPathName(), c.expectedFolder)
+            << c.what;
+    }
+
+    useHome (testHome);
+}

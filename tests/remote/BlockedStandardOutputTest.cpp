@@ -87,8 +87,8 @@ bool returnsInTime (std::future<void>& call)
            == std::future_status::ready;
 }
 
-/** Prints lines of a hundred characters until the printer drops one; false
-    when it never does. */
+/** Prints texts of 99 characters, without a line end, until the printer
+    drops one; false when it never does. */
 bool printUntilOneIsDropped()
 {
     const auto droppedBefore = DiagnosticPrinter::getNumDropped();
@@ -96,7 +96,7 @@ bool printUntilOneIsDropped()
 
     for (int i = 0; i < 1000000; ++i)
     {
-        DiagnosticPrinter::print (line + "\n");
+        DiagnosticPrinter::print (line);
 
         if (DiagnosticPrinter::getNumDropped() > droppedBefore)
             return true;
@@ -177,6 +177,9 @@ TEST (BlockedStandardOutput, DroppedLinesAreToldAsUnreadOutputOrAsMoreThanCouldB
     const std::string unread = "diagnostics dropped: standard output was not taking them\n";
     ASSERT_TRUE (droppedIntoFile);
     EXPECT_NE (intoFile.find (tooMany), std::string::npos);
+    // Every text and note is a whole line: none runs into the next, none is empty.
+    EXPECT_EQ (intoFile.find (std::string (100, 'x')), std::string::npos);
+    EXPECT_EQ (intoFile.find ("\n\n"), std::string::npos);
     EXPECT_EQ (intoFile.find (unread), std::string::npos);
     ASSERT_TRUE (droppedIntoPipe);
     EXPECT_NE (intoPipe.find (unread), std::string::npos);

@@ -202,9 +202,9 @@ TEST_F (MessagesFixture, IgnoredAddressesAndEchoedSettings)
     EXPECT_EQ (after.truePeakHoldTime.get(), before.truePeakHoldTime.get());
 
     // The standard, scale and unit are echoed as the stream formats a float.
-    EXPECT_EQ (printedFor (oscMessage ("/measurementStandardParam", 1.0f)), "\n1");
-    EXPECT_EQ (printedFor (oscMessage ("/measurementScaleParam", 0.5f)), "\n0.5");
-    EXPECT_EQ (printedFor (oscMessage ("/measurementUnitParam", 0.0f)), "\n0");
+    EXPECT_EQ (printedFor (oscMessage ("/measurementStandardParam", 1.0f)), "1\n");
+    EXPECT_EQ (printedFor (oscMessage ("/measurementScaleParam", 0.5f)), "0.5\n");
+    EXPECT_EQ (printedFor (oscMessage ("/measurementUnitParam", 0.0f)), "0\n");
     EXPECT_EQ (printedFor (oscMessage ("/truePeakHoldTimeParam", 5.0f)), "");
 }
 
@@ -353,5 +353,5 @@ TEST_F (MessagesFixture, ConnectAndDisconnectAreAnnounced)
     const auto printed = PrintedOutput::captured();
 
     ASSERT_TRUE (lost);
-    EXPECT_EQ (printed, "Connected to serverDisconnected from server");
+    EXPECT_EQ (printed, "Connected to server\nDisconnected from server\n");
 }
