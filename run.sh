@@ -3,7 +3,8 @@
 # display it starts a virtual one (Xvfb with openbox) and a JACK server on its
 # dummy driver, and ends both when the meter quits. Ctrl+C, SIGTERM and SIGHUP
 # reach the meter alone, which quits as through its close button; the helpers,
-# each in a session of its own, go only after it.
+# each in a session of its own, go only after it. A meter that has not quit
+# 10 s after the signal is killed.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$root/scripts/setup.sh"
@@ -22,8 +23,27 @@ cleanup() {
   wait 2>/dev/null || true
 }
 trap cleanup EXIT
+
+# A signal ends the script (and the helpers) until the meter is launched, and
+# from then on goes to the meter: one that comes while it is being launched is
+# sent on once its id is known.
+stop_limit_s=10
+meter=""
+launching=""
+pending=""
+stop_by=""
+on_signal() {
+  if [ -n "$meter" ]; then
+    kill -s "$1" "$meter" 2>/dev/null || true
+    [ -n "$stop_by" ] || stop_by=$((${EPOCHREALTIME//[!0-9]/} + stop_limit_s * 1000000))
+  elif [ -n "$launching" ]; then
+    pending="$1"
+  else
+    exit $((128 + $(kill -l "$1")))
+  fi
+}
 for signal in INT TERM HUP; do
-  trap "exit $((128 + $(kill -l "$signal")))" "$signal"
+  trap "on_signal $signal" "$signal"
 done
 
 logs="$(mktemp -d -t zelx-run-XXXXXX)"
@@ -56,16 +76,46 @@ else
   jack_note=" with the JACK server already running"
 fi
 
+# Waits without a child of its own: a read that times out on a pipe nobody
+# writes to lets the signal traps run at once.
+mkfifo "$logs/tick"
+exec {tick}<> "$logs/tick"
+
+# A background job of a script starts with SIGINT ignored, until env resets
+# it: a signal sent on before would be lost, so the meter's id is taken as known
+# only once its process is none of these. SIGHUP is ignored only when this
+# script was started so (nohup), and the meter keeps it so.
+launchers=(/proc/$$/exe "$(command -v setsid)" "$(command -v env)")
+is_launcher() {
+  local launcher
+  for launcher in "${launchers[@]}"; do
+    [ "/proc/$1/exe" -ef "$launcher" ] && return 0
+  done
+  return 1
+}
+
 echo "No display: running the meter on virtual display $DISPLAY (Xvfb with openbox)${jack_note}."
 echo "Logs of these helpers are in $logs. Stop the meter with Ctrl+C."
-setsid "$app" "$@" &
-meter=$!
-for signal in INT TERM HUP; do
-  trap "kill -s $signal $meter 2>/dev/null || true" "$signal"
+launching=1
+setsid env --default-signal=INT,TERM "$app" "$@" {tick}<&- &
+launched=$!
+while kill -0 "$launched" 2>/dev/null && is_launcher "$launched"; do
+  read -r -t 0.002 -u "$tick" _ || true
 done
-# A signal ends a wait early: wait again until the meter has quit, then end
-# with its status.
+meter=$launched
+[ -z "$pending" ] || on_signal "$pending"
+
+# Polled rather than waited for, so that the time limit holds whenever the
+# signal comes.
 while kill -0 "$meter" 2>/dev/null; do
-  wait "$meter" || true
+  if [ -n "$stop_by" ] && ((${EPOCHREALTIME//[!0-9]/} >= stop_by)); then
+    echo "The meter has not quit ${stop_limit_s} s after the signal: ending it, then the helpers." >&2 || true
+    kill -s KILL "$meter" 2>/dev/null || true
+    # Reaped here, where the shell's own words on the kill go nowhere.
+    code=0
+    wait "$meter" 2>/dev/null || code=$?
+    exit "$code"
+  fi
+  read -r -t 0.2 -u "$tick" _ || true
 done
 wait "$meter"

@@ -3,7 +3,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh" "$root/build/release"
+# The build folder is shared with ./run.sh, which leaves the benchmarks out.
+"$root/scripts/build.sh" "$root/build/release" -DZELX_BUILD_BENCH=ON
 for b in "$root"/build/release/bench/*; do
   if [ -x "$b" ] && [ -f "$b" ]; then
     echo "== $(basename "$b")"

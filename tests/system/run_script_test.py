@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""System test of ./run.sh without a display, stopped with Ctrl+C.
+"""System test of ./run.sh without a display, stopped by a signal.
 
 The real script runs in a copy of its tree whose setup and build scripts do
 nothing and whose built program is the one under test, in the environment of
@@ -7,8 +7,9 @@ system_test.py (no DISPLAY, private mount namespace, /dev/shm, home and common
 application-data folder). It starts its own virtual display, window manager and
 JACK server and the program on them, with preferences that hold a JACK device
 setup and no engine state. A measurement is started with the space bar; then
-SIGINT goes to the script's whole process group, as Ctrl+C in its terminal does.
-Afterwards:
+SIGINT goes to the script's whole process group, as Ctrl+C in its terminal
+does, or SIGTERM to the script alone, or SIGHUP to the group, as a terminal
+that closes sends it. Each time afterwards:
 
 - the report has its stop time and its integrated loudness, and the preferences
   hold the device setup and the engine state: the program quit as through its
@@ -16,6 +17,11 @@ Afterwards:
 - the display server, the window manager and the JACK server that the script
   started are gone;
 - the script's output carries none of the helpers' chatter.
+
+Ctrl+C at once after the script says how to stop the meter ends the meter
+too. A meter that does not quit (a script in its place) is killed 10 s after
+SIGTERM, which the script says, and its helpers after it; it was started with
+none of the three signals ignored.
 
 Exit code 77 means skipped (see system_test.py).
 """
@@ -25,6 +31,7 @@ import os
 import re
 import signal
 import sys
+import time
 import xml.etree.ElementTree as ET
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -32,8 +39,17 @@ import end_to_end_test  # noqa: E402
 import system_test as harness  # noqa: E402
 from system_test import check, log, wait_until  # noqa: E402
 
-harness.RUN_LIMIT_S = 60
+harness.RUN_LIMIT_S = 100
 HELPERS = {"Xvfb", "openbox", "jackd"}
+STOP_LIMIT_S = 10
+OVERDUE = "The meter has not quit"
+# A meter that has not yet set its signal handlers.
+STARTING_METER = "#!/bin/sh\nexec sleep 600\n"
+# A meter that never quits; it first writes down the signals it was started with ignored.
+HANGING_METER = """#!/bin/sh
+grep SigIgn /proc/self/status >"$0.started"
+exec env --ignore-signal=INT,TERM,HUP sleep 600
+"""
 
 
 def process(pid):
@@ -53,82 +69,144 @@ def is_running(pid, started_at):
     return found is not None and found[3] == started_at and found[1] != "Z"
 
 
+def children(parent):
+    """{pid: (name, start time)} of the processes whose parent is parent."""
+    found = {int(pid): process(pid) for pid in os.listdir("/proc") if pid.isdigit()}
+    return {pid: (p[0], p[3]) for pid, p in found.items() if p and p[2] == parent}
+
+
 class RunScriptTest(end_to_end_test.EndToEndTest):
-    def make_tree(self):
-        """A copy of run.sh beside setup and build scripts that do nothing, and the program under test where the
-        build puts it."""
-        tree = os.path.join(self.workdir, "tree")
+    def make_tree(self, name, program=None):
+        """A copy of run.sh beside setup and build scripts that do nothing, and where the build puts the program
+        the program under test, or a script of that text."""
+        tree = os.path.join(self.workdir, name)
         os.makedirs(os.path.join(tree, "scripts"))
         os.makedirs(os.path.join(tree, "build", "release", "host"))
         with open(self.args.run_script, "rb") as f:
             script = f.read()
-        for path, text in (("run.sh", script), ("scripts/setup.sh", b"#!/bin/sh\n"),
-                           ("scripts/build.sh", b"#!/bin/sh\n")):
+        files = [("run.sh", script), ("scripts/setup.sh", b"#!/bin/sh\n"), ("scripts/build.sh", b"#!/bin/sh\n")]
+        app = os.path.join(tree, "build", "release", "host", "ZELX51")
+        if program is None:
+            os.symlink(os.path.abspath(self.args.app), app)
+        else:
+            files.append((app, program.encode()))
+        for path, text in files:
             with open(os.path.join(tree, path), "wb") as f:
                 f.write(text)
             os.chmod(os.path.join(tree, path), 0o755)
-        os.symlink(os.path.abspath(self.args.app), os.path.join(tree, "build", "release", "host", "ZELX51"))
-        return os.path.join(tree, "run.sh")
+        return os.path.join(tree, "run.sh"), app
 
-    def run(self):
-        os.makedirs(self.prefs_dir)
-        harness.write_prefs(self.prefs, 100, 60, None)
-        script_log = os.path.join(self.workdir, "run-script.log")
-
-        # The helpers' log folder goes with the test's own.
-        self.env["TMPDIR"] = self.workdir
-        # The leader of a group of its own, as a terminal's foreground job is.
-        script = self.procs.start("run-script", [self.make_tree()], start_new_session=True)
+    def start_script(self, what, program=None):
+        """Starts run.sh as the leader of a process group of its own, as a terminal's foreground job is; returns
+        it, its output's path and the program's path."""
+        path, app = self.make_tree("tree-" + what, program)
+        # The display of a case before is gone with its script.
+        self.env.pop("DISPLAY", None)
+        script = self.procs.start("run-" + what, [path], start_new_session=True)
         self.app = script
+        return script, os.path.join(self.workdir, f"run-{what}.log"), app
 
-        def announced_display():
+    def output(self, script_log):
+        with open(script_log, errors="replace") as f:
+            return f.read()
+
+    def wait_for_line(self, script, script_log, pattern, limit_s):
+        def found():
             check(script.poll() is None, f"run.sh ended early with code {script.returncode}")
-            with open(script_log, errors="replace") as f:
-                found = re.search(r"running the meter on virtual display (:\d+)", f.read())
-            return found and found.group(1)
+            return re.search(pattern, self.output(script_log))
+        return wait_until(found, limit_s, f"run.sh to print {pattern!r}")
 
-        self.env["DISPLAY"] = wait_until(announced_display, 20, "run.sh to announce its display")
-        log(f"run.sh announced display {self.env['DISPLAY']}")
-        helpers = {}
-        try:
-            wid = wait_until(lambda: (lambda out: out.split()[0] if out.split() else None)(
-                self.procs.run(["xdotool", "search", "--onlyvisible", "--name", harness.WINDOW_TITLE], 5)[1]), 20,
-                "the main window")
-            found = {int(pid): process(pid) for pid in os.listdir("/proc") if pid.isdigit()}
-            helpers = {pid: (p[0], p[3]) for pid, p in found.items() if p and p[2] == script.pid and p[0] in HELPERS}
-            check({s[0] for s in helpers.values()} == HELPERS,
-                  f"run.sh started {sorted(s[0] for s in helpers.values())}, not {sorted(HELPERS)}")
-            self.wait_for_device("run.sh")
+    def wait_for_end(self, script, script_log, started, limit_s, what):
+        """What the script printed, once it has ended after a signal and none of the processes it started is
+        left."""
+        wait_until(lambda: script.poll() is not None, limit_s, f"{what}: run.sh to end")
+        log(f"{what}: run.sh ended with code {script.returncode}")
+        outlived = sorted(name for pid, (name, at) in started.items() if is_running(pid, at))
+        for pid, (name, at) in started.items():
+            if is_running(pid, at):
+                os.kill(pid, signal.SIGKILL)
+        check(not outlived, f"{what}: {', '.join(outlived)} outlived run.sh")
+        return self.output(script_log)
 
-            self.key(wid, "space")
-            report = wait_until(lambda: (self.reports() or [None])[0], 10, "the space bar to start a measurement")
-            check(not ET.parse(report).getroot().find("MeasurementInterval/StopTime").get("value"),
-                  f"{report} was completed before Ctrl+C")
-            log(f"measurement started: {report}")
+    def stop_measuring(self, number, to_group):
+        """A measurement runs when the signal comes: the meter completes its report and its preferences."""
+        what = signal.Signals(number).name
+        harness.write_prefs(self.prefs, 100, 60, None)
+        script, script_log, _ = self.start_script(what)
+        self.env["DISPLAY"] = self.wait_for_line(script, script_log, r"on virtual display (:\d+)", 20).group(1)
+        wid = wait_until(lambda: (lambda out: out.split()[0] if out.split() else None)(
+            self.procs.run(["xdotool", "search", "--onlyvisible", "--name", harness.WINDOW_TITLE], 5)[1]), 20,
+            f"{what}: the main window")
+        started = children(script.pid)
+        names = {name for name, _ in started.values()}
+        check(names == HELPERS | {"ZELX51"}, f"{what}: run.sh started {sorted(names)}")
+        self.wait_for_device(what)
 
-            os.killpg(script.pid, signal.SIGINT)
-            wait_until(lambda: script.poll() is not None, 20, "run.sh to end after Ctrl+C")
-            log(f"run.sh ended after Ctrl+C with code {script.returncode}")
-            outlived = sorted(name for pid, (name, started_at) in helpers.items() if is_running(pid, started_at))
-            check(not outlived, f"{', '.join(outlived)} outlived run.sh")
-        finally:
-            for pid, (name, started_at) in helpers.items():
-                if is_running(pid, started_at):
-                    os.kill(pid, signal.SIGKILL)
-                    log(f"{name} ({pid}) was still running")
+        before = set(self.reports())
+        self.key(wid, "space")
+        report = wait_until(lambda: (sorted(set(self.reports()) - before) or [None])[0], 10,
+                            f"{what}: the space bar to start a measurement")
+        check(not ET.parse(report).getroot().find("MeasurementInterval/StopTime").get("value"),
+              f"{report} was completed before {what}")
 
+        (os.killpg if to_group else os.kill)(script.pid, number)
+        output = self.wait_for_end(script, script_log, started, 20, what)
         root = ET.parse(report).getroot()
         for path in ("MeasurementInterval/StopTime", "IntegratedMeasurements/IntegratedLoudness"):
             element = root.find(path)
-            check(element is not None and element.get("value"), f"{report}: {path} is missing or empty")
-            log(f"report: {path} {element.get('value')}")
-        stored = harness.check_four_keys(self.prefs, "Ctrl+C")
-        setup = stored["audiosetup"][1]
-        check(setup is not None and setup.get("deviceType") == "JACK", "Ctrl+C: the JACK setup was not kept")
-        with open(script_log, errors="replace") as f:
-            output = f.read()
+            check(element is not None and element.get("value"), f"{what}: {report}: {path} is missing or empty")
+        setup = harness.check_four_keys(self.prefs, what)["audiosetup"][1]
+        check(setup is not None and setup.get("deviceType") == "JACK", f"{what}: the JACK setup was not kept")
         check("Cannot connect to server socket" not in output, f"the helpers' chatter reached the terminal:\n{output}")
-        check(script.returncode == 0, f"run.sh ended with code {script.returncode}, not the program's 0")
+        check(script.returncode == 0, f"{what}: run.sh ended with code {script.returncode}, not the program's 0")
+
+    def stop_at_once(self):
+        """Ctrl+C at once after run.sh has told how to stop the meter and started it: a meter that has not yet
+        set its handlers (a script in its place) ends."""
+        what = "at-once"
+        script, script_log, _ = self.start_script(what, STARTING_METER)
+
+        def meter_started():
+            check(script.poll() is None, f"{what}: run.sh ended early with code {script.returncode}")
+            if "Stop the meter with Ctrl+C." not in self.output(script_log):
+                return False
+            # Once it runs the script, it is in a session of its own, out of reach of the group's Ctrl+C.
+            with open(f"/proc/{script.pid}/task/{script.pid}/children") as f:
+                return any((process(pid) or ("",))[0] == "sleep" for pid in f.read().split())
+
+        end = time.monotonic() + 20
+        while not meter_started():
+            check(time.monotonic() < end, f"{what}: run.sh did not start the meter")
+            time.sleep(0.001)
+        os.killpg(script.pid, signal.SIGINT)
+        output = self.wait_for_end(script, script_log, children(script.pid), 20, what)
+        check(OVERDUE not in output, f"{what}: the meter did not take Ctrl+C:\n{output}")
+        check(script.returncode == 128 + signal.SIGINT, f"{what}: run.sh ended with code {script.returncode}")
+
+    def stop_hanging(self):
+        """A meter that does not quit is killed, and the helpers after it."""
+        what = "hanging"
+        script, script_log, app = self.start_script(what, HANGING_METER)
+        wait_until(lambda: os.path.exists(app + ".started"), 20, f"{what}: the meter to start")
+        started = children(script.pid)
+        os.kill(script.pid, signal.SIGTERM)
+        output = self.wait_for_end(script, script_log, started, STOP_LIMIT_S + 10, what)
+        check(OVERDUE in output, f"{what}: run.sh did not say that it ended the meter:\n{output}")
+        check(script.returncode == 128 + signal.SIGKILL, f"{what}: run.sh ended with code {script.returncode}")
+        with open(app + ".started") as f:
+            ignored = int(f.read().split()[1], 16)
+        for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+            check(not ignored & (1 << (number - 1)), f"the meter started with {number.name} ignored")
+
+    def run(self):
+        os.makedirs(self.prefs_dir)
+        # The helpers' log folders go with the test's own.
+        self.env["TMPDIR"] = self.workdir
+        # Ctrl+C in run.sh's terminal, a plain kill, a terminal that closes.
+        for number, to_group in ((signal.SIGINT, True), (signal.SIGTERM, False), (signal.SIGHUP, True)):
+            self.stop_measuring(number, to_group)
+        self.stop_at_once()
+        self.stop_hanging()
 
 
 def main():
