@@ -366,6 +366,45 @@ TEST (LogDrawer, DrawsTheScalesMarksAtTheirHeightsAndMarksColumnsOverTheTarget)
     EXPECT_LT (under.getRed(), 30);
 }
 
+TEST (LogDrawer, NoTwoTimeLabelsReadTheSameAndALongRecordKeepsOneEveryEleventhOfThePlot)
+{
+    // Samples one second apart: 8 of them give about 0.7 s between the usual label places.
+    const struct { int samples, labels; } cases[] { { 1, 1 }, { 8, 6 }, { 2000, 12 } };
+
+    for (const auto& c : cases)
+    {
+        TemporaryFile log;
+        writeLog (log.get(), c.samples, [] (int) { return -23.0f; }, [] (int) { return -23.0f; });
+        Drawer drawer;
+        drawer.loadFromCsv (log.get());
+        const auto image = drawer.createComponentSnapshot (drawer.getLocalBounds());
+
+        // The pictures of the labels below the plot, at the places a label may take.
+        std::vector<juce::Image> labels;
+        for (int x = OVRAJuceLogDrawer::plotLeft; x < OVRAJuceLogDrawer::plotRight; x += 85)
+        {
+            const auto label = image.getClippedImage ({ x - 30, OVRAJuceLogDrawer::plotBottom + 4, 60, 22 });
+            bool drawn = false;
+            for (int y = 0; y < label.getHeight(); ++y)
+                for (int i = 0; i < label.getWidth(); ++i)
+                    drawn = drawn || label.getPixelAt (i, y).getBrightness() > 0.5f;
+            if (drawn)
+                labels.push_back (label.createCopy());
+        }
+
+        EXPECT_EQ ((int) labels.size(), c.labels) << c.samples << " samples";
+        for (size_t i = 0; i < labels.size(); ++i)
+            for (size_t j = i + 1; j < labels.size(); ++j)
+            {
+                bool same = true;
+                for (int y = 0; y < labels[i].getHeight() && same; ++y)
+                    for (int x = 0; x < labels[i].getWidth() && same; ++x)
+                        same = labels[i].getPixelAt (x, y) == labels[j].getPixelAt (x, y);
+                EXPECT_FALSE (same) << c.samples << " samples: labels " << i << " and " << j << " read the same";
+            }
+    }
+}
+
 TEST (LogDrawer, AMouseMoveRepaintsTheCrosshairsOldAndNewStripsOnly)
 {
     TemporaryFile log;
