@@ -58,15 +58,16 @@ public:
         // Size and date texts are made only for the rows drawn, not for every file listed. The
         // picture of a longer name's row stays beside its first line, at its size in other rows.
         tree.getLookAndFeel().drawFileBrowserRow (g, width, wrapped ? lineHeight : height, file,
-                                                  wrapped ? juce::String() : info.filename,
-                                                  nullptr, juce::File::descriptionOfSizeInBytes (info.fileSize),
+                                                  wrapped ? juce::String() : info.filename, nullptr,
+                                                  juce::File::descriptionOfSizeInBytes (info.fileSize),
                                                   info.modificationTime.formatted ("%d %b '%y %H:%M"),
                                                   info.isDirectory, isSelected(), indexInList, tree);
         if (! wrapped)
             return;
 
         using Colours = juce::DirectoryContentsDisplayComponent;
-        g.setColour (tree.findColour (isSelected() ? Colours::highlightedTextColourId : Colours::textColourId));
+        g.setColour (
+            tree.findColour (isSelected() ? Colours::highlightedTextColourId : Colours::textColourId));
         g.setFont (rowFont());
 
         for (int i = 0; i < lines.size(); ++i)
@@ -87,8 +88,8 @@ private:
         the row's with a scroll bar beside it, so that the bar coming or going changes no row's height. */
     const juce::StringArray& getNameLines() const
     {
-        const int width = tree.getWidth() - tree.getViewport()->getScrollBarThickness() - tree.getIndentSize()
-                          - nameLeft;
+        const int width =
+            tree.getWidth() - tree.getViewport()->getScrollBarThickness() - tree.getIndentSize() - nameLeft;
 
         if (width == linesWidth && ! lines.isEmpty())
             return lines;
@@ -100,7 +101,8 @@ private:
 
         // The framework squeezes a line down to this scale before it cuts it.
         if (width > 0
-            && font.getStringWidthFloat (rest) * juce::Font::getDefaultMinimumHorizontalScaleFactor() >= (float) width)
+            && font.getStringWidthFloat (rest) * juce::Font::getDefaultMinimumHorizontalScaleFactor()
+                   >= (float) width)
         {
             juce::Array<int> glyphs;
             juce::Array<float> offsets;

@@ -1067,7 +1067,10 @@ TEST_F (MainWindowTest, WhileInKioskModeTheFileKeepsThePositionTheUserChose)
     const auto state = stateOf (processor).toBase64Encoding();
     std::unique_ptr<juce::XmlElement> prefs;
     EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (
-        [&] { return (prefs = juce::parseXML (prefsFile)) != nullptr && storedValue (*prefs, "filterState") == state; },
+        [&] {
+            return (prefs = juce::parseXML (prefsFile)) != nullptr
+                   && storedValue (*prefs, "filterState") == state;
+        },
         15000));
     desktop.setKioskModeComponent (nullptr);
     ASSERT_NE (prefs, nullptr);

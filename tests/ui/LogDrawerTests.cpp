@@ -369,12 +369,16 @@ TEST (LogDrawer, DrawsTheScalesMarksAtTheirHeightsAndMarksColumnsOverTheTarget)
 TEST (LogDrawer, NoTwoTimeLabelsReadTheSameAndALongRecordKeepsOneEveryEleventhOfThePlot)
 {
     // Samples one second apart: 8 of them give about 0.7 s between the usual label places.
-    const struct { int samples, labels; } cases[] { { 1, 1 }, { 8, 6 }, { 2000, 12 } };
+    const struct
+    {
+        int samples, labels;
+    } cases[] { { 1, 1 }, { 8, 6 }, { 2000, 12 } };
 
     for (const auto& c : cases)
     {
         TemporaryFile log;
-        writeLog (log.get(), c.samples, [] (int) { return -23.0f; }, [] (int) { return -23.0f; });
+        writeLog (
+            log.get(), c.samples, [] (int) { return -23.0f; }, [] (int) { return -23.0f; });
         Drawer drawer;
         drawer.loadFromCsv (log.get());
         const auto image = drawer.createComponentSnapshot (drawer.getLocalBounds());
@@ -400,7 +404,8 @@ TEST (LogDrawer, NoTwoTimeLabelsReadTheSameAndALongRecordKeepsOneEveryEleventhOf
                 for (int y = 0; y < labels[i].getHeight() && same; ++y)
                     for (int x = 0; x < labels[i].getWidth() && same; ++x)
                         same = labels[i].getPixelAt (x, y) == labels[j].getPixelAt (x, y);
-                EXPECT_FALSE (same) << c.samples << " samples: labels " << i << " and " << j << " read the same";
+                EXPECT_FALSE (same) << c.samples << " samples: labels " << i << " and " << j
+                                    << " read the same";
             }
     }
 }

@@ -1011,7 +1011,9 @@ TEST (ReportViewer, TheListShowsWholeNamesThatTellReportsApartAndKeepsTheRowOfAN
     auto& tree = fileTreeOf (viewer);
     ASSERT_TRUE (runMessageLoopUntil ([&] { return tree.getNumRowsInTree() == names.size(); }));
     const auto shot = tree.createComponentSnapshot (tree.getLocalBounds(), true, 1.0f);
-    const auto row = [&] (int r) { return shot.getClippedImage (tree.getItemOnRow (r)->getItemPosition (true)); };
+    const auto row = [&] (int r) {
+        return shot.getClippedImage (tree.getItemOnRow (r)->getItemPosition (true));
+    };
 
     EXPECT_EQ (tree.getItemOnRow (0)->getItemHeight(), tree.getItemHeight());
     EXPECT_GT (differingPixels (row (1), row (2)), 10) << "the names differ in their last digit";
@@ -1020,13 +1022,13 @@ TEST (ReportViewer, TheListShowsWholeNamesThatTellReportsApartAndKeepsTheRowOfAN
 TEST (ReportViewer, ARunningReportShowsItsLoudnessAndRangeInTheUnitsOfAFinishedOne)
 {
     LogTestFiles::TemporaryFolder folder;
-    const auto report = write (folder.getChildFile ("Running.xml"),
-                               juce::String (completeReport)
-                                   .replace (R"(<IntegratedLoudness value="-23.04" unit="LUFS"/>)",
-                                             R"(<IntegratedLoudness value="" unit=""/>)")
-                                   .replace (R"(<LoudnessRange value="7.3" unit="LU"/>)",
-                                             R"(<LoudnessRange value="" unit=""/>)")
-                                   .replace ("LUFS", "LKFS"));
+    const auto report = write (
+        folder.getChildFile ("Running.xml"),
+        juce::String (completeReport)
+            .replace (R"(<IntegratedLoudness value="-23.04" unit="LUFS"/>)",
+                      R"(<IntegratedLoudness value="" unit=""/>)")
+            .replace (R"(<LoudnessRange value="7.3" unit="LU"/>)", R"(<LoudnessRange value="" unit=""/>)")
+            .replace ("LUFS", "LKFS"));
     writeLog (report.withFileExtension (".csv"), { -30.0f, -30.0f }, { -30.0f, -30.0f });
 
     OVRAReport viewer (juce::Font (15.0f));
