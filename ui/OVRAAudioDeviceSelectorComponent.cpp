@@ -105,6 +105,12 @@ void OVRAAudioDeviceSelectorComponent::comboBoxChanged (juce::ComboBox* box)
         audioDeviceSettingsComp.reset();
         deviceManager.setCurrentAudioDeviceType (type->getTypeName(), true);
         updateAllControls();
+
+        // The type's list has closed over this component, but the window
+        // system's call to draw what it uncovered may wait unheard while the
+        // switch holds the message thread, leaving a strip of the list on
+        // screen: the whole selector is drawn again instead.
+        repaint();
     }
 }
 
