@@ -106,10 +106,10 @@ void OVRAAudioDeviceSelectorComponent::comboBoxChanged (juce::ComboBox* box)
         deviceManager.setCurrentAudioDeviceType (type->getTypeName(), true);
         updateAllControls();
 
-        // The type's list has closed over this component, but the window
-        // system's call to draw what it uncovered may wait unheard while the
-        // switch holds the message thread, leaving a strip of the list on
-        // screen: the whole selector is drawn again instead.
+        // The type's list has closed over this component. The display's request
+        // to draw what it uncovered is taken in as the list's window goes, and
+        // then waits unheard for the display's next event; where nothing else
+        // is drawn after the switch, a strip of the list would stay on screen.
         repaint();
     }
 }
