@@ -24,7 +24,6 @@ struct RepaintRecorder : juce::CachedComponentImage
     {
         count = 0;
         area = {};
-        areas.clear();
     }
 
     void paint (juce::Graphics&) override {}
@@ -34,14 +33,12 @@ struct RepaintRecorder : juce::CachedComponentImage
 
     int count = 0;
     juce::Rectangle<int> area;
-    juce::RectangleList<int> areas; // each one asked for, where their bounds are not enough
 
 private:
     bool add (juce::Rectangle<int> a)
     {
         ++count;
         area = area.getUnion (a);
-        areas.add (a);
         return false;
     }
 };

@@ -2,7 +2,6 @@
 #include "HostTestHelpers.h"
 #include "OVRAAudioDeviceSelectorComponent.h"
 #include "OvrajuceLoudnessAudioProcessor.h"
-#include "RepaintRecorder.h"
 #include "TestDeviceType.h"
 
 #include <gtest/gtest.h>
@@ -365,29 +364,4 @@ TEST (DeviceSelector, WithNoDeviceOpenTheDeviceBoxStaysReachable)
     type->removeDevice ("B");
     ASSERT_TRUE (runMessageLoopUntil ([&] { return panel.getSampleRateBox() == nullptr; }));
     EXPECT_GE (panel.getOutputChannelSelector()->getY(), panel.getOutputDeviceBox()->getBottom());
-}
-
-TEST (DeviceSelector, ATypeSwitchDrawsAgainWhereTheClosedListLay)
-{
-    juce::AudioDeviceManager manager;
-    for (auto name : { "First", "Second" })
-    {
-        auto type = std::make_unique<TestDeviceType> (name);
-        type->addDevice (juce::String (name) + " device", channelNames ("in ", 6), channelNames ("out ", 6));
-        manager.addAudioDeviceType (std::move (type));
-    }
-    ASSERT_EQ (manager.initialise (6, 6, nullptr, false), "");
-
-    OvrajuceLoudnessAudioProcessor processor;
-    OVRAAudioDeviceSelectorComponent selector (manager, 6, 6, 6, 6, &processor);
-    selector.setSize (615, 610);
-    auto& repaints = RepaintRecorder::attachTo (selector);
-    auto& typeBox = *selector.getDeviceTypeBox();
-    typeBox.setSelectedId (2, juce::sendNotificationSync);
-
-    // The window system may not ask for it while the switch holds the message thread: the list of
-    // two types, below the box, would stay on screen where no new panel covers it.
-    const auto list =
-        typeBox.getBounds().translated (0, typeBox.getHeight()).withHeight (2 * typeBox.getHeight());
-    EXPECT_TRUE (repaints.areas.containsRectangle (list)) << repaints.areas.getBounds().toString();
 }
