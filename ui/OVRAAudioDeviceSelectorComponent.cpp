@@ -105,6 +105,12 @@ void OVRAAudioDeviceSelectorComponent::comboBoxChanged (juce::ComboBox* box)
         audioDeviceSettingsComp.reset();
         deviceManager.setCurrentAudioDeviceType (type->getTypeName(), true);
         updateAllControls();
+
+        // The type's list has closed over this component. The display's request
+        // to draw what it uncovered is taken in as the list's window goes, and
+        // then waits unheard for the display's next event; where nothing else
+        // is drawn after the switch, a strip of the list would stay on screen.
+        repaint();
     }
 }
 

@@ -1,5 +1,7 @@
 #include "OVRAJuceLogDrawer.h"
 
+#include <set>
+
 namespace
 {
 // Shown for the momentary value of a history that has none (a report's
@@ -222,7 +224,29 @@ void OVRAJuceLogDrawer::setView (juce::int64 offset, int level)
     viewOffset = offset;
     viewLastColumn = offset + plotWidth - 1;
     zoomLevel = level;
+    timeLabelSpacing = chooseTimeLabelSpacing();
     repaint();
+}
+
+int OVRAJuceLogDrawer::chooseTimeLabelSpacing() const
+{
+    // A label every eleventh of the plot, or every second or third such place
+    // where a short view would give two labels the same second to read.
+    const int every = plotWidth / 11;
+
+    for (int spacing = every; spacing < plotWidth; spacing += every)
+    {
+        std::set<juce::String> labels;
+        int count = 0;
+
+        for (int c = 0; c < plotWidth; c += spacing, ++count)
+            labels.insert (history.getTimeText (viewSampleIndex[(size_t) c]));
+
+        if ((int) labels.size() == count)
+            return spacing;
+    }
+
+    return plotWidth; // a view within one second: its first column's label only
 }
 
 void OVRAJuceLogDrawer::placeMarkers (juce::int64 offset, int level)
@@ -305,7 +329,6 @@ void OVRAJuceLogDrawer::paint (juce::Graphics& g)
 
     juce::Path shortTermPath, momentaryPath;
     const auto area = showShortTerm ? shortTermColour.brighter (0.35f) : momentaryColour.brighter (0.9f);
-    const int labelEvery = plotWidth / 11;
 
     for (int c = 0; c < (int) viewShortTermY.size(); ++c)
     {
@@ -334,7 +357,7 @@ void OVRAJuceLogDrawer::paint (juce::Graphics& g)
             g.drawVerticalLine ((int) x, (float) plotTop, (float) plotBottom);
         }
 
-        if (c % labelEvery == 0)
+        if (c % timeLabelSpacing == 0)
         {
             g.setColour (timeLabelColour);
             g.setFont (14.0f);

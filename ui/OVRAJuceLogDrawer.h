@@ -113,6 +113,8 @@ private:
     void buildZoomLevels();
     void setView (juce::int64 offset, int level);
     void placeMarkers (juce::int64 offset, int level);
+    /** Columns between two time labels of the current view. */
+    int chooseTimeLabelSpacing() const;
     void zoomIn (int column);
     void zoomOut (int column);
     void zoomTo (int level, int column);
@@ -152,6 +154,7 @@ private:
 
     juce::int64 viewOffset = 0, viewLastColumn = 0;
     int zoomLevel = 0;
+    int timeLabelSpacing = plotWidth / 11;
 
     const MeterScales scales;
 

@@ -1,6 +1,7 @@
 #include "OVRAReport.h"
 
 #include "LoudnessHistory.h"
+#include "LoudnessStandard.h"
 #include "OVRAMeasurementLogger.h"
 
 #include <BinaryData.h>
@@ -396,17 +397,29 @@ void OVRAReport::loadReport (const juce::String& path)
 
     if (auto* measurements = root->getChildByName ("IntegratedMeasurements"))
     {
+        // A running measurement's report has these two units only from its stop on; its
+        // history gives the figures meanwhile, which read in the units of a finished one:
+        // the loudness unit of its maxima, and the range's own.
+        auto loudnessUnit = [measurements] (const juce::XmlElement& figure) {
+            auto unit = figure.getStringAttribute ("unit");
+            for (auto* maximum : { "MaxShortTerm", "MaxMomentary" })
+                if (auto* other = measurements->getChildByName (maximum); other != nullptr && unit.isEmpty())
+                    unit = other->getStringAttribute ("unit");
+            return unit;
+        };
+
         if (auto* integrated = measurements->getChildByName ("IntegratedLoudness"))
         {
             show (integratedValue, oneDecimal (figureOf (*integrated)));
-            show (integratedUnit, integrated->getStringAttribute ("unit"));
+            show (integratedUnit, loudnessUnit (*integrated));
             show (limitUnit, integratedUnit.getText());
         }
 
         if (auto* range = measurements->getChildByName ("LoudnessRange"))
         {
             show (rangeValue, oneDecimal (figureOf (*range)));
-            show (rangeUnit, range->getStringAttribute ("unit"));
+            const auto unit = range->getStringAttribute ("unit");
+            show (rangeUnit, unit.isNotEmpty() ? unit : juce::String (LoudnessStandard::relativeUnit));
         }
 
         if (auto* shortTerm = measurements->getChildByName ("MaxShortTerm"))

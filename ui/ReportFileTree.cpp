@@ -42,23 +42,95 @@ public:
     // The viewer's filter admits no folders, so no row opens.
     bool mightContainSubItems() override { return false; }
     juce::String getUniqueName() const override { return file.getFullPathName(); }
-    int getItemHeight() const override { return tree.getItemHeight(); }
+    int getItemHeight() const override { return getNameLines().size() * tree.getItemHeight(); }
     juce::String getAccessibilityName() override { return info.filename; }
     const juce::String& getFileName() const noexcept { return info.filename; }
     void itemSelectionChanged (bool) override { tree.sendSelectionChangeMessage(); }
 
     void paintItem (juce::Graphics& g, int width, int height) override
     {
-        // Size and date texts are made only for the rows drawn, not for every file listed.
-        tree.getLookAndFeel().drawFileBrowserRow (g, width, height, file, info.filename, nullptr,
+        // A name that the framework's row shows whole is drawn by it; a longer
+        // one it would cut, so it goes on as many lines as it needs instead.
+        const auto& lines = getNameLines();
+        const bool wrapped = lines.size() > 1;
+        const int lineHeight = tree.getItemHeight();
+
+        // Size and date texts are made only for the rows drawn, not for every file listed. The
+        // picture of a longer name's row stays beside its first line, at its size in other rows.
+        tree.getLookAndFeel().drawFileBrowserRow (g, width, wrapped ? lineHeight : height, file,
+                                                  wrapped ? juce::String() : info.filename, nullptr,
                                                   juce::File::descriptionOfSizeInBytes (info.fileSize),
                                                   info.modificationTime.formatted ("%d %b '%y %H:%M"),
                                                   info.isDirectory, isSelected(), indexInList, tree);
+        if (! wrapped)
+            return;
+
+        using Colours = juce::DirectoryContentsDisplayComponent;
+        g.setColour (
+            tree.findColour (isSelected() ? Colours::highlightedTextColourId : Colours::textColourId));
+        g.setFont (rowFont());
+
+        for (int i = 0; i < lines.size(); ++i)
+            g.drawText (lines[i], nameLeft, i * lineHeight, width - nameLeft, lineHeight,
+                        juce::Justification::centredLeft, false);
     }
 
     const juce::File file;
 
 private:
+    // As the framework's file rows: the name's left edge, and its font to the row's height.
+    static constexpr int nameLeft = 32;
+    static constexpr float fontToRowHeight = 0.7f;
+
+    juce::Font rowFont() const { return juce::Font ((float) tree.getItemHeight() * fontToRowHeight); }
+
+    /** The name as the row shows it, one line unless the framework's row would cut it. The width is
+        the row's with a scroll bar beside it, so that the bar coming or going changes no row's height. */
+    const juce::StringArray& getNameLines() const
+    {
+        const int width =
+            tree.getWidth() - tree.getViewport()->getScrollBarThickness() - tree.getIndentSize() - nameLeft;
+
+        if (width == linesWidth && ! lines.isEmpty())
+            return lines;
+
+        linesWidth = width;
+        lines.clear();
+        const auto font = rowFont();
+        auto rest = info.filename;
+
+        // The framework squeezes a line down to this scale before it cuts it.
+        if (width > 0
+            && font.getStringWidthFloat (rest) * juce::Font::getDefaultMinimumHorizontalScaleFactor()
+                   >= (float) width)
+        {
+            juce::Array<int> glyphs;
+            juce::Array<float> offsets;
+
+            while (font.getStringWidthFloat (rest) > (float) width)
+            {
+                font.getGlyphPositions (rest, glyphs, offsets);
+                const int count = juce::jmin (rest.length(), glyphs.size());
+
+                int fit = 1;
+                while (fit < count && offsets[fit + 1] <= (float) width)
+                    ++fit;
+
+                // Broken after a separator where the line holds one, as a reader would.
+                const int separator = rest.substring (0, fit).lastIndexOfAnyOf ("_- .");
+                const int cut = separator > 0 ? separator + 1 : fit;
+                lines.add (rest.substring (0, cut));
+                rest = rest.substring (cut);
+            }
+        }
+
+        lines.add (rest);
+        return lines;
+    }
+
+    mutable juce::StringArray lines;
+    mutable int linesWidth = 0;
+
     ReportFolderList::FileInfo info;
     int indexInList = 0;
     ReportFileTree& tree;

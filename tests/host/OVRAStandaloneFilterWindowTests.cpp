@@ -1151,3 +1151,29 @@ TEST_F (MainWindowTest, TheAudioSettingsDialogShowsTheDeviceSelectorModallyAndEs
     HostTestHelpers::drainMessageLoop();
     EXPECT_EQ (juce::TopLevelWindow::getNumTopLevelWindows(), 0);
 }
+
+//==============================================================================
+TEST_F (MainWindowTest, WhileInKioskModeTheFileKeepsThePositionTheUserChose)
+{
+    writePrefs (value ("windowX", "60") + value ("windowY", "70"));
+    openWindow();
+    auto& desktop = juce::Desktop::getInstance();
+    desktop.setKioskModeComponent (window.get());
+    ASSERT_NE (window->getPosition(), juce::Point<int> (60, 70));
+
+    // A change saved meanwhile; the file is then as a kill or a power cut would leave it.
+    auto& processor = *window->getProcessor();
+    processor.setParameterValue (1, 2.0f);
+    const auto state = stateOf (processor).toBase64Encoding();
+    std::unique_ptr<juce::XmlElement> prefs;
+    EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil (
+        [&] {
+            return (prefs = juce::parseXML (prefsFile)) != nullptr
+                   && storedValue (*prefs, "filterState") == state;
+        },
+        15000));
+    desktop.setKioskModeComponent (nullptr);
+    ASSERT_NE (prefs, nullptr);
+    EXPECT_EQ (storedValue (*prefs, "windowX"), "60");
+    EXPECT_EQ (storedValue (*prefs, "windowY"), "70");
+}

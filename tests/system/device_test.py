@@ -14,7 +14,9 @@ With real mouse clicks and key presses (xdotool) the test:
 2. chooses the tone player as input device: its six ports feed the inputs and
    the input layout is back to the identity, so each output carries its own
    tone (output 6 still silent); closes the dialog and quits;
-   (then, in a second run of the dialog, it switches the device type to ALSA,
+   (then, in a second run of the dialog, it chooses ALSA from the type box's list
+   with the mouse and checks that the closed list leaves no trace on screen; in a
+   third, it switches the device type to ALSA,
    whose null device the test declares with a name hint, chooses another buffer
    size there and checks what is stored);
 3. checks "audioSetup" and "filterState" in the preferences, restarts the real
@@ -52,6 +54,13 @@ INPUT_DEVICE_BOX = (206, 169)
 INPUT_CHANNEL_X, OUTPUT_CHANNEL_X, FIRST_CHANNEL_Y, CHANNEL_STEP = 205, 470, 259, 30
 SLOT_L, SLOT_RS = 0, 5
 TYPE_BOX = (307, 27)
+# Between the type box and the settings panel, where the box's list opens: the dialog's black ground once the
+# list has closed. The list's first item (ALSA) lies over it.
+TYPE_LIST_GAP = (220, 41, 175, 14)
+FIRST_TYPE_ITEM = (307, 51)
+GROUND = 8
+# A list takes no click in its first quarter of a second.
+LIST_DEAF_S = 0.5
 ALSA_BUFFER_SIZE_BOX = (206, 229)
 # An empty spot of the dialog: a click there closes a list that is open, and does nothing else.
 EMPTY_SPOT = (50, 100)
@@ -270,6 +279,36 @@ class DeviceTest(system_test.SystemTest):
                 log(f"the box at {box} still shows its item after try {attempt}")
         raise Failure(f"the box at {box} kept its item")
 
+    def choose_first_type_from_list(self, dialog):
+        """Opens the type box's list with a click and clicks its first item, as a user does with the mouse; again
+        where a loaded machine loses a click or closes the list at once. One click on the item only: any later
+        event would have the window draw what the list covered anyway. Returns a reader of the screen's pixels
+        over an area of the dialog (the list is a window of its own) once the JACK device is closed."""
+        jack_closed = {f"in_{n}": None for n in range(1, 7)}
+        for attempt in range(1, 5):
+            self.close_lists(dialog)
+            self.click(dialog, TYPE_BOX)
+            # Where the click put the pointer tells where the dialog is on the screen.
+            at = dict(line.split("=", 1) for line in self.xdotool("getmouselocation", "--shell").split()
+                      if "=" in line)
+            left, top = int(at["X"]) - TYPE_BOX[0], int(at["Y"]) - TYPE_BOX[1]
+
+            def on_screen(x, y, width, height):
+                return self.pixels("root", left + x, top + y, width, height)
+
+            try:
+                wait_until(lambda: max(on_screen(*FIRST_TYPE_ITEM, 1, 1)) > GROUND, 8, "the type list")
+                # No activation first: the open list has the pointer and the keys.
+                self.xdotool("mousemove", "--window", dialog, *FIRST_TYPE_ITEM)
+                time.sleep(LIST_DEAF_S)
+                self.xdotool("click", 1)
+                wait_until(lambda: not self.top_windows() - self.windows, 5, "the type list to close")
+                self.wait_for_connections(jack_closed, "type list: the JACK device closed")
+                return on_screen
+            except Failure as failure:
+                log(f"the first type was not chosen from the list on try {attempt}: {failure}")
+        raise Failure("the first type could not be chosen from the type box's list")
+
     def close_dialog(self, dialog, what):
         """Escape closes the dialog, once no list takes the key instead."""
         def closed():
@@ -338,6 +377,26 @@ class DeviceTest(system_test.SystemTest):
         self.wait_for_connections({**from_player, **playback, "out_6": set()}, "restart")
         self.record("restart", expected=OPEN_OUTPUTS_OWN)
         self.close_window(self.main_window(), "restart")
+
+        # 3a. The other device type chosen from the type box's list with the mouse, from JACK's silent inputs and
+        # before ALSA has a device here, so that nothing else is drawn after the switch (falling meters would be):
+        # the closed list leaves no trace.
+        with open(self.prefs, "rb") as f:
+            kept = f.read()
+        self.write_prefs(f'audioOutputDeviceName="system" audioInputDeviceName="system" '
+                         f'audioDeviceRate="{system_test.SAMPLE_RATE}" audioDeviceBufferSize="512"',
+                         self.make_state(IDENTITY, IDENTITY))
+        dialog = self.start_selector_window("type list")
+        on_screen = self.choose_first_type_from_list(dialog)  # JACK -> ALSA
+        try:
+            wait_until(lambda: max(on_screen(*TYPE_LIST_GAP)) <= GROUND, 10,
+                       "type list: the dialog's ground where the list was")
+        finally:
+            self.screenshot("dialog-type-list-closed")
+        self.close_dialog(dialog, "type list")
+        self.close_window(self.main_window(), "type list")
+        with open(self.prefs, "wb") as f:
+            f.write(kept)
 
         # 3b. The other device type, ALSA with a null device of the test's own, and another buffer size there.
         with open(os.path.join(self.home, ".asoundrc"), "w", encoding="utf-8") as f:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <malloc.h>
+#include <set>
 
 namespace
 {
@@ -364,6 +365,45 @@ TEST (LogDrawer, DrawsTheScalesMarksAtTheirHeightsAndMarksColumnsOverTheTarget)
     const auto under = image.getPixelAt (OVRAJuceLogDrawer::plotLeft + 100, OVRAJuceLogDrawer::plotTop + 5);
     EXPECT_GT (over.getRed(), 80);
     EXPECT_LT (under.getRed(), 30);
+}
+
+TEST (LogDrawer, NoTwoTimeLabelsReadTheSameAndALongRecordKeepsOneEveryEleventhOfThePlot)
+{
+    // Samples one second apart: 8 of them give about 0.7 s between the usual label places.
+    const struct
+    {
+        int samples, labels;
+    } cases[] { { 1, 1 }, { 8, 6 }, { 2000, 12 } };
+
+    for (const auto& c : cases)
+    {
+        TemporaryFile log;
+        writeLog (
+            log.get(), c.samples, [] (int) { return -23.0f; }, [] (int) { return -23.0f; });
+        Drawer drawer;
+        drawer.loadFromCsv (log.get());
+        const auto image = drawer.createComponentSnapshot (drawer.getLocalBounds());
+
+        // The pictures of the labels below the plot, at the places a label may take: as many
+        // different ones as are drawn.
+        std::set<juce::String> pictures;
+        int drawn = 0;
+        for (int x = OVRAJuceLogDrawer::plotLeft; x < OVRAJuceLogDrawer::plotRight; x += 85)
+        {
+            juce::String picture;
+            for (int y = OVRAJuceLogDrawer::plotBottom + 4; y < OVRAJuceLogDrawer::plotBottom + 26; ++y)
+                for (int i = x - 30; i < x + 30; ++i)
+                    picture << (image.getPixelAt (i, y).getBrightness() > 0.5f ? "#" : ".");
+            if (picture.containsChar ('#'))
+            {
+                ++drawn;
+                pictures.insert (picture);
+            }
+        }
+
+        EXPECT_EQ (drawn, c.labels) << c.samples << " samples";
+        EXPECT_EQ ((int) pictures.size(), drawn) << c.samples << " samples: a label repeats";
+    }
 }
 
 TEST (LogDrawer, AMouseMoveRepaintsTheCrosshairsOldAndNewStripsOnly)

@@ -997,3 +997,44 @@ TEST (ReportViewer, ARefreshDoesNotWaitForAScanThatHangs)
     EXPECT_FALSE (filter.timedOut) << "the refresh waited for the hung scan";
     EXPECT_EQ (list.getNumFiles(), 1);
 }
+
+TEST (ReportViewer, TheListShowsWholeNamesThatTellReportsApartAndKeepsTheRowOfANameThatFits)
+{
+    LogTestFiles::TemporaryFolder folder;
+    const juce::StringArray names { "a.xml", "Evening_News_Studio_B_8_Dec_2026_16_22_25.xml",
+                                    "Evening_News_Studio_B_8_Dec_2026_16_22_26.xml" };
+    for (const auto& name : names)
+        write (folder.getChildFile (name), completeReport);
+
+    OVRAReport viewer (juce::Font (15.0f));
+    list (viewer, folder.get());
+    auto& tree = fileTreeOf (viewer);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return tree.getNumRowsInTree() == names.size(); }));
+    const auto shot = tree.createComponentSnapshot (tree.getLocalBounds(), true, 1.0f);
+    const auto row = [&] (int r) {
+        return shot.getClippedImage (tree.getItemOnRow (r)->getItemPosition (true));
+    };
+
+    EXPECT_EQ (tree.getItemOnRow (0)->getItemHeight(), tree.getItemHeight());
+    EXPECT_GT (differingPixels (row (1), row (2)), 10) << "the names differ in their last digit";
+}
+
+TEST (ReportViewer, ARunningReportShowsItsLoudnessAndRangeInTheUnitsOfAFinishedOne)
+{
+    LogTestFiles::TemporaryFolder folder;
+    const auto report = write (
+        folder.getChildFile ("Running.xml"),
+        juce::String (completeReport)
+            .replace (R"(<IntegratedLoudness value="-23.04" unit="LUFS"/>)",
+                      R"(<IntegratedLoudness value="" unit=""/>)")
+            .replace (R"(<LoudnessRange value="7.3" unit="LU"/>)", R"(<LoudnessRange value="" unit=""/>)")
+            .replace ("LUFS", "LKFS"));
+    writeLog (report.withFileExtension (".csv"), { -30.0f, -30.0f }, { -30.0f, -30.0f });
+
+    OVRAReport viewer (juce::Font (15.0f));
+    select (viewer, report);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return shown (viewer, "integrated") == "-30.0"; }));
+    EXPECT_EQ (shown (viewer, "integratedUnit"), "LKFS");
+    EXPECT_EQ (shown (viewer, "rangeUnit"), "LU");
+    EXPECT_EQ (shown (viewer, "limitUnit"), "LKFS");
+}
