@@ -53,7 +53,11 @@ juce::String AudioDeviceWatcher::describeStoppedDevice() const
 }
 
 //==============================================================================
-void AudioDeviceWatcher::tellNoneOpened (const juce::String& message) { noneOpenedNotice.failed (message); }
+void AudioDeviceWatcher::tellNoneOpened (const juce::String& message)
+{
+    noneOpenedNotice.failed (
+        message, TRANS ("Nothing is measured until a device is open: choose one under AUDIO SETTINGS."));
+}
 
 //==============================================================================
 void AudioDeviceWatcher::changeListenerCallback (juce::ChangeBroadcaster*)
@@ -72,11 +76,11 @@ void AudioDeviceWatcher::changeListenerCallback (juce::ChangeBroadcaster*)
     const auto device = describeStoppedDevice();
     DiagnosticPrinter::printError (
         (device + " " + TRANS ("has stopped; it is opened again when it is back.") + "\n").toStdString());
-    notice.failed (device + " " + TRANS ("has stopped without being asked to, as when its audio server ends.")
-                   + "\n\n"
-                   + TRANS ("The readings show \"-\" until it runs again; the measurement and its files "
-                            "carry on. It is opened again by itself when it is back, or choose another "
-                            "under AUDIO SETTINGS."));
+    notice.failed (device + " "
+                       + TRANS ("has stopped without being asked to, as when its audio server ends."),
+                   TRANS ("The readings show \"-\" until it runs again; the measurement and its files "
+                          "carry on. It is opened again by itself when it is back, or choose another "
+                          "under AUDIO SETTINGS."));
 }
 
 bool AudioDeviceWatcher::isRunning() const
