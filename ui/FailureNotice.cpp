@@ -30,7 +30,13 @@ bool isDialogUp()
 }
 } // namespace
 
-FailureNotice::~FailureNotice() { delete box.getComponent(); }
+FailureNotice::~FailureNotice()
+{
+    if (followsFocus)
+        juce::Desktop::getInstance().removeFocusChangeListener (this);
+
+    delete box.getComponent();
+}
 
 //==============================================================================
 void FailureNotice::failed (const juce::String& message, const juce::String& meanwhile)
@@ -148,6 +154,10 @@ void FailureNotice::show()
     }
 
     OwnedWindow::setOwner (*box, owner.getComponent());
+    globalFocusChanged (juce::Component::getCurrentlyFocusedComponent());
+
+    if (! std::exchange (followsFocus, true))
+        juce::Desktop::getInstance().addFocusChangeListener (this);
 
     // Not modal, so that the meter takes clicks while the box is up; but
     // modal above a dialog, which would otherwise take its clicks.
@@ -160,8 +170,7 @@ void FailureNotice::show()
 void FailureNotice::close()
 {
     // A click gives the box the keyboard all the same: it goes back to the
-    // window below, and there to the component that had it, also when the
-    // window has not yet heard that it lost it.
+    // window below, and there to the component that had it.
     const auto hadKeyboard = box->getPeer() != nullptr && box->getPeer()->isFocused();
     box->exitModalState (0);
 
@@ -171,9 +180,9 @@ void FailureNotice::close()
         below = owner.getComponent();
 
     auto* belowPeer = below != nullptr ? below->getPeer() : nullptr;
-    juce::Component* keysTo = juce::Component::getCurrentlyFocusedComponent();
+    auto* keysTo = keysBefore.getComponent();
 
-    if (belowPeer != nullptr && ! belowPeer->getComponent().isParentOf (keysTo))
+    if (belowPeer != nullptr && ! (belowPeer->getComponent().isParentOf (keysTo) && keysTo->isShowing()))
         keysTo = belowPeer->getLastFocusedSubcomponent();
 
     box->setVisible (false);
@@ -185,4 +194,12 @@ void FailureNotice::close()
     }
 
     juce::MessageManager::callAsync ([closed = box] { delete closed.getComponent(); });
+}
+
+void FailureNotice::globalFocusChanged (juce::Component* focused)
+{
+    // A click on the box takes the keyboard, even if not for long: the last
+    // component outside it that had the keys gets them back when it closes.
+    if (focused != nullptr && box != nullptr && focused != box && ! box->isParentOf (focused))
+        keysBefore = focused;
 }

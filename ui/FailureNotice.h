@@ -20,7 +20,8 @@
                                   "Measurement saved again" };
         logNotice.update (status.failing, status.message);   // on each poll
 
-    The box keeps out of the user's way: it never takes the keyboard, the
+    The box keeps out of the user's way: it never takes the keyboard as it
+    comes or changes (a click on it does; its OK gives the keys back), the
     meter goes on taking clicks while it is up, and it stays above the
     program's window until it is closed. Opened while a modal dialog is up,
     it is modal above it, so that it can be closed; a list that is open (a
@@ -28,7 +29,7 @@
     error or output is the caller's; this only shows the box. Message thread
     only.
 */
-class FailureNotice
+class FailureNotice : private juce::FocusChangeListener
 {
 public:
     /** The box has this title while it fails; once it works again, the second
@@ -42,7 +43,7 @@ public:
     {
     }
 
-    ~FailureNotice();
+    ~FailureNotice() override;
 
     //==============================================================================
     /** Something failed: updates the box with this message, or opens one unless
@@ -81,9 +82,10 @@ private:
     bool isUp() const { return box != nullptr && box->isVisible(); }
     void show();
     void close();
+    void globalFocusChanged (juce::Component*) override;
 
     const juce::String title, worksAgain, endedTitle;
-    bool failing = false;
+    bool failing = false, followsFocus = false;
     juce::String shownMessage, shownMeanwhile;
 
     // Since the box was opened: the failures told in it, the last one's time,
@@ -94,7 +96,7 @@ private:
 
     NoticeBoxLookAndFeel boxLook;
     juce::Component::SafePointer<juce::AlertWindow> box;
-    juce::Component::SafePointer<juce::Component> owner;
+    juce::Component::SafePointer<juce::Component> owner, keysBefore;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FailureNotice)
 };

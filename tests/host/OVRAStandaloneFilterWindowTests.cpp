@@ -956,16 +956,13 @@ TEST_F (MainWindowTest, TheBoxOfAStopLeavesTheKeyboardToTheWindowAndStaysAboveIt
 
     // A user's click, through the window manager, until what it does shows.
     const auto click = [&] (juce::Component& target, const std::function<bool()>& done) {
-        const auto at = window->getLocalArea (&target, target.getLocalBounds()).getCentre();
-        const juce::StringArray command { "xdotool",
-                                          "mousemove",
-                                          "--window",
-                                          juce::String (
-                                              (juce::pointer_sized_int) window->getPeer()->getNativeHandle()),
-                                          juce::String (at.x),
-                                          juce::String (at.y),
-                                          "click",
-                                          "1" };
+        auto& top = *target.getTopLevelComponent();
+        const auto at = top.getLocalArea (&target, target.getLocalBounds()).getCentre();
+        const auto topWindow = (juce::pointer_sized_int) top.getPeer()->getNativeHandle();
+        const juce::StringArray command {
+            "xdotool",           "mousemove",         "--window", juce::String (topWindow),
+            juce::String (at.x), juce::String (at.y), "click",    "1"
+        };
         return HostTestHelpers::runMessageLoopUntil (
             [&] {
                 juce::ChildProcess xdotool;
@@ -1009,6 +1006,19 @@ TEST_F (MainWindowTest, TheBoxOfAStopLeavesTheKeyboardToTheWindowAndStaysAboveIt
     auto* box = HostTestHelpers::findAlertWindow();
     ASSERT_NE (box, nullptr);
     EXPECT_TRUE (WindowStacking::isAbove (*box, *window));
+
+    // Its OK, which takes the keys while it is clicked, gives them back.
+    ASSERT_TRUE (click (editor.settingsButton, settingsShown));
+    ASSERT_TRUE (click (editor.portEditor, keepsTheKeyboard));
+    juce::Component* ok = nullptr;
+
+    for (auto* child : box->getChildren())
+        if (dynamic_cast<juce::Button*> (child) != nullptr)
+            ok = child;
+
+    ASSERT_NE (ok, nullptr);
+    ASSERT_TRUE (click (*ok, [] { return HostTestHelpers::alertWindows().empty(); }));
+    EXPECT_TRUE (keepsTheKeyboard()) << "after OK";
 }
 
 TEST_F (MainWindowTest, StopsThatTheProgramAsksForGiveNoStopBox)
