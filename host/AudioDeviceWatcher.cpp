@@ -55,8 +55,10 @@ juce::String AudioDeviceWatcher::describeStoppedDevice() const
 //==============================================================================
 void AudioDeviceWatcher::tellNoneOpened (const juce::String& message, const juce::String& alsoInBox)
 {
+    const auto meanwhile = TRANS ("Nothing is measured until a device is open: choose one under AUDIO SETTINGS.");
+
     // One line for the log: the box's lines, each ended as a sentence.
-    auto lines = juce::StringArray::fromLines (message);
+    auto lines = juce::StringArray::fromLines (message + "\n" + meanwhile);
     lines.removeEmptyStrings();
 
     for (auto& line : lines)
@@ -64,7 +66,7 @@ void AudioDeviceWatcher::tellNoneOpened (const juce::String& message, const juce
             line << ".";
 
     juce::Logger::writeToLog (noneOpenedNotice.getTitle() + ": " + lines.joinIntoString (" "));
-    noneOpenedNotice.failed (message + alsoInBox);
+    noneOpenedNotice.failed (message + alsoInBox, meanwhile);
 }
 
 //==============================================================================
@@ -84,11 +86,11 @@ void AudioDeviceWatcher::changeListenerCallback (juce::ChangeBroadcaster*)
     const auto device = describeStoppedDevice();
     DiagnosticPrinter::printError (
         (device + " " + TRANS ("has stopped; it is opened again when it is back.") + "\n").toStdString());
-    notice.failed (device + " " + TRANS ("has stopped without being asked to, as when its audio server ends.")
-                   + "\n\n"
-                   + TRANS ("The readings show \"-\" until it runs again; the measurement and its files "
-                            "carry on. It is opened again by itself when it is back, or choose another "
-                            "under AUDIO SETTINGS."));
+    notice.failed (device + " "
+                       + TRANS ("has stopped without being asked to, as when its audio server ends."),
+                   TRANS ("The readings show \"-\" until it runs again; the measurement and its files "
+                          "carry on. It is opened again by itself when it is back, or choose another "
+                          "under AUDIO SETTINGS."));
 }
 
 bool AudioDeviceWatcher::isRunning() const

@@ -58,8 +58,10 @@ private:
     juce::AudioDeviceManager::AudioDeviceSetup stoppedSetup;
     juce::String stoppedTypeName;
     std::unique_ptr<juce::XmlElement> storedSetup;
-    FailureNotice notice { TRANS ("Audio device stopped"), TRANS ("The audio device has been open again") };
-    FailureNotice noneOpenedNotice { TRANS ("No audio device is open"), TRANS ("An audio device has been open") };
+    FailureNotice notice { TRANS ("Audio device stopped"), TRANS ("The audio device has been open again"),
+                           TRANS ("Audio device open again") };
+    FailureNotice noneOpenedNotice { TRANS ("No audio device is open"),
+                                     TRANS ("An audio device has been open"), TRANS ("Audio device open") };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (AudioDeviceWatcher)
 };

@@ -130,8 +130,7 @@ juce::String describeDeviceFailure (const juce::XmlElement* storedSetup, juce::A
                + (error.isNotEmpty() ? ":\n" + error : ".");
     }
 
-    return what + "\n\n"
-           + TRANS ("Nothing is measured until a device is open: choose one under AUDIO SETTINGS.");
+    return what;
 }
 } // namespace
 

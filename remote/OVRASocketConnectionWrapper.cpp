@@ -70,27 +70,23 @@ void OVRASocketConnectionWrapper::connectionFinished() { writer->notify(); }
 //==============================================================================
 OVRASocketConnectionWrapper::TypedPort OVRASocketConnectionWrapper::portFromText (const juce::String& text)
 {
-    // Blanks, an optional sign, then digits; whatever follows them is ignored.
-    auto next = text.getCharPointer().findEndOfWhitespace();
-    const bool negative = *next == '-';
+    const auto typed = text.trim();
 
-    if (*next == '-' || *next == '+')
-        ++next;
-
-    const auto digits = next;
-
-    // Held at the largest int, so that a long number stays out of range
-    // rather than wrapping round into a port.
-    juce::int64 number = 0;
-
-    for (; *next >= '0' && *next <= '9'; ++next)
-        number = juce::jmin<juce::int64> (number * 10 + (*next - '0'), std::numeric_limits<int>::max());
-
-    if (negative || number < 1)
+    if (typed.isEmpty())
         return { defaultPort, juce::String (defaultPort) };
 
-    // The name keeps the digits that the held number has lost.
-    return { (int) number, juce::String (digits, next).trimCharactersAtStart ("0") };
+    // A whole number, with an optional plus; anything else ("0", "8000x",
+    // "80 00") is no port, and starting the server on it fails.
+    const auto digits = typed.startsWithChar ('+') ? typed.substring (1) : typed;
+    const auto significant = digits.trimCharactersAtStart ("0");
+    const auto number = digits.isNotEmpty() && digits.containsOnly ("0123456789") && significant.length() <= 5
+                            ? significant.getIntValue()
+                            : 0;
+
+    if (! juce::isPositiveAndBelow (number - 1, 65535))
+        return { -1, typed };
+
+    return { number, juce::String (number) };
 }
 
 juce::Result OVRASocketConnectionWrapper::startServer (int portNumber, const juce::String& bindAddress)

@@ -75,10 +75,10 @@ public:
         juce::String name;
     };
 
-    /** The port for the text of the port field: its leading number (after
-        blanks and an optional sign); a number below 1, or none, gives
-        defaultPort. A number beyond the largest int gives that int, and is
-        named with every digit typed. */
+    /** The port for the text of the port field: a whole number from 1 to
+        65535, with blanks about it and an optional plus; an empty field gives
+        defaultPort. Any other text gives -1, named as typed, on which
+        startServer fails. */
     static TypedPort portFromText (const juce::String& text);
 
     /** Listens on the port (0 picks a free one) and address (empty: all

@@ -201,7 +201,8 @@ public:
 
     // Tells of measurement files that cannot be written; the number of the
     // last failure it told of.
-    FailureNotice logWriteNotice { "Measurement not saved", "The files have been written again" };
+    FailureNotice logWriteNotice { "Measurement not saved", "The files have been written again",
+                                   "Measurement saved again" };
     juce::uint32 toldLogWriteFailure = 0;
 
     //==============================================================================
@@ -364,7 +365,8 @@ private:
     void runOverloadHold();
 
     std::vector<Placement> layout;
-    FailureNotice remoteServerNotice { "Remote control not started", "The remote control has been listening" };
+    FailureNotice remoteServerNotice { "Remote control not started", "The remote control has been listening",
+                                       "Remote control listening" };
 
     /** Shut while the window cannot be seen; owned by the component base. */
     RepaintGate* const repaintGate;

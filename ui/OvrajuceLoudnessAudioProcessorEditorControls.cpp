@@ -179,7 +179,11 @@ void OvrajuceLoudnessAudioProcessorEditor::switchRemoteServer (bool on)
     {
         const auto started = processor.oscRemote.startServer (
             OVRASocketConnectionWrapper::portFromText (portEditor.getText()));
-        remoteServerNotice.update (started.failed(), started.getErrorMessage());
+        // Each start is the user's request: a failure is told even when it is the last one again.
+        if (started.failed())
+            remoteServerNotice.requestFailed (started.getErrorMessage());
+        else
+            remoteServerNotice.succeeded();
 
         // Nothing listens: the switch goes back to off, and no bundles are built.
         if (started.failed())

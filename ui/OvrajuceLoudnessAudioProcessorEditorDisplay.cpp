@@ -95,7 +95,7 @@ void OvrajuceLoudnessAudioProcessorEditor::tellLogWriteFailures()
     {
         toldLogWriteFailure = latest.number;
         logWriteNotice.succeeded();
-        logWriteNotice.failed (latest.message + "\n\nThe measurement goes on, and writing is tried again.");
+        logWriteNotice.failed (latest.message, "The measurement goes on, and writing is tried again.");
     }
 
     // Files closed by a stop are not written again.

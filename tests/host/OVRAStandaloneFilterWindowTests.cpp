@@ -10,6 +10,7 @@
 #include "PreferencesFileLocation.h"
 #include "TestDeviceType.h"
 #include "WindowManagerProcess.h"
+#include "WindowStacking.h"
 #include "ZEL5_1StandExtApplication.h"
 
 #include <gtest/gtest.h>
@@ -620,9 +621,14 @@ TEST_F (MainWindowTest, ProblemsAtStartAreToldInOneBoxThatReturnCloses)
     EXPECT_TRUE (shown.contains ("\nPreferences problem:\nNo preferences file can be read or created")) << shown;
     EXPECT_FALSE (window->isCurrentlyBlockedByAnotherModalComponent());
 
-    // As the keyboard sends it to the box in front.
-    ASSERT_NE (boxes.front()->getPeer(), nullptr);
-    boxes.front()->getPeer()->handleKeyPress (juce::KeyPress (juce::KeyPress::returnKey));
+    // The box takes the keyboard only when clicked, as a click gives it; then
+    // the keyboard sends it the key.
+    auto* peer = boxes.front()->getPeer();
+    ASSERT_NE (peer, nullptr);
+    peer->toFront (true);
+    ASSERT_TRUE (
+        HostTestHelpers::runMessageLoopUntil ([&] { return boxes.front()->hasKeyboardFocus (true); }));
+    peer->handleKeyPress (juce::KeyPress (juce::KeyPress::returnKey));
     EXPECT_TRUE (HostTestHelpers::runMessageLoopUntil ([] { return HostTestHelpers::alertWindows().empty(); }));
 }
 
@@ -1024,9 +1030,96 @@ TEST_F (MainWindowTest, RepeatedStopsKeepOneBoxThatSaysWhenTheDeviceIsOpenAgain)
 
     const auto shown = closeAlertWindows();
     ASSERT_EQ (shown.size(), 1);
-    EXPECT_TRUE (shown[0].startsWith ("Audio device stopped. The audio device \"Test device\" (Test) has stopped"))
+    EXPECT_TRUE (shown[0].startsWith ("Audio device open again. The audio device has been open again since "))
         << shown[0];
+    EXPECT_TRUE (shown[0].contains ("\n\nThe audio device \"Test device\" (Test) has stopped")) << shown[0];
     EXPECT_TRUE (shown[0].contains ("Happened " + juce::String (outages) + " times, the last at ")) << shown[0];
+}
+
+// Under a window manager the box of a stop neither takes the keyboard from
+// the field the user types in, when it comes nor when it says that the device
+// is open again, nor goes under the window when that is clicked.
+TEST_F (MainWindowTest, TheBoxOfAStopLeavesTheKeyboardToTheWindowAndStaysAboveIt)
+{
+    WindowManagerProcess windowManager;
+
+    if (! windowManager.isRunning())
+        GTEST_SKIP() << "openbox could not take over the display";
+
+    writePrefs (
+        "<VALUE name=\"audioSetup\"><DEVICESETUP deviceType=\"Test\" audioOutputDeviceName=\"Test device\" "
+        "audioInputDeviceName=\"Test device\"/></VALUE>");
+    openWindow();
+    auto& manager = *window->getDeviceManager();
+    auto& editor =
+        dynamic_cast<OvrajuceLoudnessAudioProcessorEditor&> (*window->getProcessor()->getActiveEditor());
+
+    // A user's click, through the window manager, until what it does shows.
+    const auto click = [&] (juce::Component& target, const std::function<bool()>& done) {
+        auto& top = *target.getTopLevelComponent();
+        const auto at = top.getLocalArea (&target, target.getLocalBounds()).getCentre();
+        const auto topWindow = (juce::pointer_sized_int) top.getPeer()->getNativeHandle();
+        const juce::StringArray command {
+            "xdotool",           "mousemove",         "--window", juce::String (topWindow),
+            juce::String (at.x), juce::String (at.y), "click",    "1"
+        };
+        return HostTestHelpers::runMessageLoopUntil (
+            [&] {
+                juce::ChildProcess xdotool;
+                return xdotool.start (command) && xdotool.waitForProcessToFinish (10000)
+                       && HostTestHelpers::runMessageLoopUntil (done, 2000);
+            },
+            20000);
+    };
+    const auto settingsShown = [&editor] { return editor.settingsPanel.isVisible(); };
+    const auto keepsTheKeyboard = [&] {
+        HostTestHelpers::drainMessageLoop();
+        return window->getPeer()->isFocused() && editor.portEditor.hasKeyboardFocus (false);
+    };
+    const auto boxSays = [&] (const juce::String& text) {
+        return HostTestHelpers::runMessageLoopUntil (
+            [&] {
+                auto* box = HostTestHelpers::findAlertWindow();
+                return box != nullptr && box->getDescription().startsWith (text)
+                       && WindowStacking::isAbove (*box, *window);
+            },
+            20000);
+    };
+
+    editor.settingsButton.triggerClick();
+    ASSERT_TRUE (HostTestHelpers::runMessageLoopUntil (settingsShown));
+    ASSERT_TRUE (click (editor.portEditor, keepsTheKeyboard));
+
+    auto* device = dynamic_cast<TestDeviceType::Device*> (manager.getCurrentAudioDevice());
+    ASSERT_NE (device, nullptr);
+    testDevice->absent = true;
+    device->closeFromAnotherThread();
+    ASSERT_TRUE (boxSays ("Audio device stopped. "));
+    EXPECT_TRUE (keepsTheKeyboard()) << "after the stop";
+
+    testDevice->absent = false;
+    ASSERT_TRUE (boxSays ("Audio device open again. The audio device has been open again since "));
+    EXPECT_TRUE (keepsTheKeyboard()) << "after the reopen";
+
+    // A click on METER (a click that may come twice): the window manager raises the window.
+    ASSERT_TRUE (click (editor.metersButton, [&] { return ! settingsShown(); }));
+    auto* box = HostTestHelpers::findAlertWindow();
+    ASSERT_NE (box, nullptr);
+    EXPECT_TRUE (WindowStacking::isAbove (*box, *window));
+
+    // Its OK, which takes the keys while it is clicked, gives them back.
+    editor.settingsButton.triggerClick();
+    ASSERT_TRUE (HostTestHelpers::runMessageLoopUntil (settingsShown));
+    ASSERT_TRUE (click (editor.portEditor, keepsTheKeyboard));
+    juce::Component* ok = nullptr;
+
+    for (auto* child : box->getChildren())
+        if (dynamic_cast<juce::Button*> (child) != nullptr)
+            ok = child;
+
+    ASSERT_NE (ok, nullptr);
+    ASSERT_TRUE (click (*ok, [] { return HostTestHelpers::alertWindows().empty(); }));
+    EXPECT_TRUE (keepsTheKeyboard()) << "after OK";
 }
 
 TEST_F (MainWindowTest, StopsThatTheProgramAsksForGiveNoStopBox)

@@ -169,7 +169,7 @@ class DeviceTest(system_test.SystemTest):
 
     def close_stop_box(self, what):
         """Waits for the box that tells of the stopped device and closes it with its default key, again
-        where a key press is lost on a loaded machine."""
+        where a key press is lost on a loaded machine. The box takes the keyboard only when clicked."""
         def find_box():
             code, out = self.procs.run(["xdotool", "search", "--onlyvisible", "--name", STOP_BOX_TITLE], 5)
             return out.split()[0] if code == 0 and out.split() else None
@@ -177,8 +177,17 @@ class DeviceTest(system_test.SystemTest):
         box = wait_until(find_box, 20, f"{what}: the box that tells of the stopped device")
         log(f"{what}: the stopped device is told")
         self.screenshot("dialog-device-gone")
+        def has_keyboard():
+            code, out = self.procs.run(["xdotool", "getwindowfocus"], 5)
+            return code == 0 and out.strip() == box
+
         for _ in range(3):
-            self.procs.run(["xdotool", "windowactivate", "--sync", box], 10)
+            self.procs.run(["xdotool", "mousemove", "--window", box, "20", "20", "click", "1"], 10)
+            try:
+                wait_until(has_keyboard, 10, f"{what}: the clicked box to take the keyboard")
+            except Failure:
+                log(f"{what}: the click on the box was lost; clicking again")
+                continue
             self.procs.run(["xdotool", "key", "--clearmodifiers", "Return"], 5)
             try:
                 wait_until(lambda: not find_box(), 10, f"{what}: the box to close")

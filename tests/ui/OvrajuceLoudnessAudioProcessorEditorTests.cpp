@@ -140,11 +140,11 @@ TEST (EditorRules, UnitLabelCodesAndTheirCaptions)
         EXPECT_TRUE (Editor::unitCaptions (code).isEmpty()) << code;
 }
 
-TEST (EditorRules, PortTextFallsBackToTheDefaultPort)
+TEST (EditorRules, PortTextFallsBackToTheDefaultPortOnlyWhenEmpty)
 {
-    EXPECT_EQ (20000, OVRASocketConnectionWrapper::portFromText ("0").number);
-    EXPECT_EQ (20000, OVRASocketConnectionWrapper::portFromText ("abc").number);
-    EXPECT_EQ (8000, OVRASocketConnectionWrapper::portFromText ("8000x").number);
+    EXPECT_EQ (20000, OVRASocketConnectionWrapper::portFromText ("").number);
+    EXPECT_EQ (-1, OVRASocketConnectionWrapper::portFromText ("0").number);
+    EXPECT_EQ (-1, OVRASocketConnectionWrapper::portFromText ("8000x").number);
 }
 
 //==============================================================================
@@ -601,7 +601,12 @@ TEST (Editor, AMeasurementNotSavedBoxSaysWhenTheFilesAreWrittenAgain)
     ASSERT_TRUE (boxSays ("Its folder could not be created: "));
     EXPECT_FALSE (e.isCurrentlyBlockedByAnotherModalComponent());
     ASSERT_TRUE (blocker.deleteFile());
-    EXPECT_TRUE (boxSays ("\nThe files have been written again since "));
+    // Its title and first line say that it is over; what and when stay below.
+    ASSERT_TRUE (boxSays ("Measurement saved again. The files have been written again since "));
+    const auto ended = alertWindows().front()->getDescription();
+    EXPECT_TRUE (ended.contains ("Its folder could not be created: ") && ended.contains ("\n\nHappened at "))
+        << ended;
+    EXPECT_FALSE (ended.contains ("writing is tried again")) << ended;
     rig.click (e.startButton);
 }
 
@@ -821,7 +826,7 @@ TEST (Editor, ConnectionSwitchRunsTheServerAndTheRemoteTimer)
         port = probe.getBoundPort();
     }
 
-    e.portEditor.setText (juce::String (port) + "x");
+    e.portEditor.setText (" " + juce::String (port) + " ");
     rig.click (e.connectButton);
     EXPECT_EQ (port, rig.processor->oscRemote.getBoundPort());
     EXPECT_TRUE (rig.processor->isTimerRunning());
@@ -858,11 +863,15 @@ TEST (Editor, ConnectionSwitchThatCannotListenGoesBackToOffAndSaysWhy)
         return shown;
     };
 
-    EXPECT_EQ ("Remote control not started. Port " + juce::String (heldPort)
-                   + " cannot be used: it is already in use.",
-               switchOnWith (juce::String (heldPort)));
-    // The same failure again is not told twice; another one is.
-    EXPECT_EQ (juce::String(), switchOnWith (juce::String (heldPort)));
+    // Every click that fails is told, the same failure again too.
+    for (int click = 0; click < 2; ++click)
+        EXPECT_EQ ("Remote control not started. Port " + juce::String (heldPort)
+                       + " cannot be used: it is already in use.",
+                   switchOnWith (juce::String (heldPort)));
+    for (const juce::String typed : { "0", "2000 1" })
+        EXPECT_EQ ("Remote control not started. Port " + typed
+                       + " cannot be used: port numbers go from 1 to 65535.",
+                   switchOnWith (" " + typed));
     EXPECT_EQ (juce::String ("Remote control not started. Port 99999999 cannot be used: port numbers go from 1 "
                              "to 65535."),
                switchOnWith ("99999999"));
