@@ -47,6 +47,14 @@ public:
     const juce::String& getFileName() const noexcept { return info.filename; }
     void itemSelectionChanged (bool) override { tree.sendSelectionChangeMessage(); }
 
+    // Not through the framework's click message, which wants a folder in the
+    // tree's own list.
+    void itemClicked (const juce::MouseEvent& e) override
+    {
+        juce::Component::BailOutChecker checker (&tree);
+        tree.listeners.callChecked (checker, [&] (juce::FileBrowserListener& l) { l.fileClicked (file, e); });
+    }
+
     void paintItem (juce::Graphics& g, int width, int height) override
     {
         // Size and date texts are made only for the rows drawn, not for every file listed.
@@ -66,8 +74,7 @@ private:
 
 //==============================================================================
 ReportFileTree::ReportFileTree (ReportFolderList& listToShow)
-    : UnscannedDirectoryList (listToShow.getTimeSliceThread())
-    , FileTreeComponent (unscannedList)
+    : FileTreeComponent (unscannedList)
     , list (listToShow)
 {
     deleteRootItem();

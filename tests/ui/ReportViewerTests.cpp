@@ -130,6 +130,14 @@ void select (OVRAReport& viewer, const juce::File& report)
     ASSERT_TRUE (runMessageLoopUntil ([&] { return rowOf() != nullptr; })) << report.getFileName();
     rowOf()->setSelected (true, true);
     ASSERT_EQ (tree.getSelectedFile(), report);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return ! viewer.isReadingReport(); })) << report.getFileName();
+}
+
+/** Shows a report as loadReport does, once read. */
+void load (OVRAReport& viewer, const juce::File& report)
+{
+    viewer.loadReport (report.getFullPathName());
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return ! viewer.isReadingReport(); })) << report.getFileName();
 }
 
 /** The names of the file tree's rows, top to bottom. */
@@ -144,12 +152,14 @@ juce::String rowNames (OVRAReport& viewer)
     return names.joinIntoString ("|");
 }
 
-/** Points the viewer's list at a folder and waits until it is read. */
+/** Points the viewer's list at a folder and waits until it is read, and the
+    shown report looked at again. */
 void list (OVRAReport& viewer, const juce::File& folder)
 {
     viewer.directoryList.setDirectory (folder, true, true);
     viewer.directoryList.refresh();
-    ASSERT_TRUE (runMessageLoopUntil ([&] { return ! viewer.directoryList.isStillLoading(); }));
+    ASSERT_TRUE (runMessageLoopUntil (
+        [&] { return ! viewer.directoryList.isStillLoading() && ! viewer.isReadingReport(); }));
 }
 
 /** A CSV log of one short-term and one momentary line per second. */
@@ -281,6 +291,32 @@ struct ChangeCounter : juce::ChangeListener
     void changeListenerCallback (juce::ChangeBroadcaster*) override { ++count; }
     int count = 0;
 };
+
+/** Holds a scan as a network folder that stops answering would: at each file
+    (of one folder only, when given) until released. */
+struct HangingFilter : juce::WildcardFileFilter
+{
+    explicit HangingFilter (const juce::File& onlyIn = {})
+        : juce::WildcardFileFilter ("*.xml", "", "hangs")
+        , folder (onlyIn)
+    {
+    }
+
+    bool isFileSuitable (const juce::File& file) const override
+    {
+        if (folder == juce::File() || file.getParentDirectory() == folder)
+        {
+            entered.signal();
+            timedOut = timedOut || ! released.wait (10000);
+        }
+
+        return true;
+    }
+
+    const juce::File folder;
+    mutable juce::WaitableEvent entered, released { true };
+    mutable std::atomic<bool> timedOut { false };
+};
 } // namespace
 
 //==============================================================================
@@ -289,7 +325,7 @@ TEST (ReportViewer, ShowsTheSummaryAndUnsetMaximaAsDefaults)
     LogTestFiles::TemporaryFolder folder;
     OVRAReport viewer (juce::Font (15.0f));
 
-    viewer.loadReport (write (folder.getChildFile ("Hall_6_Dec.xml"), completeReport).getFullPathName());
+    load (viewer, write (folder.getChildFile ("Hall_6_Dec.xml"), completeReport));
 
     EXPECT_EQ (shown (viewer, "title"), "Hall_6_Dec");
     EXPECT_EQ (shown (viewer, "integrated"), "-23.0");
@@ -308,7 +344,7 @@ TEST (ReportViewer, ShowsTheSummaryAndUnsetMaximaAsDefaults)
     EXPECT_EQ (shown (viewer, "truePeakUnit"), "dBTP");
     EXPECT_EQ (shown (viewer, "truePeakTime"), "6 Dec 2026 9:32:00");
 
-    viewer.loadReport (write (folder.getChildFile ("Silence.xml"), unsetMaximaReport).getFullPathName());
+    load (viewer, write (folder.getChildFile ("Silence.xml"), unsetMaximaReport));
 
     EXPECT_EQ (shown (viewer, "title"), "Silence");
     EXPECT_EQ (shown (viewer, "integratedUnit"), "LKFS");
@@ -507,10 +543,12 @@ TEST (ReportViewer, ListsReportsOnlyAndLoadsOnlyTheLowerCaseExtension)
     ASSERT_TRUE (runMessageLoopUntil ([&] { return tree.getNumRowsInTree() == 2; }));
 
     // As a click on its row selects it.
-    const auto select = [&tree] (const juce::String& name) {
+    const auto select = [&tree, &viewer] (const juce::String& name) {
         for (int row = 0; row < tree.getNumRowsInTree(); ++row)
             if (auto* item = tree.getItemOnRow (row); item->getUniqueName().endsWith (name))
                 item->setSelected (true, true);
+
+        EXPECT_TRUE (runMessageLoopUntil ([&] { return ! viewer.isReadingReport(); }));
 
         EXPECT_EQ (tree.getSelectedFile().getFileName(), name);
     };
@@ -580,7 +618,7 @@ TEST (ReportViewer, ShowsWhatTheProcessorMeasuredAndItsHistoryAgrees)
     auto& drawer = viewer.historyDrawer;
     ChangeCounter statistics;
     drawer.addChangeListener (&statistics);
-    viewer.loadReport (reports[0].getFullPathName());
+    load (viewer, reports[0]);
 
     // The summary first shows the report's own values...
     EXPECT_EQ (shown (viewer, "integrated"), reported ("IntegratedLoudness"));
@@ -793,7 +831,7 @@ TEST (ReportViewer, AFigureWithoutAValueTheProgramCouldHaveWrittenShowsADash)
                 juce::String (completeReport)
                     .replace (juce::String (f.element) + written,
                               juce::String (f.element) + (attribute != nullptr ? attribute : written)));
-            viewer.loadReport (report.getFullPathName());
+            load (viewer, report);
             EXPECT_EQ (shown (viewer, f.label), attribute != nullptr ? "-" : f.shownValue)
                 << f.element << " " << name;
         }
@@ -857,7 +895,7 @@ TEST (ReportViewer, ListsInTheFrameworksOrder)
     juce::TimeSliceThread thread ("framework's list");
     thread.startThread();
     OVRAReport viewer (juce::Font (15.0f));
-    juce::DirectoryContentsList framework (&viewer.reportFilter, thread);
+    juce::DirectoryContentsList framework (viewer.reportFilter.get(), thread);
     framework.setDirectory (folder.get(), true, true);
     list (viewer, folder.get());
     ASSERT_TRUE (runMessageLoopUntil ([&] { return ! framework.isStillLoading(); }));
@@ -970,30 +1008,14 @@ TEST (ReportViewer, ARefreshDoesNotWaitForAScanThatHangs)
     LogTestFiles::TemporaryFolder folder;
     write (folder.getChildFile ("a.xml"), completeReport);
 
-    // Holds the scan as a network folder that stops answering would.
-    struct HangingFilter : juce::WildcardFileFilter
-    {
-        HangingFilter() : juce::WildcardFileFilter ("*.xml", "", "hangs") {}
-        bool isFileSuitable (const juce::File&) const override
-        {
-            entered.signal();
-            timedOut = timedOut || ! released.wait (10000);
-            return true;
-        }
-
-        mutable juce::WaitableEvent entered, released { true };
-        mutable std::atomic<bool> timedOut { false };
-    } filter;
-
-    juce::TimeSliceThread thread ("scan");
-    thread.startThread();
-    ReportFolderList list (&filter, thread);
+    const auto filter = std::make_shared<HangingFilter>();
+    ReportFolderList list (filter);
     list.setDirectory (folder.get(), true, true);
-    ASSERT_TRUE (filter.entered.wait (5000));
+    ASSERT_TRUE (filter->entered.wait (5000));
 
     list.refresh();
-    filter.released.signal();
+    filter->released.signal();
     ASSERT_TRUE (runMessageLoopUntil ([&] { return ! list.isStillLoading(); }));
-    EXPECT_FALSE (filter.timedOut) << "the refresh waited for the hung scan";
+    EXPECT_FALSE (filter->timedOut) << "the refresh waited for the hung scan";
     EXPECT_EQ (list.getNumFiles(), 1);
 }
