@@ -4,6 +4,7 @@
 #include "OVRAReport.h"
 #include "OrdinaryUser.h"
 #include "ProcessorTestHelpers.h"
+#include "ReportReader.h"
 
 #include <gtest/gtest.h>
 
@@ -1018,4 +1019,140 @@ TEST (ReportViewer, ARefreshDoesNotWaitForAScanThatHangs)
     ASSERT_TRUE (runMessageLoopUntil ([&] { return ! list.isStillLoading(); }));
     EXPECT_FALSE (filter->timedOut) << "the refresh waited for the hung scan";
     EXPECT_EQ (list.getNumFiles(), 1);
+}
+
+TEST (ReportViewer, AScanThatHangsHoldsUpNeitherAnotherFolderNorTheListsEnd)
+{
+    LogTestFiles::TemporaryFolder folder;
+    const auto stalled = folder.getChildFile ("stalled"), local = folder.getChildFile ("local");
+
+    for (const auto& [subfolder, name] : { std::pair (stalled, "old.xml"), std::pair (local, "new.xml") })
+    {
+        subfolder.createDirectory();
+        write (subfolder.getChildFile (name), completeReport);
+    }
+
+    const auto filter = std::make_shared<HangingFilter> (stalled);
+    auto list = std::make_unique<ReportFolderList> (filter);
+    const auto listed = [&list] { return list->getFile (0).getFileName() + "/" + juce::String (list->getNumFiles()); };
+    list->setDirectory (stalled, true, true);
+    ASSERT_TRUE (filter->entered.wait (5000));
+
+    list->setDirectory (local, true, true);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return ! list->isStillLoading(); }));
+    EXPECT_FALSE (filter->timedOut) << "the other folder waited for the hung scan";
+    EXPECT_EQ (listed(), "new.xml/1");
+
+    // However late the hung scan ends, its list is not taken over.
+    filter->released.signal();
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return filter.use_count() == 2; })) << "no scan holds the filter";
+    HostTestHelpers::drainMessageLoop();
+    EXPECT_EQ (listed(), "new.xml/1");
+
+    // A list that goes, as at a quit, does not wait for a scan that hangs.
+    filter->released.reset();
+    list->setDirectory (stalled, true, true);
+    ASSERT_TRUE (filter->entered.wait (5000));
+    list.reset();
+    EXPECT_FALSE (filter->timedOut) << "the list's end waited for the hung scan";
+    filter->released.signal();
+}
+
+TEST (ReportViewer, AReadThatHangsHoldsUpNeitherTheWindowNorAReportAskedForAfter)
+{
+    LogTestFiles::TemporaryFolder folder;
+    const auto hung = write (folder.getChildFile ("Hung.xml"), completeReport);
+    const auto quick = write (folder.getChildFile ("Quick.xml"), completeReport);
+
+    // Reads as a file on a network folder that stops answering would.
+    struct Stall
+    {
+        juce::WaitableEvent entered, released { true };
+        std::atomic<bool> timedOut { false };
+    };
+    const auto stall = std::make_shared<Stall>();
+    juce::StringArray handedOver;
+    ReportReader reader ([&] (ReportReader::Reading&& reading) { handedOver.add (reading.report.getFileName()); },
+                         [stall, hung] (const juce::File& report) {
+                             if (report == hung)
+                             {
+                                 stall->entered.signal();
+                                 stall->timedOut = ! stall->released.wait (10000);
+                             }
+
+                             return ReportReader::readFromDisk (report);
+                         });
+
+    reader.read (hung);
+    ASSERT_TRUE (stall->entered.wait (5000));
+    reader.read (quick);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return ! reader.isReading(); }));
+    EXPECT_FALSE (stall->timedOut) << "the window waited for the hung read";
+    EXPECT_EQ (handedOver.joinIntoString ("|"), "Quick.xml");
+
+    stall->released.signal();
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return stall.use_count() == 2; })) << "only the test and the reader hold the stall";
+    HostTestHelpers::drainMessageLoop();
+    EXPECT_EQ (handedOver.joinIntoString ("|"), "Quick.xml") << "the older read was shown";
+}
+
+TEST (ReportViewer, ANamedPipeIsNeitherAReportNorItsLog)
+{
+    // Opened, a pipe would hold its reader until some program writes to it.
+    LogTestFiles::TemporaryFolder folder;
+    const auto pipe = folder.getChildFile ("Pipe.xml");
+    const auto pipedLog = write (folder.getChildFile ("PipedLog.xml"), completeReport);
+
+    for (const auto& file : { pipe, pipedLog.withFileExtension (".csv") })
+        ASSERT_EQ (mkfifo (file.getFullPathName().toRawUTF8(), 0600), 0);
+
+    OVRAReport viewer (juce::Font (15.0f));
+    select (viewer, pipe);
+    EXPECT_EQ (shown (viewer, "title"), "Pipe.xml is not a readable report");
+
+    select (viewer, pipedLog);
+    EXPECT_EQ (shown (viewer, "title"), "PipedLog");
+    EXPECT_EQ (shown (viewer, "integrated"), "-23.0");
+    EXPECT_EQ (viewer.historyDrawer.getNumSamples(), 0);
+}
+
+TEST (ReportViewer, AShownReportIsReadAgainWhenChangedOnAShowOrARefreshOrAClickOnItsRow)
+{
+    LogTestFiles::TemporaryFolder folder;
+    const auto report = folder.getChildFile ("Running.xml");
+    const auto running = juce::String (completeReport).replace ("6 Dec 2026 10:10:07", "");
+
+    const std::pair<const char*, std::function<void (OVRAReport&)>> ways[] = {
+        { "shownAgain",
+          [] (OVRAReport& viewer) {
+              viewer.setVisible (false);
+              viewer.setVisible (true);
+          } },
+        { "refreshed", [] (OVRAReport& viewer) { viewer.directoryList.refresh(); } },
+        { "rowClicked",
+          [] (OVRAReport& viewer) {
+              auto& tree = fileTreeOf (viewer);
+              tree.getSelectedItem (0)->itemClicked (juce::MouseEvent (
+                  juce::Desktop::getInstance().getMainMouseSource(), {}, {}, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
+                  &tree, &tree, juce::Time(), {}, juce::Time(), 1, false));
+          } },
+    };
+
+    for (const auto& [name, lookAgain] : ways)
+    {
+        write (report, running);
+        OVRAReport viewer (juce::Font (15.0f));
+        select (viewer, report);
+        ASSERT_EQ (shown (viewer, "end"), "") << name;
+
+        // Stopped since it was read, then broken.
+        write (report, completeReport);
+        lookAgain (viewer);
+        EXPECT_TRUE (runMessageLoopUntil ([&] { return shown (viewer, "end") == "6 Dec 2026 10:10:07"; })) << name;
+
+        write (report, "<ZEL5.1Log>");
+        lookAgain (viewer);
+        EXPECT_TRUE (runMessageLoopUntil ([&] { return shown (viewer, "title") == "Running.xml is not a readable report"; }))
+            << name;
+    }
 }
