@@ -63,7 +63,10 @@ void OVRAJuceLogDrawer::loadFromXml (const juce::XmlElement& element)
     replaceHistory (LoudnessHistory::fromDynamicMeasurements (element));
 }
 
-void OVRAJuceLogDrawer::loadHistory (LoudnessHistory&& newHistory) { replaceHistory (std::move (newHistory)); }
+void OVRAJuceLogDrawer::loadHistory (LoudnessHistory&& newHistory)
+{
+    replaceHistory (std::move (newHistory));
+}
 
 void OVRAJuceLogDrawer::clear() { replaceHistory ({}); }
 

@@ -79,9 +79,8 @@ private:
     std::vector<FileInfo> files;
     bool unreadable = false;
 
-    NewestJobRunner<Listing> scans { "ZELX file previewer", [this] (Listing&& listing) {
-                                        takeOver (std::move (listing));
-                                    } };
+    NewestJobRunner<Listing> scans { "ZELX file previewer",
+                                     [this] (Listing&& listing) { takeOver (std::move (listing)); } };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ReportFolderList)
 };

@@ -89,10 +89,9 @@ private:
     Stamp lastStamp;
     bool lookAgain = false;
 
-    NewestJobRunner<std::optional<Reading>> readings { "ZELX file previewer",
-                                                       [this] (std::optional<Reading>&& reading) {
-                                                           handOver (std::move (reading));
-                                                       } };
+    NewestJobRunner<std::optional<Reading>> readings {
+        "ZELX file previewer", [this] (std::optional<Reading>&& reading) { handOver (std::move (reading)); }
+    };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ReportReader)
 };

@@ -1034,7 +1034,9 @@ TEST (ReportViewer, AScanThatHangsHoldsUpNeitherAnotherFolderNorTheListsEnd)
 
     const auto filter = std::make_shared<HangingFilter> (stalled);
     auto list = std::make_unique<ReportFolderList> (filter);
-    const auto listed = [&list] { return list->getFile (0).getFileName() + "/" + juce::String (list->getNumFiles()); };
+    const auto listed = [&list] {
+        return list->getFile (0).getFileName() + "/" + juce::String (list->getNumFiles());
+    };
     list->setDirectory (stalled, true, true);
     ASSERT_TRUE (filter->entered.wait (5000));
 
@@ -1072,16 +1074,17 @@ TEST (ReportViewer, AReadThatHangsHoldsUpNeitherTheWindowNorAReportAskedForAfter
     };
     const auto stall = std::make_shared<Stall>();
     juce::StringArray handedOver;
-    ReportReader reader ([&] (ReportReader::Reading&& reading) { handedOver.add (reading.report.getFileName()); },
-                         [stall, hung] (const juce::File& report) {
-                             if (report == hung)
-                             {
-                                 stall->entered.signal();
-                                 stall->timedOut = ! stall->released.wait (10000);
-                             }
+    ReportReader reader (
+        [&] (ReportReader::Reading&& reading) { handedOver.add (reading.report.getFileName()); },
+        [stall, hung] (const juce::File& report) {
+            if (report == hung)
+            {
+                stall->entered.signal();
+                stall->timedOut = ! stall->released.wait (10000);
+            }
 
-                             return ReportReader::readFromDisk (report);
-                         });
+            return ReportReader::readFromDisk (report);
+        });
 
     reader.read (hung);
     ASSERT_TRUE (stall->entered.wait (5000));
@@ -1091,7 +1094,8 @@ TEST (ReportViewer, AReadThatHangsHoldsUpNeitherTheWindowNorAReportAskedForAfter
     EXPECT_EQ (handedOver.joinIntoString ("|"), "Quick.xml");
 
     stall->released.signal();
-    ASSERT_TRUE (runMessageLoopUntil ([&] { return stall.use_count() == 2; })) << "only the test and the reader hold the stall";
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return stall.use_count() == 2; }))
+        << "only the test and the reader hold the stall";
     HostTestHelpers::drainMessageLoop();
     EXPECT_EQ (handedOver.joinIntoString ("|"), "Quick.xml") << "the older read was shown";
 }
@@ -1148,11 +1152,13 @@ TEST (ReportViewer, AShownReportIsReadAgainWhenChangedOnAShowOrARefreshOrAClickO
         // Stopped since it was read, then broken.
         write (report, completeReport);
         lookAgain (viewer);
-        EXPECT_TRUE (runMessageLoopUntil ([&] { return shown (viewer, "end") == "6 Dec 2026 10:10:07"; })) << name;
+        EXPECT_TRUE (runMessageLoopUntil ([&] { return shown (viewer, "end") == "6 Dec 2026 10:10:07"; }))
+            << name;
 
         write (report, "<ZEL5.1Log>");
         lookAgain (viewer);
-        EXPECT_TRUE (runMessageLoopUntil ([&] { return shown (viewer, "title") == "Running.xml is not a readable report"; }))
-            << name;
+        EXPECT_TRUE (runMessageLoopUntil ([&] {
+            return shown (viewer, "title") == "Running.xml is not a readable report";
+        })) << name;
     }
 }
