@@ -20,6 +20,8 @@
     Everything runs on the message thread except the folder scan and the
     reading of a report, each on a thread of its own ("ZELX file previewer"),
     so that a folder on a share that stops answering never holds the window.
+    The shown report is read again when its files changed since: when the
+    view shows again, when the list is refreshed, and on a click on its row.
 
         OVRAReport viewer (font);
         viewer.addChangeListener (this);
