@@ -123,7 +123,7 @@ int main()
 
         juce::TimeSliceThread thread ("framework's list");
         thread.startThread();
-        juce::DirectoryContentsList list (&viewer.reportFilter, thread);
+        juce::DirectoryContentsList list (viewer.reportFilter.get(), thread);
         juce::FileTreeComponent peerTree (list);
         const auto peer = timeUntilFinal (
             [&] { list.setDirectory (folder, true, true); },

@@ -1,6 +1,7 @@
 #include "LoudnessHistory.h"
 
 #include "BoundedXmlDocument.h"
+#include "RegularFileInputStream.h"
 
 #include <charconv>
 #include <cmath>
@@ -197,7 +198,7 @@ private:
 LoudnessHistory LoudnessHistory::fromCsvFile (const juce::File& csvFile)
 {
     LoudnessHistory history;
-    juce::FileInputStream stream (csvFile);
+    RegularFileInputStream stream (csvFile);
 
     if (! stream.openedOk())
         return history;
@@ -265,7 +266,7 @@ std::unique_ptr<juce::XmlElement> LoudnessHistory::parseReport (const juce::File
 {
     // The size is checked on what is read, not on what the folder said a moment
     // earlier, so a report that grows in between is still refused.
-    juce::FileInputStream in (reportFile);
+    RegularFileInputStream in (reportFile);
 
     if (! in.openedOk())
         return {};

@@ -38,7 +38,8 @@ public:
     LoudnessHistory() = default;
 
     //==============================================================================
-    /** The CSV log's history; empty when the file is missing or unreadable. */
+    /** The CSV log's history; empty when the file is missing, unreadable or no
+        regular file (a named pipe is never opened). */
     static LoudnessHistory fromCsvFile (const juce::File& csvFile);
 
     /** The same from the log's bytes. */
@@ -49,7 +50,7 @@ public:
     static LoudnessHistory fromDynamicMeasurements (const juce::XmlElement& element);
 
     /** A report's root element, or nullptr when the file is too large, not XML,
-        nested too deeply or not a report ("ZEL5.1Log"). */
+        nested too deeply, not a report ("ZEL5.1Log") or no regular file. */
     static std::unique_ptr<juce::XmlElement> parseReport (const juce::File& reportFile);
     static std::unique_ptr<juce::XmlElement> parseReport (const juce::String& reportText);
 

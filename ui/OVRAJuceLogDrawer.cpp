@@ -65,6 +65,11 @@ void OVRAJuceLogDrawer::loadFromXml (const juce::XmlElement& element)
     replaceHistory (LoudnessHistory::fromDynamicMeasurements (element));
 }
 
+void OVRAJuceLogDrawer::loadHistory (LoudnessHistory&& newHistory)
+{
+    replaceHistory (std::move (newHistory));
+}
+
 void OVRAJuceLogDrawer::clear() { replaceHistory ({}); }
 
 void OVRAJuceLogDrawer::replaceHistory (LoudnessHistory&& newHistory)

@@ -47,6 +47,9 @@ public:
         element; any other element gives none. */
     void loadFromXml (const juce::XmlElement& element);
 
+    /** Replaces the history with one read elsewhere (off the message thread). */
+    void loadHistory (LoudnessHistory&& newHistory);
+
     /** Shows no history. */
     void clear();
 

@@ -2,17 +2,18 @@
 
 #include "LoudnessHistory.h"
 #include "LoudnessStandard.h"
-#include "OVRAMeasurementLogger.h"
 
 #include <BinaryData.h>
 
 #include <cmath>
-#include <filesystem>
 
 namespace
 {
 const juce::Colour white { 0xFFFFFFFF };
 const juce::Colour darkGrey { 0xFF555555 };
+
+// A report read sooner shows without a blank frame in between.
+constexpr int beingReadNoticeMs = 300;
 
 /** The picture as a drawable, for the image buttons. */
 std::unique_ptr<juce::Drawable> picture (const char* data, int size)
@@ -44,15 +45,6 @@ juce::String oneDecimal (std::optional<double> value)
 }
 
 void show (juce::Label& label, const juce::String& text) { label.setText (text, juce::dontSendNotification); }
-
-/** Not as File::exists, which says the same of a file in a folder that we may
-    list but not search. */
-bool isGone (const juce::File& file)
-{
-    std::error_code error;
-    return std::filesystem::status (file.getFullPathName().toStdString(), error).type()
-           == std::filesystem::file_type::not_found;
-}
 
 } // namespace
 
@@ -174,14 +166,15 @@ OVRAReport::OVRAReport (const juce::Font& font)
     limitSlider.addListener (this);
     fileTree.addListener (this);
     historyDrawer.addChangeListener (this);
+    directoryList.addChangeListener (this);
 
     setSize (864, 768);
     resized();
-    previewThread.startThread();
 }
 
 OVRAReport::~OVRAReport()
 {
+    directoryList.removeChangeListener (this);
     historyDrawer.removeChangeListener (this);
     fileTree.removeListener (this);
     limitSlider.setLookAndFeel (nullptr);
@@ -209,6 +202,9 @@ void OVRAReport::visibilityChanged()
         tooltipWindow.reset();
         return;
     }
+
+    // The shown report may have changed meanwhile (a measurement stopped).
+    reader.readAgainIfChanged();
 
     if (tooltipWindow.has_value())
         return;
@@ -338,33 +334,51 @@ void OVRAReport::selectionChanged()
 {
     const auto file = fileTree.getSelectedFile (0);
 
-    // The shown report's row went with a refresh: when the report went too,
-    // it must not pass for one still there. (A row also goes when another
-    // folder is listed; its report stays.)
-    if (file == juce::File())
-    {
-        if (reportPath.isNotEmpty() && isGone (juce::File (reportPath)))
-            showUnreadable (juce::File (reportPath));
+    // A row that goes with a refresh leaves no selection; the list's change
+    // message then looks at the shown report again. Exactly ".xml": a report
+    // named in capitals is listed but not loaded.
+    if (file != juce::File() && file.getFileExtension() == ".xml")
+        loadReport (file.getFullPathName());
+}
 
-        return;
-    }
-
-    // Exactly ".xml": a report named in capitals is listed but not loaded.
-    if (file.getFileExtension() == ".xml")
+void OVRAReport::fileClicked (const juce::File& file, const juce::MouseEvent&)
+{
+    // A click on the row already selected reads its report again; a click
+    // that selects a row has just asked for it.
+    if (file == reader.getReportAsked() && ! reader.isReading())
         loadReport (file.getFullPathName());
 }
 
 void OVRAReport::loadReport (const juce::String& path)
 {
-    const juce::File file (path);
+    reader.read (juce::File (path));
+    startTimer (beingReadNoticeMs);
+}
+
+void OVRAReport::timerCallback()
+{
+    stopTimer();
+
+    // Until it is read, no figure of the report before may pass for its.
+    if (! reader.isReading())
+        return;
+
+    clearSummary();
+    historyDrawer.clear();
+    show (titleLabel, reader.getReportAsked().getFileName() + " is being read");
+}
+
+void OVRAReport::showReport (ReportReader::Reading& reading)
+{
+    stopTimer();
+    const auto& file = reading.report;
+    const auto& root = reading.root;
 
     // Only a report of ours: a foreign document would otherwise reach the
     // drawer through a CSV file beside it.
-    const auto root = LoudnessHistory::parseReport (file);
-
     if (root == nullptr)
     {
-        showUnreadable (file);
+        showUnreadable (reading);
         return;
     }
 
@@ -375,7 +389,7 @@ void OVRAReport::loadReport (const juce::String& path)
     for (auto* figure : { &integratedValue, &rangeValue, &shortTermValue, &momentaryValue, &truePeakValue })
         show (*figure, "-");
 
-    reportPath = path;
+    reportPath = file.getFullPathName();
 
     if (root->getChildByName ("UserSelectedTitle") != nullptr)
         titleLabel.setText (file.getFileNameWithoutExtension(), juce::dontSendNotification);
@@ -444,18 +458,15 @@ void OVRAReport::loadReport (const juce::String& path)
             if (value.has_value() && *value <= -70.0)
                 value.reset();
 
-            const auto shown = oneDecimal (value);
-            juce::Logger::writeToLog (shown);
-            show (truePeakValue, shown);
+            show (truePeakValue, oneDecimal (value));
             show (truePeakUnit, truePeak->getStringAttribute ("unit"));
             show (truePeakTime, truePeak->getStringAttribute ("maxTime"));
         }
     }
 
-    if (auto* history = root->getChildByName ("DynamicMeasurements"))
-        historyDrawer.loadFromXml (*history);
-    else
-        loadCsvBesideReport();
+    // The report's own history or its CSV log's; a missing log gives an empty
+    // history, not the last report's.
+    historyDrawer.loadHistory (std::move (reading.history));
 }
 
 void OVRAReport::clearSummary()
@@ -470,27 +481,27 @@ void OVRAReport::clearSummary()
         show (*label, {});
 }
 
-void OVRAReport::showUnreadable (const juce::File& file)
+void OVRAReport::showUnreadable (const ReportReader::Reading& reading)
 {
+    using Problem = ReportReader::Reading::Problem;
     clearSummary();
     historyDrawer.clear();
-    // A report deleted or renamed since the list was read is not a broken one,
-    // nor is one that we may not open.
-    juce::FileInputStream in (file);
-    show (titleLabel, file.getFileName()
-                          + (isGone (file)       ? " no longer exists"
-                             : in.failedToOpen() ? " cannot be read: " + in.getStatus().getErrorMessage()
-                                                 : " is not a readable report"));
-}
-
-void OVRAReport::loadCsvBesideReport()
-{
-    // A missing log gives an empty history, not the last report's.
-    historyDrawer.loadFromCsv (OVRAMeasurementLogger::logFileFor (juce::File (reportPath)));
+    show (titleLabel, reading.report.getFileName()
+                          + (reading.problem == Problem::gone         ? " no longer exists"
+                             : reading.problem == Problem::cannotOpen ? " cannot be read: " + reading.reason
+                                                                      : " is not a readable report"));
 }
 
 void OVRAReport::changeListenerCallback (juce::ChangeBroadcaster* source)
 {
+    // A refresh of the list looks at the shown report too: it may have
+    // changed or gone since it was read.
+    if (source == &directoryList)
+    {
+        reader.readAgainIfChanged();
+        return;
+    }
+
     // Statistics of an empty history are made of nothing; the report's own
     // figures stay.
     if (source != &historyDrawer || historyDrawer.getNumSamples() == 0)

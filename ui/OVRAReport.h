@@ -3,6 +3,7 @@
 #include "OVRAJuceLogDrawer.h"
 #include "ReportFileTree.h"
 #include "ReportFolderList.h"
+#include "ReportReader.h"
 #include "ZelxLookAndFeel.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -16,8 +17,11 @@
 
     Whenever the user confirms the folder or the name, the viewer sends a
     change message; its listener reads getLogFilePath and getLogFileName.
-    Everything runs on the message thread except the folder scan, which runs
-    on the viewer's own thread "ZELX file previewer".
+    Everything runs on the message thread except the folder scan and the
+    reading of a report, each on a thread of its own ("ZELX file previewer"),
+    so that a folder on a share that stops answering never holds the window.
+    The shown report is read again when its files changed since: when the
+    view shows again, when the list is refreshed, and on a click on its row.
 
         OVRAReport viewer (font);
         viewer.addChangeListener (this);
@@ -30,7 +34,8 @@ class OVRAReport : public juce::Component,
                    public juce::TextEditor::Listener,
                    public juce::SettableTooltipClient,
                    public juce::ChangeBroadcaster,
-                   public juce::ChangeListener
+                   public juce::ChangeListener,
+                   private juce::Timer
 {
 public:
     explicit OVRAReport (const juce::Font& font);
@@ -45,7 +50,7 @@ public:
 
     void buttonClicked (juce::Button*) override;
     void selectionChanged() override;
-    void fileClicked (const juce::File&, const juce::MouseEvent&) override {}
+    void fileClicked (const juce::File&, const juce::MouseEvent&) override;
     void fileDoubleClicked (const juce::File&) override {}
     void browserRootChanged (const juce::File&) override {}
     void sliderValueChanged (juce::Slider*) override;
@@ -53,15 +58,15 @@ public:
     void changeListenerCallback (juce::ChangeBroadcaster*) override;
 
     //==============================================================================
-    /** Shows the summary of a report and its history. What the report lacks
-        shows empty, a lacking figure "-". For a file that is not a readable
-        report of ours, or no longer exists, the title says so, and no figure
-        or history is shown. */
+    /** Reads a report off the message thread and shows its summary and its
+        history once read; a report asked for later wins. What the report
+        lacks shows empty, a lacking figure "-". For a file that is not a
+        readable report of ours, or no longer exists, the title says so, and
+        no figure or history is shown. */
     void loadReport (const juce::String& path);
 
-    /** Hands the CSV log beside the last report to the drawer; without one
-        the drawer shows no history. */
-    void loadCsvBesideReport();
+    /** The report asked for last is still being read. */
+    bool isReadingReport() const noexcept { return reader.isReading(); }
 
     /** The folder and name last published. */
     juce::String getLogFilePath() const { return logFilePath; }
@@ -73,7 +78,9 @@ private:
     void openFolderChooser();
     void setUpLabel (juce::Label&, const juce::String& text, float height = 15.0f);
     void clearSummary();
-    void showUnreadable (const juce::File&);
+    void showReport (ReportReader::Reading&);
+    void showUnreadable (const ReportReader::Reading&);
+    void timerCallback() override;
 
     //==============================================================================
     std::optional<juce::TooltipWindow> tooltipWindow;
@@ -98,14 +105,15 @@ private:
     juce::Label highResolutionLabel, lowResolutionLabel;
     juce::DrawableButton resolutionButton { "resolutionButton", juce::DrawableButton::ImageStretched };
     const juce::Colour sliderThumbColour { 0xFF3A93DD };
-    juce::TimeSliceThread previewThread { "ZELX file previewer" };
 
 public:
-    /** Admits report files only, and no subfolders. */
-    juce::WildcardFileFilter reportFilter { "*.xml", "", "ZEL reports" };
+    /** Admits report files only, and no subfolders. Shared with the folder
+        scans, which may outlive the viewer. */
+    const std::shared_ptr<const juce::WildcardFileFilter> reportFilter =
+        std::make_shared<juce::WildcardFileFilter> ("*.xml", "", "ZEL reports");
 
     /** The listed folder; the editor points it at the log folder and refreshes it. */
-    ReportFolderList directoryList { &reportFilter, previewThread };
+    ReportFolderList directoryList { reportFilter };
 
 private:
     ReportFileTree fileTree { directoryList };
@@ -141,6 +149,8 @@ public:
 private:
     juce::DrawableButton seriesButton { "seriesButton", juce::DrawableButton::ImageStretched };
     juce::Label momentaryLabel, shortTermLabel;
+
+    ReportReader reader { [this] (ReportReader::Reading&& reading) { showReport (reading); } };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OVRAReport)
 };

@@ -47,6 +47,14 @@ public:
     const juce::String& getFileName() const noexcept { return info.filename; }
     void itemSelectionChanged (bool) override { tree.sendSelectionChangeMessage(); }
 
+    // Not through the framework's click message, which wants a folder in the
+    // tree's own list.
+    void itemClicked (const juce::MouseEvent& e) override
+    {
+        juce::Component::BailOutChecker checker (&tree);
+        tree.listeners.callChecked (checker, [&] (juce::FileBrowserListener& l) { l.fileClicked (file, e); });
+    }
+
     void paintItem (juce::Graphics& g, int width, int height) override
     {
         // A name that the framework's row shows whole is drawn by it; a longer
@@ -138,8 +146,7 @@ private:
 
 //==============================================================================
 ReportFileTree::ReportFileTree (ReportFolderList& listToShow)
-    : UnscannedDirectoryList (listToShow.getTimeSliceThread())
-    , FileTreeComponent (unscannedList)
+    : FileTreeComponent (unscannedList)
     , list (listToShow)
 {
     deleteRootItem();

@@ -5,11 +5,11 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 /** The framework's tree needs a list of its own, built before it; the report
-    tree never points it at a folder. */
+    tree never points it at a folder, so its thread is never started. */
 struct UnscannedDirectoryList
 {
-    explicit UnscannedDirectoryList (juce::TimeSliceThread& thread) : unscannedList (nullptr, thread) {}
-    juce::DirectoryContentsList unscannedList;
+    juce::TimeSliceThread unstartedThread { "unused" };
+    juce::DirectoryContentsList unscannedList { nullptr, unstartedThread };
 };
 
 //==============================================================================
@@ -22,12 +22,12 @@ struct UnscannedDirectoryList
 
     Rows have no icon of the system's own: on this platform the framework has
     none either and draws the look and feel's document picture, as here.
-    Clicks and double clicks are not passed on to listeners; selections are.
+    Selections and clicks are passed on to listeners; double clicks are not.
 
     Message thread only.
 
         ReportFileTree tree (list);
-        tree.addListener (this);   // selectionChanged
+        tree.addListener (this);   // selectionChanged, fileClicked
 */
 class ReportFileTree : private UnscannedDirectoryList,
                        public juce::FileTreeComponent,

@@ -2,29 +2,13 @@
 
 #include <algorithm>
 
-namespace
-{
-// Reading stops after this long and goes on in the next slice, so that a new
-// scan asked for meanwhile begins soon.
-constexpr double sliceMs = 5.0;
-
-// Between scans the client stays on the thread, which wakes this often anyway:
-// a client that left it could miss a scan asked for as it leaves.
-constexpr int idleMs = 500;
-} // namespace
-
 //==============================================================================
-ReportFolderList::ReportFolderList (const juce::FileFilter* filterToUse, juce::TimeSliceThread& threadToUse)
-    : filter (filterToUse)
-    , thread (threadToUse)
+ReportFolderList::ReportFolderList (std::shared_ptr<const juce::FileFilter> filterToUse)
+    : filter (std::move (filterToUse))
 {
 }
 
-ReportFolderList::~ReportFolderList()
-{
-    thread.removeTimeSliceClient (this);
-    cancelPendingUpdate();
-}
+ReportFolderList::~ReportFolderList() = default;
 
 //==============================================================================
 void ReportFolderList::setDirectory (const juce::File& newFolder, bool includeDirectories, bool includeFiles)
@@ -53,19 +37,10 @@ void ReportFolderList::setDirectory (const juce::File& newFolder, bool includeDi
 
 void ReportFolderList::refresh()
 {
-    // Any scan in progress goes on until the scan thread takes this one up;
-    // its list, of an older number, is never taken over.
-    {
-        const juce::ScopedLock sl (lock);
-        asked.emplace();
-        asked->folder = folder;
-        asked->flags = flags;
-        asked->number = ++scansAsked;
-        finished.reset();
-    }
-
-    loading = true;
-    thread.addTimeSliceClient (this);
+    // A scan in progress is given up; its list, however late, is not taken over.
+    scans.start ([folderToScan = folder, flagsToUse = flags, filterToUse = filter] (const auto& isWanted) {
+        return scan (folderToScan, flagsToUse, filterToUse.get(), isWanted);
+    });
 }
 
 bool ReportFolderList::getFileInfo (int index, FileInfo& result) const
@@ -85,56 +60,25 @@ juce::File ReportFolderList::getFile (int index) const
 }
 
 //==============================================================================
-int ReportFolderList::useTimeSlice()
+ReportFolderList::Listing ReportFolderList::scan (const juce::File& folder, int flags,
+                                                  const juce::FileFilter* filter,
+                                                  const std::function<bool()>& isWanted)
 {
+    Listing listing;
+
+    // A folder that is gone lists nothing; a path that is a file, or a folder
+    // we may not open, would otherwise look like an empty one.
+    if (! folder.isDirectory() || ! folder.hasReadAccess())
     {
-        std::optional<Scan> next;
-
-        {
-            const juce::ScopedLock sl (lock);
-            std::swap (next, asked);
-        }
-
-        // The scan given up is closed here, not on the message thread.
-        if (next.has_value())
-            scan = std::move (next);
+        listing.unreadable = folder.exists();
+        return listing;
     }
 
-    if (! scan.has_value())
-        return idleMs;
-
-    if (scan->entries == nullptr)
+    for (const auto& entry : juce::RangedDirectoryIterator (folder, false, "*", flags))
     {
-        // A folder that is gone lists nothing; a path that is a file, or a
-        // folder we may not open, would otherwise look like an empty one.
-        if (! scan->folder.isDirectory() || ! scan->folder.hasReadAccess())
-        {
-            scan->unreadable = scan->folder.exists();
-            finishScan();
-            return 0;
-        }
+        if (! isWanted())
+            return {};
 
-        scan->entries =
-            std::make_unique<juce::RangedDirectoryIterator> (scan->folder, false, "*", scan->flags);
-    }
-
-    if (! readNextEntries())
-        finishScan();
-
-    return 0;
-}
-
-bool ReportFolderList::readNextEntries()
-{
-    const auto start = juce::Time::getMillisecondCounterHiRes();
-    auto& entries = *scan->entries;
-
-    for (; entries != juce::RangedDirectoryIterator(); ++entries)
-    {
-        if (juce::Time::getMillisecondCounterHiRes() - start > sliceMs)
-            return true;
-
-        const auto& entry = *entries;
         const auto file = entry.getFile();
         const bool isFolder = entry.isDirectory();
 
@@ -142,46 +86,22 @@ bool ReportFolderList::readNextEntries()
             && ! (isFolder ? filter->isDirectorySuitable (file) : filter->isFileSuitable (file)))
             continue;
 
-        scan->found.push_back ({ file.getFileName(), entry.getFileSize(), entry.getModificationTime(),
-                                 entry.getCreationTime(), isFolder, entry.isReadOnly() });
+        listing.files.push_back ({ file.getFileName(), entry.getFileSize(), entry.getModificationTime(),
+                                   entry.getCreationTime(), isFolder, entry.isReadOnly() });
     }
 
-    return false;
-}
-
-void ReportFolderList::finishScan()
-{
     // The framework's order; names equal to it keep the order in which the
     // folder gave them, as the framework's sort after each one leaves them.
-    std::stable_sort (scan->found.begin(), scan->found.end(), [] (const FileInfo& a, const FileInfo& b) {
+    std::stable_sort (listing.files.begin(), listing.files.end(), [] (const FileInfo& a, const FileInfo& b) {
         return a.filename.compareNatural (b.filename) < 0;
     });
 
-    scan->entries.reset();
-
-    {
-        const juce::ScopedLock sl (lock);
-        finished = std::move (scan);
-    }
-
-    scan.reset();
-    triggerAsyncUpdate();
+    return listing;
 }
 
-void ReportFolderList::handleAsyncUpdate()
+void ReportFolderList::takeOver (Listing&& listing)
 {
-    std::optional<Scan> result;
-
-    {
-        const juce::ScopedLock sl (lock);
-        std::swap (result, finished);
-    }
-
-    if (! result.has_value() || result->number != scansAsked)
-        return;
-
-    files = std::move (result->found);
-    unreadable = result->unreadable;
-    loading = false;
+    files = std::move (listing.files);
+    unreadable = listing.unreadable;
     sendSynchronousChangeMessage();
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "NewestJobRunner.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include <optional>
+#include <memory>
 #include <vector>
 
 /** The files of one folder for the report viewer's file tree: read on a
@@ -14,30 +16,28 @@
     reports then stalls the window for seconds. This one reads the folder the
     same way (the same filter, flags and natural order), but the list shown so
     far stays until the new one is final, and the message thread never waits
-    for the scan: a folder that stops answering, as a network folder may, holds
-    up only the scan thread (and the list's destructor).
+    for the scan. Each scan has a thread of its own: a folder that stops
+    answering, as a network folder may, holds up only its scan, never another
+    folder's, nor the list's destructor.
 
     A folder that is a file, or that cannot be opened, is told apart from an
     empty one; a folder that does not exist lists nothing.
 
-    Everything here is called on the message thread; the scan runs on the
-    thread given to the constructor. Change messages are sent synchronously,
-    on the message thread, when the list is cleared or taken over.
+    Everything here is called on the message thread. Change messages are sent
+    synchronously, on the message thread, when the list is cleared or taken
+    over.
 
-        ReportFolderList list (&filter, thread);
+        ReportFolderList list (filter);
         list.addChangeListener (this);
         list.setDirectory (folder, true, true);
 */
-class ReportFolderList : public juce::ChangeBroadcaster,
-                         private juce::TimeSliceClient,
-                         private juce::AsyncUpdater
+class ReportFolderList : public juce::ChangeBroadcaster
 {
 public:
     using FileInfo = juce::DirectoryContentsList::FileInfo;
 
-    /** The filter must outlive the list; the thread must be started for
-        anything to be listed. */
-    ReportFolderList (const juce::FileFilter* filter, juce::TimeSliceThread& thread);
+    /** The filter is shared with the scans, which may outlive the list. */
+    explicit ReportFolderList (std::shared_ptr<const juce::FileFilter> filter);
     ~ReportFolderList() override;
 
     //==============================================================================
@@ -49,7 +49,7 @@ public:
     void refresh();
 
     const juce::File& getDirectory() const noexcept { return folder; }
-    bool isStillLoading() const noexcept { return loading; }
+    bool isStillLoading() const noexcept { return scans.isBusy(); }
 
     /** The last scan found the path to be no folder it could read. */
     bool isUnreadable() const noexcept { return unreadable; }
@@ -59,42 +59,28 @@ public:
     bool getFileInfo (int index, FileInfo&) const;
     juce::File getFile (int index) const;
 
-    juce::TimeSliceThread& getTimeSliceThread() const noexcept { return thread; }
-
 private:
     //==============================================================================
-    struct Scan
+    struct Listing
     {
-        juce::File folder;
-        int flags = 0;
-        int number = 0;
-        std::unique_ptr<juce::RangedDirectoryIterator> entries;
-        std::vector<FileInfo> found;
+        std::vector<FileInfo> files;
         bool unreadable = false;
     };
 
-    int useTimeSlice() override;
-    void handleAsyncUpdate() override;
-    bool readNextEntries();
-    void finishScan();
+    /** On a scan's own thread. */
+    static Listing scan (const juce::File& folder, int flags, const juce::FileFilter* filter,
+                         const std::function<bool()>& isWanted);
+    void takeOver (Listing&&);
 
     //==============================================================================
-    const juce::FileFilter* const filter;
-    juce::TimeSliceThread& thread;
-
-    // Message thread only.
+    const std::shared_ptr<const juce::FileFilter> filter;
     juce::File folder;
     int flags = juce::File::ignoreHiddenFiles | juce::File::findFiles;
     std::vector<FileInfo> files;
-    bool loading = false, unreadable = false;
-    int scansAsked = 0;
+    bool unreadable = false;
 
-    // The scan thread's only.
-    std::optional<Scan> scan;
-
-    // The scan asked for and not yet begun, and the last one finished.
-    juce::CriticalSection lock;
-    std::optional<Scan> asked, finished;
+    NewestJobRunner<Listing> scans { "ZELX file previewer",
+                                     [this] (Listing&& listing) { takeOver (std::move (listing)); } };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ReportFolderList)
 };

@@ -4,6 +4,7 @@
 #include "OVRAReport.h"
 #include "OrdinaryUser.h"
 #include "ProcessorTestHelpers.h"
+#include "ReportReader.h"
 
 #include <gtest/gtest.h>
 
@@ -130,6 +131,14 @@ void select (OVRAReport& viewer, const juce::File& report)
     ASSERT_TRUE (runMessageLoopUntil ([&] { return rowOf() != nullptr; })) << report.getFileName();
     rowOf()->setSelected (true, true);
     ASSERT_EQ (tree.getSelectedFile(), report);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return ! viewer.isReadingReport(); })) << report.getFileName();
+}
+
+/** Shows a report as loadReport does, once read. */
+void load (OVRAReport& viewer, const juce::File& report)
+{
+    viewer.loadReport (report.getFullPathName());
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return ! viewer.isReadingReport(); })) << report.getFileName();
 }
 
 /** The names of the file tree's rows, top to bottom. */
@@ -144,12 +153,14 @@ juce::String rowNames (OVRAReport& viewer)
     return names.joinIntoString ("|");
 }
 
-/** Points the viewer's list at a folder and waits until it is read. */
+/** Points the viewer's list at a folder and waits until it is read, and the
+    shown report looked at again. */
 void list (OVRAReport& viewer, const juce::File& folder)
 {
     viewer.directoryList.setDirectory (folder, true, true);
     viewer.directoryList.refresh();
-    ASSERT_TRUE (runMessageLoopUntil ([&] { return ! viewer.directoryList.isStillLoading(); }));
+    ASSERT_TRUE (runMessageLoopUntil (
+        [&] { return ! viewer.directoryList.isStillLoading() && ! viewer.isReadingReport(); }));
 }
 
 /** A CSV log of one short-term and one momentary line per second. */
@@ -281,6 +292,32 @@ struct ChangeCounter : juce::ChangeListener
     void changeListenerCallback (juce::ChangeBroadcaster*) override { ++count; }
     int count = 0;
 };
+
+/** Holds a scan as a network folder that stops answering would: at each file
+    (of one folder only, when given) until released. */
+struct HangingFilter : juce::WildcardFileFilter
+{
+    explicit HangingFilter (const juce::File& onlyIn = {})
+        : juce::WildcardFileFilter ("*.xml", "", "hangs")
+        , folder (onlyIn)
+    {
+    }
+
+    bool isFileSuitable (const juce::File& file) const override
+    {
+        if (folder == juce::File() || file.getParentDirectory() == folder)
+        {
+            entered.signal();
+            timedOut = timedOut || ! released.wait (10000);
+        }
+
+        return true;
+    }
+
+    const juce::File folder;
+    mutable juce::WaitableEvent entered, released { true };
+    mutable std::atomic<bool> timedOut { false };
+};
 } // namespace
 
 //==============================================================================
@@ -289,7 +326,7 @@ TEST (ReportViewer, ShowsTheSummaryAndUnsetMaximaAsDefaults)
     LogTestFiles::TemporaryFolder folder;
     OVRAReport viewer (juce::Font (15.0f));
 
-    viewer.loadReport (write (folder.getChildFile ("Hall_6_Dec.xml"), completeReport).getFullPathName());
+    load (viewer, write (folder.getChildFile ("Hall_6_Dec.xml"), completeReport));
 
     EXPECT_EQ (shown (viewer, "title"), "Hall_6_Dec");
     EXPECT_EQ (shown (viewer, "integrated"), "-23.0");
@@ -308,7 +345,7 @@ TEST (ReportViewer, ShowsTheSummaryAndUnsetMaximaAsDefaults)
     EXPECT_EQ (shown (viewer, "truePeakUnit"), "dBTP");
     EXPECT_EQ (shown (viewer, "truePeakTime"), "6 Dec 2026 9:32:00");
 
-    viewer.loadReport (write (folder.getChildFile ("Silence.xml"), unsetMaximaReport).getFullPathName());
+    load (viewer, write (folder.getChildFile ("Silence.xml"), unsetMaximaReport));
 
     EXPECT_EQ (shown (viewer, "title"), "Silence");
     EXPECT_EQ (shown (viewer, "integratedUnit"), "LKFS");
@@ -507,10 +544,12 @@ TEST (ReportViewer, ListsReportsOnlyAndLoadsOnlyTheLowerCaseExtension)
     ASSERT_TRUE (runMessageLoopUntil ([&] { return tree.getNumRowsInTree() == 2; }));
 
     // As a click on its row selects it.
-    const auto select = [&tree] (const juce::String& name) {
+    const auto select = [&tree, &viewer] (const juce::String& name) {
         for (int row = 0; row < tree.getNumRowsInTree(); ++row)
             if (auto* item = tree.getItemOnRow (row); item->getUniqueName().endsWith (name))
                 item->setSelected (true, true);
+
+        EXPECT_TRUE (runMessageLoopUntil ([&] { return ! viewer.isReadingReport(); }));
 
         EXPECT_EQ (tree.getSelectedFile().getFileName(), name);
     };
@@ -580,7 +619,7 @@ TEST (ReportViewer, ShowsWhatTheProcessorMeasuredAndItsHistoryAgrees)
     auto& drawer = viewer.historyDrawer;
     ChangeCounter statistics;
     drawer.addChangeListener (&statistics);
-    viewer.loadReport (reports[0].getFullPathName());
+    load (viewer, reports[0]);
 
     // The summary first shows the report's own values...
     EXPECT_EQ (shown (viewer, "integrated"), reported ("IntegratedLoudness"));
@@ -793,7 +832,7 @@ TEST (ReportViewer, AFigureWithoutAValueTheProgramCouldHaveWrittenShowsADash)
                 juce::String (completeReport)
                     .replace (juce::String (f.element) + written,
                               juce::String (f.element) + (attribute != nullptr ? attribute : written)));
-            viewer.loadReport (report.getFullPathName());
+            load (viewer, report);
             EXPECT_EQ (shown (viewer, f.label), attribute != nullptr ? "-" : f.shownValue)
                 << f.element << " " << name;
         }
@@ -857,7 +896,7 @@ TEST (ReportViewer, ListsInTheFrameworksOrder)
     juce::TimeSliceThread thread ("framework's list");
     thread.startThread();
     OVRAReport viewer (juce::Font (15.0f));
-    juce::DirectoryContentsList framework (&viewer.reportFilter, thread);
+    juce::DirectoryContentsList framework (viewer.reportFilter.get(), thread);
     framework.setDirectory (folder.get(), true, true);
     list (viewer, folder.get());
     ASSERT_TRUE (runMessageLoopUntil ([&] { return ! framework.isStillLoading(); }));
@@ -970,31 +1009,15 @@ TEST (ReportViewer, ARefreshDoesNotWaitForAScanThatHangs)
     LogTestFiles::TemporaryFolder folder;
     write (folder.getChildFile ("a.xml"), completeReport);
 
-    // Holds the scan as a network folder that stops answering would.
-    struct HangingFilter : juce::WildcardFileFilter
-    {
-        HangingFilter() : juce::WildcardFileFilter ("*.xml", "", "hangs") {}
-        bool isFileSuitable (const juce::File&) const override
-        {
-            entered.signal();
-            timedOut = timedOut || ! released.wait (10000);
-            return true;
-        }
-
-        mutable juce::WaitableEvent entered, released { true };
-        mutable std::atomic<bool> timedOut { false };
-    } filter;
-
-    juce::TimeSliceThread thread ("scan");
-    thread.startThread();
-    ReportFolderList list (&filter, thread);
+    const auto filter = std::make_shared<HangingFilter>();
+    ReportFolderList list (filter);
     list.setDirectory (folder.get(), true, true);
-    ASSERT_TRUE (filter.entered.wait (5000));
+    ASSERT_TRUE (filter->entered.wait (5000));
 
     list.refresh();
-    filter.released.signal();
+    filter->released.signal();
     ASSERT_TRUE (runMessageLoopUntil ([&] { return ! list.isStillLoading(); }));
-    EXPECT_FALSE (filter.timedOut) << "the refresh waited for the hung scan";
+    EXPECT_FALSE (filter->timedOut) << "the refresh waited for the hung scan";
     EXPECT_EQ (list.getNumFiles(), 1);
 }
 
@@ -1037,4 +1060,146 @@ TEST (ReportViewer, ARunningReportShowsItsLoudnessAndRangeInTheUnitsOfAFinishedO
     EXPECT_EQ (shown (viewer, "integratedUnit"), "LKFS");
     EXPECT_EQ (shown (viewer, "rangeUnit"), "LU");
     EXPECT_EQ (shown (viewer, "limitUnit"), "LKFS");
+}
+
+TEST (ReportViewer, AScanThatHangsHoldsUpNeitherAnotherFolderNorTheListsEnd)
+{
+    LogTestFiles::TemporaryFolder folder;
+    const auto stalled = folder.getChildFile ("stalled"), local = folder.getChildFile ("local");
+
+    for (const auto& [subfolder, name] : { std::pair (stalled, "old.xml"), std::pair (local, "new.xml") })
+    {
+        subfolder.createDirectory();
+        write (subfolder.getChildFile (name), completeReport);
+    }
+
+    const auto filter = std::make_shared<HangingFilter> (stalled);
+    auto list = std::make_unique<ReportFolderList> (filter);
+    const auto listed = [&list] {
+        return list->getFile (0).getFileName() + "/" + juce::String (list->getNumFiles());
+    };
+    list->setDirectory (stalled, true, true);
+    ASSERT_TRUE (filter->entered.wait (5000));
+
+    list->setDirectory (local, true, true);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return ! list->isStillLoading(); }));
+    EXPECT_FALSE (filter->timedOut) << "the other folder waited for the hung scan";
+    EXPECT_EQ (listed(), "new.xml/1");
+
+    // However late the hung scan ends, its list is not taken over.
+    filter->released.signal();
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return filter.use_count() == 2; })) << "no scan holds the filter";
+    HostTestHelpers::drainMessageLoop();
+    EXPECT_EQ (listed(), "new.xml/1");
+
+    // A list that goes, as at a quit, does not wait for a scan that hangs.
+    filter->released.reset();
+    list->setDirectory (stalled, true, true);
+    ASSERT_TRUE (filter->entered.wait (5000));
+    list.reset();
+    EXPECT_FALSE (filter->timedOut) << "the list's end waited for the hung scan";
+    filter->released.signal();
+}
+
+TEST (ReportViewer, AReadThatHangsHoldsUpNeitherTheWindowNorAReportAskedForAfter)
+{
+    LogTestFiles::TemporaryFolder folder;
+    const auto hung = write (folder.getChildFile ("Hung.xml"), completeReport);
+    const auto quick = write (folder.getChildFile ("Quick.xml"), completeReport);
+
+    // Reads as a file on a network folder that stops answering would.
+    struct Stall
+    {
+        juce::WaitableEvent entered, released { true };
+        std::atomic<bool> timedOut { false };
+    };
+    const auto stall = std::make_shared<Stall>();
+    juce::StringArray handedOver;
+    ReportReader reader (
+        [&] (ReportReader::Reading&& reading) { handedOver.add (reading.report.getFileName()); },
+        [stall, hung] (const juce::File& report) {
+            if (report == hung)
+            {
+                stall->entered.signal();
+                stall->timedOut = ! stall->released.wait (10000);
+            }
+
+            return ReportReader::readFromDisk (report);
+        });
+
+    reader.read (hung);
+    ASSERT_TRUE (stall->entered.wait (5000));
+    reader.read (quick);
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return ! reader.isReading(); }));
+    EXPECT_FALSE (stall->timedOut) << "the window waited for the hung read";
+    EXPECT_EQ (handedOver.joinIntoString ("|"), "Quick.xml");
+
+    stall->released.signal();
+    ASSERT_TRUE (runMessageLoopUntil ([&] { return stall.use_count() == 2; }))
+        << "only the test and the reader hold the stall";
+    HostTestHelpers::drainMessageLoop();
+    EXPECT_EQ (handedOver.joinIntoString ("|"), "Quick.xml") << "the older read was shown";
+}
+
+TEST (ReportViewer, ANamedPipeIsNeitherAReportNorItsLog)
+{
+    // Opened, a pipe would hold its reader until some program writes to it.
+    LogTestFiles::TemporaryFolder folder;
+    const auto pipe = folder.getChildFile ("Pipe.xml");
+    const auto pipedLog = write (folder.getChildFile ("PipedLog.xml"), completeReport);
+
+    for (const auto& file : { pipe, pipedLog.withFileExtension (".csv") })
+        ASSERT_EQ (mkfifo (file.getFullPathName().toRawUTF8(), 0600), 0);
+
+    OVRAReport viewer (juce::Font (15.0f));
+    select (viewer, pipe);
+    EXPECT_EQ (shown (viewer, "title"), "Pipe.xml is not a readable report");
+
+    select (viewer, pipedLog);
+    EXPECT_EQ (shown (viewer, "title"), "PipedLog");
+    EXPECT_EQ (shown (viewer, "integrated"), "-23.0");
+    EXPECT_EQ (viewer.historyDrawer.getNumSamples(), 0);
+}
+
+TEST (ReportViewer, AShownReportIsReadAgainWhenChangedOnAShowOrARefreshOrAClickOnItsRow)
+{
+    LogTestFiles::TemporaryFolder folder;
+    const auto report = folder.getChildFile ("Running.xml");
+    const auto running = juce::String (completeReport).replace ("6 Dec 2026 10:10:07", "");
+
+    const std::pair<const char*, std::function<void (OVRAReport&)>> ways[] = {
+        { "shownAgain",
+          [] (OVRAReport& viewer) {
+              viewer.setVisible (false);
+              viewer.setVisible (true);
+          } },
+        { "refreshed", [] (OVRAReport& viewer) { viewer.directoryList.refresh(); } },
+        { "rowClicked",
+          [] (OVRAReport& viewer) {
+              auto& tree = fileTreeOf (viewer);
+              tree.getSelectedItem (0)->itemClicked (juce::MouseEvent (
+                  juce::Desktop::getInstance().getMainMouseSource(), {}, {}, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
+                  &tree, &tree, juce::Time(), {}, juce::Time(), 1, false));
+          } },
+    };
+
+    for (const auto& [name, lookAgain] : ways)
+    {
+        write (report, running);
+        OVRAReport viewer (juce::Font (15.0f));
+        select (viewer, report);
+        ASSERT_EQ (shown (viewer, "end"), "") << name;
+
+        // Stopped since it was read, then broken.
+        write (report, completeReport);
+        lookAgain (viewer);
+        EXPECT_TRUE (runMessageLoopUntil ([&] { return shown (viewer, "end") == "6 Dec 2026 10:10:07"; }))
+            << name;
+
+        write (report, "<ZEL5.1Log>");
+        lookAgain (viewer);
+        EXPECT_TRUE (runMessageLoopUntil ([&] {
+            return shown (viewer, "title") == "Running.xml is not a readable report";
+        })) << name;
+    }
 }
