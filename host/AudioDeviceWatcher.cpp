@@ -85,7 +85,7 @@ void AudioDeviceWatcher::changeListenerCallback (juce::ChangeBroadcaster*)
 
     const auto device = describeStoppedDevice();
     DiagnosticPrinter::printError (
-        (device + " " + TRANS ("has stopped; it is opened again when it is back.") + "\n").toStdString());
+        (device + " " + TRANS ("has stopped; it is opened again when it is back.")).toStdString());
     notice.failed (device + " "
                        + TRANS ("has stopped without being asked to, as when its audio server ends."),
                    TRANS ("The readings show \"-\" until it runs again; the measurement and its files "
@@ -150,7 +150,7 @@ void AudioDeviceWatcher::tryToReopen()
         return;
 
     DiagnosticPrinter::printError (
-        (describeStoppedDevice() + " " + TRANS ("is open again.") + "\n").toStdString());
+        (describeStoppedDevice() + " " + TRANS ("is open again.")).toStdString());
     endWatch();
 }
 

@@ -1,12 +1,12 @@
 #include "PreferencesFileLocation.h"
 
 #include "BoundedXmlDocument.h"
+#include "RegularFileInputStream.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -35,11 +35,9 @@ void report (const juce::String& problem, juce::StringArray* problems)
 }
 
 /** The system's reason for an error, to follow a colon or stand in brackets. */
-juce::String describeError (int error)
-{
-    const juce::String why (std::strerror (error));
-    return why.substring (0, 1).toLowerCase() + why.substring (1);
-}
+juce::String lowerFirst (const juce::String& why) { return why.substring (0, 1).toLowerCase() + why.substring (1); }
+
+juce::String describeError (int error) { return lowerFirst (std::strerror (error)); }
 
 /** Writes a new file and syncs it to disk; why not, or nothing. Written here
     rather than by the framework's stream, which takes a short write (the last
@@ -88,34 +86,28 @@ bool isWritable (const juce::File& file) { return access (file.getFullPathName()
     refused. A folder that cannot be entered refuses its files in the same way. */
 juce::String findWhyNotOpened (const juce::File& file)
 {
-    // Without blocking: a named pipe would wait for a writer for ever.
-    const auto handle = ::open (file.getFullPathName().toRawUTF8(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // Never waits: a named pipe is not even opened.
+    RegularFileInputStream in (file);
 
-    if (handle >= 0)
-    {
-        ::close (handle);
-        return {};
-    }
-
-    if (errno == ENOENT || errno == ENOTDIR)
+    if (in.getState() != RegularFileInputStream::State::refused)
         return {};
 
-    return describeError (errno);
+    return lowerFirst (in.getStatus().getErrorMessage());
 }
 
 /** Why the file cannot be read as preferences, or nothing when it can. */
 juce::String findWhyUnreadable (const juce::File& file)
 {
-    struct stat info = {};
-
-    if (::stat (file.getFullPathName().toRawUTF8(), &info) != 0)
-        return {};
-
     // Never read: a named pipe blocks the reader, and a device may never end.
-    if (! S_ISREG (info.st_mode))
+    RegularFileInputStream in (file);
+
+    if (in.getState() == RegularFileInputStream::State::notRegularFile)
         return "it is not a preferences file";
 
-    const auto size = file.getSize();
+    if (! in.openedOk())
+        return {};
+
+    const auto size = in.getTotalLength();
 
     // The start-up itself makes the file empty when it is missing.
     if (size == 0)
@@ -125,7 +117,7 @@ juce::String findWhyUnreadable (const juce::File& file)
         return "it is larger than " + juce::String (PreferencesFileLocation::maxFileBytes) + " bytes";
 
     // Checked before the parser is given it.
-    const auto text = file.loadFileAsString();
+    const auto text = in.readEntireStreamAsString();
 
     switch (BoundedXmlDocument::check (text, BoundedXmlDocument::defaultMaxDepth,
                                        (size_t) PreferencesFileLocation::maxValueBytes))

@@ -23,7 +23,7 @@ void PreferencesSaver::poll()
     {
         if (std::exchange (toldFailure, {}).isNotEmpty())
             DiagnosticPrinter::printError (
-                (TRANS ("The settings are saved again to") + " " + path + "\n").toStdString());
+                (TRANS ("The settings are saved again to") + " " + path).toStdString());
 
         notice.succeeded();
         return;
@@ -38,7 +38,7 @@ void PreferencesSaver::poll()
         return;
 
     toldFailure = message;
-    DiagnosticPrinter::printError ((message + "\n").toStdString());
+    DiagnosticPrinter::printError (message.toStdString());
     notice.failed (message);
 }
 

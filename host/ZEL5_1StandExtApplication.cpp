@@ -28,7 +28,7 @@ void ZEL5_1StandExtApplication::initialise (const juce::String&)
     // before a device or a file is touched.
     if (const auto problem = DisplayProbe::findProblem(); problem.isNotEmpty())
     {
-        DiagnosticPrinter::printError ((problem + "\n").toStdString());
+        DiagnosticPrinter::printError (problem.toStdString());
         DiagnosticPrinter::waitUntilWritten (1000);
         setApplicationReturnValue (1);
         quit();

@@ -104,6 +104,6 @@ void OVRAOSCWrapper::handleMessageBlock (const juce::MemoryBlock& message, int)
     {
         // Argument errors are caught per message; this is a packet or bundle
         // that cannot be parsed at all.
-        DiagnosticPrinter::print (std::string ("error while parsing packet: ") + e.what() + "\n");
+        DiagnosticPrinter::print (std::string ("error while parsing packet: ") + e.what());
     }
 }

@@ -113,7 +113,7 @@ juce::Result OVRASocketConnectionWrapper::startServer (const TypedPort& port, co
         return started;
 
     const auto message = "Port " + port.name + " cannot be used: " + started.getErrorMessage();
-    DiagnosticPrinter::print (message.toStdString() + "\n");
+    DiagnosticPrinter::print (message.toStdString());
     return juce::Result::fail (message);
 }
 
@@ -163,7 +163,7 @@ OVRASocketConnectionWrapper::addConnection (std::unique_ptr<juce::StreamingSocke
     {
         // Printed before the socket closes, so the client never sees the close first.
         DiagnosticPrinter::print ("Connection refused: " + std::to_string (maxConnections)
-                                  + " clients already connected\n");
+                                  + " clients already connected");
         return nullptr;
     }
 

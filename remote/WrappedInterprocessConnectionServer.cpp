@@ -187,7 +187,7 @@ void OVRASocketConnectionWrapper::WrappedInterprocessConnectionServer::run()
         // Nothing listens from here on; clients are refused rather than queued.
         boundPort = -1;
         listener->close();
-        DiagnosticPrinter::print (std::string ("Stopped accepting connections: ") + failure + "\n");
+        DiagnosticPrinter::print (std::string ("Stopped accepting connections: ") + failure);
     }
 }
 

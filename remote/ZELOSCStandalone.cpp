@@ -181,8 +181,7 @@ void ZELOSCStandalone::ProcessMessage (const osc::ReceivedMessage& message, cons
     }
     catch (const osc::Exception& e)
     {
-        DiagnosticPrinter::print (std::string ("error while parsing message: ") + address + ": " + e.what()
-                                  + "\n");
+        DiagnosticPrinter::print (std::string ("error while parsing message: ") + address + ": " + e.what());
     }
 }
 

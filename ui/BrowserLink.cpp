@@ -65,7 +65,7 @@ void BrowserLink::timerCallback()
 void BrowserLink::tellNotStarted()
 {
     const auto address = getURL().toString (true);
-    DiagnosticPrinter::printError ((TRANS ("No web browser could be started for") + " " + address + "\n").toStdString());
+    DiagnosticPrinter::printError ((TRANS ("No web browser could be started for") + " " + address).toStdString());
 
     // Each click that fails is told, also after the box was closed.
     notice.dismiss();

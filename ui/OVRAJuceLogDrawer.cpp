@@ -1,7 +1,5 @@
 #include "OVRAJuceLogDrawer.h"
 
-#include <set>
-
 namespace
 {
 // Shown for the momentary value of a history that has none (a report's
@@ -241,13 +239,18 @@ int OVRAJuceLogDrawer::chooseTimeLabelSpacing() const
 
     for (int spacing = every; spacing < plotWidth; spacing += every)
     {
-        std::set<juce::String> labels;
-        int count = 0;
+        // Times only grow along the plot: two labels alike would be neighbours.
+        bool distinct = true;
+        juce::String previous;
 
-        for (int c = 0; c < plotWidth; c += spacing, ++count)
-            labels.insert (history.getTimeText (viewSampleIndex[(size_t) c]));
+        for (int c = 0; c < plotWidth && distinct; c += spacing)
+        {
+            const auto label = history.getTimeText (viewSampleIndex[(size_t) c]);
+            distinct = label != previous;
+            previous = label;
+        }
 
-        if ((int) labels.size() == count)
+        if (distinct)
             return spacing;
     }
 
