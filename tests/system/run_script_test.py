@@ -45,10 +45,11 @@ STOP_LIMIT_S = 10
 OVERDUE = "The meter has not quit"
 # A meter that has not yet set its signal handlers.
 STARTING_METER = "#!/bin/sh\nexec sleep 600\n"
-# A meter that never quits; it first writes down the signals it was started with ignored.
+# A meter that never quits; it writes down the signals it was started with ignored, and says it has
+# started only once it ignores them all, so that no signal sent after that can end it.
 HANGING_METER = """#!/bin/sh
-grep SigIgn /proc/self/status >"$0.started"
-exec env --ignore-signal=INT,TERM,HUP sleep 600
+grep SigIgn /proc/self/status >"$0.ignored"
+exec env --ignore-signal=INT,TERM,HUP sh -c 'mv "$0.ignored" "$0.started" && exec sleep 600' "$0"
 """
 
 
